@@ -1,0 +1,87 @@
+#include "link/core/connection.h"
+
+#include "link/core/serialport.h"
+
+#include <QMetaObject>
+
+namespace varnix::link {
+
+Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
+    : QObject(parent), m_port(port), m_transmitter(port, pause)
+{
+    connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
+}
+
+bool Connection::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool Connection::open()
+{
+    const bool ok = m_port.open();
+    setState(m_port.isOpen() ? State::Open : State::Closed);
+    return ok;
+}
+
+bool Connection::close()
+{
+    const bool ok = m_port.close();
+    setState(m_port.isOpen() ? State::Open : State::Closed);
+    return ok;
+}
+
+bool Connection::writeCharacter(QChar character)
+{
+    return m_state == State::Open && m_port.isOpen() && m_port.write(character);
+}
+
+QString Connection::readAll()
+{
+    return m_port.isOpen() ? m_port.readAll() : QString();
+}
+
+Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QChar> pacing,
+                                          std::int32_t delay,
+                                          const std::function<void(const Progress&)>& progress)
+{
+    if (m_state != State::Open)
+        return Transmitter::Outcome::Failed;
+    setState(State::Sending);
+    const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
+    setState(m_port.isOpen() ? State::Open : State::Closed);
+    if (m_lostDuringSend) {
+        // Told after the sending action has finished with the port.
+        m_lostDuringSend = false;
+        QMetaObject::invokeMethod(this, [this, reason = m_lostReason] { emit lost(reason); },
+                                  Qt::QueuedConnection);
+    }
+    return outcome;
+}
+
+void Connection::cancel()
+{
+    m_transmitter.cancel();
+}
+
+void Connection::setState(State state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void Connection::onPortLost(const QString& reason)
+{
+    if (m_state == State::Sending) {
+        // The transmission stops at its next write; report when it returns.
+        m_lostDuringSend = true;
+        m_lostReason = reason;
+        return;
+    }
+    setState(State::Closed);
+    emit lost(reason);
+}
+
+} // namespace varnix::link

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "link/core/transmitter.h"
+
+#include <QObject>
+
+namespace varnix::link {
+
+class Pause;
+class SerialPort;
+
+// The program's one serial connection: closed, open, or sending a frame.
+// It never talks to the user; the window reads its state and its signals.
+class Connection : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Closed, Open, Sending };
+
+    Connection(SerialPort& port, Pause& pause, QObject* parent = nullptr);
+
+    State state() const { return m_state; }
+    bool isOpen() const;
+    SerialPort& port() { return m_port; }
+
+    bool open();
+    bool close();
+    // Writes a typed character at once, unpaced; false when closed or refused.
+    bool writeCharacter(QChar character);
+    QString readAll();
+
+    // Sends a frame paced; returns when the last character has gone to the
+    // device, the transmission failed, or cancel() ended it.
+    Transmitter::Outcome transmit(const QString& frame, std::optional<QChar> pacing,
+                                  std::int32_t delay,
+                                  const std::function<void(const Progress&)>& progress = {});
+    void cancel();
+
+signals:
+    void stateChanged(varnix::link::Connection::State state);
+    // The device went away while open; the connection is closed by now. Told
+    // once per loss, and never in the middle of a transmission.
+    void lost(const QString& reason);
+
+private:
+    void setState(State state);
+    void onPortLost(const QString& reason);
+
+    SerialPort& m_port;
+    Transmitter m_transmitter;
+    State m_state = State::Closed;
+    bool m_lostDuringSend = false;
+    QString m_lostReason;
+};
+
+} // namespace varnix::link

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+#include <optional>
+
+namespace varnix::link {
+
+// A line settings text: baud rate, parity letter, data bits, stop bits,
+// separated by commas ("19200,n,8,1").
+struct LineSettings {
+    qint32 baudRate = 19200;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    static std::optional<LineSettings> parse(const QString& text);
+};
+
+} // namespace varnix::link

@@ -1,0 +1,38 @@
+#pragma once
+
+class QEventLoop;
+
+namespace varnix::link {
+
+// Where a transmission waits. The program's pause keeps the window painting;
+// a test's pause records where the waits fall instead of waiting.
+class Pause
+{
+public:
+    virtual ~Pause() = default;
+    // Waits the given milliseconds (0 or less: returns at once).
+    virtual void wait(int milliseconds) = 0;
+    // Lets pending work run (painting) without waiting.
+    virtual void yield() {}
+    // Ends a wait in progress early; later waits return at once until reset().
+    virtual void cancel() {}
+    virtual void reset() {}
+};
+
+// Waits precisely while the event loop keeps running everything but the
+// user's input (clicks and keys are held back until the transmission ends).
+class EventLoopPause : public Pause
+{
+public:
+    EventLoopPause();
+    void wait(int milliseconds) override;
+    void yield() override;
+    void cancel() override;
+    void reset() override { m_cancelled = false; }
+
+private:
+    bool m_cancelled = false;
+    QEventLoop* m_loop = nullptr;
+};
+
+} // namespace varnix::link

@@ -1,0 +1,143 @@
+#include "link/core/qtserialport.h"
+
+#include "link/core/linesettings.h"
+#include "link/core/portmap.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnix::link {
+
+namespace {
+// A write the device does not take within this time counts as refused.
+constexpr int kWriteTimeoutMs = 2000;
+} // namespace
+
+QString permissionHint(const QString& devicePath)
+{
+    const QByteArray path = QFile::encodeName(devicePath);
+    if (::access(path.constData(), R_OK | W_OK) == 0 || errno != EACCES)
+        return {};
+    QString groupName;
+    struct stat st{};
+    if (::stat(path.constData(), &st) == 0) {
+        if (const struct group* g = ::getgrgid(st.st_gid))
+            groupName = QString::fromLocal8Bit(g->gr_name);
+    }
+    if (groupName.isEmpty())
+        return QStringLiteral("You have no permission to use %1.").arg(devicePath);
+    return QStringLiteral("You have no permission to use %1: add your user to the group \"%2\" "
+                          "(sudo usermod -aG %2 $USER), then log out and in again.")
+        .arg(devicePath, groupName);
+}
+
+QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), m_map(map)
+{
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return m_port.isOpen() && !m_lost;
+}
+
+QString QtSerialPort::device() const
+{
+    return m_port.isOpen() ? m_port.portName() : QString();
+}
+
+bool QtSerialPort::open()
+{
+    m_hint.clear();
+    m_lost = false;
+    if (m_port.isOpen())
+        return true;
+    m_map.refresh();
+    const QString path = m_map.device(m_number);
+    const auto settings = LineSettings::parse(m_settings);
+    if (path.isEmpty() || !settings)
+        return false;
+
+    m_port.setPortName(path);
+    m_port.setBaudRate(settings->baudRate);
+    m_port.setParity(settings->parity);
+    m_port.setDataBits(settings->dataBits);
+    m_port.setStopBits(settings->stopBits);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_hint = permissionHint(path);
+        m_port.clearError();
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::close()
+{
+    m_lost = false;
+    if (!m_port.isOpen())
+        return true;
+    m_port.close();
+    const bool ok = m_port.error() == QSerialPort::NoError;
+    m_port.clearError();
+    return ok;
+}
+
+bool QtSerialPort::write(QChar character)
+{
+    if (!isOpen() || character.unicode() > 0xff)
+        return false;
+    const char byte = char(character.unicode());
+    if (m_port.write(&byte, 1) != 1)
+        return false;
+    // Qt only queues the byte; push it to the device now so that a pause
+    // that follows is a pause on the line.
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.flush() && !m_port.waitForBytesWritten(kWriteTimeoutMs))
+            return false;
+        if (!isOpen())
+            return false;
+    }
+    return true;
+}
+
+QString QtSerialPort::readAll()
+{
+    if (!isOpen())
+        return {};
+    return QString::fromLatin1(m_port.readAll());
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    // An unplugged adapter keeps raising read errors for as long as the port
+    // stays open; close it once and say so once.
+    const bool deviceFailure = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+        || error == QSerialPort::WriteError;
+    if (!deviceFailure || !m_port.isOpen() || m_lost)
+        return;
+    m_lost = true;
+    const QString reason = m_port.errorString();
+    // Closing from inside Qt's own notification is not safe; do it next.
+    QMetaObject::invokeMethod(this, [this, reason] {
+        if (m_port.isOpen())
+            m_port.close();
+        m_port.clearError();
+        if (m_lost)
+            emit lost(reason);
+    }, Qt::QueuedConnection);
+}
+
+} // namespace varnix::link

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "link/core/serialport.h"
+
+#include <QSerialPort>
+
+namespace varnix::link {
+
+class PortMap;
+
+// The serial port on QSerialPort. Port numbers go through a PortMap to a
+// device; Qt's lock file and exclusive open keep other programs off it.
+class QtSerialPort : public SerialPort
+{
+    Q_OBJECT
+public:
+    explicit QtSerialPort(PortMap& map, QObject* parent = nullptr);
+    ~QtSerialPort() override;
+
+    bool isOpen() const override;
+    bool open() override;
+    bool close() override;
+    void setPortNumber(int number) override { m_number = number; }
+    int portNumber() const override { return m_number; }
+    void setSettings(const QString& settings) override { m_settings = settings; }
+    bool write(QChar character) override;
+    QString readAll() override;
+    QString failureHint() const override { return m_hint; }
+
+    QString settings() const { return m_settings; }
+    // The device the port has open, empty while closed.
+    QString device() const;
+    // The line settings in force on the open device.
+    const QSerialPort& qtPort() const { return m_port; }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    PortMap& m_map;
+    QSerialPort m_port;
+    int m_number = 1;
+    QString m_settings = QStringLiteral("19200,n,8,1");
+    QString m_hint;
+    bool m_lost = false;
+};
+
+// A sentence telling the user that the account may not use the device, or
+// empty when that is not why it failed to open.
+QString permissionHint(const QString& devicePath);
+
+} // namespace varnix::link

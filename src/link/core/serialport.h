@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace varnix::link {
+
+// The serial port as the program uses it: these operations and no others.
+// Characters are single bytes (Latin-1): a byte's value is its character code.
+class SerialPort : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    virtual bool isOpen() const = 0;
+    // False when the port cannot be opened with its number and settings.
+    virtual bool open() = 0;
+    // False when closing fails; the port counts as closed afterwards.
+    virtual bool close() = 0;
+    virtual void setPortNumber(int number) = 0;
+    virtual int portNumber() const = 0;
+    // A line settings text such as "19200,n,8,1", applied at the next open.
+    virtual void setSettings(const QString& settings) = 0;
+    // Hands one character to the device before returning; false when the
+    // character has no single-byte form or the device refuses it.
+    virtual bool write(QChar character) = 0;
+    // Everything waiting, taken out of the input buffer; empty when nothing is.
+    virtual QString readAll() = 0;
+    // Why the last open or write failed, for the user (may be empty).
+    virtual QString failureHint() const { return {}; }
+
+signals:
+    // The device stopped working while open (unplugged, I/O error). Emitted
+    // once; the port has closed itself by the time it is delivered.
+    void lost(const QString& reason);
+};
+
+} // namespace varnix::link
