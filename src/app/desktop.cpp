@@ -1,0 +1,38 @@
+#include "app/desktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace varnix {
+
+void QtDesktop::message(QWidget* parent, const QString& text, const QString& title,
+                        const QStringList& buttons)
+{
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    for (const QString& caption : buttons)
+        box.addButton(caption, QMessageBox::AcceptRole);
+    box.exec();
+}
+
+void QtDesktop::beep()
+{
+    QApplication::beep();
+}
+
+QString QtDesktop::clipboardText()
+{
+    return QApplication::clipboard()->text();
+}
+
+void QtDesktop::setClipboardText(const QString& text)
+{
+    QApplication::clipboard()->setText(text);
+}
+
+} // namespace varnix

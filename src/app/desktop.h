@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace varnix {
+
+// The desktop services an action uses: message boxes, the beep, the
+// clipboard. The program uses QtDesktop; tests record instead of blocking.
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+    // A modal message box with the given buttons (OK only, everywhere in this
+    // program), no icon, and the window title given.
+    virtual void message(QWidget* parent, const QString& text, const QString& title,
+                         const QStringList& buttons) = 0;
+    virtual void beep() = 0;
+    virtual QString clipboardText() = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+};
+
+class QtDesktop : public Desktop
+{
+public:
+    void message(QWidget* parent, const QString& text, const QString& title,
+                 const QStringList& buttons) override;
+    void beep() override;
+    QString clipboardText() override;
+    void setClipboardText(const QString& text) override;
+};
+
+} // namespace varnix

@@ -1,0 +1,189 @@
+#include "app/helpwindow.h"
+
+#include "app/widgets.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+namespace {
+const char16_t* const kReferenceHead[] = {
+    u"COMMANDS and parameters:",
+    u"]K CLEARs the display",
+    u"]C]xyr CIRCLE at x,y with a radius r",
+    u"]S]xyl SQUARE at x,y with l (2 x length of a side)",
+    u"]Q]xyl square rotated 45 degrees like a DIAMOND",
+    u"]T]xyp STAR with 4 points using dashed lines, p is the size",
+    u"]R]x1y1x2y2 RECTANGLE given the top left and bottom rt points",
+    u"]B]xylw]b a BAR at xy with (l)ength (w)idth and a (b)yte for fill",
+    u"]D]xy SET a dot (pixel) at x,y",
+    u"]E]xy RESET/sets a dot at x,y This is an xor function",
+    u"]P]xy places an ASCII character at x,y location",
+    u"]U]xy places a vertical BYTE at x,y",
+    u"]F]byte FILL the display with byte (useful for displaying grids)",
+    u"]X]x1x2y]t Draws an X-AXIS with tick marks (t is the tick spacing)",
+    u"]Y]y1y2x]t Draws a Y-AXIS with tick marks",
+    u"]H]xy]char]char...]@ Horizontal STRING of characters, @ stops it.",
+    u"]V]xy]char]char...]@ Vertical STRING of characters",
+    u"]L]x1y1x2y2 LINE from x1y1 to x2y2 This is experimental, I\u2019m still working on different algorithms. "
+    u"Needs fixing.",
+};
+const char16_t* const kReferenceTail[] = {
+    u"]I]x1x2y1y2]s Draw a straight horiz line with a step",
+    u"]J]x1x2y1y2]s Draw a straight vert line with a step",
+    u"]M]x1y1x2y2]hh]hh...Place  a given number of bytes on LCD",
+    u"]N]x1x2y1y2 Read bytes from LCD",
+    u"]O]addr]byte]byte... Write bytes to the external I2C eeprom",
+    u"]A]addr]number Read number of bytes from external I2C eeprom",
+    u"]G]addr]byte]byte... Write bytes to the internal eeprom",
+    u"]W]addr]number Read number of bytes from the internal eeprom",
+};
+
+template <std::size_t N>
+QString joinLines(const char16_t* const (&lines)[N])
+{
+    QString text;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (i > 0)
+            text += QStringLiteral("\r\n");
+        text += QString::fromUtf16(lines[i]);
+    }
+    return text;
+}
+
+QLabel* namedLabel(const char* name, const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setWordWrap(true);
+    return label;
+}
+
+// A small drawing of the board: a green circuit board with its LCD.
+QPixmap boardPicture(int width, int height)
+{
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(20, 110, 60));
+    painter.setPen(QPen(QColor(10, 60, 30), 2));
+    painter.drawRoundedRect(QRectF(1, 1, width - 2, height - 2), 6, 6);
+    const QRectF lcd(width * 0.12, height * 0.15, width * 0.76, height * 0.55);
+    painter.setBrush(QColor(160, 190, 120));
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawRect(lcd);
+    painter.setPen(QPen(QColor(30, 40, 30), 2));
+    painter.drawEllipse(lcd.center(), lcd.height() * 0.3, lcd.height() * 0.3);
+    painter.setBrush(Qt::black);
+    for (int i = 0; i < 8; ++i)
+        painter.drawRect(QRectF(width * 0.15 + i * width * 0.09, height * 0.8, width * 0.05, height * 0.08));
+    return pixmap;
+}
+} // namespace
+
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Help"));
+    setWindowTitle(QStringLiteral("Varnix Commands"));
+    auto* Label1 = namedLabel("Label1", QStringLiteral("Lumdra  Application Command Line functions"), this);
+    QFont titleFont = Label1->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    Label1->setFont(titleFont);
+    auto* Label2 = namedLabel("Label2",
+                              QStringLiteral("Once the Tessel board starts with the VARNIX.BAS application loaded "
+                                             "it displays a logo screen and then waits for serial commands as "
+                                             "follows:"),
+                              this);
+    auto* Label3 = namedLabel("Label3", QStringLiteral("The 'command' key is the ] character followed by parameters "),
+                              this);
+    m_Text1 = new TextArea(QStringLiteral("Text1"), this);
+    m_Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* Command1 = new QPushButton(QStringLiteral("&Close"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    connect(Command1, &QPushButton::clicked, this, &HelpWindow::Command1_Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(Label2);
+    layout->addWidget(Label3);
+    layout->addWidget(m_Text1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Command1);
+    layout->addLayout(buttons);
+    resize(640, 480);
+    Form_Load();
+}
+
+QString HelpWindow::commandReference()
+{
+    return joinLines(kReferenceHead) + QStringLiteral("\r\n") + joinLines(kReferenceTail);
+}
+
+void HelpWindow::Form_Load()
+{
+    m_Text1->setText(joinLines(kReferenceHead));
+    m_Text1->setText(m_Text1->text() + QStringLiteral("\r\n") + joinLines(kReferenceTail));
+}
+
+void HelpWindow::Command1_Click()
+{
+    hide();
+}
+
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("Tessel Grahic Demo"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setPixmap(boardPicture(220, 140));
+    auto* picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setPixmap(boardPicture(32, 32));
+    picIcon->setFixedSize(32, 32);
+    auto* lblTitle = new QLabel(QStringLiteral("Varnix Ver 1.2"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    lblTitle->setFont(titleFont);
+    auto* Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &AboutWindow::cmdOK_Click);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* head = new QHBoxLayout;
+    head->addWidget(picIcon);
+    head->addWidget(lblTitle, 1);
+    layout->addLayout(head);
+    layout->addWidget(Line1);
+    layout->addWidget(Picture1, 0, Qt::AlignCenter);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    layout->addLayout(buttons);
+}
+
+void AboutWindow::cmdOK_Click()
+{
+    close();
+}
+
+} // namespace varnix

@@ -1,0 +1,40 @@
+#include "app/mainwindow.h"
+#include "app/realplatform.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// Qt aborts with several lines and a core dump when no display can be
+// reached; say it in one line instead.
+bool displayAvailable()
+{
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (!displayAvailable()) {
+        std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Varnix"));
+    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    // Exit and the window's close end the system; Help or About left open
+    // must not keep it alive.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    varnix::RealPlatform real;
+    varnix::Main window(real.platform());
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/desktop.h"
+#include "app/mainwindow.h"
+#include "link/core/pause.h"
+#include "link/core/portmap.h"
+#include "link/core/qtserialport.h"
+
+namespace varnix {
+
+// The program's desktop, devices, serial port and pause. Needs a running
+// QApplication.
+class RealPlatform
+{
+public:
+    RealPlatform() : m_port(m_ports) {}
+    Platform platform() { return Platform{m_desktop, m_ports, m_port, m_pause}; }
+
+private:
+    QtDesktop m_desktop;
+    link::SystemPortMap m_ports;
+    link::QtSerialPort m_port;
+    link::EventLoopPause m_pause;
+};
+
+} // namespace varnix

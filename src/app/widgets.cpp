@@ -1,0 +1,140 @@
+#include "app/widgets.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace varnix {
+
+LineField::LineField(const QString& name, const QString& start, int typingLimit, QWidget* parent)
+    : QLineEdit(parent), m_limit(typingLimit)
+{
+    setObjectName(name);
+    setText(start);
+    connect(this, &QLineEdit::textEdited, this, &LineField::userEdited);
+}
+
+void LineField::setText(const QString& text)
+{
+    m_exact.set(text);
+    m_lastShown = m_exact.shownRaw();
+    {
+        const QSignalBlocker block(this);
+        QLineEdit::setText(m_lastShown);
+    }
+    emit changed();
+}
+
+void LineField::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = event->text();
+    if (onKeyPress && typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+        onKeyPress(typed.front());
+    QLineEdit::keyPressEvent(event);
+}
+
+void LineField::userEdited(const QString& shown)
+{
+    // The limit holds typing only: an edit that would grow the text beyond it
+    // is taken back, while shortening an over-long text stays possible.
+    if (m_limit > 0 && shown.size() > m_limit && shown.size() > m_lastShown.size()) {
+        const int cursor = std::min<int>(cursorPosition() - int(shown.size() - m_lastShown.size()),
+                                         int(m_lastShown.size()));
+        const QSignalBlocker block(this);
+        QLineEdit::setText(m_lastShown);
+        setCursorPosition(std::max(0, cursor));
+        return;
+    }
+    m_exact.edited(shown);
+    m_lastShown = shown;
+    emit changed();
+}
+
+TextArea::TextArea(const QString& name, QWidget* parent) : QPlainTextEdit(parent)
+{
+    setObjectName(name);
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        if (!m_programChange)
+            syncFromWidget();
+    });
+}
+
+void TextArea::setText(const QString& text)
+{
+    m_exact.set(text);
+    m_programChange = true;
+    setPlainText(m_exact.shownPlain());
+    m_programChange = false;
+    emit changed();
+}
+
+void TextArea::append(QStringView more)
+{
+    if (more.isEmpty())
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    bool dropLast = false;
+    QString shown = m_exact.append(more, &dropLast);
+    shown.replace(QChar(0x2029), QChar(u'\n'));
+
+    m_programChange = true;
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (dropLast)
+        cursor.deletePreviousChar();
+    cursor.insertText(shown);
+    m_programChange = false;
+    if (following)
+        bar->setValue(bar->maximum());
+    emit changed();
+}
+
+void TextArea::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = event->text();
+    if (keyFilter && typed.size() == 1 && typed.front().isPrint()
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        const QChar replaced = keyFilter(typed.front());
+        if (replaced != typed.front()) {
+            QKeyEvent changedKey(event->type(), event->key(), event->modifiers(), QString(replaced),
+                                 event->isAutoRepeat(), ushort(event->count()));
+            QPlainTextEdit::keyPressEvent(&changedKey);
+            return;
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TextArea::syncFromWidget()
+{
+    m_exact.edited(document()->toRawText());
+    emit changed();
+}
+
+ListBox::ListBox(const QString& name, const QStringList& items, QWidget* parent) : QListWidget(parent)
+{
+    setObjectName(name);
+    addItems(items);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // A ctrl-click can clear a single selection; the lists here always keep one.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (selectedItems().isEmpty() && currentRow() >= 0)
+            currentItem()->setSelected(true);
+    });
+}
+
+QString ListBox::selectedText() const
+{
+    const auto items = selectedItems();
+    return items.isEmpty() ? QString() : items.front()->text();
+}
+
+void ListBox::selectRow(int row)
+{
+    setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+}
+
+} // namespace varnix

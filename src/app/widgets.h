@@ -1,0 +1,88 @@
+#pragma once
+
+#include "app/exacttext.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+#include <functional>
+
+namespace varnix {
+
+// A one-line text field. Its typing limit stops the user from typing more
+// characters, but a text the program sets is kept whole, however long.
+// text() is exact: control characters an action puts in are kept, and shown
+// as control pictures.
+class LineField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit LineField(const QString& name, const QString& start = QString(), int typingLimit = 0,
+                       QWidget* parent = nullptr);
+
+    QString text() const { return m_exact.text(); }
+    void setText(const QString& text);
+    int typingLimit() const { return m_limit; }
+
+    // Runs with each character typed (its code) before it goes into the field.
+    std::function<void(QChar)> onKeyPress;
+
+signals:
+    // Any change of the exact text, by the user or by the program.
+    void changed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void userEdited(const QString& shown);
+
+    ExactText m_exact{ExactText::Lines::Single};
+    int m_limit = 0;
+    QString m_lastShown;
+};
+
+// A multi-line text area whose text() is exactly what was set, appended or
+// typed, a line break being CR LF.
+class TextArea : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit TextArea(const QString& name, QWidget* parent = nullptr);
+
+    const QString& text() const { return m_exact.text(); }
+    void setText(const QString& text);
+    // Adds text at the end at a cost in proportion to what is added. The view
+    // keeps its place, and follows the end when it was showing the end.
+    void append(QStringView more);
+
+    // Turns a typed character into the one to insert (for instance to lower
+    // case); runs before the key reaches the area.
+    std::function<QChar(QChar)> keyFilter;
+
+signals:
+    void changed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void syncFromWidget();
+
+    ExactText m_exact{ExactText::Lines::Multi};
+    bool m_programChange = false;
+};
+
+// A list that always keeps one entry selected once one has been.
+class ListBox : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit ListBox(const QString& name, const QStringList& items, QWidget* parent = nullptr);
+    // Text of the selected entry; empty when none is.
+    QString selectedText() const;
+    void selectRow(int row);
+};
+
+} // namespace varnix

@@ -1,0 +1,158 @@
+#include "app/exacttext.h"
+#include "app/widgets.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTest>
+
+using namespace varnix;
+
+class TextAreaTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void setTextIsKeptExactly_data();
+    void setTextIsKeptExactly();
+    void typingEnterMakesCrLf();
+    void editingKeepsControlCharactersElsewhere();
+    void appendJoinsACrWithTheLfThatFollows();
+    void appendKeepsTheViewWhereTheUserPutIt();
+    void typedCharacterCanBeReplaced();
+    void lineFieldKeepsControlCharacters();
+    void typingLimitHoldsTypingOnly();
+};
+
+void TextAreaTest::setTextIsKeptExactly_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("shownLines");
+    QTest::newRow("empty") << "" << 1;
+    QTest::newRow("crlf") << "a\r\nb" << 2;
+    QTest::newRow("lone cr and lf") << "a\rb\nc" << 1;
+    QTest::newRow("trailing crlf") << "ab\r\n" << 2;
+    QTest::newRow("lf cr is not a pair") << "a\n\rb" << 1;
+    QTest::newRow("controls") << QString::fromLatin1("\x00\x01\x1b\x7f\t end", 9) << 1;
+    QTest::newRow("latin-1 high") << QString::fromLatin1("\xa0\xff\xe9") << 1;
+    QTest::newRow("two breaks") << "\r\n\r\n" << 3;
+}
+
+void TextAreaTest::setTextIsKeptExactly()
+{
+    QFETCH(QString, text);
+    QFETCH(int, shownLines);
+    TextArea area(QStringLiteral("area"));
+    area.setText(text);
+    QCOMPARE(area.text(), text);
+    QCOMPARE(area.document()->blockCount(), shownLines);
+
+    ExactText exact(ExactText::Lines::Multi);
+    QCOMPARE(exact.fromShown(exact.toShown(text)), text);
+}
+
+void TextAreaTest::typingEnterMakesCrLf()
+{
+    TextArea area(QStringLiteral("area"));
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.setFocus();
+    QTest::keyClicks(&area, QStringLiteral("41"));
+    QTest::keyClick(&area, Qt::Key_Return);
+    QTest::keyClicks(&area, QStringLiteral("42"));
+    QCOMPARE(area.text(), QStringLiteral("41\r\n42"));
+    QTest::keyClick(&area, Qt::Key_Backspace);
+    QTest::keyClick(&area, Qt::Key_Backspace);
+    QTest::keyClick(&area, Qt::Key_Backspace);
+    QCOMPARE(area.text(), QStringLiteral("41"));
+}
+
+void TextAreaTest::editingKeepsControlCharactersElsewhere()
+{
+    TextArea area(QStringLiteral("area"));
+    const QString received = QStringLiteral("a\rb\x1b\r\nc") + QChar(0xa0);
+    area.setText(received);
+    QTextCursor cursor(area.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("X"));
+    QCOMPARE(area.text(), received + u'X');
+    cursor.movePosition(QTextCursor::Start);
+    cursor.deleteChar(); // the first "a"
+    QCOMPARE(area.text(), received.mid(1) + u'X');
+}
+
+void TextAreaTest::appendJoinsACrWithTheLfThatFollows()
+{
+    TextArea area(QStringLiteral("area"));
+    area.setText(QStringLiteral("one\r"));
+    QCOMPARE(area.document()->blockCount(), 1);
+    area.append(u"\ntwo\r\n");
+    QCOMPARE(area.text(), QStringLiteral("one\r\ntwo\r\n"));
+    QCOMPARE(area.document()->blockCount(), 3);
+    QCOMPARE(area.document()->findBlockByNumber(1).text(), QStringLiteral("two"));
+    area.append(u"\x01");
+    QCOMPARE(area.text(), QStringLiteral("one\r\ntwo\r\n\x01"));
+}
+
+void TextAreaTest::appendKeepsTheViewWhereTheUserPutIt()
+{
+    TextArea area(QStringLiteral("area"));
+    area.resize(200, 100);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QString lines;
+    for (int i = 0; i < 200; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i);
+    area.setText(lines);
+    QScrollBar* bar = area.verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int middle = bar->value();
+    area.append(u"more\r\n");
+    QCOMPARE(bar->value(), middle);
+
+    bar->setValue(bar->maximum());
+    area.append(u"and more\r\nand more\r\n");
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(bar->value() > middle);
+}
+
+void TextAreaTest::typedCharacterCanBeReplaced()
+{
+    TextArea area(QStringLiteral("area"));
+    area.keyFilter = [](QChar c) { return c.toLower(); };
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.setFocus();
+    QTest::keyClicks(&area, QStringLiteral("4A"));
+    QCOMPARE(area.text(), QStringLiteral("4a"));
+}
+
+void TextAreaTest::lineFieldKeepsControlCharacters()
+{
+    LineField field(QStringLiteral("field"));
+    const QString frame = QStringLiteral("]o]00000001]41]\r\n]42]");
+    field.setText(frame);
+    QCOMPARE(field.text(), frame);
+    QVERIFY(!field.QLineEdit::text().contains(u'\n'));
+}
+
+void TextAreaTest::typingLimitHoldsTypingOnly()
+{
+    LineField field(QStringLiteral("field"), QStringLiteral("1"), 3);
+    field.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&field));
+    field.setFocus();
+    field.end(false);
+    QTest::keyClicks(&field, QStringLiteral("2345"));
+    QCOMPARE(field.text(), QStringLiteral("123"));
+    // What the program puts in is kept whole, and can still be shortened.
+    field.setText(QStringLiteral("-0001"));
+    QCOMPARE(field.text(), QStringLiteral("-0001"));
+    field.end(false);
+    QTest::keyClick(&field, Qt::Key_Backspace);
+    QCOMPARE(field.text(), QStringLiteral("-000"));
+    QTest::keyClicks(&field, QStringLiteral("9"));
+    QCOMPARE(field.text(), QStringLiteral("-000"));
+}
+
+QTEST_MAIN(TextAreaTest)
+#include "tst_textarea.moc"

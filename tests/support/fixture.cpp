@@ -1,0 +1,118 @@
+#include "support/fixture.h"
+
+#include <QAbstractButton>
+#include <QTest>
+
+namespace varnix::test {
+
+void RecordingDesktop::message(QWidget*, const QString& text, const QString& title, const QStringList& buttons)
+{
+    messages.append(Message{text, title, buttons});
+    if (onMessage)
+        onMessage(messages.back());
+}
+
+QStringList RecordingDesktop::texts() const
+{
+    QStringList out;
+    for (const Message& m : messages)
+        out << m.text;
+    return out;
+}
+
+bool FakePort::open()
+{
+    ++opens;
+    if (failOpen)
+        return false;
+    m_open = true;
+    return true;
+}
+
+bool FakePort::close()
+{
+    m_open = false;
+    return true;
+}
+
+bool FakePort::write(QChar character)
+{
+    if (!m_open || character.unicode() > 0xff)
+        return false;
+    if (failWriteAt >= 0 && written.size() == failWriteAt)
+        return false;
+    written += character;
+    return true;
+}
+
+QString FakePort::readAll()
+{
+    return std::exchange(incoming, QString());
+}
+
+void FakePort::loseDevice(const QString& reason)
+{
+    m_open = false;
+    emit lost(reason);
+}
+
+void RecordingPause::wait(int milliseconds)
+{
+    waits.append(Wait{position ? position() : -1, milliseconds});
+    if (duringWait)
+        duringWait();
+}
+
+Fixture::Fixture()
+{
+    ports.setDevices({QStringLiteral("/dev/fake1"), QStringLiteral("/dev/fake2")});
+    pause.position = [this] { return int(port.written.size()); };
+    window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
+}
+
+Fixture::~Fixture() = default;
+
+void Fixture::click(const QString& buttonName)
+{
+    auto* button = find<QAbstractButton>(buttonName);
+    QVERIFY2(button, qPrintable(QStringLiteral("no button %1").arg(buttonName)));
+    button->click();
+}
+
+void Fixture::openPort()
+{
+    click(QStringLiteral("cmdCom"));
+}
+
+} // namespace varnix::test
+
+#include "app/widgets.h"
+
+namespace varnix::test {
+
+PtyFixture::PtyFixture()
+{
+    ports.setDevices({pty.slavePath()});
+    window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
+}
+
+PtyFixture::~PtyFixture()
+{
+    window.reset();
+}
+
+void PtyFixture::click(const QString& buttonName)
+{
+    auto* button = find<QAbstractButton>(buttonName);
+    QVERIFY2(button, qPrintable(QStringLiteral("no button %1").arg(buttonName)));
+    button->click();
+}
+
+void PtyFixture::setField(const QString& name, const QString& text)
+{
+    auto* field = find<LineField>(name);
+    QVERIFY2(field, qPrintable(QStringLiteral("no field %1").arg(name)));
+    field->setText(text);
+}
+
+} // namespace varnix::test

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace varnix::test {
+
+// A pseudo-terminal whose slave the program opens as its serial port while
+// the test works the master end. The master is raw from the start, so
+// nothing the program writes is echoed or translated.
+class Pty
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Arrival {
+        char byte;
+        Clock::time_point at;
+    };
+
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    bool ok() const { return m_master >= 0; }
+    QString slavePath() const { return m_slavePath; }
+
+    // Records every byte arriving at the master, with its time, on a thread
+    // of its own until stopReading().
+    void startReading();
+    void stopReading();
+    std::vector<Arrival> arrivals() const;
+    QByteArray received() const;
+    // Waits until at least count bytes have arrived or the time is up.
+    bool waitForBytes(std::size_t count, int timeoutMs) const;
+
+    // Writes bytes to the master: the program receives them.
+    bool send(const QByteArray& bytes);
+    // Closes the master, as an unplugged device would vanish.
+    void closeMaster();
+    // Drops the slave descriptor the test holds.
+    void closeSlave();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+    std::thread m_reader;
+    std::atomic<bool> m_reading{false};
+    mutable std::mutex m_mutex;
+    std::vector<Arrival> m_arrivals;
+};
+
+} // namespace varnix::test
