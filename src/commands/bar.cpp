@@ -1,0 +1,68 @@
+#include "commands/bar.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+using pagelayout::caption;
+
+namespace {
+constexpr int kBarPage = 6;
+} // namespace
+
+BarPage::BarPage(Main& main)
+    : QObject(&main), m_main(main),
+      m_txtbarx(pagelayout::field(QStringLiteral("txtbarx"), QStringLiteral("20"), 3)),
+      m_txtbary(pagelayout::field(QStringLiteral("txtbary"), QStringLiteral("20"), 2)),
+      m_txtbarwidth(pagelayout::field(QStringLiteral("txtbarwidth"), QStringLiteral("5"), 3)),
+      m_txtbarheight(pagelayout::field(QStringLiteral("txtbarheight"), QStringLiteral("36"), 2)),
+      m_Label70(pagelayout::namedCaption(QStringLiteral("Label70"), QStringLiteral("Height"))),
+      m_List3(pagelayout::list(QStringLiteral("List3"), pagelayout::numbers(1, 5), 5)),
+      m_optbarh(pagelayout::option(QStringLiteral("optbarh"), QStringLiteral("Horiz"))),
+      m_optbarv(pagelayout::option(QStringLiteral("optbarv"), QStringLiteral("Vert"))),
+      m_cmdbar(pagelayout::button(QStringLiteral("cmdbar"), QStringLiteral("&Draw Bar")))
+{
+    m_List3->selectRow(0);
+
+    auto* column = new QVBoxLayout(m_main.page(kBarPage));
+    column->addWidget(pagelayout::explanation(QStringLiteral(
+        "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern")));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption(QStringLiteral("Top Left")), 0, 0, 1, 4);
+    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtbarx);
+    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), m_txtbary);
+    pagelayout::addRow(grid, 2, 0, QStringLiteral("Width"), m_txtbarwidth);
+    grid->addWidget(m_Label70, 3, 0, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(m_txtbarheight, 3, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    // One unit caption for both extents.
+    grid->addWidget(caption(QStringLiteral("Pixels")), 2, 2, 2, 2, Qt::AlignLeft | Qt::AlignVCenter);
+
+    auto* orientation = new QHBoxLayout;
+    orientation->addWidget(m_optbarh);
+    orientation->addWidget(m_optbarv);
+    orientation->addStretch(1);
+    grid->addLayout(orientation, 4, 0, 1, 4);
+    grid->setColumnMinimumWidth(4, 24);
+
+    grid->addWidget(caption(QStringLiteral("Step by")), 0, 5);
+    grid->addWidget(m_List3, 1, 5, 4, 1, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(caption(QStringLiteral("pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
+    grid->setColumnStretch(7, 1);
+
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({m_cmdbar}));
+    column->addStretch(1);
+}
+
+} // namespace varnix

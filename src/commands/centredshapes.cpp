@@ -1,0 +1,130 @@
+#include "commands/centredshapes.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+#include "protocol/frames.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+struct CentredShapes::PageDesign {
+    struct Field {
+        const char* name;
+        const char* start;
+        int typingLimit;
+        const char* description; // what the page calls the field
+    };
+
+    int page;
+    const char* explanation;
+    const char* centreHeading;
+    const char* xCaption;
+    const char* yCaption;
+    const char* sizeCaption;
+    const char* sizeUnit;
+    Field x;
+    Field y;
+    Field size;
+    const char* buttonName;
+    const char* buttonCaption;
+};
+
+namespace {
+
+using pagelayout::caption;
+
+// In the order of CentredShapes::Shape.
+constexpr CentredShapes::PageDesign kShapes[CentredShapes::ShapeCount] = {
+    {0, "Draws a circle given the center  (x,y) and the radius  in pixels",
+     "Circle Center", "X value", "Y value", "Circle Radius", "Pixels",
+     {"txtCx", "64", 0, "Circle Center X value"},
+     {"txtCy", "32", 0, "Circle Center Y value"},
+     {"txtcr", "20", 0, "Circle Radius"},
+     "cmdCirc", "&Draw Circle"},
+    {1, "Draws a square given the center location (x,y) and 1/2 the length of a side in pixels",
+     "Center X           Y", "", "", "Diag Length", "",
+     {"txtSx1", "64", 3, "Center X"},
+     {"txtSy1", "32", 2, "Center Y"},
+     {"txtSr", "20", 2, "Diag Length"},
+     "cmdSquare", "&Draw Square"},
+    {3, "Draws a diamond shape",
+     "Diamond Center XY", "", "", "Center-to-side in pixels", "",
+     {"txtDx", "64", 0, "Diamond Center X"},
+     {"txtDy", "32", 0, "Diamond Center Y"},
+     {"txtDr", "20", 0, "Center-to-side in pixels"},
+     "cmdDiam", "&Draw Diamond"},
+    {4, "Draws Four Point Star (dashed lines)",
+     "Center of Star XY", "", "", "Center-to-Point in pixels", "",
+     {"txtStarx", "64", 0, "Center of Star X"},
+     {"txtStary", "32", 0, "Center of Star Y"},
+     {"txtStarr", "20", 0, "Center-to-Point in pixels"},
+     "Command2", "&Draw Star4"},
+};
+
+LineField* makeField(const CentredShapes::PageDesign::Field& field)
+{
+    return pagelayout::field(QString::fromLatin1(field.name), QString::fromLatin1(field.start),
+                             field.typingLimit);
+}
+
+protocol::FieldText readField(const CentredShapes::PageDesign::Field& entry, const LineField* field)
+{
+    return pagelayout::fieldText(QString::fromLatin1(entry.description), field);
+}
+
+} // namespace
+
+CentredShapes::CentredShapes(Main& main) : QObject(&main), m_main(main)
+{
+    for (int shape = 0; shape < ShapeCount; ++shape)
+        build(kShapes[shape], m_pages[shape]);
+    connect(m_pages[Circle].button, &QPushButton::clicked, this, &CentredShapes::cmdCirc_Click);
+}
+
+void CentredShapes::build(const PageDesign& design, Page& page)
+{
+    page.design = &design;
+    page.x = makeField(design.x);
+    page.y = makeField(design.y);
+    page.size = makeField(design.size);
+    page.button =
+        pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
+
+    QWidget* widget = m_main.page(design.page);
+    auto* column = new QVBoxLayout(widget);
+    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
+
+    auto* grid = new QGridLayout;
+    // Without captions of their own the two centre fields sit under the
+    // heading, which then names both of them.
+    const bool fieldCaptions = *design.xCaption != '\0';
+    grid->addWidget(caption(QString::fromLatin1(design.centreHeading)), 0, fieldCaptions ? 0 : 1, 1, 4);
+    pagelayout::addRow(grid, 1, 0, QString::fromLatin1(design.xCaption), page.x);
+    pagelayout::addRow(grid, 1, 2, QString::fromLatin1(design.yCaption), page.y);
+    pagelayout::addRow(grid, 2, 0, QString::fromLatin1(design.sizeCaption), page.size);
+    if (*design.sizeUnit != '\0')
+        grid->addWidget(caption(QString::fromLatin1(design.sizeUnit)), 2, 2, 1, 2);
+    grid->setColumnStretch(4, 1);
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({page.button}));
+    column->addStretch(1);
+}
+
+void CentredShapes::cmdCirc_Click()
+{
+    if (!m_main.portGuard())
+        return;
+    const Page& circle = m_pages[Circle];
+    const PageDesign& design = *circle.design;
+    m_main.sendFrame(protocol::circleFrame(readField(design.x, circle.x), readField(design.y, circle.y),
+                                           readField(design.size, circle.size)));
+}
+
+} // namespace varnix

@@ -1,0 +1,86 @@
+#include "commands/chartaxes.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+struct ChartAxes::PageDesign {
+    int page;
+    const char* explanation;
+    const char* xName;
+    const char* xStart;
+    const char* yName;
+    const char* yStart;
+    const char* lengthName;
+    const char* lengthStart;
+    const char* ticksName;
+    const char* buttonName;
+    const char* buttonCaption;
+};
+
+namespace {
+
+using pagelayout::caption;
+
+// Both axes take three digits for x and length and two for y.
+constexpr int kXLimit = 3;
+constexpr int kYLimit = 2;
+constexpr int kLengthLimit = 3;
+// The tick list is selected at "4".
+constexpr int kStartTick = 3;
+
+// In the order of ChartAxes::Axis.
+constexpr ChartAxes::PageDesign kAxes[ChartAxes::AxisCount] = {
+    {7, "Draw the x-axis of a chart with tick marks", "txtXaxisx", "16", "txtXaxisy", "56", "txtXaxisLen",
+     "100", "lsttickx", "cmdXaxis", "&Draw X-Axis"},
+    {8, "Draw the y-axis of a chart with tick marks", "txtYAxisx", "16", "txtYAxisy", "10", "txtYAxisLen",
+     "46", "lstticky", "cmdyaxis", "&Draw Y-Axis"},
+};
+
+} // namespace
+
+ChartAxes::ChartAxes(Main& main) : QObject(&main), m_main(main)
+{
+    for (int axis = 0; axis < AxisCount; ++axis)
+        build(kAxes[axis], m_pages[axis]);
+}
+
+void ChartAxes::build(const PageDesign& design, Page& page)
+{
+    page.x = pagelayout::field(QString::fromLatin1(design.xName), QString::fromLatin1(design.xStart), kXLimit);
+    page.y = pagelayout::field(QString::fromLatin1(design.yName), QString::fromLatin1(design.yStart), kYLimit);
+    page.length = pagelayout::field(QString::fromLatin1(design.lengthName), QString::fromLatin1(design.lengthStart),
+                                    kLengthLimit);
+    page.ticks = pagelayout::list(QString::fromLatin1(design.ticksName), pagelayout::numbers(1, 10), 5);
+    page.ticks->selectRow(kStartTick);
+    page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
+
+    auto* column = new QVBoxLayout(m_main.page(design.page));
+    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption(QStringLiteral("Starting Point")), 0, 0, 1, 4);
+    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), page.x);
+    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), page.y);
+    pagelayout::addRow(grid, 2, 0, QStringLiteral("Length in pixels"), page.length);
+    grid->setColumnMinimumWidth(4, 24);
+    grid->addWidget(caption(QStringLiteral("Tick every")), 0, 5);
+    grid->addWidget(page.ticks, 1, 5, 3, 1, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(caption(QStringLiteral("Pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
+    grid->setColumnStretch(7, 1);
+
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({page.button}));
+    column->addStretch(1);
+}
+
+} // namespace varnix

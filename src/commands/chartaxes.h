@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+#include <array>
+
+class QPushButton;
+
+namespace varnix {
+
+class Main;
+class LineField;
+class ListBox;
+
+// The pages "X-Axis" and "Y-Axis": a starting point, a length and a tick
+// spacing each. The two pages are built alike; only names and texts differ.
+class ChartAxes : public QObject
+{
+    Q_OBJECT
+public:
+    enum Axis { XAxis, YAxis, AxisCount };
+    // Names, start values and texts of one axis page.
+    struct PageDesign;
+
+    explicit ChartAxes(Main& main);
+
+private:
+    struct Page {
+        LineField* x = nullptr;
+        LineField* y = nullptr;
+        LineField* length = nullptr;
+        ListBox* ticks = nullptr;
+        QPushButton* button = nullptr;
+    };
+
+    void build(const PageDesign& design, Page& page);
+
+    Main& m_main;
+    std::array<Page, AxisCount> m_pages{};
+};
+
+} // namespace varnix

@@ -1,0 +1,71 @@
+#include "commands/putitems.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+using pagelayout::caption;
+using pagelayout::field;
+
+namespace {
+constexpr int kPutBytePage = 11;
+constexpr int kPutCharPage = 12;
+} // namespace
+
+PutItems::PutItems(Main& main) : QObject(&main), m_main(main)
+{
+    buildPutByte(m_main.page(kPutBytePage));
+    buildPutChar(m_main.page(kPutCharPage));
+}
+
+void PutItems::buildPutByte(QWidget* page)
+{
+    m_txtPutBytex = field(QStringLiteral("txtPutBytex"), QStringLiteral("10"), 3);
+    m_txtPutBytey = field(QStringLiteral("txtPutBytey"), QStringLiteral("10"), 2);
+    m_txtPutByte = field(QStringLiteral("txtPutByte"), QStringLiteral("124"), 3);
+    m_cmdPutByte = pagelayout::button(QStringLiteral("cmdPutByte"), QStringLiteral("&Put Byte"));
+
+    auto* column = new QVBoxLayout(page);
+    column->addWidget(pagelayout::explanation(QStringLiteral("Places a vertical byte at X,Y location")));
+    auto* grid = new QGridLayout;
+    pagelayout::addRow(grid, 0, 0, QStringLiteral("X"), m_txtPutBytex);
+    pagelayout::addRow(grid, 0, 2, QStringLiteral("Y"), m_txtPutBytey);
+    pagelayout::addRow(grid, 1, 0, QStringLiteral("Byte value 0-255"), m_txtPutByte);
+    grid->setColumnStretch(4, 1);
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({m_cmdPutByte}));
+    column->addStretch(1);
+}
+
+void PutItems::buildPutChar(QWidget* page)
+{
+    m_txtPutChrx = field(QStringLiteral("txtPutChrx"), QStringLiteral("10"), 3);
+    m_txtPutchry = field(QStringLiteral("txtPutchry"), QStringLiteral("10"), 2);
+    m_txtPutChr = field(QStringLiteral("txtPutChr"), QStringLiteral("A"), 1);
+    m_cmdPutChr = pagelayout::button(QStringLiteral("cmdPutChr"), QStringLiteral("&Put Character"));
+
+    auto* column = new QVBoxLayout(page);
+    column->addWidget(pagelayout::explanation(QStringLiteral("Places a character at X,Y location")));
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption(QStringLiteral("Position")), 0, 0, 1, 4);
+    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtPutChrx);
+    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), m_txtPutchry);
+    pagelayout::addRow(grid, 2, 0, QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr);
+    grid->setColumnStretch(4, 1);
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({m_cmdPutChr}));
+    column->addStretch(1);
+}
+
+} // namespace varnix

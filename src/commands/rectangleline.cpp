@@ -1,0 +1,100 @@
+#include "commands/rectangleline.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+using pagelayout::caption;
+using pagelayout::field;
+
+namespace {
+constexpr int kRectanglePage = 2;
+constexpr int kLinePage = 5;
+} // namespace
+
+RectangleLine::RectangleLine(Main& main) : QObject(&main), m_main(main)
+{
+    buildRectangle(m_main.page(kRectanglePage));
+    buildLine(m_main.page(kLinePage));
+}
+
+void RectangleLine::buildRectangle(QWidget* page)
+{
+    m_txtX1 = field(QStringLiteral("txtX1"), QStringLiteral("0"), 3);
+    m_txtY1 = field(QStringLiteral("txtY1"), QStringLiteral("0"), 2);
+    m_txtX2 = field(QStringLiteral("txtX2"), QStringLiteral("127"), 3);
+    m_txtY2 = field(QStringLiteral("txtY2"), QStringLiteral("63"), 2);
+    m_txtrs1 = field(QStringLiteral("txtrs1"), QStringLiteral("1"), 0, 2);
+    m_cmdRect = pagelayout::button(QStringLiteral("cmdRect"), QStringLiteral("&Draw Rectangle"));
+
+    auto* column = new QVBoxLayout(page);
+    column->addWidget(pagelayout::explanation(QStringLiteral(
+        "Draws a rectangle given the x,y coordinates of the top left and bottom right locations. "
+        "Step value creates a dashed lines. For straight lines, keep both the top and bottom x or y "
+        "values the same")));
+
+    // Each corner caption names the x and the y field beneath it.
+    auto* grid = new QGridLayout;
+    grid->addWidget(caption(QStringLiteral("Top Left  X     Y")), 0, 0, 1, 2);
+    grid->addWidget(m_txtX1, 1, 0);
+    grid->addWidget(m_txtY1, 1, 1);
+    grid->setColumnMinimumWidth(2, 24);
+    grid->addWidget(caption(QStringLiteral("Bottom Rt X     Y")), 0, 3, 1, 2);
+    grid->addWidget(m_txtX2, 1, 3);
+    grid->addWidget(m_txtY2, 1, 4);
+    grid->setColumnMinimumWidth(5, 24);
+    pagelayout::addRow(grid, 1, 6, QStringLiteral("Step 1-9"), m_txtrs1);
+    grid->setColumnStretch(8, 1);
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({m_cmdRect}));
+    column->addStretch(1);
+}
+
+void RectangleLine::buildLine(QWidget* page)
+{
+    auto* box = new QGroupBox(QStringLiteral("Line Parameters"));
+    m_txtLx1 = field(QStringLiteral("txtLx1"), QStringLiteral("00"), 0);
+    m_txtLy1 = field(QStringLiteral("txtLy1"), QStringLiteral("00"), 0);
+    m_txtLx2 = field(QStringLiteral("txtLx2"), QStringLiteral("127"), 0);
+    m_txtLy2 = field(QStringLiteral("txtLy2"), QStringLiteral("40"), 0);
+    m_cmdLine = pagelayout::button(QStringLiteral("cmdLine"), QStringLiteral("&Draw Line"));
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(caption(QStringLiteral("Begin")), 0, 0);
+    pagelayout::addRow(grid, 0, 1, QStringLiteral("X1"), m_txtLx1);
+    pagelayout::addRow(grid, 0, 3, QStringLiteral("Y1"), m_txtLy1);
+    grid->addWidget(caption(QStringLiteral("End")), 1, 0);
+    pagelayout::addRow(grid, 1, 1, QStringLiteral("X2"), m_txtLx2);
+    pagelayout::addRow(grid, 1, 3, QStringLiteral("Y2"), m_txtLy2);
+    grid->addLayout(pagelayout::buttonRow({m_cmdLine}), 2, 0, 1, 5);
+    grid->setColumnStretch(5, 1);
+
+    auto* notes = new QVBoxLayout;
+    notes->addWidget(pagelayout::explanation(QStringLiteral("Experimental")));
+    notes->addWidget(pagelayout::explanation(QStringLiteral("* I'm still working on the math!")));
+    notes->addStretch(1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(box);
+    top->addLayout(notes, 1);
+
+    auto* column = new QVBoxLayout(page);
+    column->addLayout(top);
+    column->addWidget(pagelayout::explanation(QStringLiteral(
+        "This has limitations due to the aspect ratio of the LCD. Line must extend from the left to "
+        "the right and from top to bottom It cannot run a complete diagonal of the display unless "
+        "the Y value < 63 .*")));
+    column->addStretch(1);
+}
+
+} // namespace varnix

@@ -1,0 +1,96 @@
+#include "commands/strings.h"
+
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "commands/pagelayout.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+struct Strings::PageDesign {
+    struct Field {
+        const char* name;
+        const char* start;
+        int typingLimit;
+    };
+
+    int page;
+    const char* explanation;
+    Field text;
+    // The horizontal page names both coordinates with one caption, the
+    // vertical page each on its own.
+    const char* locationCaption;
+    const char* xCaption;
+    const char* yCaption;
+    Field x;
+    Field y;
+    const char* buttonName;
+};
+
+namespace {
+
+// In the order of Strings::Direction.
+constexpr Strings::PageDesign kStrings[Strings::DirectionCount] = {
+    {15, "Place a string horizontally, maximum 26 characters. For a space enter a ;",
+     {"txtH", "A;TESSEL;DEMO;BY;ORVANTA", 26}, "X-Y Location", "", "",
+     {"txtHStrX", "1", 0}, {"txtHStrY", "32", 0}, "cmdH"},
+    {16, "Place a string of characters vertically, maximum 8 characters. For a space enter a ;",
+     {"txtV", "ORVANTA1", 8}, "", "X", "Y",
+     {"txtVStrX", "64", 3}, {"txtVStrY", "0", 2}, "cmdVs"},
+};
+
+LineField* makeField(const Strings::PageDesign::Field& field, int widthChars = -1)
+{
+    return pagelayout::field(QString::fromLatin1(field.name), QString::fromLatin1(field.start), field.typingLimit,
+                             widthChars);
+}
+
+} // namespace
+
+Strings::Strings(Main& main) : QObject(&main), m_main(main)
+{
+    for (int direction = 0; direction < DirectionCount; ++direction)
+        build(kStrings[direction], m_pages[direction]);
+}
+
+void Strings::build(const PageDesign& design, Page& page)
+{
+    // The string field shows its whole limit, and a little more.
+    page.text = makeField(design.text, design.text.typingLimit + 2);
+    page.x = makeField(design.x);
+    page.y = makeField(design.y);
+    page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QStringLiteral("&Send"));
+
+    auto* column = new QVBoxLayout(m_main.page(design.page));
+    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(pagelayout::caption(QStringLiteral("String")), 0, 0, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(page.text, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignVCenter);
+
+    auto* location = new QHBoxLayout;
+    if (*design.xCaption != '\0')
+        location->addWidget(pagelayout::caption(QString::fromLatin1(design.xCaption)));
+    location->addWidget(page.x);
+    if (*design.yCaption != '\0')
+        location->addWidget(pagelayout::caption(QString::fromLatin1(design.yCaption)));
+    location->addWidget(page.y);
+    location->addStretch(1);
+    if (*design.locationCaption != '\0')
+        grid->addWidget(pagelayout::caption(QString::fromLatin1(design.locationCaption)), 1, 0,
+                        Qt::AlignRight | Qt::AlignVCenter);
+    grid->addLayout(location, 1, 1, 1, 4);
+    grid->setColumnStretch(5, 1);
+
+    column->addSpacing(8);
+    column->addLayout(grid);
+    column->addSpacing(8);
+    column->addLayout(pagelayout::buttonRow({page.button}));
+    column->addStretch(1);
+}
+
+} // namespace varnix

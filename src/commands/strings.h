@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+
+#include <array>
+
+class QPushButton;
+
+namespace varnix {
+
+class Main;
+class LineField;
+
+// The pages "Horiz String" and "Vert String": a string and the point it
+// starts from. The two pages are built alike; only names and texts differ.
+class Strings : public QObject
+{
+    Q_OBJECT
+public:
+    enum Direction { Horizontal, Vertical, DirectionCount };
+    // Names, start values and texts of one string page.
+    struct PageDesign;
+
+    explicit Strings(Main& main);
+
+private:
+    struct Page {
+        LineField* text = nullptr;
+        LineField* x = nullptr;
+        LineField* y = nullptr;
+        QPushButton* button = nullptr;
+    };
+
+    void build(const PageDesign& design, Page& page);
+
+    Main& m_main;
+    std::array<Page, DirectionCount> m_pages{};
+};
+
+} // namespace varnix
