@@ -55,7 +55,7 @@ bool QtSerialPort::isOpen() const
 
 QString QtSerialPort::device() const
 {
-    return m_port.isOpen() ? m_port.portName() : QString();
+    return m_port.isOpen() ? m_device : QString();
 }
 
 bool QtSerialPort::open()
@@ -81,6 +81,7 @@ bool QtSerialPort::open()
         m_port.clearError();
         return false;
     }
+    m_device = path;
     return true;
 }
 

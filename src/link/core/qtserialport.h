@@ -41,6 +41,7 @@ private:
     int m_number = 1;
     QString m_settings = QStringLiteral("19200,n,8,1");
     QString m_hint;
+    QString m_device;
     bool m_lost = false;
 };
 

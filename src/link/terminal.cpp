@@ -1,0 +1,138 @@
+#include "link/terminal.h"
+
+#include "app/desktop.h"
+#include "app/mainwindow.h"
+#include "app/widgets.h"
+#include "link/core/connection.h"
+#include "link/core/receive.h"
+#include "link/core/transmitter.h"
+#include "protocol/frames.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace varnix {
+
+namespace {
+void setBackground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
+}
+} // namespace
+
+Terminal::Terminal(Main& main)
+    : QObject(&main), m_main(main), m_group(new QGroupBox(QStringLiteral("Terminal")))
+{
+    m_rcvText = new TextArea(QStringLiteral("rcvText"), m_group);
+    m_rcvText->setUndoRedoEnabled(false);
+    m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_rcvText->setText(QString::fromLatin1(kWaiting));
+    m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
+    m_Command7 = new QPushButton(QStringLiteral("Copy"), m_group);
+    m_Command7->setObjectName(QStringLiteral("Command7"));
+    m_cmdClear = new QPushButton(QStringLiteral("C&lear"), m_group);
+    m_cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    m_cmdClear->setVisible(false);
+    m_lblXmit = new QLabel(QStringLiteral("Transmit Window Active"), m_group);
+    m_lblXmit->setObjectName(QStringLiteral("lblXmit"));
+    m_lblXmit->setVisible(false);
+
+    auto* layout = new QGridLayout(m_group);
+    layout->addWidget(m_rcvText, 0, 0, 1, 3);
+    layout->addWidget(m_lblXmit, 1, 0, 1, 3);
+    layout->addWidget(m_txmText, 2, 0, 1, 3);
+    layout->addWidget(m_Command7, 3, 0);
+    layout->addWidget(m_cmdClear, 3, 1);
+    layout->setColumnStretch(2, 1);
+    layout->setRowStretch(0, 1);
+
+    m_Command1 = new QPushButton(QStringLiteral("&Clear LCD"));
+    m_Command1->setObjectName(QStringLiteral("Command1"));
+
+    m_Timer1 = new QTimer(this);
+    m_Timer1->setObjectName(QStringLiteral("Timer1"));
+    m_Timer1->setInterval(kPollMs);
+    connect(m_Timer1, &QTimer::timeout, this, &Terminal::Timer1_Timer);
+
+    connect(m_Command7, &QPushButton::clicked, this, &Terminal::Command7_Click);
+    connect(m_cmdClear, &QPushButton::clicked, this, &Terminal::cmdClear_Click);
+    connect(m_Command1, &QPushButton::clicked, this, &Terminal::Command1_Click);
+    m_txmText->onKeyPress = [this](QChar key) { txmText_KeyPress(key); };
+}
+
+void Terminal::setPolling(bool on)
+{
+    if (on)
+        m_Timer1->start();
+    else
+        m_Timer1->stop();
+}
+
+bool Terminal::polling() const
+{
+    return m_Timer1->isActive();
+}
+
+void Terminal::showPortOpen(bool open)
+{
+    setBackground(m_rcvText, open ? QColor(255, 255, 192) : QColor(255, 255, 255));
+    setBackground(m_txmText, open ? QColor(192, 255, 192) : QColor(255, 255, 255));
+    m_lblXmit->setVisible(open);
+    m_cmdClear->setVisible(open);
+}
+
+void Terminal::Timer1_Timer()
+{
+    if (!m_main.connection().isOpen())
+        return;
+    const QString received = m_main.connection().readAll();
+    if (received.isEmpty())
+        return;
+    if (m_rcvText->text() == QLatin1String(kWaiting))
+        m_rcvText->setText(QString());
+    m_rcvText->append(link::normaliseLineEnds(received));
+}
+
+void Terminal::txmText_KeyPress(QChar key)
+{
+    // Only keys that make a character reach here; the key still goes into
+    // the field afterwards, so what is typed stays visible.
+    if (m_main.connection().isOpen())
+        m_main.connection().writeCharacter(key);
+}
+
+void Terminal::cmdClear_Click()
+{
+    m_txmText->setText(QString());
+    m_rcvText->setText(QString());
+}
+
+void Terminal::Command7_Click()
+{
+    copyText(m_rcvText->text());
+}
+
+void Terminal::copyText(const QString& text)
+{
+    if (link::isBlank(text)) {
+        m_main.message(QStringLiteral("Nothing to there to copy!"));
+        return;
+    }
+    m_main.desktop().setClipboardText(text);
+    m_main.message(QStringLiteral("Text copied to Clipboad"));
+}
+
+void Terminal::Command1_Click()
+{
+    if (!m_main.portGuard())
+        return;
+    m_main.sendFrame(protocol::clearDisplayFrame());
+}
+
+} // namespace varnix
