@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and then starts Varnix (run) or runs
+# every test (test): once in a release build with warnings as errors, once
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+build() { # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j2
+}
+
+case "${1:-}" in
+  run)
+    build build -DVARNIX_TESTS=OFF
+    exec ./build/varnix
+    ;;
+  test)
+    build build -DVARNIX_WERROR=ON
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j2
+    build build-sanitize -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
+    ;;
+  *)
+    echo "usage: tools/dev.sh run|test" >&2
+    exit 2
+    ;;
+esac
