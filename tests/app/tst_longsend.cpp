@@ -1,0 +1,115 @@
+#include "app/widgets.h"
+#include "support/fixture.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+using namespace varnix;
+
+namespace {
+QString pacedFrame(int bytes)
+{
+    QString frame = QStringLiteral("]o]00000010");
+    for (int i = 0; i < bytes; ++i)
+        frame += QStringLiteral("]%1").arg(i % 256, 2, 16, QChar(u'0'));
+    return frame + u']';
+}
+
+// Counts the paints a widget gets and remembers what the status label read.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QWidget* watched, QLabel* status) : m_status(status) { watched->installEventFilter(this); }
+    int paints = 0;
+    QStringList statusSeen;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            statusSeen << m_status->text();
+        }
+        return false;
+    }
+
+private:
+    QLabel* m_status;
+};
+} // namespace
+
+class LongSendTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void windowKeepsPaintingAndShowsProgress();
+    // Last: ending the system stops this process's event loops for good.
+    void closingTheWindowEndsTheTransmissionAndTheSystem();
+};
+
+void LongSendTest::windowKeepsPaintingAndShowsProgress()
+{
+    test::PtyFixture f;
+    f.pty.startReading();
+    f.click("cmdCom");
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    auto* bar = f.find<QProgressBar>("sendProgressBar");
+    auto* status = f.find<QLabel>("comm");
+    PaintWatch watch(bar, status);
+    int largestShown = -1;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] {
+        if (bar->isVisible())
+            largestShown = std::max(largestShown, bar->value());
+    });
+    sample.start(20);
+
+    const QString frame = pacedFrame(24);
+    f.setField("xmitdelay", QStringLiteral("40"));
+    f.setField("txmText", frame);
+    f.main().send();
+    sample.stop();
+
+    QVERIFY(f.pty.waitForBytes(size_t(frame.size()), 5000));
+    QCOMPARE(f.pty.received(), frame.toLatin1());
+    QVERIFY2(watch.paints > 3, qPrintable(QString::number(watch.paints)));
+    QVERIFY(watch.statusSeen.contains(QStringLiteral("Busy")));
+    QCOMPARE(bar->maximum(), frame.size());
+    QVERIFY(largestShown > 0);
+    QVERIFY(!f.find<QWidget>("sendProgress")->isVisible());
+    QCOMPARE(status->text(), QStringLiteral("ON"));
+}
+
+void LongSendTest::closingTheWindowEndsTheTransmissionAndTheSystem()
+{
+    test::PtyFixture f;
+    f.pty.startReading();
+    f.click("cmdCom");
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    const QString frame = pacedFrame(100);
+    f.setField("xmitdelay", QStringLiteral("50"));
+    f.setField("txmText", frame);
+    QTimer::singleShot(300, &f.main(), [&] { f.main().close(); });
+    f.main().send();
+
+    QVERIFY(f.main().closing());
+    QTRY_VERIFY(!f.port.isOpen());
+    QTRY_VERIFY(!f.main().isVisible());
+    QTest::qWait(100);
+    const QByteArray sent = f.pty.received();
+    QVERIFY(!sent.isEmpty());
+    QVERIFY2(sent.size() < frame.size(), qPrintable(QString::number(sent.size())));
+    QCOMPARE(sent, frame.toLatin1().left(sent.size()));
+    QVERIFY(f.desktop.messages.isEmpty());
+    // Nothing more goes out once the system is ending.
+    f.main().send();
+    QTest::qWait(100);
+    QCOMPARE(f.pty.received(), sent);
+}
+
+QTEST_MAIN(LongSendTest)
+#include "tst_longsend.moc"
