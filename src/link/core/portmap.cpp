@@ -1,6 +1,5 @@
 #include "link/core/portmap.h"
 
-#include <QCollator>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSerialPortInfo>
@@ -23,10 +22,39 @@ void PortMap::setDevices(const QStringList& devices)
     emit changed();
 }
 
+namespace {
+// Kernel names compared with their numbers as numbers: ttyUSB2 < ttyUSB10.
+bool naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            const QString numberA = a.mid(startA, i - startA);
+            const QString numberB = b.mid(startB, j - startB);
+            const qulonglong valueA = numberA.toULongLong();
+            const qulonglong valueB = numberB.toULongLong();
+            if (valueA != valueB)
+                return valueA < valueB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+} // namespace
+
 QStringList orderDevices(QStringList paths)
 {
-    QCollator natural;
-    natural.setNumericMode(true);
     auto isUsb = [](const QString& path) {
         const QString name = QFileInfo(path).fileName();
         return name.startsWith(u"ttyUSB") || name.startsWith(u"ttyACM");
@@ -36,7 +64,7 @@ QStringList orderDevices(QStringList paths)
         const bool usbB = isUsb(b);
         if (usbA != usbB)
             return usbA;
-        return natural.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
+        return naturalLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
     });
     return paths;
 }
