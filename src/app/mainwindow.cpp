@@ -159,6 +159,8 @@ void Main::buildWindow()
     auto* columns = new QHBoxLayout(central);
     columns->addLayout(left, 3);
     columns->addLayout(right, 2);
+    // Wide enough to show most page captions without scrolling the tab row.
+    resize(1240, 640);
 }
 
 void Main::Form_Load()
