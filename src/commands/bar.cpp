@@ -32,10 +32,6 @@ BarPage::BarPage(Main& main)
 {
     m_List3->selectRow(0);
 
-    auto* column = new QVBoxLayout(m_main.page(kBarPage));
-    column->addWidget(pagelayout::explanation(QStringLiteral(
-        "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern")));
-
     auto* grid = new QGridLayout;
     grid->addWidget(caption(QStringLiteral("Top Left")), 0, 0, 1, 4);
     pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtbarx);
@@ -58,11 +54,8 @@ BarPage::BarPage(Main& main)
     grid->addWidget(caption(QStringLiteral("pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(7, 1);
 
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdbar}));
-    column->addStretch(1);
+    pagelayout::fillPage(m_main.page(kBarPage), QStringLiteral(
+        "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern"), grid, m_cmdbar);
 }
 
 } // namespace varnix

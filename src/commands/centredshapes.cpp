@@ -96,9 +96,6 @@ void CentredShapes::build(const PageDesign& design, Page& page)
         pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
 
     QWidget* widget = m_main.page(design.page);
-    auto* column = new QVBoxLayout(widget);
-    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
-
     auto* grid = new QGridLayout;
     // Without captions of their own the two centre fields sit under the
     // heading, which then names both of them.
@@ -110,11 +107,7 @@ void CentredShapes::build(const PageDesign& design, Page& page)
     if (*design.sizeUnit != '\0')
         grid->addWidget(caption(QString::fromLatin1(design.sizeUnit)), 2, 2, 1, 2);
     grid->setColumnStretch(4, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({page.button}));
-    column->addStretch(1);
+    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
 }
 
 void CentredShapes::cmdCirc_Click()

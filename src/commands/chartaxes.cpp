@@ -62,9 +62,6 @@ void ChartAxes::build(const PageDesign& design, Page& page)
     page.ticks->selectRow(kStartTick);
     page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
 
-    auto* column = new QVBoxLayout(m_main.page(design.page));
-    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
-
     auto* grid = new QGridLayout;
     grid->addWidget(caption(QStringLiteral("Starting Point")), 0, 0, 1, 4);
     pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), page.x);
@@ -76,11 +73,7 @@ void ChartAxes::build(const PageDesign& design, Page& page)
     grid->addWidget(caption(QStringLiteral("Pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(7, 1);
 
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({page.button}));
-    column->addStretch(1);
+    pagelayout::fillPage(m_main.page(design.page), QString::fromLatin1(design.explanation), grid, page.button);
 }
 
 } // namespace varnix

@@ -73,18 +73,12 @@ void Dots::buildResetDot(QWidget* page)
     m_txtResety = field(QStringLiteral("txtResety"), QStringLiteral("32"), 2);
     m_cmdResetDot = pagelayout::button(QStringLiteral("cmdResetDot"), QStringLiteral("&Reset Dot"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(
-        QStringLiteral("An XOR function, if the dot is set it will clear it else it will set it")));
     auto* grid = new QGridLayout;
     pagelayout::addRow(grid, 0, 0, QStringLiteral("X"), m_txtResetx);
     pagelayout::addRow(grid, 0, 2, QStringLiteral("Y"), m_txtResety);
     grid->setColumnStretch(4, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdResetDot}));
-    column->addStretch(1);
+    pagelayout::fillPage(page, 
+        QStringLiteral("An XOR function, if the dot is set it will clear it else it will set it"), grid, m_cmdResetDot);
 }
 
 } // namespace varnix

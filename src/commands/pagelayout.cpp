@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -84,6 +85,17 @@ QStringList numbers(int first, int last)
     for (int value = first; value <= last; ++value)
         items << QString::number(value);
     return items;
+}
+
+void fillPage(QWidget* page, const QString& explanationText, QLayout* body, QPushButton* button)
+{
+    auto* column = new QVBoxLayout(page);
+    column->addWidget(explanation(explanationText));
+    column->addSpacing(8);
+    column->addLayout(body);
+    column->addSpacing(8);
+    column->addLayout(buttonRow({button}));
+    column->addStretch(1);
 }
 
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons)

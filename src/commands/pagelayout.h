@@ -9,6 +9,7 @@
 
 class QGridLayout;
 class QHBoxLayout;
+class QLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -41,6 +42,10 @@ ListBox* list(const QString& name, const QStringList& items, int rows);
 // The decimal numbers first..last, one entry each, as the step and tick
 // lists hold them.
 QStringList numbers(int first, int last);
+
+// Lays a page out from the top: its line of explanation, the body with its
+// fields, then its button.
+void fillPage(QWidget* page, const QString& explanation, QLayout* body, QPushButton* button);
 
 // Buttons side by side from the left.
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons);

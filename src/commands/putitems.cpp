@@ -32,18 +32,12 @@ void PutItems::buildPutByte(QWidget* page)
     m_txtPutByte = field(QStringLiteral("txtPutByte"), QStringLiteral("124"), 3);
     m_cmdPutByte = pagelayout::button(QStringLiteral("cmdPutByte"), QStringLiteral("&Put Byte"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(QStringLiteral("Places a vertical byte at X,Y location")));
     auto* grid = new QGridLayout;
     pagelayout::addRow(grid, 0, 0, QStringLiteral("X"), m_txtPutBytex);
     pagelayout::addRow(grid, 0, 2, QStringLiteral("Y"), m_txtPutBytey);
     pagelayout::addRow(grid, 1, 0, QStringLiteral("Byte value 0-255"), m_txtPutByte);
     grid->setColumnStretch(4, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdPutByte}));
-    column->addStretch(1);
+    pagelayout::fillPage(page, QStringLiteral("Places a vertical byte at X,Y location"), grid, m_cmdPutByte);
 }
 
 void PutItems::buildPutChar(QWidget* page)
@@ -53,19 +47,13 @@ void PutItems::buildPutChar(QWidget* page)
     m_txtPutChr = field(QStringLiteral("txtPutChr"), QStringLiteral("A"), 1);
     m_cmdPutChr = pagelayout::button(QStringLiteral("cmdPutChr"), QStringLiteral("&Put Character"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(QStringLiteral("Places a character at X,Y location")));
     auto* grid = new QGridLayout;
     grid->addWidget(caption(QStringLiteral("Position")), 0, 0, 1, 4);
     pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtPutChrx);
     pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), m_txtPutchry);
     pagelayout::addRow(grid, 2, 0, QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr);
     grid->setColumnStretch(4, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdPutChr}));
-    column->addStretch(1);
+    pagelayout::fillPage(page, QStringLiteral("Places a character at X,Y location"), grid, m_cmdPutChr);
 }
 
 } // namespace varnix

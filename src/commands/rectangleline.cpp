@@ -35,12 +35,6 @@ void RectangleLine::buildRectangle(QWidget* page)
     m_txtrs1 = field(QStringLiteral("txtrs1"), QStringLiteral("1"), 0, 2);
     m_cmdRect = pagelayout::button(QStringLiteral("cmdRect"), QStringLiteral("&Draw Rectangle"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(QStringLiteral(
-        "Draws a rectangle given the x,y coordinates of the top left and bottom right locations. "
-        "Step value creates a dashed lines. For straight lines, keep both the top and bottom x or y "
-        "values the same")));
-
     // Each corner caption names the x and the y field beneath it.
     auto* grid = new QGridLayout;
     grid->addWidget(caption(QStringLiteral("Top Left  X     Y")), 0, 0, 1, 2);
@@ -53,11 +47,10 @@ void RectangleLine::buildRectangle(QWidget* page)
     grid->setColumnMinimumWidth(5, 24);
     pagelayout::addRow(grid, 1, 6, QStringLiteral("Step 1-9"), m_txtrs1);
     grid->setColumnStretch(8, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdRect}));
-    column->addStretch(1);
+    pagelayout::fillPage(page, QStringLiteral(
+        "Draws a rectangle given the x,y coordinates of the top left and bottom right locations. "
+        "Step value creates a dashed lines. For straight lines, keep both the top and bottom x or y "
+        "values the same"), grid, m_cmdRect);
 }
 
 void RectangleLine::buildLine(QWidget* page)

@@ -65,9 +65,6 @@ void Strings::build(const PageDesign& design, Page& page)
     page.y = makeField(design.y);
     page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QStringLiteral("&Send"));
 
-    auto* column = new QVBoxLayout(m_main.page(design.page));
-    column->addWidget(pagelayout::explanation(QString::fromLatin1(design.explanation)));
-
     auto* grid = new QGridLayout;
     grid->addWidget(pagelayout::caption(QStringLiteral("String")), 0, 0, Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(page.text, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignVCenter);
@@ -86,11 +83,7 @@ void Strings::build(const PageDesign& design, Page& page)
     grid->addLayout(location, 1, 1, 1, 4);
     grid->setColumnStretch(5, 1);
 
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({page.button}));
-    column->addStretch(1);
+    pagelayout::fillPage(m_main.page(design.page), QString::fromLatin1(design.explanation), grid, page.button);
 }
 
 } // namespace varnix
