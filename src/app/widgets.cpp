@@ -29,8 +29,14 @@ void LineField::setText(const QString& text)
 
 void LineField::keyPressEvent(QKeyEvent* event)
 {
+    // Keys that make a character: printable ones, Enter, Backspace and
+    // Escape. Delete, cursor and function keys, and shortcuts, are not.
     const QString typed = event->text();
-    if (onKeyPress && typed.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))
+    const bool shortcut = event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier);
+    const int key = event->key();
+    const bool controlKey =
+        key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Backspace || key == Qt::Key_Escape;
+    if (onKeyPress && typed.size() == 1 && !shortcut && (typed.front().isPrint() || controlKey))
         onKeyPress(typed.front());
     QLineEdit::keyPressEvent(event);
 }
