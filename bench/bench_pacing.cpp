@@ -118,8 +118,10 @@ void run(int delayMs, const QString& frame, const char* title)
     // Arrival times carry the reading thread's wake-up jitter on both ends of
     // a gap, so single gaps can look shorter or longer than the pause was.
     report("arrival gap over the delay (master):", lineOvershoot, false);
-    std::printf("  whole send %.1f ms, ideal %lld ms (%+.2f%%); send used %.1f ms CPU (%.1f%% of its time)\n",
-                wholeMs, (long long)(pauses * delayMs), 100.0 * (wholeMs / double(pauses * delayMs) - 1.0), cpu,
+    const double idealMs = double(pauses * delayMs);
+    std::printf("  whole send %.1f ms, ideal %.0f ms (%+.1f ms, %.1f us a character); send used %.1f ms CPU "
+                "(%.1f%% of its time)\n",
+                wholeMs, idealMs, wholeMs - idealMs, 1000.0 * (wholeMs - idealMs) / double(frame.size()), cpu,
                 100.0 * cpu / wholeMs);
     std::printf("  bytes at the other end: %zu of %lld%s\n\n", arrivals.size(), (long long)frame.size(),
                 desktop.messages.isEmpty() ? "" : " (a message was shown!)");
@@ -141,5 +143,6 @@ int main(int argc, char** argv)
     for (int i = 0; i < 1024; ++i)
         lcd += QStringLiteral("]%1").arg(i % 256, 2, 16, QChar(u'0'));
     run(5, lcd, "5 ms, LCD write of 1024 bytes");
+    run(0, lcd, "no pauses, LCD write of 1024 bytes (the cost of the writes alone)");
     return 0;
 }

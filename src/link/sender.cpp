@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 
 namespace varnix {
 
@@ -36,6 +37,12 @@ Sender::Sender(Main& main) : QObject(&main), m_main(main), m_progress(new QWidge
     policy.setRetainSizeWhenHidden(true);
     m_progress->setSizePolicy(policy);
     m_progress->hide();
+
+    // QProgressBar paints at once on every new value; drawing it from a timer
+    // lets it paint inside the pauses rather than between characters.
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &Sender::refreshProgress);
 }
 
 bool Sender::portGuard()
@@ -75,9 +82,10 @@ void Sender::send()
     if (delay && frame.size() <= link::kMaxFrameLength && protocol::isLatin1(frame)) {
         panel.showStatus(PortPanel::Status::Busy);
         m_sending = true;
-        outcome = connection.transmit(frame, pacing, *delay, [this](const link::Progress& p) {
-            showProgress(p.sent, p.total, p.millisecondsLeft);
-        });
+        m_latest = {};
+        m_refresh->start();
+        outcome = connection.transmit(frame, pacing, *delay, [this](const link::Progress& p) { m_latest = p; });
+        m_refresh->stop();
         m_sending = false;
         m_progress->hide();
     }
@@ -95,16 +103,17 @@ void Sender::cancel()
     m_main.connection().cancel();
 }
 
-void Sender::showProgress(int sent, int total, qint64 millisecondsLeft)
+void Sender::refreshProgress()
 {
+    const link::Progress& p = m_latest;
     if (!m_progress->isVisible()) {
-        if (millisecondsLeft < kShowProgressFromMs || sent == total)
+        if (p.millisecondsLeft < kShowProgressFromMs || p.sent == p.total)
             return;
-        m_bar->setRange(0, total);
+        m_bar->setRange(0, p.total);
         m_progress->show();
     }
-    m_bar->setValue(sent);
-    const qint64 seconds = (millisecondsLeft + 999) / 1000;
+    m_bar->setValue(p.sent);
+    const qint64 seconds = (p.millisecondsLeft + 999) / 1000;
     m_timeLeft->setText(seconds >= 60 ? QStringLiteral("%1 min %2 s left").arg(seconds / 60).arg(seconds % 60)
                                       : QStringLiteral("%1 s left").arg(seconds));
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "link/core/transmitter.h"
+
 #include <QObject>
 
 class QLabel;
 class QProgressBar;
+class QTimer;
 class QWidget;
 
 namespace varnix {
@@ -31,12 +34,15 @@ public:
     bool sending() const { return m_sending; }
 
 private:
-    void showProgress(int sent, int total, qint64 millisecondsLeft);
+    static constexpr int kRefreshMs = 40;
+    void refreshProgress();
 
     Main& m_main;
     QWidget* m_progress;
     QProgressBar* m_bar;
     QLabel* m_timeLeft;
+    QTimer* m_refresh;
+    link::Progress m_latest;
     bool m_sending = false;
 };
 

@@ -9,9 +9,10 @@
 namespace varnix::link {
 
 namespace {
-// How often the window gets to repaint and the progress to move on a long
-// frame that has few or no pauses.
-constexpr qint64 kYieldEveryMs = 30;
+// How often the progress moves, and how long the window may go without
+// painting on a frame whose pauses are too short or too few to paint in.
+constexpr qint64 kReportEveryMs = 30;
+constexpr int kPauseRunsEventsMs = 5;
 } // namespace
 
 std::optional<QChar> pacingCharacter(const QString& waitchrText)
@@ -60,8 +61,10 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
     const int total = int(text.size());
 
     qsizetype pausesLeft = pacing ? text.count(*pacing) : 0;
-    QElapsedTimer sinceYield;
-    sinceYield.start();
+    QElapsedTimer sinceReport;
+    sinceReport.start();
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     auto report = [&](int sent) {
         if (progress)
             progress(Progress{sent, total, std::int64_t(pausesLeft) * delay});
@@ -73,16 +76,22 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
         if (pacing && c == *pacing) {
             m_pause.wait(delay);
             --pausesLeft;
+            // A pause this long lets the window paint while it waits.
+            if (delay >= kPauseRunsEventsMs)
+                sinceEvents.restart();
         }
         if (m_cancelled)
             return Outcome::Cancelled;
         if (!m_port.write(c))
             return Outcome::Failed;
         m_written = i + 1;
-        if (sinceYield.elapsed() >= kYieldEveryMs) {
+        if (sinceReport.elapsed() >= kReportEveryMs) {
             report(m_written);
+            sinceReport.restart();
+        }
+        if (sinceEvents.elapsed() >= kReportEveryMs) {
             m_pause.yield();
-            sinceYield.restart();
+            sinceEvents.restart();
             if (m_cancelled)
                 return Outcome::Cancelled;
         }
