@@ -7,6 +7,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <cstring>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,7 +39,13 @@ QString permissionHint(const QString& devicePath)
 
 QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), m_map(map)
 {
-    m_port.setReadBufferSize(0);
+    // The program takes what has arrived every 50 ms. Left to itself Qt would
+    // wake the window for every burst the device delivers (hundreds a second
+    // at high rates) only to buffer it; with room for one byte it stops
+    // listening after the first byte of a burst, and readAll() takes the rest
+    // straight from the device. A dead device still shows as an error on the
+    // next wake-up.
+    m_port.setReadBufferSize(1);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
 }
 
@@ -118,7 +125,23 @@ QString QtSerialPort::readAll()
 {
     if (!isOpen())
         return {};
-    return QString::fromLatin1(m_port.readAll());
+    // What Qt has buffered came first; the device holds what followed.
+    QByteArray bytes = m_port.readAll();
+    const int fd = int(m_port.handle());
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            bytes.append(chunk, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            deviceFailed(QString::fromLocal8Bit(std::strerror(errno)));
+        break;
+    }
+    return QString::fromLatin1(bytes);
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error)
@@ -127,10 +150,15 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     // stays open; close it once and say so once.
     const bool deviceFailure = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
         || error == QSerialPort::WriteError;
-    if (!deviceFailure || !m_port.isOpen() || m_lost)
+    if (deviceFailure)
+        deviceFailed(m_port.errorString());
+}
+
+void QtSerialPort::deviceFailed(const QString& reason)
+{
+    if (!m_port.isOpen() || m_lost)
         return;
     m_lost = true;
-    const QString reason = m_port.errorString();
     // Closing from inside Qt's own notification is not safe; do it next.
     QMetaObject::invokeMethod(this, [this, reason] {
         if (m_port.isOpen())

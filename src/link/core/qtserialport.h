@@ -35,6 +35,7 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void deviceFailed(const QString& reason);
 
     PortMap& m_map;
     QSerialPort m_port;
