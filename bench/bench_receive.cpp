@@ -37,11 +37,11 @@ double threadCpuMs()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-QByteArray textLines(qsizetype size, int seed)
+QByteArray textLines(qsizetype size, int firstLine)
 {
     QByteArray text;
     text.reserve(size);
-    int line = seed;
+    int line = firstLine;
     while (text.size() < size) {
         text += "Reply ";
         text += QByteArray::number(line++);

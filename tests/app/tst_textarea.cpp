@@ -54,7 +54,8 @@ void TextAreaTest::typingEnterMakesCrLf()
 {
     TextArea area(QStringLiteral("area"));
     area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
     area.setFocus();
     QTest::keyClicks(&area, QStringLiteral("41"));
     QTest::keyClick(&area, Qt::Key_Return);
@@ -120,7 +121,8 @@ void TextAreaTest::typedCharacterCanBeReplaced()
     TextArea area(QStringLiteral("area"));
     area.keyFilter = [](QChar c) { return c.toLower(); };
     area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
     area.setFocus();
     QTest::keyClicks(&area, QStringLiteral("4A"));
     QCOMPARE(area.text(), QStringLiteral("4a"));
@@ -139,7 +141,8 @@ void TextAreaTest::typingLimitHoldsTypingOnly()
 {
     LineField field(QStringLiteral("field"), QStringLiteral("1"), 3);
     field.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&field));
+    field.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&field));
     field.setFocus();
     field.end(false);
     QTest::keyClicks(&field, QStringLiteral("2345"));

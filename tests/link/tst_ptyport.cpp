@@ -351,6 +351,14 @@ void PtyPortTest::lostDeviceClosesOnceWithoutSpinning()
     QCOMPARE(int(errors.size()), errorsSoFar);
     QCOMPARE(f.desktop.messages.size(), 1);
     QVERIFY2(cpuUsed < 250, qPrintable(QStringLiteral("%1 ms of CPU in 500 ms idle").arg(cpuUsed)));
+
+    // The device back (here: a new one under the same number) opens again.
+    test::Pty back;
+    f.ports.setDevices({back.slavePath()});
+    f.click("cmdCom");
+    QVERIFY(f.port.isOpen());
+    QVERIFY(back.send("hi"));
+    QTRY_COMPARE(f.main().rcvText()->text(), QStringLiteral("hi"));
 }
 
 void PtyPortTest::portNumbersShowTheirDevices()
