@@ -61,6 +61,15 @@ QString byteList(QStringView text)
     return list;
 }
 
+QStringView trimmedOfBlanks(QStringView text)
+{
+    while (!text.isEmpty() && text.front() == u' ')
+        text = text.mid(1);
+    while (!text.isEmpty() && text.back() == u' ')
+        text.chop(1);
+    return text;
+}
+
 bool isLatin1(QStringView text)
 {
     return !firstNonLatin1(text).has_value();

@@ -28,6 +28,10 @@ QString fourDigitDecimal(std::int64_t value);
 // empty text gives the empty text. The text must have an even length.
 QString byteList(QStringView text);
 
+// The text without the blanks (spaces) at its ends, as the board's tools
+// trim a field; tabs and other characters stay.
+QStringView trimmedOfBlanks(QStringView text);
+
 // True when every character has a single-byte (Latin-1) form.
 bool isLatin1(QStringView text);
 // The first character that has no single-byte form, if any.

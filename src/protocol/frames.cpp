@@ -117,13 +117,7 @@ FrameResult stringFrame(const QString& head, const FieldText& x, const FieldText
 {
     // The count comes from the text without its surrounding blanks, while the
     // characters are taken from its very start.
-    qsizetype begin = 0;
-    qsizetype end = text.text.size();
-    while (begin < end && text.text[begin] == u' ')
-        ++begin;
-    while (end > begin && text.text[end - 1] == u' ')
-        --end;
-    const qsizetype count = std::min<qsizetype>(end - begin, std::max(limit, 0));
+    const qsizetype count = std::min<qsizetype>(trimmedOfBlanks(text.text).size(), std::max(limit, 0));
     const QStringView sent = QStringView(text.text).first(count);
 
     FrameBuilder frame(head);

@@ -2,6 +2,7 @@
 
 #include "link/core/pause.h"
 #include "link/core/serialport.h"
+#include "protocol/encodings.h"
 #include "protocol/numbers.h"
 
 #include <QElapsedTimer>
@@ -17,11 +18,7 @@ constexpr int kPauseRunsEventsMs = 5;
 
 std::optional<QChar> pacingCharacter(const QString& waitchrText)
 {
-    QStringView trimmed(waitchrText);
-    while (!trimmed.isEmpty() && trimmed.front() == u' ')
-        trimmed = trimmed.mid(1);
-    while (!trimmed.isEmpty() && trimmed.back() == u' ')
-        trimmed.chop(1);
+    const QStringView trimmed = protocol::trimmedOfBlanks(waitchrText);
     if (trimmed.size() != 1)
         return std::nullopt;
     return trimmed.front();
@@ -45,7 +42,7 @@ QString withoutTrailingBlanks(const QString& text)
 
 bool isBlank(const QString& text)
 {
-    return withoutTrailingBlanks(text).isEmpty();
+    return protocol::trimmedOfBlanks(text).isEmpty();
 }
 
 Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<QChar> pacing,
