@@ -2,7 +2,7 @@
 // characters keep to the delay asked, with the whole window showing and
 // repainting its progress, and what the transmission costs in CPU.
 #include "app/mainwindow.h"
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
@@ -88,8 +88,8 @@ void run(int delayMs, const QString& frame, const char* title)
         std::printf("could not open %s\n", qPrintable(pty.slavePath()));
         return;
     }
-    window.xmitdelay()->setText(QString::number(delayMs));
-    window.txmText()->setText(frame);
+    window.findChild<LineField*>(QStringLiteral("xmitdelay"))->setExactText(QString::number(delayMs));
+    window.findChild<LineField*>(QStringLiteral("txmText"))->setExactText(frame);
     QApplication::processEvents();
 
     const double cpuBefore = threadCpuMs();

@@ -3,7 +3,7 @@
 // while a pseudo-terminal feeds it text at 56000 baud's rate.
 // Usage: bench_receive [seconds of feeding, default 60]
 #include "app/mainwindow.h"
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
@@ -97,13 +97,13 @@ int main(int argc, char** argv)
         return 1;
     }
     Terminal& terminal = window.terminal();
-    TextArea* rcv = window.rcvText();
+    auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
 
     QElapsedTimer fill;
     fill.start();
-    rcv->setText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
+    rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
     QApplication::processEvents();
-    std::printf("receive window filled with %lld characters in %lld ms\n", (long long)rcv->text().size(),
+    std::printf("receive window filled with %lld characters in %lld ms\n", (long long)rcv->exactText().size(),
                 (long long)fill.elapsed());
 
     // One tick at a time, each bringing 1 KB.
@@ -116,12 +116,12 @@ int main(int argc, char** argv)
         // A pseudo-terminal hands the bytes over at once; let them settle.
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         QApplication::processEvents();
-        const qsizetype held = rcv->text().size();
+        const qsizetype held = rcv->exactText().size();
         const auto start = Clock::now();
         terminal.Timer1_Timer();
         const auto ticked = Clock::now();
-        if (rcv->text().size() - held < chunk.size())
-            std::printf("a tick brought only %lld characters\n", (long long)(rcv->text().size() - held));
+        if (rcv->exactText().size() - held < chunk.size())
+            std::printf("a tick brought only %lld characters\n", (long long)(rcv->exactText().size() - held));
         QApplication::processEvents(); // layout and paint of what came in
         const auto painted = Clock::now();
         ticks.push_back(std::chrono::duration<double, std::milli>(ticked - start).count());
@@ -160,7 +160,7 @@ int main(int argc, char** argv)
     });
     PaintCount paintCount;
     rcv->viewport()->installEventFilter(&paintCount);
-    const qsizetype before = rcv->text().size();
+    const qsizetype before = rcv->exactText().size();
     const double cpuBefore = threadCpuMs();
     QElapsedTimer wall;
     wall.start();
@@ -187,7 +187,7 @@ int main(int argc, char** argv)
     std::printf("feeding %d s at 5600 characters/s: %lld characters arrived, window thread used %.0f ms CPU "
                 "(%.2f%% of one core), %.0f ms of it in %zu ticks (first tenth median %.3f ms, last tenth "
                 "median %.3f ms a tick)\n",
-                feedSeconds, (long long)(rcv->text().size() - before), cpu, 100.0 * cpu / double(wall.elapsed()),
+                feedSeconds, (long long)(rcv->exactText().size() - before), cpu, 100.0 * cpu / double(wall.elapsed()),
                 ticksCpu, tickCpu.size(),
                 median(std::vector<double>(tickCpu.begin(), tickCpu.begin() + std::ptrdiff_t(tenth))),
                 median(std::vector<double>(tickCpu.end() - std::ptrdiff_t(tenth), tickCpu.end())));

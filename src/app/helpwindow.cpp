@@ -1,6 +1,6 @@
 #include "app/helpwindow.h"
 
-#include "app/widgets.h"
+#include "widgets/fields.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -131,8 +131,8 @@ QString HelpWindow::commandReference()
 
 void HelpWindow::Form_Load()
 {
-    m_Text1->setText(joinLines(kReferenceHead));
-    m_Text1->setText(m_Text1->text() + QStringLiteral("\r\n") + joinLines(kReferenceTail));
+    m_Text1->setExactText(joinLines(kReferenceHead));
+    m_Text1->setExactText(m_Text1->exactText() + QStringLiteral("\r\n") + joinLines(kReferenceTail));
 }
 
 void HelpWindow::Command1_Click()

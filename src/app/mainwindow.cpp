@@ -1,9 +1,7 @@
 #include "app/mainwindow.h"
 
-#include "app/desktop.h"
 #include "app/helpwindow.h"
 #include "app/infopage.h"
-#include "app/widgets.h"
 #include "commands/bar.h"
 #include "commands/centredshapes.h"
 #include "commands/chartaxes.h"
@@ -17,10 +15,11 @@
 #include "link/portpanel.h"
 #include "link/sender.h"
 #include "link/terminal.h"
-#include "protocol/frames.h"
 #include "transfer/eepromread.h"
 #include "transfer/eepromwrite.h"
 #include "transfer/lcdmemory.h"
+#include "widgets/desktop.h"
+#include "widgets/fields.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -29,7 +28,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -38,16 +36,20 @@
 namespace varnix {
 
 namespace {
-const char* const kPageCaptions[Main::kPageCount] = {
+// The pages of the tab control, in their order.
+enum Page {
+    Circle, Square, RectangleLines, Square45, Star4, Line, Bar, XAxis, YAxis, SetDot, ResetDot, PutByte,
+    PutChar, FillScreen, ClearScreen, HorizString, VertString, Info, ReadEeprom, WriteEeprom, LcdReadWrite,
+    PageCount
+};
+
+const char* const kPageCaptions[PageCount] = {
     "Circle",        "Square",       " Rectangle / Lines", "Square45",    "Star4",
     "Line",          "Bar",          "X-Axis",             "Y-Axis",      "SetDot",
     "ResetDot",      "PutByte",      "PutChar",            "FillScreen",  "ClearScreen",
     "Horiz String",  "Vert String",  "INFO",               "Read EEprom", "Write EEprom",
     "LCD Read/Write",
 };
-
-// The six options that stand on the tab control itself form one choice.
-const char* const kPageOptionNames[] = {"optbarh", "optbarv", "optxeep1", "optxeep2", "optWeep1", "optweep2"};
 } // namespace
 
 Main::Main(const Platform& platform, QWidget* parent)
@@ -62,22 +64,14 @@ Main::Main(const Platform& platform, QWidget* parent)
 
 Main::~Main()
 {
-    // Pages refer to the window's widgets; let them go before the widgets do.
-    m_lcdMemory.reset();
-    m_eepromWrite.reset();
-    m_eepromRead.reset();
-    m_fillClear.reset();
-    m_strings.reset();
-    m_putItems.reset();
-    m_dots.reset();
-    m_axes.reset();
-    m_bar.reset();
-    m_rectangleLine.reset();
-    m_centredShapes.reset();
+    // The widgets go first, while the window they call back into is whole;
+    // nothing they report from now on is acted upon.
+    m_sender->shutDown();
     if (m_help)
         delete m_help.data();
     if (m_about)
         delete m_about.data();
+    delete takeCentralWidget();
 }
 
 void Main::buildWindow()
@@ -88,36 +82,35 @@ void Main::buildWindow()
     m_tabs = new QTabWidget(central);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
     m_tabs->setUsesScrollButtons(true);
-    for (int i = 0; i < kPageCount; ++i) {
-        auto* pageWidget = new QWidget;
-        pageWidget->setObjectName(QStringLiteral("page%1").arg(i));
-        m_tabs->addTab(pageWidget, QString::fromUtf8(kPageCaptions[i]));
+    QWidget* pages[PageCount];
+    for (int i = 0; i < PageCount; ++i) {
+        pages[i] = new QWidget;
+        pages[i]->setObjectName(QStringLiteral("page%1").arg(i));
+        m_tabs->addTab(pages[i], QString::fromUtf8(kPageCaptions[i]));
     }
     m_tabs->tabBar()->installEventFilter(this);
 
-    m_terminal = std::make_unique<Terminal>(*this);
-    m_portPanel = std::make_unique<PortPanel>(*this);
-    m_sender = std::make_unique<Sender>(*this);
+    m_terminal = new Terminal(*this, *m_connection, this);
+    m_portPanel = new PortPanel(*this, m_platform.desktop, *m_connection, m_platform.ports, *m_terminal, this);
+    m_sender = new Sender(*this, *m_connection, *m_terminal, *m_portPanel, this);
 
-    m_centredShapes = std::make_unique<CentredShapes>(*this);
-    m_rectangleLine = std::make_unique<RectangleLine>(*this);
-    m_bar = std::make_unique<BarPage>(*this);
-    m_axes = std::make_unique<ChartAxes>(*this);
-    m_dots = std::make_unique<Dots>(*this);
-    m_putItems = std::make_unique<PutItems>(*this);
-    m_fillClear = std::make_unique<FillClear>(*this);
-    m_strings = std::make_unique<Strings>(*this);
-    buildInfoPage(page(17));
-    m_eepromRead = std::make_unique<EepromRead>(*this);
-    m_eepromWrite = std::make_unique<EepromWrite>(*this);
-    m_lcdMemory = std::make_unique<LcdMemory>(*this);
-
+    // The six options standing on the tab control itself form one choice.
     m_pageOptions = new QButtonGroup(this);
     m_pageOptions->setExclusive(true);
-    for (const char* name : kPageOptionNames) {
-        if (auto* option = m_tabs->findChild<QRadioButton*>(QString::fromLatin1(name)))
-            m_pageOptions->addButton(option);
-    }
+
+    m_centredShapes =
+        new CentredShapes(*this, {pages[Circle], pages[Square], pages[Square45], pages[Star4]}, this);
+    new RectangleLine(*this, pages[RectangleLines], pages[Line], this);
+    new BarPage(*this, pages[Bar], *m_pageOptions, this);
+    new ChartAxes(*this, {pages[XAxis], pages[YAxis]}, this);
+    new Dots(*this, pages[SetDot], pages[ResetDot], this);
+    new PutItems(*this, pages[PutByte], pages[PutChar], this);
+    new FillClear(*this, pages[FillScreen], pages[ClearScreen], this);
+    new Strings(*this, {pages[HorizString], pages[VertString]}, this);
+    buildInfoPage(pages[Info]);
+    new EepromRead(*this, pages[ReadEeprom], *m_pageOptions, this);
+    new EepromWrite(*this, pages[WriteEeprom], *m_pageOptions, this);
+    new LcdMemory(*this, pages[LcdReadWrite], this);
 
     // The window's own frame: Help, About and the program's name.
     auto* aboutFrame = new QGroupBox(central);
@@ -171,40 +164,22 @@ void Main::Form_Load()
                      QStringLiteral("19200,n,8,1"), QStringLiteral("14400,n,8,1"), QStringLiteral("9600,n,8,1"),
                      QStringLiteral("2400,n,8,1"), QStringLiteral("1200,n,8,1"), QStringLiteral("600,n,8,1")});
     list1->selectRow(3);
-    for (const auto& [name, row] : {std::pair{"List2", 0}, {"List3", 0}, {"lsttickx", 3}, {"lstticky", 3}}) {
-        if (auto* list = findChild<ListBox*>(QString::fromLatin1(name)))
-            list->selectRow(row);
-    }
-    m_portPanel->xmitdelay()->setText(QStringLiteral("20"));
-    m_portPanel->waitchr()->setText(QStringLiteral("]"));
+    // The step and tick lists of the pages come with their start entries
+    // selected, and the EEPROM write end address starts at 0 with its page.
+    m_portPanel->xmitdelay()->setExactText(QStringLiteral("20"));
+    m_portPanel->waitchr()->setExactText(QStringLiteral("]"));
     m_platform.port.setSettings(QStringLiteral("19200,n,8,1"));
     m_platform.port.setPortNumber(1);
-    m_writeEndAddress = 0;
-}
-
-QWidget* Main::page(int index) const
-{
-    return m_tabs->widget(index);
-}
-
-LineField* Main::txmText() const
-{
-    return m_terminal->txmText();
-}
-
-TextArea* Main::rcvText() const
-{
-    return m_terminal->rcvText();
-}
-
-LineField* Main::xmitdelay() const
-{
-    return m_portPanel->xmitdelay();
 }
 
 void Main::send()
 {
     m_sender->send();
+}
+
+bool Main::closing() const
+{
+    return m_sender->closing();
 }
 
 bool Main::portGuard()
@@ -214,20 +189,42 @@ bool Main::portGuard()
 
 bool Main::sendFrame(const protocol::FrameResult& frame)
 {
-    if (m_closing)
-        return false;
-    if (!frame.ok()) {
-        message(frame.message());
-        return false;
-    }
-    txmText()->setText(frame.frame);
-    send();
-    return true;
+    return m_sender->sendFrame(frame);
 }
 
 void Main::message(const QString& text)
 {
     m_platform.desktop.message(this, text, QString::fromLatin1(kTitle), {QStringLiteral("OK")});
+}
+
+void Main::setPacingDelay(const QString& milliseconds)
+{
+    m_portPanel->xmitdelay()->setExactText(milliseconds);
+}
+
+QString Main::receivedText() const
+{
+    return m_terminal->rcvText()->exactText();
+}
+
+void Main::clearReceived()
+{
+    m_terminal->rcvText()->setExactText(QString());
+}
+
+QString Main::clipboardText()
+{
+    return m_platform.desktop.clipboardText();
+}
+
+void Main::setClipboardText(const QString& text)
+{
+    m_platform.desktop.setClipboardText(text);
+}
+
+void Main::whenIdle(std::function<void()> action)
+{
+    m_sender->whenIdle(std::move(action));
 }
 
 void Main::cmdExit_Click()
@@ -241,7 +238,7 @@ void Main::cmdExit_Click()
 
 void Main::endSystem()
 {
-    m_closing = true;
+    m_sender->shutDown();
     if (m_ended)
         return;
     m_ended = true;
@@ -274,8 +271,7 @@ void Main::Command6_Click()
 
 void Main::SSTab1_DblClick()
 {
-    if (m_centredShapes)
-        m_centredShapes->cmdCirc_Click();
+    m_centredShapes->cmdCirc_Click();
 }
 
 void Main::closeEvent(QCloseEvent* event)
@@ -283,8 +279,7 @@ void Main::closeEvent(QCloseEvent* event)
     if (m_sender->sending()) {
         // The transmission is still on the stack below us: end it, and end
         // the system once it has unwound.
-        m_closing = true;
-        m_sender->cancel();
+        m_sender->shutDown();
         event->ignore();
         QTimer::singleShot(0, this, [this] {
             if (!m_sender->sending())

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/helpwindow.h"
+#include "widgets/pagehost.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-#include <cstdint>
 #include <memory>
 
 class QButtonGroup;
@@ -14,22 +14,10 @@ class QTabWidget;
 namespace varnix {
 
 class Desktop;
-class LineField;
-class TextArea;
 class Terminal;
 class PortPanel;
 class Sender;
 class CentredShapes;
-class RectangleLine;
-class BarPage;
-class ChartAxes;
-class Dots;
-class PutItems;
-class Strings;
-class FillClear;
-class EepromRead;
-class EepromWrite;
-class LcdMemory;
 
 namespace link {
 class Connection;
@@ -37,10 +25,6 @@ class Pause;
 class PortMap;
 class SerialPort;
 } // namespace link
-
-namespace protocol {
-struct FrameResult;
-}
 
 // What the window works with beyond its own widgets. The program hands it
 // the real desktop, devices, port and pause; tests hand it their own.
@@ -52,50 +36,35 @@ struct Platform {
 };
 
 // The main window: the tab control with one page per board command, the
-// terminal, the port settings and the window's own buttons. Everything the
-// user sets lives in its widgets, read by the actions when they run.
-class Main : public QMainWindow
+// terminal, the port settings and the window's own buttons. It builds the
+// parts and serves them as their PageHost; everything the user sets lives in
+// their widgets, read by the actions when they run.
+class Main : public QMainWindow, public PageHost
 {
     Q_OBJECT
 public:
     static constexpr const char* kTitle = "Varnix";
-    static constexpr int kPageCount = 21;
 
     explicit Main(const Platform& platform, QWidget* parent = nullptr);
     ~Main() override;
 
     // Sends the text of txmText to the port, paced.
     void send();
-    // True when the port is open; otherwise says "Comm Port Not Open".
-    bool portGuard();
-    // Puts a composed frame into txmText and sends it; a frame that could not
-    // be composed is refused with a message naming the field, and then
-    // nothing is sent and txmText keeps its text. True when it was sent.
-    bool sendFrame(const protocol::FrameResult& frame);
-    // A modal message with an OK button, titled with the program's name.
-    void message(const QString& text);
 
-    Desktop& desktop() { return m_platform.desktop; }
+    bool portGuard() override;
+    bool sendFrame(const protocol::FrameResult& frame) override;
+    void message(const QString& text) override;
+    void setPacingDelay(const QString& milliseconds) override;
+    QString receivedText() const override;
+    void clearReceived() override;
+    QString clipboardText() override;
+    void setClipboardText(const QString& text) override;
+    void whenIdle(std::function<void()> action) override;
+
     link::Connection& connection() { return *m_connection; }
-    link::PortMap& ports() { return m_platform.ports; }
-    // An empty page of the tab control, in page order; the page families
-    // fill them.
-    QWidget* page(int index) const;
-    QTabWidget* tabs() const { return m_tabs; }
-    QButtonGroup* pageOptions() const { return m_pageOptions; }
-
-    LineField* txmText() const;
-    TextArea* rcvText() const;
-    LineField* xmitdelay() const;
+    // True once the system is ending.
+    bool closing() const;
     Terminal& terminal() { return *m_terminal; }
-    PortPanel& portPanel() { return *m_portPanel; }
-
-    // The last address of the block the EEPROM page's Reformat computed.
-    std::int32_t writeEndAddress() const { return m_writeEndAddress; }
-    void setWriteEndAddress(std::int32_t address) { m_writeEndAddress = address; }
-
-    // True once the system is ending; actions that send several frames stop.
-    bool closing() const { return m_closing; }
 
     HelpWindow* helpWindow() const { return m_help; }
     AboutWindow* aboutWindow() const { return m_about; }
@@ -117,26 +86,15 @@ private:
 
     Platform m_platform;
     std::unique_ptr<link::Connection> m_connection;
+    // The parts are children of the window, which owns them.
     QTabWidget* m_tabs = nullptr;
     QButtonGroup* m_pageOptions = nullptr;
-    std::unique_ptr<Terminal> m_terminal;
-    std::unique_ptr<PortPanel> m_portPanel;
-    std::unique_ptr<Sender> m_sender;
-    std::unique_ptr<CentredShapes> m_centredShapes;
-    std::unique_ptr<RectangleLine> m_rectangleLine;
-    std::unique_ptr<BarPage> m_bar;
-    std::unique_ptr<ChartAxes> m_axes;
-    std::unique_ptr<Dots> m_dots;
-    std::unique_ptr<PutItems> m_putItems;
-    std::unique_ptr<Strings> m_strings;
-    std::unique_ptr<FillClear> m_fillClear;
-    std::unique_ptr<EepromRead> m_eepromRead;
-    std::unique_ptr<EepromWrite> m_eepromWrite;
-    std::unique_ptr<LcdMemory> m_lcdMemory;
+    Terminal* m_terminal = nullptr;
+    PortPanel* m_portPanel = nullptr;
+    Sender* m_sender = nullptr;
+    CentredShapes* m_centredShapes = nullptr;
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
-    std::int32_t m_writeEndAddress = 0;
-    bool m_closing = false;
     bool m_ended = false;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/desktop.h"
+#include "widgets/desktop.h"
 #include "app/mainwindow.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"

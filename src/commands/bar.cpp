@@ -1,9 +1,10 @@
 #include "commands/bar.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
+#include <QButtonGroup>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,12 +15,8 @@ namespace varnix {
 
 using pagelayout::caption;
 
-namespace {
-constexpr int kBarPage = 6;
-} // namespace
-
-BarPage::BarPage(Main& main)
-    : QObject(&main), m_main(main),
+BarPage::BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
+    : QObject(parent), m_host(host),
       m_txtbarx(pagelayout::field(QStringLiteral("txtbarx"), QStringLiteral("20"), 3)),
       m_txtbary(pagelayout::field(QStringLiteral("txtbary"), QStringLiteral("20"), 2)),
       m_txtbarwidth(pagelayout::field(QStringLiteral("txtbarwidth"), QStringLiteral("5"), 3)),
@@ -31,6 +28,8 @@ BarPage::BarPage(Main& main)
       m_cmdbar(pagelayout::button(QStringLiteral("cmdbar"), QStringLiteral("&Draw Bar")))
 {
     m_List3->selectRow(0);
+    pageOptions.addButton(m_optbarh);
+    pageOptions.addButton(m_optbarv);
 
     auto* grid = new QGridLayout;
     grid->addWidget(caption(QStringLiteral("Top Left")), 0, 0, 1, 4);
@@ -54,7 +53,7 @@ BarPage::BarPage(Main& main)
     grid->addWidget(caption(QStringLiteral("pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(7, 1);
 
-    pagelayout::fillPage(m_main.page(kBarPage), QStringLiteral(
+    pagelayout::fillPage(page, QStringLiteral(
         "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern"), grid, m_cmdbar);
 }
 

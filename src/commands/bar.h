@@ -2,13 +2,15 @@
 
 #include <QObject>
 
+class QButtonGroup;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 class ListBox;
 
@@ -18,17 +20,17 @@ class BarPage : public QObject
 {
     Q_OBJECT
 public:
-    explicit BarPage(Main& main);
+    // Its two orientation options join the page option group.
+    BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent = nullptr);
 
 private:
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txtbarx;
     LineField* m_txtbary;
     LineField* m_txtbarwidth;
     LineField* m_txtbarheight;
     QLabel* m_Label70;
     ListBox* m_List3;
-    // Members of the window's page option group, not of a group of their own.
     QRadioButton* m_optbarh;
     QRadioButton* m_optbarv;
     QPushButton* m_cmdbar;

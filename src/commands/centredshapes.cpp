@@ -1,8 +1,8 @@
 #include "commands/centredshapes.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 #include "protocol/frames.h"
 
 #include <QGridLayout>
@@ -20,7 +20,6 @@ struct CentredShapes::PageDesign {
         const char* description; // what the page calls the field
     };
 
-    int page;
     const char* explanation;
     const char* centreHeading;
     const char* xCaption;
@@ -40,25 +39,25 @@ using pagelayout::caption;
 
 // In the order of CentredShapes::Shape.
 constexpr CentredShapes::PageDesign kShapes[CentredShapes::ShapeCount] = {
-    {0, "Draws a circle given the center  (x,y) and the radius  in pixels",
+    {"Draws a circle given the center  (x,y) and the radius  in pixels",
      "Circle Center", "X value", "Y value", "Circle Radius", "Pixels",
      {"txtCx", "64", 0, "Circle Center X value"},
      {"txtCy", "32", 0, "Circle Center Y value"},
      {"txtcr", "20", 0, "Circle Radius"},
      "cmdCirc", "&Draw Circle"},
-    {1, "Draws a square given the center location (x,y) and 1/2 the length of a side in pixels",
+    {"Draws a square given the center location (x,y) and 1/2 the length of a side in pixels",
      "Center X           Y", "", "", "Diag Length", "",
      {"txtSx1", "64", 3, "Center X"},
      {"txtSy1", "32", 2, "Center Y"},
      {"txtSr", "20", 2, "Diag Length"},
      "cmdSquare", "&Draw Square"},
-    {3, "Draws a diamond shape",
+    {"Draws a diamond shape",
      "Diamond Center XY", "", "", "Center-to-side in pixels", "",
      {"txtDx", "64", 0, "Diamond Center X"},
      {"txtDy", "32", 0, "Diamond Center Y"},
      {"txtDr", "20", 0, "Center-to-side in pixels"},
      "cmdDiam", "&Draw Diamond"},
-    {4, "Draws Four Point Star (dashed lines)",
+    {"Draws Four Point Star (dashed lines)",
      "Center of Star XY", "", "", "Center-to-Point in pixels", "",
      {"txtStarx", "64", 0, "Center of Star X"},
      {"txtStary", "32", 0, "Center of Star Y"},
@@ -79,14 +78,15 @@ protocol::FieldText readField(const CentredShapes::PageDesign::Field& entry, con
 
 } // namespace
 
-CentredShapes::CentredShapes(Main& main) : QObject(&main), m_main(main)
+CentredShapes::CentredShapes(PageHost& host, const std::array<QWidget*, ShapeCount>& pages, QObject* parent)
+    : QObject(parent), m_host(host)
 {
     for (int shape = 0; shape < ShapeCount; ++shape)
-        build(kShapes[shape], m_pages[shape]);
+        build(kShapes[shape], pages[shape], m_pages[shape]);
     connect(m_pages[Circle].button, &QPushButton::clicked, this, &CentredShapes::cmdCirc_Click);
 }
 
-void CentredShapes::build(const PageDesign& design, Page& page)
+void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
 {
     page.design = &design;
     page.x = makeField(design.x);
@@ -95,7 +95,6 @@ void CentredShapes::build(const PageDesign& design, Page& page)
     page.button =
         pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
 
-    QWidget* widget = m_main.page(design.page);
     auto* grid = new QGridLayout;
     // Without captions of their own the two centre fields sit under the
     // heading, which then names both of them.
@@ -112,11 +111,11 @@ void CentredShapes::build(const PageDesign& design, Page& page)
 
 void CentredShapes::cmdCirc_Click()
 {
-    if (!m_main.portGuard())
+    if (!m_host.portGuard())
         return;
     const Page& circle = m_pages[Circle];
     const PageDesign& design = *circle.design;
-    m_main.sendFrame(protocol::circleFrame(readField(design.x, circle.x), readField(design.y, circle.y),
+    m_host.sendFrame(protocol::circleFrame(readField(design.x, circle.x), readField(design.y, circle.y),
                                            readField(design.size, circle.size)));
 }
 

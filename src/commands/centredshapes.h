@@ -5,10 +5,11 @@
 #include <array>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 
 // The pages "Circle", "Square", "Square45" and "Star4": each a centre, a size
@@ -22,7 +23,8 @@ public:
     // Names, captions and start values of one shape's page.
     struct PageDesign;
 
-    explicit CentredShapes(Main& main);
+    // The pages in the order of Shape.
+    CentredShapes(PageHost& host, const std::array<QWidget*, ShapeCount>& pages, QObject* parent = nullptr);
 
     // Also the tab control's own event.
     void cmdCirc_Click();
@@ -36,9 +38,9 @@ private:
         QPushButton* button = nullptr;
     };
 
-    void build(const PageDesign& design, Page& page);
+    void build(const PageDesign& design, QWidget* widget, Page& page);
 
-    Main& m_main;
+    PageHost& m_host;
     std::array<Page, ShapeCount> m_pages{};
 };
 

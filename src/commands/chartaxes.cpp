@@ -1,8 +1,8 @@
 #include "commands/chartaxes.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -12,7 +12,6 @@
 namespace varnix {
 
 struct ChartAxes::PageDesign {
-    int page;
     const char* explanation;
     const char* xName;
     const char* xStart;
@@ -38,21 +37,22 @@ constexpr int kStartTick = 3;
 
 // In the order of ChartAxes::Axis.
 constexpr ChartAxes::PageDesign kAxes[ChartAxes::AxisCount] = {
-    {7, "Draw the x-axis of a chart with tick marks", "txtXaxisx", "16", "txtXaxisy", "56", "txtXaxisLen",
+    {"Draw the x-axis of a chart with tick marks", "txtXaxisx", "16", "txtXaxisy", "56", "txtXaxisLen",
      "100", "lsttickx", "cmdXaxis", "&Draw X-Axis"},
-    {8, "Draw the y-axis of a chart with tick marks", "txtYAxisx", "16", "txtYAxisy", "10", "txtYAxisLen",
+    {"Draw the y-axis of a chart with tick marks", "txtYAxisx", "16", "txtYAxisy", "10", "txtYAxisLen",
      "46", "lstticky", "cmdyaxis", "&Draw Y-Axis"},
 };
 
 } // namespace
 
-ChartAxes::ChartAxes(Main& main) : QObject(&main), m_main(main)
+ChartAxes::ChartAxes(PageHost& host, const std::array<QWidget*, AxisCount>& pages, QObject* parent)
+    : QObject(parent), m_host(host)
 {
     for (int axis = 0; axis < AxisCount; ++axis)
-        build(kAxes[axis], m_pages[axis]);
+        build(kAxes[axis], pages[axis], m_pages[axis]);
 }
 
-void ChartAxes::build(const PageDesign& design, Page& page)
+void ChartAxes::build(const PageDesign& design, QWidget* widget, Page& page)
 {
     page.x = pagelayout::field(QString::fromLatin1(design.xName), QString::fromLatin1(design.xStart), kXLimit);
     page.y = pagelayout::field(QString::fromLatin1(design.yName), QString::fromLatin1(design.yStart), kYLimit);
@@ -73,7 +73,7 @@ void ChartAxes::build(const PageDesign& design, Page& page)
     grid->addWidget(caption(QStringLiteral("Pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
     grid->setColumnStretch(7, 1);
 
-    pagelayout::fillPage(m_main.page(design.page), QString::fromLatin1(design.explanation), grid, page.button);
+    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
 }
 
 } // namespace varnix

@@ -5,10 +5,11 @@
 #include <array>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 class ListBox;
 
@@ -22,7 +23,8 @@ public:
     // Names, start values and texts of one axis page.
     struct PageDesign;
 
-    explicit ChartAxes(Main& main);
+    // The pages in the order of Axis.
+    ChartAxes(PageHost& host, const std::array<QWidget*, AxisCount>& pages, QObject* parent = nullptr);
 
 private:
     struct Page {
@@ -33,9 +35,9 @@ private:
         QPushButton* button = nullptr;
     };
 
-    void build(const PageDesign& design, Page& page);
+    void build(const PageDesign& design, QWidget* widget, Page& page);
 
-    Main& m_main;
+    PageHost& m_host;
     std::array<Page, AxisCount> m_pages{};
 };
 

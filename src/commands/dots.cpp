@@ -1,8 +1,8 @@
 #include "commands/dots.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,15 +15,11 @@ namespace varnix {
 
 using pagelayout::field;
 
-namespace {
-constexpr int kSetDotPage = 9;
-constexpr int kResetDotPage = 10;
-} // namespace
-
-Dots::Dots(Main& main) : QObject(&main), m_main(main)
+Dots::Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* parent)
+    : QObject(parent), m_host(host)
 {
-    buildSetDot(m_main.page(kSetDotPage));
-    buildResetDot(m_main.page(kResetDotPage));
+    buildSetDot(setDotPage);
+    buildResetDot(resetDotPage);
 }
 
 void Dots::buildSetDot(QWidget* page)

@@ -3,11 +3,12 @@
 #include <QObject>
 
 class QPushButton;
+class QWidget;
 class QRadioButton;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 
 // The pages "SetDot" (one dot, or a run of dots) and "ResetDot" (toggle one
@@ -16,13 +17,13 @@ class Dots : public QObject
 {
     Q_OBJECT
 public:
-    explicit Dots(Main& main);
+    Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* parent = nullptr);
 
 private:
     void buildSetDot(QWidget* page);
     void buildResetDot(QWidget* page);
 
-    Main& m_main;
+    PageHost& m_host;
     // Group "Single".
     LineField* m_txtDotSingX = nullptr;
     LineField* m_txtDotSingy = nullptr;

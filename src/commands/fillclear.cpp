@@ -1,8 +1,8 @@
 #include "commands/fillclear.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,15 +11,11 @@
 
 namespace varnix {
 
-namespace {
-constexpr int kFillPage = 13;
-constexpr int kClearPage = 14;
-} // namespace
-
-FillClear::FillClear(Main& main) : QObject(&main), m_main(main)
+FillClear::FillClear(PageHost& host, QWidget* fillPage, QWidget* clearPage, QObject* parent)
+    : QObject(parent), m_host(host)
 {
-    buildFill(m_main.page(kFillPage));
-    buildClear(m_main.page(kClearPage));
+    buildFill(fillPage);
+    buildClear(clearPage);
 }
 
 void FillClear::buildFill(QWidget* page)

@@ -3,10 +3,11 @@
 #include <QObject>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class ListBox;
 
 // The pages "FillScreen" (fill the display with a chosen step) and
@@ -15,13 +16,13 @@ class FillClear : public QObject
 {
     Q_OBJECT
 public:
-    explicit FillClear(Main& main);
+    FillClear(PageHost& host, QWidget* fillPage, QWidget* clearPage, QObject* parent = nullptr);
 
 private:
     void buildFill(QWidget* page);
     void buildClear(QWidget* page);
 
-    Main& m_main;
+    PageHost& m_host;
     ListBox* m_List2 = nullptr;
     QPushButton* m_cmdFill = nullptr;
     QPushButton* m_cmdClearLCD = nullptr;

@@ -1,8 +1,8 @@
 #include "commands/putitems.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,15 +14,11 @@ namespace varnix {
 using pagelayout::caption;
 using pagelayout::field;
 
-namespace {
-constexpr int kPutBytePage = 11;
-constexpr int kPutCharPage = 12;
-} // namespace
-
-PutItems::PutItems(Main& main) : QObject(&main), m_main(main)
+PutItems::PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, QObject* parent)
+    : QObject(parent), m_host(host)
 {
-    buildPutByte(m_main.page(kPutBytePage));
-    buildPutChar(m_main.page(kPutCharPage));
+    buildPutByte(putBytePage);
+    buildPutChar(putCharPage);
 }
 
 void PutItems::buildPutByte(QWidget* page)

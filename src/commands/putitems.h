@@ -3,10 +3,11 @@
 #include <QObject>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 
 // The pages "PutByte" (a byte drawn vertically at x,y) and "PutChar" (one
@@ -15,13 +16,13 @@ class PutItems : public QObject
 {
     Q_OBJECT
 public:
-    explicit PutItems(Main& main);
+    PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, QObject* parent = nullptr);
 
 private:
     void buildPutByte(QWidget* page);
     void buildPutChar(QWidget* page);
 
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txtPutBytex = nullptr;
     LineField* m_txtPutBytey = nullptr;
     LineField* m_txtPutByte = nullptr;

@@ -1,8 +1,8 @@
 #include "commands/rectangleline.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,15 +15,11 @@ namespace varnix {
 using pagelayout::caption;
 using pagelayout::field;
 
-namespace {
-constexpr int kRectanglePage = 2;
-constexpr int kLinePage = 5;
-} // namespace
-
-RectangleLine::RectangleLine(Main& main) : QObject(&main), m_main(main)
+RectangleLine::RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* linePage, QObject* parent)
+    : QObject(parent), m_host(host)
 {
-    buildRectangle(m_main.page(kRectanglePage));
-    buildLine(m_main.page(kLinePage));
+    buildRectangle(rectanglePage);
+    buildLine(linePage);
 }
 
 void RectangleLine::buildRectangle(QWidget* page)

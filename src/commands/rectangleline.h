@@ -3,10 +3,11 @@
 #include <QObject>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 
 // The pages " Rectangle / Lines" (two corners and a dash step) and "Line"
@@ -15,13 +16,13 @@ class RectangleLine : public QObject
 {
     Q_OBJECT
 public:
-    explicit RectangleLine(Main& main);
+    RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* linePage, QObject* parent = nullptr);
 
 private:
     void buildRectangle(QWidget* page);
     void buildLine(QWidget* page);
 
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txtX1 = nullptr;
     LineField* m_txtY1 = nullptr;
     LineField* m_txtX2 = nullptr;

@@ -1,8 +1,8 @@
 #include "commands/strings.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -18,7 +18,6 @@ struct Strings::PageDesign {
         int typingLimit;
     };
 
-    int page;
     const char* explanation;
     Field text;
     // The horizontal page names both coordinates with one caption, the
@@ -35,10 +34,10 @@ namespace {
 
 // In the order of Strings::Direction.
 constexpr Strings::PageDesign kStrings[Strings::DirectionCount] = {
-    {15, "Place a string horizontally, maximum 26 characters. For a space enter a ;",
+    {"Place a string horizontally, maximum 26 characters. For a space enter a ;",
      {"txtH", "A;TESSEL;DEMO;BY;ORVANTA", 26}, "X-Y Location", "", "",
      {"txtHStrX", "1", 0}, {"txtHStrY", "32", 0}, "cmdH"},
-    {16, "Place a string of characters vertically, maximum 8 characters. For a space enter a ;",
+    {"Place a string of characters vertically, maximum 8 characters. For a space enter a ;",
      {"txtV", "ORVANTA1", 8}, "", "X", "Y",
      {"txtVStrX", "64", 3}, {"txtVStrY", "0", 2}, "cmdVs"},
 };
@@ -51,13 +50,14 @@ LineField* makeField(const Strings::PageDesign::Field& field, int widthChars = -
 
 } // namespace
 
-Strings::Strings(Main& main) : QObject(&main), m_main(main)
+Strings::Strings(PageHost& host, const std::array<QWidget*, DirectionCount>& pages, QObject* parent)
+    : QObject(parent), m_host(host)
 {
     for (int direction = 0; direction < DirectionCount; ++direction)
-        build(kStrings[direction], m_pages[direction]);
+        build(kStrings[direction], pages[direction], m_pages[direction]);
 }
 
-void Strings::build(const PageDesign& design, Page& page)
+void Strings::build(const PageDesign& design, QWidget* widget, Page& page)
 {
     // The string field shows its whole limit, and a little more.
     page.text = makeField(design.text, design.text.typingLimit + 2);
@@ -83,7 +83,7 @@ void Strings::build(const PageDesign& design, Page& page)
     grid->addLayout(location, 1, 1, 1, 4);
     grid->setColumnStretch(5, 1);
 
-    pagelayout::fillPage(m_main.page(design.page), QString::fromLatin1(design.explanation), grid, page.button);
+    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
 }
 
 } // namespace varnix

@@ -5,10 +5,11 @@
 #include <array>
 
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 
 // The pages "Horiz String" and "Vert String": a string and the point it
@@ -21,7 +22,8 @@ public:
     // Names, start values and texts of one string page.
     struct PageDesign;
 
-    explicit Strings(Main& main);
+    // The pages in the order of Direction.
+    Strings(PageHost& host, const std::array<QWidget*, DirectionCount>& pages, QObject* parent = nullptr);
 
 private:
     struct Page {
@@ -31,9 +33,9 @@ private:
         QPushButton* button = nullptr;
     };
 
-    void build(const PageDesign& design, Page& page);
+    void build(const PageDesign& design, QWidget* widget, Page& page);
 
-    Main& m_main;
+    PageHost& m_host;
     std::array<Page, DirectionCount> m_pages{};
 };
 

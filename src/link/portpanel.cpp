@@ -1,12 +1,12 @@
 #include "link/portpanel.h"
 
-#include "app/desktop.h"
-#include "app/mainwindow.h"
-#include "app/widgets.h"
 #include "link/core/connection.h"
 #include "link/core/portmap.h"
 #include "link/core/serialport.h"
 #include "link/terminal.h"
+#include "widgets/desktop.h"
+#include "widgets/fields.h"
+#include "widgets/pagehost.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -18,8 +18,10 @@
 
 namespace varnix {
 
-PortPanel::PortPanel(Main& main)
-    : QObject(&main), m_main(main), m_ioGroup(new QGroupBox(QStringLiteral("I/O Port"))),
+PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connection, link::PortMap& ports,
+                     Terminal& terminal, QObject* parent)
+    : QObject(parent), m_host(host), m_desktop(desktop), m_connection(connection), m_ports(ports),
+      m_terminal(terminal), m_ioGroup(new QGroupBox(QStringLiteral("I/O Port"))),
       m_settingsGroup(new QGroupBox(QStringLiteral("Comm Settings")))
 {
     m_cmdCom = new QPushButton(QStringLiteral("&Open"), m_ioGroup);
@@ -58,8 +60,9 @@ PortPanel::PortPanel(Main& main)
     m_cmdComSet = new QPushButton(QStringLiteral("S&et"), m_settingsGroup);
     m_cmdComSet->setObjectName(QStringLiteral("cmdComSet"));
     grid->addWidget(m_cmdComSet, 5, 2);
-    m_waitchr = new LineField(QStringLiteral("waitchr"), QStringLiteral("]"), 0, m_settingsGroup);
-    m_xmitdelay = new LineField(QStringLiteral("xmitdelay"), QStringLiteral("20"), 0, m_settingsGroup);
+    // Their start values are set by the window's start-up.
+    m_waitchr = new LineField(QStringLiteral("waitchr"), QString(), 0, m_settingsGroup);
+    m_xmitdelay = new LineField(QStringLiteral("xmitdelay"), QString(), 0, m_settingsGroup);
     m_waitchr->setMaximumWidth(60);
     m_xmitdelay->setMaximumWidth(60);
     grid->addWidget(new QLabel(QStringLiteral("WaitChar"), m_settingsGroup), 5, 0);
@@ -69,8 +72,8 @@ PortPanel::PortPanel(Main& main)
 
     connect(m_cmdCom, &QPushButton::clicked, this, &PortPanel::cmdCom_Click);
     connect(m_cmdComSet, &QPushButton::clicked, this, &PortPanel::cmdComSet_Click);
-    connect(&m_main.ports(), &link::PortMap::changed, this, &PortPanel::showDevices);
-    connect(&m_main.connection(), &link::Connection::lost, this, &PortPanel::portLost);
+    connect(&m_ports, &link::PortMap::changed, this, &PortPanel::showDevices);
+    connect(&m_connection, &link::Connection::lost, this, &PortPanel::portLost);
     showDevices();
 }
 
@@ -99,19 +102,9 @@ void PortPanel::showStatus(Status status)
     m_comm->setText(caption);
 }
 
-int PortPanel::chosenPortNumber() const
-{
-    int number = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (m_optCom[i]->isChecked())
-            number = i + 1;
-    }
-    return number;
-}
-
 void PortPanel::applySettings()
 {
-    link::SerialPort& port = m_main.connection().port();
+    link::SerialPort& port = m_connection.port();
     port.setSettings(m_List1->selectedText());
     // Each option is tested on its own; with none chosen the number stays.
     for (int i = 0; i < 4; ++i) {
@@ -122,7 +115,7 @@ void PortPanel::applySettings()
 
 void PortPanel::cmdCom_Click()
 {
-    if (m_main.connection().isOpen())
+    if (m_connection.isOpen())
         closePort();
     else
         openPort();
@@ -130,29 +123,27 @@ void PortPanel::cmdCom_Click()
 
 void PortPanel::cmdComSet_Click()
 {
-    m_main.ports().refresh();
-    if (m_main.connection().isOpen())
+    m_ports.refresh();
+    if (m_connection.isOpen())
         return;
     applySettings();
 }
 
 void PortPanel::openPort()
 {
-    Terminal& terminal = m_main.terminal();
-    terminal.rcvText()->setText(QString::fromLatin1(Terminal::kWaiting));
+    m_terminal.rcvText()->setExactText(QString::fromLatin1(Terminal::kWaiting));
     applySettings();
-    link::Connection& connection = m_main.connection();
-    if (!connection.open()) {
-        QString text = QStringLiteral("Error opening Comm:%1").arg(connection.port().portNumber());
-        if (const QString hint = connection.port().failureHint(); !hint.isEmpty())
+    if (!m_connection.open()) {
+        QString text = QStringLiteral("Error opening Comm:%1").arg(m_connection.port().portNumber());
+        if (const QString hint = m_connection.port().failureHint(); !hint.isEmpty())
             text += QStringLiteral("\n\n") + hint;
-        m_main.message(text);
+        m_host.message(text);
         showDevices();
         return;
     }
-    terminal.setPolling(true);
-    terminal.showPortOpen(true);
-    m_main.desktop().beep();
+    m_terminal.setPolling(true);
+    m_terminal.showPortOpen(true);
+    m_desktop.beep();
     showStatus(Status::On);
     m_cmdCom->setText(QStringLiteral("Close"));
     showDevices();
@@ -160,19 +151,17 @@ void PortPanel::openPort()
 
 void PortPanel::closePort()
 {
-    link::Connection& connection = m_main.connection();
-    if (!connection.close()) {
-        m_main.message(QStringLiteral("Error opening Comm:%1").arg(connection.port().portNumber()));
-        if (connection.isOpen())
+    if (!m_connection.close()) {
+        m_host.message(QStringLiteral("Error opening Comm:%1").arg(m_connection.port().portNumber()));
+        if (m_connection.isOpen())
             return;
     }
-    Terminal& terminal = m_main.terminal();
-    terminal.setPolling(false);
-    if (terminal.rcvText()->text() == QLatin1String(Terminal::kWaiting))
-        terminal.rcvText()->setText(QStringLiteral("Serial Input from PIC"));
-    terminal.showPortOpen(false);
-    terminal.txmText()->setText(QString());
-    m_main.desktop().beep();
+    m_terminal.setPolling(false);
+    if (m_terminal.rcvText()->exactText() == QLatin1String(Terminal::kWaiting))
+        m_terminal.rcvText()->setExactText(QStringLiteral("Serial Input from PIC"));
+    m_terminal.showPortOpen(false);
+    m_terminal.txmText()->setExactText(QString());
+    m_desktop.beep();
     showStatus(Status::Off);
     m_cmdCom->setText(QStringLiteral("Open"));
 }
@@ -181,19 +170,19 @@ void PortPanel::portLost(const QString& reason)
 {
     // The connection has closed the device already; leave the window as a
     // Close would, and say once what happened.
-    const int number = m_main.connection().port().portNumber();
+    const int number = m_connection.port().portNumber();
     closePort();
     QString text = QStringLiteral("Comm:%1 stopped working and has been closed.").arg(number);
     if (!reason.isEmpty())
         text += QStringLiteral("\n(%1)").arg(reason);
     text += QStringLiteral("\nReconnect the device and press Open.");
-    m_main.message(text);
+    m_host.message(text);
     showDevices();
 }
 
 void PortPanel::showDevices()
 {
-    const link::PortMap& ports = m_main.ports();
+    const link::PortMap& ports = m_ports;
     for (int i = 0; i < 4; ++i) {
         const QString device = ports.device(i + 1);
         m_deviceLabels[i]->setText(device.isEmpty() ? QStringLiteral("(none)") : QFileInfo(device).fileName());

@@ -11,9 +11,16 @@ class QRadioButton;
 
 namespace varnix {
 
-class Main;
+class Desktop;
 class LineField;
 class ListBox;
+class PageHost;
+class Terminal;
+
+namespace link {
+class Connection;
+class PortMap;
+}
 
 // The "I/O Port" group (open/close and the status label) and the "Comm
 // Settings" group (port number, line settings, pacing character and delay).
@@ -23,7 +30,8 @@ class PortPanel : public QObject
 public:
     enum class Status { Off, On, Busy };
 
-    explicit PortPanel(Main& main);
+    PortPanel(PageHost& host, Desktop& desktop, link::Connection& connection, link::PortMap& ports,
+              Terminal& terminal, QObject* parent = nullptr);
 
     QGroupBox* ioGroup() const { return m_ioGroup; }
     QGroupBox* settingsGroup() const { return m_settingsGroup; }
@@ -32,8 +40,6 @@ public:
     LineField* xmitdelay() const { return m_xmitdelay; }
 
     void showStatus(Status status);
-    // The port number the options choose, tested in order 1 to 4.
-    int chosenPortNumber() const;
     // Puts the chosen line settings and port number into the port.
     void applySettings();
 
@@ -46,7 +52,11 @@ private:
     void portLost(const QString& reason);
     void showDevices();
 
-    Main& m_main;
+    PageHost& m_host;
+    Desktop& m_desktop;
+    link::Connection& m_connection;
+    link::PortMap& m_ports;
+    Terminal& m_terminal;
     QGroupBox* m_ioGroup;
     QGroupBox* m_settingsGroup;
     QPushButton* m_cmdCom;

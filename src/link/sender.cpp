@@ -1,17 +1,20 @@
 #include "link/sender.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
 #include "link/core/connection.h"
 #include "link/core/transmitter.h"
 #include "link/portpanel.h"
 #include "link/terminal.h"
 #include "protocol/encodings.h"
+#include "protocol/frames.h"
+#include "widgets/fields.h"
+#include "widgets/pagehost.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
+
+#include <utility>
 
 namespace varnix {
 
@@ -20,7 +23,10 @@ namespace {
 constexpr qint64 kShowProgressFromMs = 400;
 } // namespace
 
-Sender::Sender(Main& main) : QObject(&main), m_main(main), m_progress(new QWidget)
+Sender::Sender(PageHost& host, link::Connection& connection, Terminal& terminal, PortPanel& panel,
+               QObject* parent)
+    : QObject(parent), m_host(host), m_connection(connection), m_terminal(terminal), m_panel(panel),
+      m_progress(new QWidget)
 {
     m_progress->setObjectName(QStringLiteral("sendProgress"));
     m_bar = new QProgressBar(m_progress);
@@ -47,31 +53,41 @@ Sender::Sender(Main& main) : QObject(&main), m_main(main), m_progress(new QWidge
 
 bool Sender::portGuard()
 {
-    if (m_main.connection().isOpen())
+    if (m_connection.isOpen())
         return true;
-    m_main.message(QString::fromLatin1(kNotOpen));
+    m_host.message(QString::fromLatin1(kNotOpen));
     return false;
+}
+
+bool Sender::sendFrame(const protocol::FrameResult& frame)
+{
+    if (m_closing)
+        return false;
+    if (!frame.ok()) {
+        m_host.message(frame.message());
+        return false;
+    }
+    m_terminal.txmText()->setExactText(frame.frame);
+    send();
+    return !m_closing;
 }
 
 void Sender::send()
 {
-    if (m_sending || m_main.closing())
+    if (m_sending || m_closing)
         return;
-    Terminal& terminal = m_main.terminal();
-    PortPanel& panel = m_main.portPanel();
-    link::Connection& connection = m_main.connection();
-    const QString text = terminal.txmText()->text();
+    const QString text = m_terminal.txmText()->exactText();
 
     if (link::isBlank(text)) {
-        m_main.message(QString::fromLatin1(kNothingToSend));
-        terminal.setPolling(true);
+        m_host.message(QString::fromLatin1(kNothingToSend));
+        m_terminal.setPolling(true);
         return;
     }
-    terminal.setPolling(false);
-    const auto delay = link::pacingDelay(panel.xmitdelay()->text());
-    const auto pacing = link::pacingCharacter(panel.waitchr()->text());
-    if (!connection.isOpen()) {
-        terminal.setPolling(true);
+    m_terminal.setPolling(false);
+    const auto delay = link::pacingDelay(m_panel.xmitdelay()->exactText());
+    const auto pacing = link::pacingCharacter(m_panel.waitchr()->exactText());
+    if (!m_connection.isOpen()) {
+        m_terminal.setPolling(true);
         return;
     }
 
@@ -80,27 +96,56 @@ void Sender::send()
     // A delay beyond 32 bits, an over-long frame or a character with no
     // single-byte form fail before anything is written.
     if (delay && frame.size() <= link::kMaxFrameLength && protocol::isLatin1(frame)) {
-        panel.showStatus(PortPanel::Status::Busy);
+        m_panel.showStatus(PortPanel::Status::Busy);
         m_sending = true;
         m_latest = {};
         m_refresh->start();
-        outcome = connection.transmit(frame, pacing, *delay, [this](const link::Progress& p) { m_latest = p; });
+        outcome = m_connection.transmit(frame, pacing, *delay, [this](const link::Progress& p) { m_latest = p; });
         m_refresh->stop();
         m_sending = false;
         m_progress->hide();
     }
     // Whatever happened, the label shows what the port now is.
-    panel.showStatus(connection.isOpen() ? PortPanel::Status::On : PortPanel::Status::Off);
+    m_panel.showStatus(m_connection.isOpen() ? PortPanel::Status::On : PortPanel::Status::Off);
 
-    if (outcome == link::Transmitter::Outcome::Failed && connection.isOpen() && !m_main.closing())
-        m_main.message(QString::fromLatin1(kNothingToSend));
-    if (!m_main.closing())
-        terminal.setPolling(true);
+    if (outcome == link::Transmitter::Outcome::Failed && m_connection.isOpen() && !m_closing)
+        m_host.message(QString::fromLatin1(kNothingToSend));
+    if (!m_closing)
+        m_terminal.setPolling(true);
+    if (!m_waiting.empty())
+        QTimer::singleShot(0, this, &Sender::runWaiting);
 }
 
-void Sender::cancel()
+void Sender::whenIdle(std::function<void()> action)
 {
-    m_main.connection().cancel();
+    if (m_closing)
+        return;
+    if (m_sending) {
+        m_waiting.push_back(std::move(action));
+        return;
+    }
+    action();
+}
+
+void Sender::runWaiting()
+{
+    // A later frame of the same action may be going out by now; its end
+    // brings us back.
+    if (m_sending)
+        return;
+    auto waiting = std::exchange(m_waiting, {});
+    for (auto& action : waiting) {
+        if (m_closing)
+            return;
+        action();
+    }
+}
+
+void Sender::shutDown()
+{
+    m_closing = true;
+    m_waiting.clear();
+    m_connection.cancel();
 }
 
 void Sender::refreshProgress()

@@ -4,6 +4,9 @@
 
 #include <QObject>
 
+#include <functional>
+#include <vector>
+
 class QLabel;
 class QProgressBar;
 class QTimer;
@@ -11,7 +14,16 @@ class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
+class PortPanel;
+class Terminal;
+
+namespace protocol {
+struct FrameResult;
+}
+namespace link {
+class Connection;
+}
 
 // The paced transmission of the transmit window and the port guard that
 // every command takes first.
@@ -22,28 +34,43 @@ public:
     static constexpr const char* kNotOpen = "Comm Port Not Open";
     static constexpr const char* kNothingToSend = "Nothing to send!";
 
-    explicit Sender(Main& main);
+    Sender(PageHost& host, link::Connection& connection, Terminal& terminal, PortPanel& panel,
+           QObject* parent = nullptr);
 
     // Shows characters sent of the total and the time left while sending.
     QWidget* progressWidget() const { return m_progress; }
 
     bool portGuard();
     void send();
-    // Ends a transmission in progress (the system is closing).
-    void cancel();
+    // The frame into the transmit window and sent; a refused frame is told.
+    bool sendFrame(const protocol::FrameResult& frame);
+    // Runs the action at once when nothing is being sent, otherwise once the
+    // transmission and the action around it have returned.
+    void whenIdle(std::function<void()> action);
+
+    // The system is ending: a transmission in progress stops, nothing more
+    // is sent and nothing waiting for the end of a send runs.
+    void shutDown();
+    bool closing() const { return m_closing; }
     bool sending() const { return m_sending; }
 
 private:
     static constexpr int kRefreshMs = 40;
     void refreshProgress();
+    void runWaiting();
 
-    Main& m_main;
+    PageHost& m_host;
+    link::Connection& m_connection;
+    Terminal& m_terminal;
+    PortPanel& m_panel;
     QWidget* m_progress;
     QProgressBar* m_bar;
     QLabel* m_timeLeft;
     QTimer* m_refresh;
     link::Progress m_latest;
     bool m_sending = false;
+    bool m_closing = false;
+    std::vector<std::function<void()>> m_waiting;
 };
 
 } // namespace varnix

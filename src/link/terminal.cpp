@@ -1,12 +1,10 @@
 #include "link/terminal.h"
 
-#include "app/desktop.h"
-#include "app/mainwindow.h"
-#include "app/widgets.h"
 #include "link/core/connection.h"
 #include "link/core/receive.h"
-#include "link/core/transmitter.h"
 #include "protocol/frames.h"
+#include "widgets/fields.h"
+#include "widgets/pagehost.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -25,14 +23,14 @@ void setBackground(QWidget* widget, const QColor& colour)
 }
 } // namespace
 
-Terminal::Terminal(Main& main)
-    : QObject(&main), m_main(main), m_group(new QGroupBox(QStringLiteral("Terminal")))
+Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent)
+    : QObject(parent), m_host(host), m_connection(connection), m_group(new QGroupBox(QStringLiteral("Terminal")))
 {
     m_rcvText = new TextArea(QStringLiteral("rcvText"), m_group);
     m_rcvText->setUndoRedoEnabled(false);
     m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_rcvText->setText(QString::fromLatin1(kWaiting));
+    m_rcvText->setExactText(QString::fromLatin1(kWaiting));
     m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
     m_Command7 = new QPushButton(QStringLiteral("Copy"), m_group);
     m_Command7->setObjectName(QStringLiteral("Command7"));
@@ -89,50 +87,40 @@ void Terminal::showPortOpen(bool open)
 
 void Terminal::Timer1_Timer()
 {
-    if (!m_main.connection().isOpen())
+    if (!m_connection.isOpen())
         return;
-    const QString received = m_main.connection().readAll();
+    const QString received = m_connection.readAll();
     if (received.isEmpty())
         return;
-    if (m_rcvText->text() == QLatin1String(kWaiting))
-        m_rcvText->setText(QString());
-    m_rcvText->append(link::normaliseLineEnds(received));
+    if (m_rcvText->exactText() == QLatin1String(kWaiting))
+        m_rcvText->setExactText(QString());
+    m_rcvText->appendExact(link::normaliseLineEnds(received));
 }
 
 void Terminal::txmText_KeyPress(QChar key)
 {
     // Only keys that make a character reach here; the key still goes into
     // the field afterwards, so what is typed stays visible.
-    if (m_main.connection().isOpen())
-        m_main.connection().writeCharacter(key);
+    if (m_connection.isOpen())
+        m_connection.writeCharacter(key);
 }
 
 void Terminal::cmdClear_Click()
 {
-    m_txmText->setText(QString());
-    m_rcvText->setText(QString());
+    m_txmText->setExactText(QString());
+    m_rcvText->setExactText(QString());
 }
 
 void Terminal::Command7_Click()
 {
-    copyText(m_rcvText->text());
-}
-
-void Terminal::copyText(const QString& text)
-{
-    if (link::isBlank(text)) {
-        m_main.message(QStringLiteral("Nothing to there to copy!"));
-        return;
-    }
-    m_main.desktop().setClipboardText(text);
-    m_main.message(QStringLiteral("Text copied to Clipboad"));
+    copyToClipboard(m_host, m_rcvText->exactText());
 }
 
 void Terminal::Command1_Click()
 {
-    if (!m_main.portGuard())
+    if (!m_host.portGuard())
         return;
-    m_main.sendFrame(protocol::clearDisplayFrame());
+    m_host.sendFrame(protocol::clearDisplayFrame());
 }
 
 } // namespace varnix

@@ -9,9 +9,13 @@ class QTimer;
 
 namespace varnix {
 
-class Main;
 class LineField;
+class PageHost;
 class TextArea;
+
+namespace link {
+class Connection;
+}
 
 // The terminal: the receive window fed by the receive poll, the transmit
 // window that shows the last frame and sends typed keys, and its buttons.
@@ -22,7 +26,7 @@ public:
     static constexpr const char* kWaiting = "Waiting.....";
     static constexpr int kPollMs = 50;
 
-    explicit Terminal(Main& main);
+    Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
     QGroupBox* group() const { return m_group; }
     QPushButton* clearLcdButton() const { return m_Command1; }
@@ -42,12 +46,9 @@ public:
     void Command7_Click();
     void Command1_Click();
 
-    // Puts a text on the clipboard, or says there is nothing to copy when it
-    // is empty or all blanks; the pages' Copy buttons use it too.
-    void copyText(const QString& text);
-
 private:
-    Main& m_main;
+    PageHost& m_host;
+    link::Connection& m_connection;
     QGroupBox* m_group;
     TextArea* m_rcvText;
     LineField* m_txmText;

@@ -1,9 +1,10 @@
 #include "transfer/eepromread.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
+#include <QButtonGroup>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,12 +14,11 @@
 namespace varnix {
 
 namespace {
-constexpr int kReadPage = 18;
 constexpr int kAddressLimit = 4;
 } // namespace
 
-EepromRead::EepromRead(Main& main)
-    : QObject(&main), m_main(main),
+EepromRead::EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
+    : QObject(parent), m_host(host),
       m_txteraddr(pagelayout::field(QStringLiteral("txteraddr"), QStringLiteral("0000"), kAddressLimit)),
       m_txtebytes(pagelayout::field(QStringLiteral("txtebytes"), QStringLiteral("0000"), kAddressLimit)),
       m_readeep(pagelayout::namedCaption(QStringLiteral("readeep"), QStringLiteral("0000"))),
@@ -48,9 +48,11 @@ EepromRead::EepromRead(Main& main)
     reply->addWidget(m_txteread, 1);
     reply->addLayout(buttons);
 
-    auto* column = new QVBoxLayout(m_main.page(kReadPage));
+    auto* column = new QVBoxLayout(page);
     column->addLayout(grid);
     column->addLayout(reply, 1);
+    pageOptions.addButton(m_optxeep1);
+    pageOptions.addButton(m_optxeep2);
     m_optxeep1->setChecked(true);
 }
 

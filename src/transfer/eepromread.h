@@ -2,13 +2,15 @@
 
 #include <QObject>
 
+class QButtonGroup;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 class TextArea;
 
@@ -18,14 +20,14 @@ class EepromRead : public QObject
 {
     Q_OBJECT
 public:
-    explicit EepromRead(Main& main);
+    // Its two EEPROM options join the page option group, "External" chosen.
+    EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent = nullptr);
 
 private:
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txteraddr;
     LineField* m_txtebytes;
     QLabel* m_readeep;
-    // Members of the window's page option group, not of a group of their own.
     QRadioButton* m_optxeep1;
     QRadioButton* m_optxeep2;
     QPushButton* m_cmderead;

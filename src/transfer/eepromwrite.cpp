@@ -1,9 +1,10 @@
 #include "transfer/eepromwrite.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
+#include <QButtonGroup>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,12 +14,11 @@
 namespace varnix {
 
 namespace {
-constexpr int kWritePage = 19;
 constexpr int kAddressLimit = 4;
 } // namespace
 
-EepromWrite::EepromWrite(Main& main)
-    : QObject(&main), m_main(main),
+EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
+    : QObject(parent), m_host(host),
       m_txtewaddr(pagelayout::field(QStringLiteral("txtewaddr"), QStringLiteral("0000"), kAddressLimit)),
       m_lbleend(pagelayout::namedCaption(QStringLiteral("lbleend"), QStringLiteral("0000"))),
       m_txtewrite(new TextArea(QStringLiteral("txtewrite"))),
@@ -31,6 +31,8 @@ EepromWrite::EepromWrite(Main& main)
 {
     // Write waits for a Reformat.
     m_cmdewrite->setEnabled(false);
+    pageOptions.addButton(m_optWeep1);
+    pageOptions.addButton(m_optweep2);
 
     auto* grid = new QGridLayout;
     pagelayout::addRow(grid, 0, 0, QStringLiteral("Start Address"), m_txtewaddr);
@@ -51,7 +53,7 @@ EepromWrite::EepromWrite(Main& main)
     data->addWidget(m_txtewrite, 1);
     data->addLayout(buttons);
 
-    auto* column = new QVBoxLayout(m_main.page(kWritePage));
+    auto* column = new QVBoxLayout(page);
     column->addLayout(grid);
     column->addWidget(pagelayout::caption(QStringLiteral("Enter hex format (hh) only")));
     column->addLayout(data, 1);

@@ -2,13 +2,15 @@
 
 #include <QObject>
 
+class QButtonGroup;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 class TextArea;
 
@@ -18,14 +20,14 @@ class EepromWrite : public QObject
 {
     Q_OBJECT
 public:
-    explicit EepromWrite(Main& main);
+    // Its two EEPROM options join the page option group.
+    EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent = nullptr);
 
 private:
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txtewaddr;
     QLabel* m_lbleend;
     TextArea* m_txtewrite;
-    // Members of the window's page option group, not of a group of their own.
     QRadioButton* m_optWeep1;
     QRadioButton* m_optweep2;
     QPushButton* m_cmdepaste;

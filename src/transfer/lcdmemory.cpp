@@ -1,8 +1,8 @@
 #include "transfer/lcdmemory.h"
 
-#include "app/mainwindow.h"
-#include "app/widgets.h"
-#include "commands/pagelayout.h"
+#include "widgets/pagehost.h"
+#include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,13 +14,12 @@ namespace varnix {
 using pagelayout::caption;
 
 namespace {
-constexpr int kLcdPage = 20;
 constexpr int kXLimit = 3;
 constexpr int kYLimit = 2;
 } // namespace
 
-LcdMemory::LcdMemory(Main& main)
-    : QObject(&main), m_main(main),
+LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
+    : QObject(parent), m_host(host),
       m_txtlcdx1(pagelayout::field(QStringLiteral("txtlcdx1"), QStringLiteral("000"), kXLimit)),
       m_txtlcdy1(pagelayout::field(QStringLiteral("txtlcdy1"), QStringLiteral("00"), kYLimit)),
       m_txtlcdx2(pagelayout::field(QStringLiteral("txtlcdx2"), QStringLiteral("000"), kXLimit)),
@@ -66,7 +65,7 @@ LcdMemory::LcdMemory(Main& main)
     block->addWidget(m_txtlcd, 1);
     block->addLayout(buttons);
 
-    auto* column = new QVBoxLayout(m_main.page(kLcdPage));
+    auto* column = new QVBoxLayout(page);
     column->addLayout(grid);
     column->addLayout(counts);
     column->addLayout(block, 1);

@@ -4,10 +4,11 @@
 
 class QLabel;
 class QPushButton;
+class QWidget;
 
 namespace varnix {
 
-class Main;
+class PageHost;
 class LineField;
 class TextArea;
 
@@ -17,10 +18,10 @@ class LcdMemory : public QObject
 {
     Q_OBJECT
 public:
-    explicit LcdMemory(Main& main);
+    LcdMemory(PageHost& host, QWidget* page, QObject* parent = nullptr);
 
 private:
-    Main& m_main;
+    PageHost& m_host;
     LineField* m_txtlcdx1;
     LineField* m_txtlcdy1;
     LineField* m_txtlcdx2;

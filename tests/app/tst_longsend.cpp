@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "support/fixture.h"
 
 #include <QLabel>

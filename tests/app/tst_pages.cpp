@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "support/fixture.h"
 
 #include <QAbstractButton>
@@ -354,9 +354,9 @@ void PagesTest::fields()
     QFETCH(QString, start);
     QFETCH(int, limit);
     test::Fixture f;
-    auto* field = f.main().page(page)->findChild<LineField*>(name);
+    auto* field = f.page(page)->findChild<LineField*>(name);
     QVERIFY2(field, qPrintable(name));
-    QCOMPARE(field->text(), start);
+    QCOMPARE(field->exactText(), start);
     QCOMPARE(field->typingLimit(), limit);
     // The limit holds typing only: a text the program sets is never cut.
     QCOMPARE(field->maxLength(), QLineEdit().maxLength());
@@ -368,9 +368,9 @@ void PagesTest::textAreasStartEmpty()
 {
     test::Fixture f;
     for (const AreaRow& row : kAreas) {
-        auto* area = f.main().page(row.page)->findChild<TextArea*>(QString::fromLatin1(row.name));
+        auto* area = f.page(row.page)->findChild<TextArea*>(QString::fromLatin1(row.name));
         QVERIFY2(area, row.name);
-        QVERIFY2(area->text().isEmpty(), row.name);
+        QVERIFY2(area->exactText().isEmpty(), row.name);
         QVERIFY2(!area->isReadOnly(), row.name);
     }
 }
@@ -397,7 +397,7 @@ void PagesTest::lists()
     QFETCH(QStringList, items);
     QFETCH(QString, selected);
     test::Fixture f;
-    auto* list = f.main().page(page)->findChild<ListBox*>(name);
+    auto* list = f.page(page)->findChild<ListBox*>(name);
     QVERIFY2(list, qPrintable(name));
     QStringList shown;
     for (int i = 0; i < list->count(); ++i)
@@ -425,7 +425,7 @@ void PagesTest::options()
     QFETCH(QString, caption);
     QFETCH(bool, checked);
     test::Fixture f;
-    auto* option = f.main().page(page)->findChild<QRadioButton*>(name);
+    auto* option = f.page(page)->findChild<QRadioButton*>(name);
     QVERIFY2(option, qPrintable(name));
     QCOMPARE(option->text(), caption);
     QCOMPARE(option->isChecked(), checked);
@@ -450,7 +450,7 @@ void PagesTest::buttons()
     QFETCH(QString, caption);
     QFETCH(bool, enabled);
     test::Fixture f;
-    auto* button = f.main().page(page)->findChild<QPushButton*>(name);
+    auto* button = f.page(page)->findChild<QPushButton*>(name);
     QVERIFY2(button, qPrintable(name));
     QCOMPARE(button->text(), caption);
     QCOMPARE(button->isEnabled(), enabled);
@@ -473,7 +473,7 @@ void PagesTest::namedLabels()
     QFETCH(QString, name);
     QFETCH(QString, text);
     test::Fixture f;
-    auto* label = f.main().page(page)->findChild<QLabel*>(name);
+    auto* label = f.page(page)->findChild<QLabel*>(name);
     QVERIFY2(label, qPrintable(name));
     QCOMPARE(label->text(), text);
     QCOMPARE(label->textFormat(), Qt::PlainText);
@@ -494,7 +494,7 @@ void PagesTest::captionsAndExplanations()
     QFETCH(QString, text);
     test::Fixture f;
     QStringList shown;
-    for (QLabel* label : f.main().page(page)->findChildren<QLabel*>()) {
+    for (QLabel* label : f.page(page)->findChildren<QLabel*>()) {
         shown << label->text();
         // Runs of blanks and characters such as "<" must show as written.
         if (label->text() == text)
@@ -514,7 +514,7 @@ void PagesTest::eachPageHoldsExactlyItsControls()
 {
     QFETCH(int, page);
     test::Fixture f;
-    QWidget* widget = f.main().page(page);
+    QWidget* widget = f.page(page);
     QCOMPARE(namesOn<LineField>(widget), expectedNames(kFields, page));
     QCOMPARE(namesOn<TextArea>(widget), expectedNames(kAreas, page));
     QCOMPARE(namesOn<ListBox>(widget), expectedNames(kLists, page));
@@ -554,8 +554,8 @@ void PagesTest::dotDirectionIsAChoiceOfItsOwn()
     auto* horizontal = f.find<QRadioButton>(QStringLiteral("optHoriz"));
     auto* vertical = f.find<QRadioButton>(QStringLiteral("optVert"));
     auto* external = f.find<QRadioButton>(QStringLiteral("optxeep1"));
-    QVERIFY(!f.main().pageOptions()->buttons().contains(horizontal));
-    QVERIFY(!f.main().pageOptions()->buttons().contains(vertical));
+    QVERIFY(!f.pageOptions()->buttons().contains(horizontal));
+    QVERIFY(!f.pageOptions()->buttons().contains(vertical));
 
     vertical->click();
     QVERIFY(vertical->isChecked());
@@ -573,7 +573,7 @@ void PagesTest::dotDirectionIsAChoiceOfItsOwn()
 void PagesTest::setDotGroups()
 {
     test::Fixture f;
-    QWidget* page = f.main().page(9);
+    QWidget* page = f.page(9);
     auto groupOf = [&](const char* name) -> QString {
         for (QObject* parent = f.find<QWidget>(QString::fromLatin1(name))->parent(); parent && parent != page;
              parent = parent->parent())
@@ -586,7 +586,7 @@ void PagesTest::setDotGroups()
     for (const char* name : {"txtDotManyx", "txtDotManyy", "txtDotnum", "optHoriz", "optVert", "Command4"})
         QCOMPARE(groupOf(name), QStringLiteral("Many"));
     // The line's fields sit in their group too.
-    QWidget* line = f.main().page(5);
+    QWidget* line = f.page(5);
     auto* box = line->findChild<QGroupBox*>();
     QVERIFY(box);
     QCOMPARE(box->title(), QStringLiteral("Line Parameters"));
@@ -603,7 +603,7 @@ void PagesTest::pagesFitTheirSpace()
 {
     QFETCH(int, page);
     test::Fixture f;
-    const QSize needed = f.main().page(page)->minimumSizeHint();
+    const QSize needed = f.page(page)->minimumSizeHint();
     QVERIFY2(needed.width() <= 520 && needed.height() <= 330,
              qPrintable(QStringLiteral("%1x%2").arg(needed.width()).arg(needed.height())));
 }
@@ -634,13 +634,13 @@ void PagesTest::typingStopsAtTheLimit()
     test::Fixture f;
     f.main().show();
     QVERIFY(QTest::qWaitForWindowActive(&f.main()));
-    f.main().tabs()->setCurrentIndex(page);
-    auto* field = f.main().page(page)->findChild<LineField*>(name);
+    f.tabs()->setCurrentIndex(page);
+    auto* field = f.page(page)->findChild<LineField*>(name);
     QVERIFY2(field, qPrintable(name));
-    field->setText(QString());
+    field->setExactText(QString());
     field->setFocus();
     QTest::keyClicks(field, typed);
-    QCOMPARE(field->text(), kept);
+    QCOMPARE(field->exactText(), kept);
 }
 
 void PagesTest::drawCircleSendsItsThreeFields()
@@ -652,12 +652,12 @@ void PagesTest::drawCircleSendsItsThreeFields()
     QCOMPARE(f.port.written, QStringLiteral("]c]402014"));
 
     f.port.written.clear();
-    f.find<LineField>(QStringLiteral("txtCx"))->setText(QStringLiteral("5"));
-    f.find<LineField>(QStringLiteral("txtCy"))->setText(QStringLiteral("9"));
-    f.find<LineField>(QStringLiteral("txtcr"))->setText(QStringLiteral("256"));
+    f.find<LineField>(QStringLiteral("txtCx"))->setExactText(QStringLiteral("5"));
+    f.find<LineField>(QStringLiteral("txtCy"))->setExactText(QStringLiteral("9"));
+    f.find<LineField>(QStringLiteral("txtcr"))->setExactText(QStringLiteral("256"));
     f.click(QStringLiteral("cmdCirc"));
     QCOMPARE(f.port.written, QStringLiteral("]c]0509100"));
-    QCOMPARE(f.find<LineField>(QStringLiteral("txmText"))->text(), QStringLiteral("]c]0509100"));
+    QCOMPARE(f.find<LineField>(QStringLiteral("txmText"))->exactText(), QStringLiteral("]c]0509100"));
     QVERIFY(f.desktop.messages.isEmpty());
 }
 
@@ -675,7 +675,7 @@ void PagesTest::drawCircleNamesARefusedField()
         test::Fixture f;
         f.openPort();
         f.desktop.messages.clear();
-        f.find<LineField>(QString::fromLatin1(refused.name))->setText(QStringLiteral("x"));
+        f.find<LineField>(QString::fromLatin1(refused.name))->setExactText(QStringLiteral("x"));
         f.click(QStringLiteral("cmdCirc"));
         QCOMPARE(f.desktop.messages.size(), 1);
         QVERIFY2(f.desktop.messages[0].text.contains(QString::fromLatin1(refused.label)),

@@ -1,5 +1,5 @@
-#include "app/exacttext.h"
-#include "app/widgets.h"
+#include "widgets/exacttext.h"
+#include "widgets/fields.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -42,8 +42,8 @@ void TextAreaTest::setTextIsKeptExactly()
     QFETCH(QString, text);
     QFETCH(int, shownLines);
     TextArea area(QStringLiteral("area"));
-    area.setText(text);
-    QCOMPARE(area.text(), text);
+    area.setExactText(text);
+    QCOMPARE(area.exactText(), text);
     QCOMPARE(area.document()->blockCount(), shownLines);
 
     ExactText exact(ExactText::Lines::Multi);
@@ -60,38 +60,38 @@ void TextAreaTest::typingEnterMakesCrLf()
     QTest::keyClicks(&area, QStringLiteral("41"));
     QTest::keyClick(&area, Qt::Key_Return);
     QTest::keyClicks(&area, QStringLiteral("42"));
-    QCOMPARE(area.text(), QStringLiteral("41\r\n42"));
+    QCOMPARE(area.exactText(), QStringLiteral("41\r\n42"));
     QTest::keyClick(&area, Qt::Key_Backspace);
     QTest::keyClick(&area, Qt::Key_Backspace);
     QTest::keyClick(&area, Qt::Key_Backspace);
-    QCOMPARE(area.text(), QStringLiteral("41"));
+    QCOMPARE(area.exactText(), QStringLiteral("41"));
 }
 
 void TextAreaTest::editingKeepsControlCharactersElsewhere()
 {
     TextArea area(QStringLiteral("area"));
     const QString received = QStringLiteral("a\rb\x1b\r\nc") + QChar(0xa0);
-    area.setText(received);
+    area.setExactText(received);
     QTextCursor cursor(area.document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QStringLiteral("X"));
-    QCOMPARE(area.text(), received + u'X');
+    QCOMPARE(area.exactText(), received + u'X');
     cursor.movePosition(QTextCursor::Start);
     cursor.deleteChar(); // the first "a"
-    QCOMPARE(area.text(), received.mid(1) + u'X');
+    QCOMPARE(area.exactText(), received.mid(1) + u'X');
 }
 
 void TextAreaTest::appendJoinsACrWithTheLfThatFollows()
 {
     TextArea area(QStringLiteral("area"));
-    area.setText(QStringLiteral("one\r"));
+    area.setExactText(QStringLiteral("one\r"));
     QCOMPARE(area.document()->blockCount(), 1);
-    area.append(u"\ntwo\r\n");
-    QCOMPARE(area.text(), QStringLiteral("one\r\ntwo\r\n"));
+    area.appendExact(u"\ntwo\r\n");
+    QCOMPARE(area.exactText(), QStringLiteral("one\r\ntwo\r\n"));
     QCOMPARE(area.document()->blockCount(), 3);
     QCOMPARE(area.document()->findBlockByNumber(1).text(), QStringLiteral("two"));
-    area.append(u"\x01");
-    QCOMPARE(area.text(), QStringLiteral("one\r\ntwo\r\n\x01"));
+    area.appendExact(u"\x01");
+    QCOMPARE(area.exactText(), QStringLiteral("one\r\ntwo\r\n\x01"));
 }
 
 void TextAreaTest::appendKeepsTheViewWhereTheUserPutIt()
@@ -103,15 +103,15 @@ void TextAreaTest::appendKeepsTheViewWhereTheUserPutIt()
     QString lines;
     for (int i = 0; i < 200; ++i)
         lines += QStringLiteral("line %1\r\n").arg(i);
-    area.setText(lines);
+    area.setExactText(lines);
     QScrollBar* bar = area.verticalScrollBar();
     bar->setValue(bar->maximum() / 2);
     const int middle = bar->value();
-    area.append(u"more\r\n");
+    area.appendExact(u"more\r\n");
     QCOMPARE(bar->value(), middle);
 
     bar->setValue(bar->maximum());
-    area.append(u"and more\r\nand more\r\n");
+    area.appendExact(u"and more\r\nand more\r\n");
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(bar->value() > middle);
 }
@@ -125,15 +125,15 @@ void TextAreaTest::typedCharacterCanBeReplaced()
     QVERIFY(QTest::qWaitForWindowActive(&area));
     area.setFocus();
     QTest::keyClicks(&area, QStringLiteral("4A"));
-    QCOMPARE(area.text(), QStringLiteral("4a"));
+    QCOMPARE(area.exactText(), QStringLiteral("4a"));
 }
 
 void TextAreaTest::lineFieldKeepsControlCharacters()
 {
     LineField field(QStringLiteral("field"));
     const QString frame = QStringLiteral("]o]00000001]41]\r\n]42]");
-    field.setText(frame);
-    QCOMPARE(field.text(), frame);
+    field.setExactText(frame);
+    QCOMPARE(field.exactText(), frame);
     QVERIFY(!field.QLineEdit::text().contains(u'\n'));
 }
 
@@ -146,15 +146,15 @@ void TextAreaTest::typingLimitHoldsTypingOnly()
     field.setFocus();
     field.end(false);
     QTest::keyClicks(&field, QStringLiteral("2345"));
-    QCOMPARE(field.text(), QStringLiteral("123"));
+    QCOMPARE(field.exactText(), QStringLiteral("123"));
     // What the program puts in is kept whole, and can still be shortened.
-    field.setText(QStringLiteral("-0001"));
-    QCOMPARE(field.text(), QStringLiteral("-0001"));
+    field.setExactText(QStringLiteral("-0001"));
+    QCOMPARE(field.exactText(), QStringLiteral("-0001"));
     field.end(false);
     QTest::keyClick(&field, Qt::Key_Backspace);
-    QCOMPARE(field.text(), QStringLiteral("-000"));
+    QCOMPARE(field.exactText(), QStringLiteral("-000"));
     QTest::keyClicks(&field, QStringLiteral("9"));
-    QCOMPARE(field.text(), QStringLiteral("-000"));
+    QCOMPARE(field.exactText(), QStringLiteral("-000"));
 }
 
 QTEST_MAIN(TextAreaTest)

@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "link/core/connection.h"
 #include "link/terminal.h"
 #include "support/fixture.h"
@@ -65,7 +65,7 @@ void PtyPortTest::open(test::PtyFixture& f)
 void PtyPortTest::receive(test::PtyFixture& f, const QByteArray& bytes, const QString& expected)
 {
     QVERIFY(f.pty.send(bytes));
-    QTRY_COMPARE_WITH_TIMEOUT(f.main().rcvText()->text(), expected, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.rcvText()->exactText(), expected, 3000);
 }
 
 void PtyPortTest::openAndCloseChosenPortAndSettings()
@@ -75,7 +75,7 @@ void PtyPortTest::openAndCloseChosenPortAndSettings()
     f.ports.setDevices({f.pty.slavePath(), second.slavePath()});
     f.find<QRadioButton>("optCom2")->setChecked(true);
     f.find<ListBox>("List1")->selectRow(5);
-    f.find<TextArea>("rcvText")->setText(QStringLiteral("old"));
+    f.find<TextArea>("rcvText")->setExactText(QStringLiteral("old"));
 
     f.click("cmdCom");
     QVERIFY(f.port.isOpen());
@@ -85,10 +85,10 @@ void PtyPortTest::openAndCloseChosenPortAndSettings()
     QCOMPARE(f.port.qtPort().parity(), QSerialPort::NoParity);
     QCOMPARE(f.port.qtPort().dataBits(), QSerialPort::Data8);
     QCOMPARE(f.port.qtPort().stopBits(), QSerialPort::OneStop);
-    QCOMPARE(f.main().rcvText()->text(), QStringLiteral("Waiting....."));
+    QCOMPARE(f.rcvText()->exactText(), QStringLiteral("Waiting....."));
     QVERIFY(f.find<QTimer>("Timer1")->isActive());
-    QCOMPARE(background(f.main().rcvText()), QColor(255, 255, 192));
-    QCOMPARE(background(f.main().txmText()), QColor(192, 255, 192));
+    QCOMPARE(background(f.rcvText()), QColor(255, 255, 192));
+    QCOMPARE(background(f.txmText()), QColor(192, 255, 192));
     QVERIFY(!f.find<QLabel>("lblXmit")->isHidden());
     QVERIFY(!f.find<QPushButton>("cmdClear")->isHidden());
     QCOMPARE(f.desktop.beeps, 1);
@@ -96,16 +96,16 @@ void PtyPortTest::openAndCloseChosenPortAndSettings()
     QCOMPARE(f.find<QLabel>("comm")->palette().color(QPalette::Window), QColor(0, 192, 0));
     QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("Close"));
 
-    f.main().txmText()->setText(QStringLiteral("]k"));
+    f.txmText()->setExactText(QStringLiteral("]k"));
     f.click("cmdCom");
     QVERIFY(!f.port.isOpen());
     QVERIFY(!f.find<QTimer>("Timer1")->isActive());
-    QCOMPARE(f.main().rcvText()->text(), QStringLiteral("Serial Input from PIC"));
+    QCOMPARE(f.rcvText()->exactText(), QStringLiteral("Serial Input from PIC"));
     QVERIFY(f.find<QLabel>("lblXmit")->isHidden());
     QVERIFY(f.find<QPushButton>("cmdClear")->isHidden());
-    QCOMPARE(background(f.main().rcvText()), QColor(255, 255, 255));
-    QCOMPARE(background(f.main().txmText()), QColor(255, 255, 255));
-    QCOMPARE(f.main().txmText()->text(), QString());
+    QCOMPARE(background(f.rcvText()), QColor(255, 255, 255));
+    QCOMPARE(background(f.txmText()), QColor(255, 255, 255));
+    QCOMPARE(f.txmText()->exactText(), QString());
     QCOMPARE(f.desktop.beeps, 2);
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("OFF"));
     QCOMPARE(f.find<QLabel>("comm")->palette().color(QPalette::Window), QColor(192, 0, 0));
@@ -131,7 +131,7 @@ void PtyPortTest::openWithoutDeviceSaysWhichNumber()
     QVERIFY(!f.port.isOpen());
     QCOMPARE(f.port.portNumber(), 3);
     QCOMPARE(f.port.settings(), QStringLiteral("56000,n,8,1"));
-    QCOMPARE(f.main().rcvText()->text(), QStringLiteral("Waiting....."));
+    QCOMPARE(f.rcvText()->exactText(), QStringLiteral("Waiting....."));
     QVERIFY(!f.find<QTimer>("Timer1")->isActive());
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("OFF"));
     QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("&Open"));
@@ -190,7 +190,7 @@ void PtyPortTest::placeholderGoesWithTheFirstText()
     open(f);
     receive(f, "OK", QStringLiteral("OK"));
     f.click("cmdCom");
-    QCOMPARE(f.main().rcvText()->text(), QStringLiteral("OK"));
+    QCOMPARE(f.rcvText()->exactText(), QStringLiteral("OK"));
 }
 
 void PtyPortTest::placeholderReceivedLaterIsReplacedByTheNextText()
@@ -198,7 +198,7 @@ void PtyPortTest::placeholderReceivedLaterIsReplacedByTheNextText()
     test::PtyFixture f;
     open(f);
     f.click("cmdClear");
-    QCOMPARE(f.main().rcvText()->text(), QString());
+    QCOMPARE(f.rcvText()->exactText(), QString());
     receive(f, "Waiting.....", QStringLiteral("Waiting....."));
     receive(f, "x", QStringLiteral("x"));
 }
@@ -229,7 +229,7 @@ void PtyPortTest::crAndLfSplitAcrossTwoTicksMakeOneBreak()
     open(f);
     receive(f, "one\r", QStringLiteral("one\r\n"));
     receive(f, "\ntwo", QStringLiteral("one\r\ntwo"));
-    QCOMPARE(f.main().rcvText()->document()->blockCount(), 2);
+    QCOMPARE(f.rcvText()->document()->blockCount(), 2);
 }
 
 void PtyPortTest::everyByteValueIsHeldInOrder()
@@ -257,7 +257,7 @@ void PtyPortTest::typedKeysGoOutAsSingleBytes()
     f.main().show();
     f.main().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&f.main()));
-    LineField* txm = f.main().txmText();
+    LineField* txm = f.txmText();
     txm->setFocus();
     QTest::keyClicks(txm, QStringLiteral("Ab1]"));
     QTest::keyClick(txm, Qt::Key_Return);
@@ -269,7 +269,7 @@ void PtyPortTest::typedKeysGoOutAsSingleBytes()
     QVERIFY(f.pty.waitForBytes(7, 3000));
     QTest::qWait(50);
     QCOMPARE(f.pty.received(), QByteArray("Ab1]\r\b\x1b"));
-    QCOMPARE(txm->text(), QStringLiteral("Ab")); // Delete took the "1" in the field only
+    QCOMPARE(txm->exactText(), QStringLiteral("Ab")); // Delete took the "1" in the field only
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("ON"));
 
     // With the port closed the key only goes into the field.
@@ -278,7 +278,7 @@ void PtyPortTest::typedKeysGoOutAsSingleBytes()
     QTest::keyClicks(txm, QStringLiteral("z"));
     QTest::qWait(50);
     QCOMPARE(f.pty.received(), QByteArray("Ab1]\r\b\x1b"));
-    QCOMPARE(txm->text(), QStringLiteral("z"));
+    QCOMPARE(txm->exactText(), QStringLiteral("z"));
     QVERIFY(f.desktop.messages.isEmpty());
 }
 
@@ -295,7 +295,7 @@ void PtyPortTest::copyRightAfterOpenCopiesThePlaceholder()
     QCOMPARE(f.desktop.clipboard, QStringLiteral("a\r\nb"));
 
     f.desktop.messages.clear();
-    f.main().rcvText()->setText(QStringLiteral("   "));
+    f.rcvText()->setExactText(QStringLiteral("   "));
     f.click("Command7");
     QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Nothing to there to copy!")});
     QCOMPARE(f.desktop.clipboard, QStringLiteral("a\r\nb"));
@@ -305,11 +305,11 @@ void PtyPortTest::clearEmptiesBothWindows()
 {
     test::PtyFixture f;
     open(f);
-    f.main().txmText()->setText(QStringLiteral("]k"));
+    f.txmText()->setExactText(QStringLiteral("]k"));
     receive(f, "reply", QStringLiteral("reply"));
     f.click("cmdClear");
-    QCOMPARE(f.main().txmText()->text(), QString());
-    QCOMPARE(f.main().rcvText()->text(), QString());
+    QCOMPARE(f.txmText()->exactText(), QString());
+    QCOMPARE(f.rcvText()->exactText(), QString());
 }
 
 void PtyPortTest::clearLcdSendsTheClearFrame()
@@ -323,7 +323,7 @@ void PtyPortTest::clearLcdSendsTheClearFrame()
     QVERIFY(f.pty.waitForBytes(2, 3000));
     QTest::qWait(50);
     QCOMPARE(f.pty.received(), QByteArray("]k"));
-    QCOMPARE(f.main().txmText()->text(), QStringLiteral("]k"));
+    QCOMPARE(f.txmText()->exactText(), QStringLiteral("]k"));
 }
 
 void PtyPortTest::lostDeviceClosesOnceWithoutSpinning()
@@ -339,7 +339,7 @@ void PtyPortTest::lostDeviceClosesOnceWithoutSpinning()
     QVERIFY(!f.find<QTimer>("Timer1")->isActive());
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("OFF"));
     QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("Open"));
-    QCOMPARE(background(f.main().rcvText()), QColor(255, 255, 255));
+    QCOMPARE(background(f.rcvText()), QColor(255, 255, 255));
     QVERIFY(f.find<QLabel>("lblXmit")->isHidden());
 
     // Idle from here on: no more errors, no more messages, and the event loop
@@ -358,7 +358,7 @@ void PtyPortTest::lostDeviceClosesOnceWithoutSpinning()
     f.click("cmdCom");
     QVERIFY(f.port.isOpen());
     QVERIFY(back.send("hi"));
-    QTRY_COMPARE(f.main().rcvText()->text(), QStringLiteral("hi"));
+    QTRY_COMPARE(f.rcvText()->exactText(), QStringLiteral("hi"));
 }
 
 void PtyPortTest::portNumbersShowTheirDevices()

@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "widgets/fields.h"
 #include "link/terminal.h"
 #include "support/fixture.h"
 
@@ -115,7 +115,7 @@ void PtySendTest::trailingBlanksStayBehind()
     QVERIFY(f.pty.waitForBytes(2, 5000));
     QTest::qWait(150);
     QCOMPARE(f.pty.received(), QByteArray("]k"));
-    QCOMPARE(f.main().txmText()->text(), QStringLiteral("]k   "));
+    QCOMPARE(f.txmText()->exactText(), QStringLiteral("]k   "));
 }
 
 void PtySendTest::emptyOrBlankTextSendsNothing_data()

@@ -1,6 +1,11 @@
 #include "support/fixture.h"
 
+#include "widgets/fields.h"
+
 #include <QAbstractButton>
+#include <QButtonGroup>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTest>
 
 namespace varnix::test {
@@ -70,13 +75,49 @@ Fixture::Fixture()
     window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
 }
 
-Fixture::~Fixture() = default;
+Fixture::~Fixture()
+{
+    // The window refers to the fixture's desktop, port and pause.
+    window.reset();
+}
 
-void Fixture::click(const QString& buttonName)
+void WindowFixture::click(const QString& buttonName)
 {
     auto* button = find<QAbstractButton>(buttonName);
     QVERIFY2(button, qPrintable(QStringLiteral("no button %1").arg(buttonName)));
     button->click();
+}
+
+void WindowFixture::setField(const QString& name, const QString& text)
+{
+    auto* field = find<LineField>(name);
+    QVERIFY2(field, qPrintable(QStringLiteral("no field %1").arg(name)));
+    field->setExactText(text);
+}
+
+LineField* WindowFixture::txmText() const
+{
+    return find<LineField>(QStringLiteral("txmText"));
+}
+
+TextArea* WindowFixture::rcvText() const
+{
+    return find<TextArea>(QStringLiteral("rcvText"));
+}
+
+QTabWidget* WindowFixture::tabs() const
+{
+    return find<QTabWidget>(QStringLiteral("SSTab1"));
+}
+
+QWidget* WindowFixture::page(int index) const
+{
+    return tabs()->widget(index);
+}
+
+QButtonGroup* WindowFixture::pageOptions() const
+{
+    return find<QRadioButton>(QStringLiteral("optbarh"))->group();
 }
 
 void Fixture::openPort()
@@ -85,8 +126,6 @@ void Fixture::openPort()
 }
 
 } // namespace varnix::test
-
-#include "app/widgets.h"
 
 namespace varnix::test {
 
@@ -99,20 +138,6 @@ PtyFixture::PtyFixture()
 PtyFixture::~PtyFixture()
 {
     window.reset();
-}
-
-void PtyFixture::click(const QString& buttonName)
-{
-    auto* button = find<QAbstractButton>(buttonName);
-    QVERIFY2(button, qPrintable(QStringLiteral("no button %1").arg(buttonName)));
-    button->click();
-}
-
-void PtyFixture::setField(const QString& name, const QString& text)
-{
-    auto* field = find<LineField>(name);
-    QVERIFY2(field, qPrintable(QStringLiteral("no field %1").arg(name)));
-    field->setText(text);
 }
 
 } // namespace varnix::test

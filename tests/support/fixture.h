@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/desktop.h"
 #include "app/mainwindow.h"
+#include "widgets/desktop.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/serialport.h"
@@ -13,7 +13,14 @@
 #include <functional>
 #include <memory>
 
+class QButtonGroup;
+class QTabWidget;
 class QWidget;
+
+namespace varnix {
+class LineField;
+class TextArea;
+}
 
 namespace varnix::test {
 
@@ -85,13 +92,10 @@ public:
     QList<Wait> waits;
 };
 
-// The window on a fake port, a recording desktop and a recording pause.
-class Fixture
+// What the fixtures share: the window, and its widgets found by name.
+class WindowFixture
 {
 public:
-    Fixture();
-    ~Fixture();
-
     Main& main() { return *window; }
     template <typename T>
     T* find(const QString& name) const
@@ -100,6 +104,25 @@ public:
     }
     // Clicks a named button as the user would.
     void click(const QString& buttonName);
+    // Sets a one-line field of the window as an action would.
+    void setField(const QString& name, const QString& text);
+    LineField* txmText() const;
+    TextArea* rcvText() const;
+    QTabWidget* tabs() const;
+    QWidget* page(int index) const;
+    // The group the six options on the tab control form.
+    QButtonGroup* pageOptions() const;
+
+    std::unique_ptr<Main> window;
+};
+
+// The window on a fake port, a recording desktop and a recording pause.
+class Fixture : public WindowFixture
+{
+public:
+    Fixture();
+    ~Fixture();
+
     // Opens the fake port through the window's Open button.
     void openPort();
 
@@ -107,7 +130,6 @@ public:
     link::PortMap ports;
     FakePort port;
     RecordingPause pause;
-    std::unique_ptr<Main> window;
 };
 
 } // namespace varnix::test
@@ -119,28 +141,17 @@ namespace varnix::test {
 
 // The window on the program's real serial port class, whose port 1 is the
 // slave of a pseudo-terminal, and on the program's real pause.
-class PtyFixture
+class PtyFixture : public WindowFixture
 {
 public:
     PtyFixture();
     ~PtyFixture();
-
-    Main& main() { return *window; }
-    template <typename T>
-    T* find(const QString& name) const
-    {
-        return window->findChild<T*>(name);
-    }
-    void click(const QString& buttonName);
-    // Sets a one-line field of the window as an action would.
-    void setField(const QString& name, const QString& text);
 
     Pty pty;
     RecordingDesktop desktop;
     link::PortMap ports;
     link::QtSerialPort port{ports};
     link::EventLoopPause pause;
-    std::unique_ptr<Main> window;
 };
 
 } // namespace varnix::test

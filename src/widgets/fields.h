@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/exacttext.h"
+#include "widgets/exacttext.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,8 +12,11 @@ namespace varnix {
 
 // A one-line text field. Its typing limit stops the user from typing more
 // characters, but a text the program sets is kept whole, however long.
-// text() is exact: control characters an action puts in are kept, and shown
-// as control pictures.
+//
+// The field's value is its exact text: control characters an action puts in
+// are kept, and shown as control pictures. QLineEdit's text() would read the
+// shown form instead, so the field has names of its own for its value and
+// hides the base class's.
 class LineField : public QLineEdit
 {
     Q_OBJECT
@@ -21,9 +24,12 @@ public:
     explicit LineField(const QString& name, const QString& start = QString(), int typingLimit = 0,
                        QWidget* parent = nullptr);
 
-    QString text() const { return m_exact.text(); }
-    void setText(const QString& text);
+    const QString& exactText() const { return m_exact.text(); }
+    void setExactText(const QString& text);
     int typingLimit() const { return m_limit; }
+
+    QString text() const = delete;
+    void setText(const QString&) = delete;
 
     // Runs with each character typed (its code) before it goes into the field.
     std::function<void(QChar)> onKeyPress;
@@ -43,19 +49,25 @@ private:
     QString m_lastShown;
 };
 
-// A multi-line text area whose text() is exactly what was set, appended or
-// typed, a line break being CR LF.
+// A multi-line text area whose value is exactly what was set, appended or
+// typed, a line break being CR LF. QPlainTextEdit's own text functions work on
+// the shown form and are hidden.
 class TextArea : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     explicit TextArea(const QString& name, QWidget* parent = nullptr);
 
-    const QString& text() const { return m_exact.text(); }
-    void setText(const QString& text);
+    const QString& exactText() const { return m_exact.text(); }
+    void setExactText(const QString& text);
     // Adds text at the end at a cost in proportion to what is added. The view
     // keeps its place, and follows the end when it was showing the end.
-    void append(QStringView more);
+    void appendExact(QStringView more);
+
+    QString toPlainText() const = delete;
+    void setPlainText(const QString&) = delete;
+    void appendPlainText(const QString&) = delete;
+    void insertPlainText(const QString&) = delete;
 
     // Turns a typed character into the one to insert (for instance to lower
     // case); runs before the key reaches the area.

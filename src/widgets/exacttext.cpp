@@ -1,4 +1,4 @@
-#include "app/exacttext.h"
+#include "widgets/exacttext.h"
 
 namespace varnix {
 

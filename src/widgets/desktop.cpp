@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "widgets/desktop.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "commands/pagelayout.h"
+#include "widgets/pagelayout.h"
 
-#include "app/widgets.h"
+#include "widgets/fields.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -116,7 +116,7 @@ void addRow(QGridLayout* grid, int row, int column, const QString& text, QWidget
 
 protocol::FieldText fieldText(const QString& description, const LineField* field)
 {
-    return {QStringLiteral("%1 (%2)").arg(description, field->objectName()), field->text()};
+    return {QStringLiteral("%1 (%2)").arg(description, field->objectName()), field->exactText()};
 }
 
 } // namespace varnix::pagelayout

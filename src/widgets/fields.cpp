@@ -1,6 +1,8 @@
-#include "app/widgets.h"
+#include "widgets/fields.h"
 
 #include <QKeyEvent>
+
+#include <algorithm>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -12,11 +14,11 @@ LineField::LineField(const QString& name, const QString& start, int typingLimit,
     : QLineEdit(parent), m_limit(typingLimit)
 {
     setObjectName(name);
-    setText(start);
+    setExactText(start);
     connect(this, &QLineEdit::textEdited, this, &LineField::userEdited);
 }
 
-void LineField::setText(const QString& text)
+void LineField::setExactText(const QString& text)
 {
     m_exact.set(text);
     m_lastShown = m_exact.shownRaw();
@@ -43,14 +45,31 @@ void LineField::keyPressEvent(QKeyEvent* event)
 
 void LineField::userEdited(const QString& shown)
 {
-    // The limit holds typing only: an edit that would grow the text beyond it
-    // is taken back, while shortening an over-long text stays possible.
-    if (m_limit > 0 && shown.size() > m_limit && shown.size() > m_lastShown.size()) {
-        const int cursor = std::min<int>(cursorPosition() - int(shown.size() - m_lastShown.size()),
-                                         int(m_lastShown.size()));
-        const QSignalBlocker block(this);
-        QLineEdit::setText(m_lastShown);
-        setCursorPosition(std::max(0, cursor));
+    // The limit holds typing only: of an edit that would grow the text beyond
+    // it, what fits is kept, as typing stops at the limit; shortening an
+    // over-long text the program put in stays possible.
+    const qsizetype allowed = std::max<qsizetype>(m_limit, m_lastShown.size());
+    if (m_limit > 0 && shown.size() > allowed) {
+        qsizetype prefix = 0;
+        const qsizetype common = std::min(shown.size(), m_lastShown.size());
+        while (prefix < common && shown[prefix] == m_lastShown[prefix])
+            ++prefix;
+        qsizetype suffix = 0;
+        while (suffix < common - prefix
+               && shown[shown.size() - 1 - suffix] == m_lastShown[m_lastShown.size() - 1 - suffix])
+            ++suffix;
+        const qsizetype kept = allowed - (prefix + suffix);
+        const QString fitted = shown.left(prefix + kept) + shown.right(suffix);
+        {
+            const QSignalBlocker block(this);
+            QLineEdit::setText(fitted);
+            setCursorPosition(int(prefix + kept));
+        }
+        if (fitted == m_lastShown)
+            return;
+        m_exact.edited(fitted);
+        m_lastShown = fitted;
+        emit changed();
         return;
     }
     m_exact.edited(shown);
@@ -67,16 +86,16 @@ TextArea::TextArea(const QString& name, QWidget* parent) : QPlainTextEdit(parent
     });
 }
 
-void TextArea::setText(const QString& text)
+void TextArea::setExactText(const QString& text)
 {
     m_exact.set(text);
     m_programChange = true;
-    setPlainText(m_exact.shownPlain());
+    QPlainTextEdit::setPlainText(m_exact.shownPlain());
     m_programChange = false;
     emit changed();
 }
 
-void TextArea::append(QStringView more)
+void TextArea::appendExact(QStringView more)
 {
     if (more.isEmpty())
         return;
