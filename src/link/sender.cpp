@@ -67,6 +67,12 @@ bool Sender::sendFrame(const protocol::FrameResult& frame)
         m_host.message(frame.message());
         return false;
     }
+    if (m_sending) {
+        // An action that ran while another frame is going out: its frame
+        // follows that one whole, never inside it.
+        m_waiting.push_back([this, frame] { sendFrame(frame); });
+        return true;
+    }
     m_terminal.txmText()->setExactText(frame.frame);
     send();
     return !m_closing;

@@ -75,11 +75,12 @@ FrameResult encodeNumber(double value, const QString& label, const QString& deta
 {
     if (std::isnan(value))
         return FrameResult::refused(Refusal::NotANumber, label, detail);
+    // A negative number has no pair, even one that would round to 0.
+    if (value < 0)
+        return FrameResult::refused(Refusal::Negative, label, detail);
     const auto rounded = roundHalfEven(value);
     if (!rounded)
-        return FrameResult::refused(value < 0 ? Refusal::Negative : Refusal::TooLarge, label, detail);
-    if (*rounded < 0)
-        return FrameResult::refused(Refusal::Negative, label, detail);
+        return FrameResult::refused(Refusal::TooLarge, label, detail);
     const auto hex = encode(*rounded);
     if (!hex)
         return FrameResult::refused(Refusal::TooLarge, label, detail);

@@ -2,7 +2,9 @@
 #include "support/fixture.h"
 
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -45,6 +47,7 @@ class LongSendTest : public QObject
     Q_OBJECT
 private slots:
     void windowKeepsPaintingAndShowsProgress();
+    void clickDuringASendSendsItsFrameAfterIt();
     // Last: ending the system stops this process's event loops for good.
     void closingTheWindowEndsTheTransmissionAndTheSystem();
 };
@@ -81,6 +84,35 @@ void LongSendTest::windowKeepsPaintingAndShowsProgress()
     QVERIFY(largestShown > 0);
     QVERIFY(!f.find<QWidget>("sendProgress")->isVisible());
     QCOMPARE(status->text(), QStringLiteral("ON"));
+}
+
+void LongSendTest::clickDuringASendSendsItsFrameAfterIt()
+{
+    test::PtyFixture f;
+    f.pty.startReading();
+    f.click("cmdCom");
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    const QString first = pacedFrame(12);
+    f.setField("xmitdelay", QStringLiteral("20"));
+    f.setField("txmText", first);
+    // The click reaches the button while the first frame is still going out.
+    auto* button = f.find<QPushButton>("cmdCirc");
+    const QPoint centre = button->rect().center();
+    QTimer::singleShot(60, button, [&] {
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, centre,
+                                                            button->mapToGlobal(centre), Qt::LeftButton,
+                                                            Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                            button->mapToGlobal(centre), Qt::LeftButton,
+                                                            Qt::NoButton, Qt::NoModifier));
+    });
+    f.main().send();
+
+    const QByteArray expected = first.toLatin1() + "]c]402014";
+    QTRY_COMPARE_WITH_TIMEOUT(f.pty.received(), expected, 5000);
+    QCOMPARE(f.txmText()->exactText(), QStringLiteral("]c]402014"));
+    QVERIFY(f.desktop.messages.isEmpty());
 }
 
 void LongSendTest::closingTheWindowEndsTheTransmissionAndTheSystem()

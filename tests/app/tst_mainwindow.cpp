@@ -34,6 +34,7 @@ private slots:
     void sendPathsLeaveThePollOn();
     void failedWriteShowsThePortsRealState();
     void deviceLostDuringSendIsToldOnce();
+    void failedCloseStillLeavesTheWindowClosed();
     void refusedFieldIsNamedAndNothingSent_data();
     void refusedFieldIsNamedAndNothingSent();
     void helpShownTwiceIsOneWindow();
@@ -378,6 +379,24 @@ void MainWindowTest::exitClosesAnOpenPort()
     f.find<LineField>("txmText")->setExactText(QStringLiteral("]k"));
     f.main().send();
     QVERIFY(f.port.written.isEmpty());
+}
+
+void MainWindowTest::failedCloseStillLeavesTheWindowClosed()
+{
+    test::Fixture f;
+    f.openPort();
+    f.port.failClose = true;
+    f.click("cmdCom");
+    QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Error opening Comm:1")});
+    QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("OFF"));
+    QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("Open"));
+    QVERIFY(!f.find<QTimer>("Timer1")->isActive());
+    QVERIFY(f.find<QLabel>("lblXmit")->isHidden());
+    // The next press opens it again.
+    f.port.failClose = false;
+    f.click("cmdCom");
+    QVERIFY(f.port.isOpen());
+    QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("ON"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -143,8 +143,7 @@ void TestFrames::composes_data()
     QTest::newRow("blanks around") << "circle" << QStringList{" 64 ", "\t32", "20\t"} << "]c]402014";
     QTest::newRow("halves to even") << "circle" << QStringList{"0.5", "1.5", "2.5"} << "]c]000202";
     QTest::newRow("exponents") << "circle" << QStringList{"1e1", "2.5D1", "6.4e1"} << "]c]0a1940";
-    QTest::newRow("small negatives round to 0")
-        << "circle" << QStringList{"-0.4", "-0.5", "20"} << "]c]000014";
+    QTest::newRow("minus zero") << "circle" << QStringList{"-0", "0", "20"} << "]c]000014";
 
     QTest::newRow("rectangle dashed line")
         << "rectangle" << QStringList{"10", "100", "20", "20", "5"} << "]r]0a641414]5";
@@ -284,6 +283,8 @@ void TestFrames::refuses_data()
                               << "field3" << "-3";
     QTest::newRow("rounds negative") << "toggle" << QStringList{"64", "-0.6"} << Refusal::Negative
                                      << "field2" << "-0.6";
+    QTest::newRow("negative rounding to 0") << "circle" << QStringList{"64", "-0.3", "20"}
+                                            << Refusal::Negative << "field2" << "-0.3";
     QTest::newRow("negative overflow") << "putByte" << QStringList{"-1e999", "10", "5"}
                                        << Refusal::Negative << "field1" << "-1e999";
     QTest::newRow("beyond 32 bits") << "circle" << QStringList{"2147483648", "32", "20"}

@@ -37,7 +37,7 @@ bool FakePort::open()
 bool FakePort::close()
 {
     m_open = false;
-    return true;
+    return !failClose;
 }
 
 bool FakePort::write(QChar character)

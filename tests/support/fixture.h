@@ -66,6 +66,8 @@ public:
     void loseDevice(const QString& reason);
 
     bool failOpen = false;
+    // Close reports a failure, though the port ends up closed.
+    bool failClose = false;
     int failWriteAt = -1;  // index of the write that fails, -1 for none
     int portNumberSet = 0;
     QString settings;
