@@ -1,11 +1,12 @@
 #include "app/helpwindow.h"
 
+#include "app/icon.h"
+
 #include "widgets/fields.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -66,26 +67,6 @@ QLabel* namedLabel(const char* name, const QString& text, QWidget* parent)
 }
 
 // A small drawing of the board: a green circuit board with its LCD.
-QPixmap boardPicture(int width, int height)
-{
-    QPixmap pixmap(width, height);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(20, 110, 60));
-    painter.setPen(QPen(QColor(10, 60, 30), 2));
-    painter.drawRoundedRect(QRectF(1, 1, width - 2, height - 2), 6, 6);
-    const QRectF lcd(width * 0.12, height * 0.15, width * 0.76, height * 0.55);
-    painter.setBrush(QColor(160, 190, 120));
-    painter.setPen(QPen(Qt::black, 2));
-    painter.drawRect(lcd);
-    painter.setPen(QPen(QColor(30, 40, 30), 2));
-    painter.drawEllipse(lcd.center(), lcd.height() * 0.3, lcd.height() * 0.3);
-    painter.setBrush(Qt::black);
-    for (int i = 0; i < 8; ++i)
-        painter.drawRect(QRectF(width * 0.15 + i * width * 0.09, height * 0.8, width * 0.05, height * 0.08));
-    return pixmap;
-}
 } // namespace
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
@@ -148,10 +129,10 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
     auto* Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setPixmap(boardPicture(220, 140));
+    Picture1->setPixmap(QPixmap::fromImage(programIcon(128)));
     auto* picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(boardPicture(32, 32));
+    picIcon->setPixmap(QPixmap::fromImage(programIcon(32)));
     picIcon->setFixedSize(32, 32);
     auto* lblTitle = new QLabel(QStringLiteral("Varnix Ver 1.2"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

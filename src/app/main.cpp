@@ -1,3 +1,4 @@
+#include "app/icon.h"
 #include "app/mainwindow.h"
 #include "app/realplatform.h"
 
@@ -5,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 // Qt aborts with several lines and a core dump when no display can be
@@ -21,6 +23,17 @@ bool displayAvailable()
 
 int main(int argc, char* argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("Varnix 1.2");
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::puts("Usage: varnix [--help] [--version]  (draws on a Tessel graphic LCD board over a serial "
+                      "port; everything else is done in its window)");
+            return 0;
+        }
+    }
     if (!displayAvailable()) {
         std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
                    stderr);
@@ -29,6 +42,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnix"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setDesktopFileName(QStringLiteral("varnix"));
+    QApplication::setWindowIcon(varnix::programIconSet());
     // Exit and the window's close end the system; Help or About left open
     // must not keep it alive.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,0 +1,76 @@
+#include "app/icon.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace varnix {
+
+namespace {
+// The icon is designed on a grid of 32 x 32 units.
+constexpr int kGrid = 32;
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// The LCD pixels of a circle by the midpoint rule, as the board draws one.
+template <typename Plot>
+void circlePixels(int cx, int cy, int r, Plot plot)
+{
+    int x = r;
+    int y = 0;
+    int error = 1 - r;
+    while (x >= y) {
+        for (const auto& [dx, dy] : {std::pair{x, y}, {y, x}}) {
+            plot(cx + dx, cy + dy);
+            plot(cx - dx, cy + dy);
+            plot(cx + dx, cy - dy);
+            plot(cx - dx, cy - dy);
+        }
+        ++y;
+        if (error < 0) {
+            error += 2 * y + 1;
+        } else {
+            --x;
+            error += 2 * (y - x) + 1;
+        }
+    }
+}
+} // namespace
+
+QImage programIcon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    const double unit = double(size) / kGrid;
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(lcd::bezel);
+    painter.drawRoundedRect(QRectF(0.5 * unit, 3 * unit, 31 * unit, 26 * unit), 3 * unit, 3 * unit);
+
+    // The screen and its pixels sit on whole device pixels so that they stay sharp.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    auto snap = [&](double units) { return int(std::lround(units * unit)); };
+    painter.setBrush(lcd::background);
+    painter.drawRect(QRect(QPoint(snap(3), snap(6)), QPoint(snap(29) - 1, snap(26) - 1)));
+
+    // A larger icon shows the gaps between the LCD's dots.
+    const int gap = size >= 64 ? std::max(1, int(unit / 6)) : 0;
+    painter.setBrush(lcd::pixelOn);
+    circlePixels(16, 16, 7, [&](int x, int y) {
+        const QRect dot(QPoint(snap(x), snap(y)), QPoint(snap(x + 1) - 1 - gap, snap(y + 1) - 1 - gap));
+        painter.drawRect(dot);
+    });
+    return image;
+}
+
+QIcon programIconSet()
+{
+    QIcon icon;
+    for (int size : kIconSizes)
+        icon.addPixmap(QPixmap::fromImage(programIcon(size)));
+    return icon;
+}
+
+} // namespace varnix

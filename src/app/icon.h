@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+
+namespace varnix {
+
+// The colours of the board's LCD, shared by the program's icon and the
+// pictures of the display.
+namespace lcd {
+inline const QColor background{178, 198, 92};
+inline const QColor pixelOn{28, 40, 20};
+inline const QColor bezel{46, 52, 64};
+} // namespace lcd
+
+// The program's icon, a small LCD showing a circle, drawn for a square of
+// the given side in pixels (crisp at every size: the LCD's pixels are whole
+// squares).
+QImage programIcon(int size);
+// The icon at the sizes a desktop asks for.
+QIcon programIconSet();
+
+} // namespace varnix
