@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -34,11 +36,20 @@ Pty::~Pty()
 
 void Pty::startReading()
 {
+    startSlowReading(0);
+}
+
+void Pty::startSlowReading(int bytesPerSecond)
+{
     if (m_reading.exchange(true))
         return;
-    const int master = m_master;
-    m_reader = std::thread([this, master] {
-        char buffer[4096];
+    m_reader = std::thread(&Pty::readLoop, this, m_master, bytesPerSecond);
+}
+
+void Pty::readLoop(int master, int bytesPerSecond)
+{
+    char buffer[4096];
+    if (bytesPerSecond <= 0) {
         while (m_reading.load()) {
             pollfd p{master, POLLIN, 0};
             const int ready = ::poll(&p, 1, 20);
@@ -55,11 +66,51 @@ void Pty::startReading()
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
             }
-            const std::lock_guard lock(m_mutex);
-            for (ssize_t i = 0; i < n; ++i)
-                m_arrivals.push_back(Arrival{buffer[i], now});
+            record(buffer, n, now);
         }
-    });
+        return;
+    }
+
+    // A line drains bytesPerSecond while it has bytes to carry; the reader
+    // takes every tick what the line would have carried since the last one.
+    // An idle line earns no credit beyond one tick, so a send that starts
+    // later is not read faster than the rate.
+    constexpr auto kTick = std::chrono::milliseconds(5);
+    const double perTick = bytesPerSecond * std::chrono::duration<double>(kTick).count();
+    double credit = 0;
+    auto last = Clock::now();
+    auto next = last + kTick;
+    while (m_reading.load()) {
+        std::this_thread::sleep_until(next);
+        next += kTick;
+        const auto now = Clock::now();
+        credit += bytesPerSecond * std::chrono::duration<double>(now - last).count();
+        last = now;
+        bool dry = false;
+        while (credit >= 1) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 0) <= 0 || !(p.revents & POLLIN)) {
+                dry = true;
+                break;
+            }
+            const ssize_t n = ::read(master, buffer, std::min(sizeof buffer, std::size_t(credit)));
+            if (n <= 0) {
+                dry = true;
+                break;
+            }
+            record(buffer, n, Clock::now());
+            credit -= double(n);
+        }
+        if (dry)
+            credit = std::min(credit, perTick);
+    }
+}
+
+void Pty::record(const char* bytes, ssize_t count, Clock::time_point at)
+{
+    const std::lock_guard lock(m_mutex);
+    for (ssize_t i = 0; i < count; ++i)
+        m_arrivals.push_back(Arrival{bytes[i], at});
 }
 
 void Pty::stopReading()
@@ -99,6 +150,14 @@ bool Pty::waitForBytes(std::size_t count, int timeoutMs) const
     }
     const std::lock_guard lock(m_mutex);
     return m_arrivals.size() >= count;
+}
+
+bool Pty::outputFull() const
+{
+    if (m_slave < 0)
+        return false;
+    pollfd p{m_slave, POLLOUT, 0};
+    return ::poll(&p, 1, 0) == 0;
 }
 
 bool Pty::send(const QByteArray& bytes)

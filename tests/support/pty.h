@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -34,11 +36,19 @@ public:
     // Records every byte arriving at the master, with its time, on a thread
     // of its own until stopReading().
     void startReading();
+    // Like startReading(), but takes no more than bytesPerSecond, as a board
+    // behind a slow line would: what the program writes faster piles up in
+    // the pseudo-terminal until its buffer is full.
+    void startSlowReading(int bytesPerSecond);
     void stopReading();
     std::vector<Arrival> arrivals() const;
     QByteArray received() const;
     // Waits until at least count bytes have arrived or the time is up.
     bool waitForBytes(std::size_t count, int timeoutMs) const;
+
+    // True while the pseudo-terminal takes no more from the program: its
+    // buffer is full (false once the test has closed its slave descriptor).
+    bool outputFull() const;
 
     // Writes bytes to the master: the program receives them.
     bool send(const QByteArray& bytes);
@@ -48,6 +58,9 @@ public:
     void closeSlave();
 
 private:
+    void readLoop(int master, int bytesPerSecond);
+    void record(const char* bytes, ssize_t count, Clock::time_point at);
+
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
