@@ -10,6 +10,7 @@ namespace varnix::board {
 // controller keeps it: 8 rows of 128 bytes, each byte a vertical run of 8
 // pixels with its lowest bit at the top, so pixel (x, y) is bit y % 8 of the
 // byte at column x, row y / 8. Anything outside the display is ignored.
+// (Where X11's headers are seen too, spell it varnix::board::Display.)
 class Display
 {
 public:

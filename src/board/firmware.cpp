@@ -53,6 +53,7 @@ int hexValue(char byte)
 
 const char* errorText(int error)
 {
+    // In the order of Firmware::Error.
     static const char* const texts[] = {
         "Error: unknown command\r\n",
         "Error: ] expected\r\n",

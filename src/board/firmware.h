@@ -36,8 +36,9 @@ public:
     // Reads bytes from the line; returns the answers they produce, often none.
     QByteArray feed(QByteArrayView bytes);
 
-    // No byte has arrived for a while (30 to 50 ms): ends a trailing number.
-    // Nothing else ends on silence, since the sender pauses inside frames too.
+    // No byte has arrived for a while (30 to 50 ms): ends a trailing number
+    // or takes a pending "]" as the character of "p". Nothing else ends on
+    // silence, since the sender pauses inside frames too.
     QByteArray silence();
 
     const Display& display() const { return m_display; }
