@@ -3,21 +3,25 @@
 #include "link/core/linesettings.h"
 #include "link/core/portmap.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMetaObject>
 
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace varnix::link {
+// QSerialPort (Qt 6.4 on Unix) takes a busy device for a failed one: flush()
+// writes to the descriptor at once, and the EAGAIN of a full output buffer
+// comes back as a ResourceError ("Resource temporarily unavailable"), the
+// error a vanished device raises. So write() flushes only when the device has
+// room and otherwise lets Qt's write notifier send the byte.
 
-namespace {
-// A write the device does not take within this time counts as refused.
-constexpr int kWriteTimeoutMs = 2000;
-} // namespace
+namespace varnix::link {
 
 QString permissionHint(const QString& devicePath)
 {
@@ -47,6 +51,10 @@ QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), 
     // next wake-up.
     m_port.setReadBufferSize(1);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    connect(&m_port, &QIODevice::aboutToClose, this, [this] {
+        if (m_roomLoop)
+            m_roomLoop->quit();
+    });
 }
 
 QtSerialPort::~QtSerialPort()
@@ -105,7 +113,8 @@ bool QtSerialPort::close()
 
 bool QtSerialPort::write(QChar character)
 {
-    if (!isOpen() || character.unicode() > 0xff)
+    // One write at a time: a second one from inside the wait would overtake.
+    if (!isOpen() || character.unicode() > 0xff || m_roomLoop)
         return false;
     const char byte = char(character.unicode());
     if (m_port.write(&byte, 1) != 1)
@@ -113,12 +122,41 @@ bool QtSerialPort::write(QChar character)
     // Qt only queues the byte; push it to the device now so that a pause
     // that follows is a pause on the line.
     while (m_port.bytesToWrite() > 0) {
-        if (!m_port.flush() && !m_port.waitForBytesWritten(kWriteTimeoutMs))
-            return false;
-        if (!isOpen())
+        const bool moved = hasRoom() ? m_port.flush() : waitForRoom();
+        if (!moved || !isOpen())
             return false;
     }
     return true;
+}
+
+void QtSerialPort::cancelWrite()
+{
+    if (!m_roomLoop)
+        return;
+    m_writeCancelled = true;
+    m_roomLoop->quit();
+}
+
+bool QtSerialPort::hasRoom() const
+{
+    pollfd p{int(m_port.handle()), POLLOUT, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & POLLOUT);
+}
+
+bool QtSerialPort::waitForRoom()
+{
+    if (!QCoreApplication::instance())
+        return false;
+    // Qt's write notifier sends the queued byte once the device has room and
+    // tells so with bytesWritten; a failure, a close or cancelWrite() end the
+    // wait early. The window keeps painting; clicks and keys wait.
+    QEventLoop loop;
+    connect(&m_port, &QSerialPort::bytesWritten, &loop, &QEventLoop::quit);
+    m_writeCancelled = false;
+    m_roomLoop = &loop;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_roomLoop = nullptr;
+    return !m_writeCancelled;
 }
 
 QString QtSerialPort::readAll()
@@ -159,6 +197,8 @@ void QtSerialPort::deviceFailed(const QString& reason)
     if (!m_port.isOpen() || m_lost)
         return;
     m_lost = true;
+    if (m_roomLoop)
+        m_roomLoop->quit();
     // Closing from inside Qt's own notification is not safe; do it next.
     QMetaObject::invokeMethod(this, [this, reason] {
         if (m_port.isOpen())

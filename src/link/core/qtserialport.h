@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+class QEventLoop;
+
 namespace varnix::link {
 
 class PortMap;
@@ -24,6 +26,7 @@ public:
     int portNumber() const override { return m_number; }
     void setSettings(const QString& settings) override { m_settings = settings; }
     bool write(QChar character) override;
+    void cancelWrite() override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
 
@@ -34,6 +37,8 @@ public:
     const QSerialPort& qtPort() const { return m_port; }
 
 private:
+    bool hasRoom() const;
+    bool waitForRoom();
     void onError(QSerialPort::SerialPortError error);
     void deviceFailed(const QString& reason);
 
@@ -44,6 +49,8 @@ private:
     QString m_hint;
     QString m_device;
     bool m_lost = false;
+    QEventLoop* m_roomLoop = nullptr;
+    bool m_writeCancelled = false;
 };
 
 // A sentence telling the user that the account may not use the device, or

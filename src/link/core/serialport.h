@@ -23,9 +23,13 @@ public:
     virtual int portNumber() const = 0;
     // A line settings text such as "19200,n,8,1", applied at the next open.
     virtual void setSettings(const QString& settings) = 0;
-    // Hands one character to the device before returning; false when the
-    // character has no single-byte form or the device refuses it.
+    // Hands one character to the device before returning, waiting while the
+    // device's output buffer is full; false when the character has no
+    // single-byte form, the device refuses it or cancelWrite() ended the wait.
     virtual bool write(QChar character) = 0;
+    // Ends a write() that waits for room. Its character may still go out
+    // later, behind what the device already holds.
+    virtual void cancelWrite() {}
     // Everything waiting, taken out of the input buffer; empty when nothing is.
     virtual QString readAll() = 0;
     // Why the last open or write failed, for the user (may be empty).

@@ -80,7 +80,7 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
         if (m_cancelled)
             return Outcome::Cancelled;
         if (!m_port.write(c))
-            return Outcome::Failed;
+            return m_cancelled ? Outcome::Cancelled : Outcome::Failed;
         m_written = i + 1;
         if (sinceReport.elapsed() >= kReportEveryMs) {
             report(m_written);
@@ -101,6 +101,7 @@ void Transmitter::cancel()
 {
     m_cancelled = true;
     m_pause.cancel();
+    m_port.cancelWrite();
 }
 
 } // namespace varnix::link

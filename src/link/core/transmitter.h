@@ -43,7 +43,8 @@ public:
     // Frames longer than kMaxFrameLength fail before anything is written.
     Outcome transmit(const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
                      const std::function<void(const Progress&)>& progress = {});
-    // Stops a transmission in progress after the character being written.
+    // Stops a transmission in progress after the character being written,
+    // also while that character waits for room in the device.
     void cancel();
     // The number of characters written by the last transmission.
     int written() const { return m_written; }
