@@ -76,6 +76,8 @@ class PtyLinkTest : public QObject
 private slots:
     void slowReaderGetsWholeFramesInOrder();
     void cancelEndsAWaitForRoom();
+    void deviceLostWhileWaitingForRoom();
+    void lostDeviceNamesTheTrueReason();
 };
 
 void PtyLinkTest::slowReaderGetsWholeFramesInOrder()
@@ -131,6 +133,44 @@ void PtyLinkTest::cancelEndsAWaitForRoom()
     QVERIFY(received.size() < frame.size());
     QVERIFY(frame.startsWith(received.chopped(2)));
     QCOMPARE(link.lost.size(), 0);
+}
+
+void PtyLinkTest::deviceLostWhileWaitingForRoom()
+{
+    Link link;
+    QVERIFY(link.connection.open());
+    WhenFull unplug(link.pty, [&] {
+        link.pty.closeSlave();
+        link.pty.closeMaster();
+    });
+    QTimer::singleShot(10000, &link.connection, [&] { link.connection.cancel(); });
+
+    QCOMPARE(link.send(longFrame('!')), link::Transmitter::Outcome::Failed);
+    QVERIFY(!link.connection.isOpen());
+    QCOMPARE(link.connection.state(), link::Connection::State::Closed);
+    // Told once, after the send has returned.
+    QCOMPARE(link.lost.size(), 0);
+    QTRY_COMPARE(link.lost.size(), 1);
+    QCOMPARE(link.lost.front().front().toString(), QStringLiteral("The device was unplugged"));
+    QTest::qWait(100);
+    QCOMPARE(link.lost.size(), 1);
+}
+
+void PtyLinkTest::lostDeviceNamesTheTrueReason()
+{
+    // Opening a pseudo-terminal leaves errno at "Inappropriate ioctl for
+    // device", which is not why it goes away.
+    Link link;
+    QVERIFY(link.connection.open());
+    QTest::qWait(20);
+    link.pty.closeSlave();
+    link.pty.closeMaster();
+    QTRY_COMPARE(link.lost.size(), 1);
+    QCOMPARE(link.lost.front().front().toString(), QStringLiteral("The device was unplugged"));
+    QVERIFY(!link.connection.isOpen());
+    QCOMPARE(link.connection.state(), link::Connection::State::Closed);
+    QTest::qWait(100);
+    QCOMPARE(link.lost.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(PtyLinkTest)

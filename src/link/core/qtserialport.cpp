@@ -9,19 +9,34 @@
 #include <QMetaObject>
 
 #include <cerrno>
-#include <cstring>
 #include <grp.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 // QSerialPort (Qt 6.4 on Unix) takes a busy device for a failed one: flush()
 // writes to the descriptor at once, and the EAGAIN of a full output buffer
 // comes back as a ResourceError ("Resource temporarily unavailable"), the
-// error a vanished device raises. So write() flushes only when the device has
-// room and otherwise lets Qt's write notifier send the byte.
+// error a vanished device raises. A read that finds the line hung up is
+// reported with whatever errno an earlier call left behind ("Inappropriate
+// ioctl for device"). So an error from Qt only tells this class to look:
+// deviceFailure() asks the device itself, and write() flushes only when the
+// device has room and otherwise lets Qt's write notifier send the byte.
 
 namespace varnix::link {
+
+namespace {
+QString unplugged()
+{
+    return QStringLiteral("The device was unplugged");
+}
+
+QString ioError()
+{
+    return QStringLiteral("Input/output error on the device");
+}
+} // namespace
 
 QString permissionHint(const QString& devicePath)
 {
@@ -175,21 +190,53 @@ QString QtSerialPort::readAll()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            deviceFailed(QString::fromLocal8Bit(std::strerror(errno)));
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (const auto reason = deviceFailure())
+                deviceFailed(*reason);
+        }
         break;
     }
     return QString::fromLatin1(bytes);
 }
 
+std::optional<QString> QtSerialPort::deviceFailure() const
+{
+    const int fd = int(m_port.handle());
+    // Hang-up and error are reported whatever is asked for. A serial port
+    // opened with CLOCAL hangs up only when its device goes away.
+    pollfd p{fd, 0, 0};
+    if (::poll(&p, 1, 0) > 0) {
+        if (p.revents & POLLHUP)
+            return unplugged();
+        if (p.revents & POLLERR)
+            return ioError();
+        if (p.revents & POLLNVAL)
+            return QString();
+    }
+    termios settings{};
+    if (::tcgetattr(fd, &settings) == 0)
+        return std::nullopt;
+    switch (errno) {
+    case EIO:
+        return ioError();
+    case ENODEV:
+    case ENXIO:
+        return unplugged();
+    default:
+        return QString();
+    }
+}
+
 void QtSerialPort::onError(QSerialPort::SerialPortError error)
 {
-    // An unplugged adapter keeps raising read errors for as long as the port
-    // stays open; close it once and say so once.
-    const bool deviceFailure = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+    const bool mayBeLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
         || error == QSerialPort::WriteError;
-    if (deviceFailure)
-        deviceFailed(m_port.errorString());
+    if (!mayBeLost || !m_port.isOpen() || m_lost)
+        return;
+    if (const auto reason = deviceFailure())
+        deviceFailed(*reason);
+    else
+        m_port.clearError();
 }
 
 void QtSerialPort::deviceFailed(const QString& reason)
@@ -199,7 +246,9 @@ void QtSerialPort::deviceFailed(const QString& reason)
     m_lost = true;
     if (m_roomLoop)
         m_roomLoop->quit();
-    // Closing from inside Qt's own notification is not safe; do it next.
+    // An unplugged adapter keeps raising errors for as long as the port stays
+    // open; close it once and say so once. Closing from inside Qt's own
+    // notification is not safe; do it next.
     QMetaObject::invokeMethod(this, [this, reason] {
         if (m_port.isOpen())
             m_port.close();

@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+#include <optional>
+
 class QEventLoop;
 
 namespace varnix::link {
@@ -39,6 +41,9 @@ public:
 private:
     bool hasRoom() const;
     bool waitForRoom();
+    // Why the open device no longer works (empty when that is not known), or
+    // nothing when it still does.
+    std::optional<QString> deviceFailure() const;
     void onError(QSerialPort::SerialPortError error);
     void deviceFailed(const QString& reason);
 

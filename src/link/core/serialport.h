@@ -37,7 +37,8 @@ public:
 
 signals:
     // The device stopped working while open (unplugged, I/O error). Emitted
-    // once; the port has closed itself by the time it is delivered.
+    // once; the port has closed itself by the time it is delivered. The
+    // reason is a short phrase for the user, or empty when it is not known.
     void lost(const QString& reason);
 };
 
