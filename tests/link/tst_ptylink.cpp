@@ -78,6 +78,7 @@ private slots:
     void cancelEndsAWaitForRoom();
     void deviceLostWhileWaitingForRoom();
     void lostDeviceNamesTheTrueReason();
+    void receivesEveryByteValueInOrder();
 };
 
 void PtyLinkTest::slowReaderGetsWholeFramesInOrder()
@@ -171,6 +172,29 @@ void PtyLinkTest::lostDeviceNamesTheTrueReason()
     QCOMPARE(link.connection.state(), link::Connection::State::Closed);
     QTest::qWait(100);
     QCOMPARE(link.lost.size(), 1);
+}
+
+void PtyLinkTest::receivesEveryByteValueInOrder()
+{
+    Link link;
+    QVERIFY(link.connection.open());
+    QByteArray bytes;
+    for (int round = 0; round < 8; ++round) {
+        for (int b = 0; b < 256; ++b)
+            bytes += char(b);
+    }
+    // In two parts, the second while the first waits unread.
+    QVERIFY(link.pty.send(bytes.left(1000)));
+    QTest::qWait(20);
+    QVERIFY(link.pty.send(bytes.mid(1000)));
+    QString received;
+    const auto receivedSoFar = [&] {
+        received += link.connection.readAll();
+        return received.size();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(receivedSoFar() >= bytes.size(), 5000);
+    QCOMPARE(received, QString::fromLatin1(bytes));
+    QCOMPARE(link.connection.readAll(), QString());
 }
 
 QTEST_GUILESS_MAIN(PtyLinkTest)

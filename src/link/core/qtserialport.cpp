@@ -58,13 +58,6 @@ QString permissionHint(const QString& devicePath)
 
 QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), m_map(map)
 {
-    // The program takes what has arrived every 50 ms. Left to itself Qt would
-    // wake the window for every burst the device delivers (hundreds a second
-    // at high rates) only to buffer it; with room for one byte it stops
-    // listening after the first byte of a burst, and readAll() takes the rest
-    // straight from the device. A dead device still shows as an error on the
-    // next wake-up.
-    m_port.setReadBufferSize(1);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
     connect(&m_port, &QIODevice::aboutToClose, this, [this] {
         if (m_roomLoop)
@@ -178,25 +171,7 @@ QString QtSerialPort::readAll()
 {
     if (!isOpen())
         return {};
-    // What Qt has buffered came first; the device holds what followed.
-    QByteArray bytes = m_port.readAll();
-    const int fd = int(m_port.handle());
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            bytes.append(chunk, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            if (const auto reason = deviceFailure())
-                deviceFailed(*reason);
-        }
-        break;
-    }
-    return QString::fromLatin1(bytes);
+    return QString::fromLatin1(m_port.readAll());
 }
 
 std::optional<QString> QtSerialPort::deviceFailure() const
