@@ -1,0 +1,69 @@
+#include "app/displayview.h"
+
+#include "app/icon.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace varnix {
+
+namespace {
+constexpr int kPreferredScale = 4;
+constexpr int kBorder = 8;
+} // namespace
+
+QImage renderDisplay(const board::Display& display, int scale)
+{
+    scale = std::max(scale, 1);
+    QImage image(board::Display::width * scale, board::Display::height * scale, QImage::Format_RGB32);
+    image.fill(lcd::background);
+    const QRgb on = lcd::pixelOn.rgb();
+    for (int y = 0; y < board::Display::height; ++y) {
+        for (int x = 0; x < board::Display::width; ++x) {
+            if (!display.pixel(x, y))
+                continue;
+            for (int dy = 0; dy < scale; ++dy) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y * scale + dy));
+                std::fill(line + x * scale, line + (x + 1) * scale, on);
+            }
+        }
+    }
+    return image;
+}
+
+DisplayView::DisplayView(QWidget* parent) : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void DisplayView::setDisplay(const board::Display& display)
+{
+    if (display == m_display)
+        return;
+    m_display = display;
+    update();
+}
+
+QSize DisplayView::sizeHint() const
+{
+    return {board::Display::width * kPreferredScale + 2 * kBorder,
+            board::Display::height * kPreferredScale + 2 * kBorder};
+}
+
+QSize DisplayView::minimumSizeHint() const
+{
+    return {board::Display::width + 2 * kBorder, board::Display::height + 2 * kBorder};
+}
+
+void DisplayView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), lcd::bezel);
+    const int scale = std::max(1, std::min((width() - 2 * kBorder) / board::Display::width,
+                                           (height() - 2 * kBorder) / board::Display::height));
+    const QImage picture = renderDisplay(m_display, scale);
+    painter.drawImage(QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2), picture);
+}
+
+} // namespace varnix

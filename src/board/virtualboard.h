@@ -1,0 +1,67 @@
+#pragma once
+
+#include "board/firmware.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QSocketNotifier;
+
+namespace varnix::board {
+
+// The firmware on a pseudo-terminal: a program opens the terminal's device
+// as it would the serial port of a real board. What arrives is fed to the
+// firmware and its answers go back; a short quiet spell on the line is passed
+// on as the firmware's silence.
+class VirtualBoard : public QObject
+{
+    Q_OBJECT
+public:
+    // How long the line must be quiet before a trailing number counts as ended.
+    static constexpr int kSilenceMs = 40;
+
+    explicit VirtualBoard(QObject* parent = nullptr);
+    ~VirtualBoard() override;
+
+    // Opens the pseudo-terminal and puts the banner on the line.
+    bool start();
+    // Why start() or publish() failed.
+    QString errorString() const { return m_error; }
+    // The device to open, e.g. /dev/pts/3; empty before start().
+    QString devicePath() const { return m_devicePath; }
+
+    // Makes the device known under a fixed name (a symbolic link), replacing
+    // a link left behind by a board that is gone; the link goes with the board.
+    bool publish(const QString& linkPath);
+
+    const Firmware& firmware() const { return m_firmware; }
+    // Every byte that has arrived, in order.
+    const QByteArray& received() const { return m_received; }
+
+signals:
+    // Bytes arrived and the firmware has taken them.
+    void fed();
+
+private:
+    void readLine();
+    void writeLine();
+    void answer(const QByteArray& bytes);
+    void unpublish();
+
+    Firmware m_firmware;
+    int m_master = -1;
+    // Held open so that the line stays up while no program has the device.
+    int m_slave = -1;
+    QString m_devicePath;
+    QString m_link;
+    QString m_error;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    QByteArray m_pending;
+    QByteArray m_received;
+    QTimer m_silence;
+};
+
+} // namespace varnix::board

@@ -1,0 +1,43 @@
+#include "link/core/boardlink.h"
+
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnix::link {
+
+namespace {
+bool ownFolder(const QString& path)
+{
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+} // namespace
+
+QString virtualBoardLink()
+{
+    const QString runtime = QStringLiteral("/run/user/%1").arg(::getuid());
+    const QString folder =
+        ownFolder(runtime) ? runtime + QStringLiteral("/varnix") : QStringLiteral("/tmp/varnix-%1").arg(::getuid());
+    return folder + QStringLiteral("/virtual-board");
+}
+
+bool makeVirtualBoardFolder(const QString& linkPath)
+{
+    const QString folder = QFileInfo(linkPath).absolutePath();
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    return ownFolder(folder);
+}
+
+QString virtualBoardDevice(const QString& linkPath)
+{
+    const QFileInfo link(linkPath);
+    if (linkPath.isEmpty() || !link.isSymLink() || !ownFolder(link.absolutePath()))
+        return {};
+    const QString device = link.symLinkTarget();
+    return QFileInfo::exists(device) ? device : QString();
+}
+
+} // namespace varnix::link
