@@ -20,14 +20,14 @@ bool Connection::isOpen() const
 bool Connection::open()
 {
     const bool ok = m_port.open();
-    setState(m_port.isOpen() ? State::Open : State::Closed);
+    m_state = m_port.isOpen() ? State::Open : State::Closed;
     return ok;
 }
 
 bool Connection::close()
 {
     const bool ok = m_port.close();
-    setState(m_port.isOpen() ? State::Open : State::Closed);
+    m_state = m_port.isOpen() ? State::Open : State::Closed;
     return ok;
 }
 
@@ -47,9 +47,9 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
 {
     if (m_state != State::Open)
         return Transmitter::Outcome::Failed;
-    setState(State::Sending);
+    m_state = State::Sending;
     const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
-    setState(m_port.isOpen() ? State::Open : State::Closed);
+    m_state = m_port.isOpen() ? State::Open : State::Closed;
     if (m_lostDuringSend) {
         // Told after the sending action has finished with the port.
         m_lostDuringSend = false;
@@ -64,14 +64,6 @@ void Connection::cancel()
     m_transmitter.cancel();
 }
 
-void Connection::setState(State state)
-{
-    if (state == m_state)
-        return;
-    m_state = state;
-    emit stateChanged(state);
-}
-
 void Connection::onPortLost(const QString& reason)
 {
     if (m_state == State::Sending) {
@@ -80,7 +72,7 @@ void Connection::onPortLost(const QString& reason)
         m_lostReason = reason;
         return;
     }
-    setState(State::Closed);
+    m_state = State::Closed;
     emit lost(reason);
 }
 

@@ -37,13 +37,11 @@ public:
     void cancel();
 
 signals:
-    void stateChanged(varnix::link::Connection::State state);
     // The device went away while open; the connection is closed by now. Told
     // once per loss, and never in the middle of a transmission.
     void lost(const QString& reason);
 
 private:
-    void setState(State state);
     void onPortLost(const QString& reason);
 
     SerialPort& m_port;
