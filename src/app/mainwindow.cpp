@@ -71,6 +71,10 @@ Main::~Main()
         delete m_help.data();
     if (m_about)
         delete m_about.data();
+    // The tab row outlives the tab control it belongs to while the widgets
+    // go (a focus it holds is taken from it then); nothing it reports may
+    // reach the filter, which asks the tab control for it.
+    m_tabs->tabBar()->removeEventFilter(this);
     delete takeCentralWidget();
 }
 
@@ -296,7 +300,7 @@ void Main::closeEvent(QCloseEvent* event)
 
 bool Main::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_tabs->tabBar() && event->type() == QEvent::MouseButtonDblClick) {
+    if (m_tabs && watched == m_tabs->tabBar() && event->type() == QEvent::MouseButtonDblClick) {
         SSTab1_DblClick();
         return true;
     }
