@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and then starts Varnix (run) or runs
+# Installs what is missing, builds, and then starts Varnix beside a virtual
+# board (run) or runs
 # every test (test): once in a release build with warnings as errors, once
 # under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -27,7 +28,12 @@ build() { # dir, extra cmake args...
 case "${1:-}" in
   run)
     build build -DVARNIX_TESTS=OFF
-    exec ./build/varnix
+    # A virtual board beside Varnix, ended with it: Open on port 1 reaches it
+    # when no USB adapter is plugged in.
+    ./build/varnix-board &
+    board=$!
+    trap 'kill $board 2>/dev/null || true' EXIT
+    ./build/varnix
     ;;
   test)
     build build -DVARNIX_WERROR=ON

@@ -8,7 +8,6 @@
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -185,7 +184,7 @@ void PortPanel::showDevices()
     const link::PortMap& ports = m_ports;
     for (int i = 0; i < 4; ++i) {
         const QString device = ports.device(i + 1);
-        m_deviceLabels[i]->setText(device.isEmpty() ? QStringLiteral("(none)") : QFileInfo(device).fileName());
+        m_deviceLabels[i]->setText(device.isEmpty() ? QStringLiteral("(none)") : ports.label(i + 1));
         m_deviceLabels[i]->setToolTip(device.isEmpty() ? QStringLiteral("No serial device for port %1").arg(i + 1)
                                                       : device);
     }

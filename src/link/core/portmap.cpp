@@ -1,5 +1,7 @@
 #include "link/core/portmap.h"
 
+#include "link/core/boardlink.h"
+
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSerialPortInfo>
@@ -14,11 +16,20 @@ QString PortMap::device(int number) const
     return number >= 1 && number <= m_devices.size() ? m_devices[number - 1] : QString();
 }
 
-void PortMap::setDevices(const QStringList& devices)
+QString PortMap::label(int number) const
 {
-    if (devices == m_devices)
+    const QString path = device(number);
+    if (path.isEmpty())
+        return {};
+    return path == m_virtualBoard ? QStringLiteral("virtual board") : QFileInfo(path).fileName();
+}
+
+void PortMap::setDevices(const QStringList& devices, const QString& virtualBoard)
+{
+    if (devices == m_devices && virtualBoard == m_virtualBoard)
         return;
     m_devices = devices;
+    m_virtualBoard = virtualBoard;
     emit changed();
 }
 
@@ -53,12 +64,16 @@ bool naturalLess(const QString& a, const QString& b)
 }
 } // namespace
 
+namespace {
+bool isUsb(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.startsWith(u"ttyUSB") || name.startsWith(u"ttyACM");
+}
+} // namespace
+
 QStringList orderDevices(QStringList paths)
 {
-    auto isUsb = [](const QString& path) {
-        const QString name = QFileInfo(path).fileName();
-        return name.startsWith(u"ttyUSB") || name.startsWith(u"ttyACM");
-    };
     std::stable_sort(paths.begin(), paths.end(), [&](const QString& a, const QString& b) {
         const bool usbA = isUsb(a);
         const bool usbB = isUsb(b);
@@ -69,11 +84,15 @@ QStringList orderDevices(QStringList paths)
     return paths;
 }
 
-SystemPortMap::SystemPortMap(QObject* parent) : PortMap(parent), m_watcher(new QFileSystemWatcher(this))
+SystemPortMap::SystemPortMap(QObject* parent) : SystemPortMap(virtualBoardLink(), parent) {}
+
+SystemPortMap::SystemPortMap(const QString& boardLink, QObject* parent)
+    : PortMap(parent), m_watcher(new QFileSystemWatcher(this)), m_boardLink(boardLink)
 {
     // A plugged or pulled adapter adds or removes its node in /dev; udev may
-    // finish setting it up a little later, so look again shortly after.
-    m_watcher->addPath(QStringLiteral("/dev"));
+    // finish setting it up a little later, so look again shortly after. A
+    // virtual board starting or ending adds or removes its node in /dev/pts.
+    m_watcher->addPaths({QStringLiteral("/dev"), QStringLiteral("/dev/pts")});
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
         refresh();
         QTimer::singleShot(700, this, &SystemPortMap::refresh);
@@ -86,7 +105,13 @@ void SystemPortMap::refresh()
     QStringList paths;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         paths << info.systemLocation();
-    setDevices(orderDevices(paths));
+    paths = orderDevices(paths);
+    const QString board = virtualBoardDevice(m_boardLink);
+    if (!board.isEmpty() && !paths.contains(board)) {
+        const auto firstOnBoard = std::find_if_not(paths.begin(), paths.end(), isUsb);
+        paths.insert(firstOnBoard, board);
+    }
+    setDevices(paths, board);
 }
 
 } // namespace varnix::link
