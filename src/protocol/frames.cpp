@@ -116,10 +116,10 @@ FrameResult threePairFrame(const QString& head, const FieldText& x, const FieldT
 FrameResult stringFrame(const QString& head, const FieldText& x, const FieldText& y,
                         const FieldText& text, int limit)
 {
-    // The count comes from the text without its surrounding blanks, while the
-    // characters are taken from its very start.
-    const qsizetype count = std::min<qsizetype>(trimmedOfBlanks(text.text).size(), std::max(limit, 0));
-    const QStringView sent = QStringView(text.text).first(count);
+    // The characters come from the text without its surrounding blanks, so
+    // that leading blanks never push a visible character out of the frame.
+    const QStringView trimmed = trimmedOfBlanks(text.text);
+    const QStringView sent = trimmed.first(std::min<qsizetype>(trimmed.size(), std::max(limit, 0)));
 
     FrameBuilder frame(head);
     frame.add(upperPairOfField(x)).add(upperPairOfField(y));

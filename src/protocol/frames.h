@@ -70,9 +70,9 @@ FrameResult toggleDotFrame(const FieldText& x, const FieldText& y);          // 
 FrameResult putByteFrame(const FieldText& x, const FieldText& y, const FieldText& value); // ]u]
 // ]p] x y ] character, the character text in upper case.
 FrameResult putCharFrame(const FieldText& x, const FieldText& y, const FieldText& character);
-// ]h] / ]v] X Y (upper-case pairs) then "]"+c for the first n characters of
-// the text, where n is the length of the text without surrounding blanks,
-// at most limit; then "]@". The caller upper-cases the field first.
+// ]h] / ]v] X Y (upper-case pairs) then "]"+c for each of the first `limit`
+// characters of the text without its surrounding blanks; then "]@". The
+// caller upper-cases the field first.
 FrameResult horizontalStringFrame(const FieldText& x, const FieldText& y,
                                   const FieldText& text, int limit = 26);
 FrameResult verticalStringFrame(const FieldText& x, const FieldText& y,

@@ -187,7 +187,7 @@ void TestFrames::composes_data()
     QTest::newRow("put char digit") << "putChar" << QStringList{"10", "10", "7"} << "]p]0a0a]7";
     QTest::newRow("put char empty") << "putChar" << QStringList{"10", "10", ""} << "]p]0a0a]";
 
-    // Strings: upper-case pairs, count from the trimmed text, characters from the start.
+    // Strings: upper-case pairs, the characters of the text without its surrounding blanks.
     QTest::newRow("string AB") << "hString" << QStringList{"1", "32", "AB"} << "]h]0120]A]B]@";
     QTest::newRow("string capital pair digits")
         << "hString" << QStringList{"10", "60", "AB"} << "]h]0A3C]A]B]@";
@@ -196,7 +196,11 @@ void TestFrames::composes_data()
     QTest::newRow("string trailing blanks") << "hString" << QStringList{"1", "32", "AB  "}
                                             << "]h]0120]A]B]@";
     QTest::newRow("string leading blank") << "hString" << QStringList{"1", "32", " AB"}
-                                          << "]h]0120] ]A]@";
+                                          << "]h]0120]A]B]@";
+    QTest::newRow("string blanks around, blank inside")
+        << "hString" << QStringList{"1", "32", "  A B  "} << "]h]0120]A] ]B]@";
+    QTest::newRow("v string leading blanks keep all 8")
+        << "vString" << QStringList{"64", "0", "  ABCDEFGH"} << "]v]4000]A]B]C]D]E]F]G]H]@";
     QTest::newRow("string empty") << "hString" << QStringList{"1", "32", ""} << "]h]0120]@";
     QTest::newRow("string blanks only") << "hString" << QStringList{"1", "32", "   "} << "]h]0120]@";
     QTest::newRow("string of markers") << "hString" << QStringList{"1", "32", "]@"}
