@@ -1,6 +1,7 @@
 #include "commands/bar.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -55,6 +56,35 @@ BarPage::BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObje
 
     pagelayout::fillPage(page, QStringLiteral(
         "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern"), grid, m_cmdbar);
+
+    bindLeaveFieldChecks(host, page);
+    connect(m_optbarh, &QRadioButton::clicked, this, &BarPage::optbarh_Click);
+    connect(m_optbarv, &QRadioButton::clicked, this, &BarPage::optbarv_Click);
+    connect(m_cmdbar, &QPushButton::clicked, this, &BarPage::cmdbar_Click);
+}
+
+void BarPage::optbarh_Click()
+{
+    m_Label70->setText(QStringLiteral("Length"));
+}
+
+void BarPage::optbarv_Click()
+{
+    m_Label70->setText(QStringLiteral("Height"));
+}
+
+void BarPage::cmdbar_Click()
+{
+    using pagelayout::fieldText;
+    guardedSend(m_host, [this] {
+        // Vertical only while "Vert" is the chosen page option; any other
+        // choice, an EEPROM option included, draws the bar lying down.
+        return protocol::barFrame(fieldText(QStringLiteral("Top Left X"), m_txtbarx),
+                                  fieldText(QStringLiteral("Top Left Y"), m_txtbary),
+                                  fieldText(QStringLiteral("Width"), m_txtbarwidth),
+                                  fieldText(m_Label70->text(), m_txtbarheight), m_optbarv->isChecked(),
+                                  m_List3->selectedText());
+    });
 }
 
 } // namespace varnix

@@ -23,6 +23,11 @@ public:
     // Its two orientation options join the page option group.
     BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent = nullptr);
 
+    // Relabel the length field; the caption does not decide the orientation.
+    void optbarh_Click();
+    void optbarv_Click();
+    void cmdbar_Click();
+
 private:
     PageHost& m_host;
     LineField* m_txtbarx;

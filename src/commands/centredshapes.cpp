@@ -1,9 +1,8 @@
 #include "commands/centredshapes.h"
 
-#include "widgets/pagehost.h"
+#include "commands/guardedsend.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
-#include "protocol/frames.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -31,6 +30,9 @@ struct CentredShapes::PageDesign {
     Field size;
     const char* buttonName;
     const char* buttonCaption;
+    protocol::FrameResult (*compose)(const protocol::FieldText& x, const protocol::FieldText& y,
+                                     const protocol::FieldText& size);
+    void (CentredShapes::*click)();
 };
 
 namespace {
@@ -44,25 +46,25 @@ constexpr CentredShapes::PageDesign kShapes[CentredShapes::ShapeCount] = {
      {"txtCx", "64", 0, "Circle Center X value"},
      {"txtCy", "32", 0, "Circle Center Y value"},
      {"txtcr", "20", 0, "Circle Radius"},
-     "cmdCirc", "&Draw Circle"},
+     "cmdCirc", "&Draw Circle", protocol::circleFrame, &CentredShapes::cmdCirc_Click},
     {"Draws a square given the center location (x,y) and 1/2 the length of a side in pixels",
      "Center X           Y", "", "", "Diag Length", "",
      {"txtSx1", "64", 3, "Center X"},
      {"txtSy1", "32", 2, "Center Y"},
      {"txtSr", "20", 2, "Diag Length"},
-     "cmdSquare", "&Draw Square"},
+     "cmdSquare", "&Draw Square", protocol::squareFrame, &CentredShapes::cmdSquare_Click},
     {"Draws a diamond shape",
      "Diamond Center XY", "", "", "Center-to-side in pixels", "",
      {"txtDx", "64", 0, "Diamond Center X"},
      {"txtDy", "32", 0, "Diamond Center Y"},
      {"txtDr", "20", 0, "Center-to-side in pixels"},
-     "cmdDiam", "&Draw Diamond"},
+     "cmdDiam", "&Draw Diamond", protocol::diamondFrame, &CentredShapes::cmdDiam_Click},
     {"Draws Four Point Star (dashed lines)",
      "Center of Star XY", "", "", "Center-to-Point in pixels", "",
      {"txtStarx", "64", 0, "Center of Star X"},
      {"txtStary", "32", 0, "Center of Star Y"},
      {"txtStarr", "20", 0, "Center-to-Point in pixels"},
-     "Command2", "&Draw Star4"},
+     "Command2", "&Draw Star4", protocol::star4Frame, &CentredShapes::Command2_Click},
 };
 
 LineField* makeField(const CentredShapes::PageDesign::Field& field)
@@ -81,9 +83,10 @@ protocol::FieldText readField(const CentredShapes::PageDesign::Field& entry, con
 CentredShapes::CentredShapes(PageHost& host, const std::array<QWidget*, ShapeCount>& pages, QObject* parent)
     : QObject(parent), m_host(host)
 {
-    for (int shape = 0; shape < ShapeCount; ++shape)
+    for (int shape = 0; shape < ShapeCount; ++shape) {
         build(kShapes[shape], pages[shape], m_pages[shape]);
-    connect(m_pages[Circle].button, &QPushButton::clicked, this, &CentredShapes::cmdCirc_Click);
+        connect(m_pages[shape].button, &QPushButton::clicked, this, kShapes[shape].click);
+    }
 }
 
 void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
@@ -109,14 +112,14 @@ void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
     pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
 }
 
-void CentredShapes::cmdCirc_Click()
+void CentredShapes::draw(Shape shape)
 {
-    if (!m_host.portGuard())
-        return;
-    const Page& circle = m_pages[Circle];
-    const PageDesign& design = *circle.design;
-    m_host.sendFrame(protocol::circleFrame(readField(design.x, circle.x), readField(design.y, circle.y),
-                                           readField(design.size, circle.size)));
+    const Page& page = m_pages[shape];
+    const PageDesign& design = *page.design;
+    guardedSend(m_host, [&] {
+        return design.compose(readField(design.x, page.x), readField(design.y, page.y),
+                              readField(design.size, page.size));
+    });
 }
 
 } // namespace varnix

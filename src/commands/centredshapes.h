@@ -26,8 +26,14 @@ public:
     // The pages in the order of Shape.
     CentredShapes(PageHost& host, const std::array<QWidget*, ShapeCount>& pages, QObject* parent = nullptr);
 
+    // Port guard, then the shape's frame from its page's three fields.
+    void draw(Shape shape);
+
     // Also the tab control's own event.
-    void cmdCirc_Click();
+    void cmdCirc_Click() { draw(Circle); }
+    void cmdSquare_Click() { draw(Square); }
+    void cmdDiam_Click() { draw(Square45); }
+    void Command2_Click() { draw(Star4); }
 
 private:
     struct Page {

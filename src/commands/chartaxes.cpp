@@ -1,6 +1,7 @@
 #include "commands/chartaxes.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -22,6 +23,10 @@ struct ChartAxes::PageDesign {
     const char* ticksName;
     const char* buttonName;
     const char* buttonCaption;
+    // Start, end (start + length) and the common coordinate, in the axis's order.
+    protocol::FrameResult (*compose)(const protocol::FieldText& x, const protocol::FieldText& y,
+                                     const protocol::FieldText& length, const QString& tick);
+    void (ChartAxes::*click)();
 };
 
 namespace {
@@ -38,9 +43,11 @@ constexpr int kStartTick = 3;
 // In the order of ChartAxes::Axis.
 constexpr ChartAxes::PageDesign kAxes[ChartAxes::AxisCount] = {
     {"Draw the x-axis of a chart with tick marks", "txtXaxisx", "16", "txtXaxisy", "56", "txtXaxisLen",
-     "100", "lsttickx", "cmdXaxis", "&Draw X-Axis"},
+     "100", "lsttickx", "cmdXaxis", "&Draw X-Axis",
+     protocol::xAxisFrame, &ChartAxes::cmdXaxis_Click},
     {"Draw the y-axis of a chart with tick marks", "txtYAxisx", "16", "txtYAxisy", "10", "txtYAxisLen",
-     "46", "lstticky", "cmdyaxis", "&Draw Y-Axis"},
+     "46", "lstticky", "cmdyaxis", "&Draw Y-Axis",
+     protocol::yAxisFrame, &ChartAxes::cmdyaxis_Click},
 };
 
 } // namespace
@@ -48,8 +55,23 @@ constexpr ChartAxes::PageDesign kAxes[ChartAxes::AxisCount] = {
 ChartAxes::ChartAxes(PageHost& host, const std::array<QWidget*, AxisCount>& pages, QObject* parent)
     : QObject(parent), m_host(host)
 {
-    for (int axis = 0; axis < AxisCount; ++axis)
+    for (int axis = 0; axis < AxisCount; ++axis) {
         build(kAxes[axis], pages[axis], m_pages[axis]);
+        bindLeaveFieldChecks(host, pages[axis]);
+        connect(m_pages[axis].button, &QPushButton::clicked, this, kAxes[axis].click);
+    }
+}
+
+void ChartAxes::draw(Axis axis)
+{
+    const Page& page = m_pages[axis];
+    guardedSend(m_host, [&] {
+        using pagelayout::fieldText;
+        return kAxes[axis].compose(fieldText(QStringLiteral("Starting Point X"), page.x),
+                                   fieldText(QStringLiteral("Starting Point Y"), page.y),
+                                   fieldText(QStringLiteral("Length in pixels"), page.length),
+                                   page.ticks->selectedText());
+    });
 }
 
 void ChartAxes::build(const PageDesign& design, QWidget* widget, Page& page)

@@ -26,6 +26,12 @@ public:
     // The pages in the order of Axis.
     ChartAxes(PageHost& host, const std::array<QWidget*, AxisCount>& pages, QObject* parent = nullptr);
 
+    // Port guard, then the axis from its start, its end (start plus length)
+    // and its tick spacing.
+    void draw(Axis axis);
+    void cmdXaxis_Click() { draw(XAxis); }
+    void cmdyaxis_Click() { draw(YAxis); }
+
 private:
     struct Page {
         LineField* x = nullptr;

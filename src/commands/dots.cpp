@@ -1,6 +1,8 @@
 #include "commands/dots.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
+#include "protocol/numbers.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -11,15 +13,68 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <cstdint>
+#include <optional>
+
 namespace varnix {
 
 using pagelayout::field;
+using pagelayout::fieldText;
 
 Dots::Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* parent)
     : QObject(parent), m_host(host)
 {
     buildSetDot(setDotPage);
     buildResetDot(resetDotPage);
+    bindLeaveFieldChecks(host, setDotPage);
+    bindLeaveFieldChecks(host, resetDotPage);
+    connect(m_Command3, &QPushButton::clicked, this, &Dots::Command3_Click);
+    connect(m_Command4, &QPushButton::clicked, this, &Dots::Command4_Click);
+    connect(m_cmdResetDot, &QPushButton::clicked, this, &Dots::cmdResetDot_Click);
+}
+
+void Dots::Command3_Click()
+{
+    guardedSend(m_host, [this] {
+        return protocol::dotFrame(fieldText(QStringLiteral("Single X"), m_txtDotSingX),
+                                  fieldText(QStringLiteral("Single Y"), m_txtDotSingy));
+    });
+}
+
+void Dots::cmdResetDot_Click()
+{
+    guardedSend(m_host, [this] {
+        return protocol::toggleDotFrame(fieldText(QStringLiteral("X"), m_txtResetx),
+                                        fieldText(QStringLiteral("Y"), m_txtResety));
+    });
+}
+
+void Dots::Command4_Click()
+{
+    if (!m_host.portGuard())
+        return;
+    using protocol::leadingNumber;
+    const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
+    const double count = leadingNumber(number.text);
+    const std::optional<std::int16_t> dots = protocol::roundHalfEvenInt16(count);
+    if (!dots) {
+        // Beyond what a count holds: refused, rather than a run without end.
+        if (count > 0)
+            m_host.message(
+                protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text).message());
+        return;
+    }
+    // The run moves along one coordinate; the other stays where it starts.
+    double x = leadingNumber(m_txtDotManyx->exactText());
+    double y = leadingNumber(m_txtDotManyy->exactText());
+    double& moving = m_optHoriz->isChecked() ? x : y;
+    const QString xLabel = fieldText(QStringLiteral("Many X"), m_txtDotManyx).label;
+    const QString yLabel = fieldText(QStringLiteral("Many Y"), m_txtDotManyy).label;
+    // One frame and one send per dot; a refused dot or a closing window ends the run.
+    for (int dot = 0; dot < *dots; ++dot, moving += 1) {
+        if (!m_host.sendFrame(protocol::dotFrameAt(x, y, xLabel, yLabel)))
+            return;
+    }
 }
 
 void Dots::buildSetDot(QWidget* page)

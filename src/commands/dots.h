@@ -19,6 +19,11 @@ class Dots : public QObject
 public:
     Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* parent = nullptr);
 
+    void Command3_Click();
+    // A run of dots from the group "Many", one frame per dot.
+    void Command4_Click();
+    void cmdResetDot_Click();
+
 private:
     void buildSetDot(QWidget* page);
     void buildResetDot(QWidget* page);

@@ -1,6 +1,6 @@
 #include "commands/fillclear.h"
 
-#include "widgets/pagehost.h"
+#include "commands/guardedsend.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -16,6 +16,25 @@ FillClear::FillClear(PageHost& host, QWidget* fillPage, QWidget* clearPage, QObj
 {
     buildFill(fillPage);
     buildClear(clearPage);
+    connect(m_cmdFill, &QPushButton::clicked, this, &FillClear::cmdFill_Click);
+    connect(m_cmdClearLCD, &QPushButton::clicked, this, &FillClear::cmdClearLCD_Click);
+}
+
+void FillClear::cmdFill_Click()
+{
+    if (!m_host.portGuard())
+        return;
+    const QString step = m_List2->selectedText();
+    if (step.isEmpty()) {
+        m_host.message(QStringLiteral("Please enter a step value"));
+        return;
+    }
+    m_host.sendFrame(protocol::fillFrame(step));
+}
+
+void FillClear::cmdClearLCD_Click()
+{
+    guardedSend(m_host, protocol::clearDisplayFrame);
 }
 
 void FillClear::buildFill(QWidget* page)

@@ -18,6 +18,9 @@ class FillClear : public QObject
 public:
     FillClear(PageHost& host, QWidget* fillPage, QWidget* clearPage, QObject* parent = nullptr);
 
+    void cmdFill_Click();
+    void cmdClearLCD_Click();
+
 private:
     void buildFill(QWidget* page);
     void buildClear(QWidget* page);

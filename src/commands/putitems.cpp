@@ -1,6 +1,8 @@
 #include "commands/putitems.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
+#include "protocol/encodings.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -13,12 +15,44 @@ namespace varnix {
 
 using pagelayout::caption;
 using pagelayout::field;
+using pagelayout::fieldText;
 
 PutItems::PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, QObject* parent)
     : QObject(parent), m_host(host)
 {
     buildPutByte(putBytePage);
     buildPutChar(putCharPage);
+    bindLeaveFieldChecks(host, putBytePage);
+    bindLeaveFieldChecks(host, putCharPage);
+    connect(m_cmdPutByte, &QPushButton::clicked, this, &PutItems::cmdPutByte_Click);
+    connect(m_cmdPutChr, &QPushButton::clicked, this, &PutItems::cmdPutChr_Click);
+    connect(m_txtPutChr, &LineField::changed, this, &PutItems::txtPutChr_Change);
+}
+
+void PutItems::cmdPutByte_Click()
+{
+    guardedSend(m_host, [this] {
+        return protocol::putByteFrame(fieldText(QStringLiteral("X"), m_txtPutBytex),
+                                      fieldText(QStringLiteral("Y"), m_txtPutBytey),
+                                      fieldText(QStringLiteral("Byte value 0-255"), m_txtPutByte));
+    });
+}
+
+void PutItems::cmdPutChr_Click()
+{
+    guardedSend(m_host, [this] {
+        return protocol::putCharFrame(fieldText(QStringLiteral("Position X"), m_txtPutChrx),
+                                      fieldText(QStringLiteral("Position Y"), m_txtPutchry),
+                                      fieldText(QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr));
+    });
+}
+
+void PutItems::txtPutChr_Change()
+{
+    // Capitals that have a single-byte form, as the frame will carry them.
+    const QString upper = protocol::latin1Upper(m_txtPutChr->exactText());
+    if (upper != m_txtPutChr->exactText())
+        m_txtPutChr->setExactText(upper);
 }
 
 void PutItems::buildPutByte(QWidget* page)

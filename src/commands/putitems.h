@@ -18,6 +18,11 @@ class PutItems : public QObject
 public:
     PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, QObject* parent = nullptr);
 
+    void cmdPutByte_Click();
+    void cmdPutChr_Click();
+    // Keeps the character in upper case, whoever changed it.
+    void txtPutChr_Change();
+
 private:
     void buildPutByte(QWidget* page);
     void buildPutChar(QWidget* page);

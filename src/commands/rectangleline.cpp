@@ -1,6 +1,8 @@
 #include "commands/rectangleline.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
+#include "protocol/numbers.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -14,12 +16,44 @@ namespace varnix {
 
 using pagelayout::caption;
 using pagelayout::field;
+using pagelayout::fieldText;
 
 RectangleLine::RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* linePage, QObject* parent)
     : QObject(parent), m_host(host)
 {
     buildRectangle(rectanglePage);
     buildLine(linePage);
+    bindLeaveFieldChecks(host, rectanglePage);
+    connect(m_cmdRect, &QPushButton::clicked, this, &RectangleLine::cmdRect_Click);
+    connect(m_cmdLine, &QPushButton::clicked, this, &RectangleLine::cmdLine_Click);
+}
+
+void RectangleLine::cmdRect_Click()
+{
+    guardedSend(m_host, [this] {
+        return protocol::rectangleFrame(fieldText(QStringLiteral("Top Left X"), m_txtX1),
+                                        fieldText(QStringLiteral("Bottom Rt X"), m_txtX2),
+                                        fieldText(QStringLiteral("Top Left Y"), m_txtY1),
+                                        fieldText(QStringLiteral("Bottom Rt Y"), m_txtY2),
+                                        fieldText(QStringLiteral("Step 1-9"), m_txtrs1));
+    });
+}
+
+void RectangleLine::cmdLine_Click()
+{
+    if (!m_host.portGuard())
+        return;
+    using protocol::leadingNumber;
+    // The board draws lines from left to right and from top to bottom only.
+    if (leadingNumber(m_txtLx2->exactText()) < leadingNumber(m_txtLx1->exactText())
+        || leadingNumber(m_txtLy2->exactText()) < leadingNumber(m_txtLy1->exactText())) {
+        m_host.message(QStringLiteral("Invalid Entry - Try again"));
+        return;
+    }
+    m_host.sendFrame(protocol::lineFrame(fieldText(QStringLiteral("Begin X1"), m_txtLx1),
+                                         fieldText(QStringLiteral("End X2"), m_txtLx2),
+                                         fieldText(QStringLiteral("Begin Y1"), m_txtLy1),
+                                         fieldText(QStringLiteral("End Y2"), m_txtLy2)));
 }
 
 void RectangleLine::buildRectangle(QWidget* page)

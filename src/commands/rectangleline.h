@@ -18,6 +18,10 @@ class RectangleLine : public QObject
 public:
     RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* linePage, QObject* parent = nullptr);
 
+    void cmdRect_Click();
+    // Refuses a line whose end lies left of or above its beginning.
+    void cmdLine_Click();
+
 private:
     void buildRectangle(QWidget* page);
     void buildLine(QWidget* page);

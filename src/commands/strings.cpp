@@ -1,6 +1,8 @@
 #include "commands/strings.h"
 
-#include "widgets/pagehost.h"
+#include "commands/fieldchecks.h"
+#include "commands/guardedsend.h"
+#include "protocol/encodings.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
@@ -19,6 +21,7 @@ struct Strings::PageDesign {
     };
 
     const char* explanation;
+    // Its typing limit is also the most characters a frame carries.
     Field text;
     // The horizontal page names both coordinates with one caption, the
     // vertical page each on its own.
@@ -28,6 +31,9 @@ struct Strings::PageDesign {
     Field x;
     Field y;
     const char* buttonName;
+    protocol::FrameResult (*compose)(const protocol::FieldText& x, const protocol::FieldText& y,
+                                     const protocol::FieldText& text, int limit);
+    void (Strings::*click)();
 };
 
 namespace {
@@ -36,10 +42,12 @@ namespace {
 constexpr Strings::PageDesign kStrings[Strings::DirectionCount] = {
     {"Place a string horizontally, maximum 26 characters. For a space enter a ;",
      {"txtH", "A;TESSEL;DEMO;BY;ORVANTA", 26}, "X-Y Location", "", "",
-     {"txtHStrX", "1", 0}, {"txtHStrY", "32", 0}, "cmdH"},
+     {"txtHStrX", "1", 0}, {"txtHStrY", "32", 0}, "cmdH", protocol::horizontalStringFrame,
+     &Strings::cmdH_Click},
     {"Place a string of characters vertically, maximum 8 characters. For a space enter a ;",
      {"txtV", "ORVANTA1", 8}, "", "X", "Y",
-     {"txtVStrX", "64", 3}, {"txtVStrY", "0", 2}, "cmdVs"},
+     {"txtVStrX", "64", 3}, {"txtVStrY", "0", 2}, "cmdVs", protocol::verticalStringFrame,
+     &Strings::cmdVs_Click},
 };
 
 LineField* makeField(const Strings::PageDesign::Field& field, int widthChars = -1)
@@ -53,8 +61,26 @@ LineField* makeField(const Strings::PageDesign::Field& field, int widthChars = -
 Strings::Strings(PageHost& host, const std::array<QWidget*, DirectionCount>& pages, QObject* parent)
     : QObject(parent), m_host(host)
 {
-    for (int direction = 0; direction < DirectionCount; ++direction)
+    for (int direction = 0; direction < DirectionCount; ++direction) {
         build(kStrings[direction], pages[direction], m_pages[direction]);
+        bindLeaveFieldChecks(host, pages[direction]);
+        connect(m_pages[direction].button, &QPushButton::clicked, this, kStrings[direction].click);
+    }
+}
+
+void Strings::place(Direction direction)
+{
+    if (!m_host.portGuard())
+        return;
+    const Page& page = m_pages[direction];
+    const PageDesign& design = kStrings[direction];
+    // The field shows the capitals that are sent.
+    const QString upper = protocol::latin1Upper(page.text->exactText());
+    if (upper != page.text->exactText())
+        page.text->setExactText(upper);
+    using pagelayout::fieldText;
+    m_host.sendFrame(design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y),
+                                    fieldText(QStringLiteral("String"), page.text), design.text.typingLimit));
 }
 
 void Strings::build(const PageDesign& design, QWidget* widget, Page& page)

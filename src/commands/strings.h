@@ -25,6 +25,12 @@ public:
     // The pages in the order of Direction.
     Strings(PageHost& host, const std::array<QWidget*, DirectionCount>& pages, QObject* parent = nullptr);
 
+    // Port guard, the string field upper-cased, then one frame for the
+    // whole string.
+    void place(Direction direction);
+    void cmdH_Click() { place(Horizontal); }
+    void cmdVs_Click() { place(Vertical); }
+
 private:
     struct Page {
         LineField* text = nullptr;

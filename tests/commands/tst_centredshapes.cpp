@@ -1,50 +1,15 @@
 // The centred shapes on their own: built on plain page widgets and a
 // stand-in for the window, without the main window.
 #include "commands/centredshapes.h"
-#include "protocol/frames.h"
+#include "support/standinhost.h"
 #include "widgets/fields.h"
-#include "widgets/pagehost.h"
 
 #include <QPushButton>
 #include <QTest>
 
 using namespace varnix;
 
-namespace {
-
-// Records what the pages ask of the window.
-class StandInHost : public PageHost
-{
-public:
-    bool portGuard() override
-    {
-        if (!open)
-            messages << QStringLiteral("Comm Port Not Open");
-        return open;
-    }
-    bool sendFrame(const protocol::FrameResult& frame) override
-    {
-        if (!frame.ok()) {
-            messages << frame.message();
-            return false;
-        }
-        frames << frame.frame;
-        return true;
-    }
-    void message(const QString& text) override { messages << text; }
-    void setPacingDelay(const QString&) override {}
-    QString receivedText() const override { return {}; }
-    void clearReceived() override {}
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString&) override {}
-    void whenIdle(std::function<void()> action) override { action(); }
-
-    bool open = true;
-    QStringList frames;
-    QStringList messages;
-};
-
-} // namespace
+using test::StandInHost;
 
 class CentredShapesTest : public QObject
 {
