@@ -1,5 +1,8 @@
 #include "transfer/eepromwrite.h"
 
+#include "protocol/encodings.h"
+#include "protocol/frames.h"
+#include "transfer/transferkit.h"
 #include "widgets/pagehost.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
@@ -11,10 +14,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace varnix {
 
 namespace {
 constexpr int kAddressLimit = 4;
+
+protocol::FieldText startText(const LineField* field)
+{
+    return pagelayout::fieldText(QStringLiteral("Start Address"), field);
+}
 } // namespace
 
 EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
@@ -30,7 +40,12 @@ EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOption
       m_cmdewrite(pagelayout::button(QStringLiteral("cmdewrite"), QStringLiteral("&Write")))
 {
     // Write waits for a Reformat.
-    m_cmdewrite->setEnabled(false);
+    showFormatted(false);
+    // A byte list is one long line; wrapping it at word boundaries would
+    // cost time growing with the square of its length.
+    m_txtewrite->setWordWrapMode(QTextOption::WrapAnywhere);
+    // Typed hex digits go in as lower case; pasted text stays as it is.
+    m_txtewrite->keyFilter = [](QChar typed) { return typed.toLower(); };
     pageOptions.addButton(m_optWeep1);
     pageOptions.addButton(m_optweep2);
 
@@ -57,6 +72,79 @@ EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOption
     column->addLayout(grid);
     column->addWidget(pagelayout::caption(QStringLiteral("Enter hex format (hh) only")));
     column->addLayout(data, 1);
+
+    onFocusLeft(m_txtewaddr, host, [this] { txtewaddr_LostFocus(); });
+    connect(m_cmdechk, &QPushButton::clicked, this, &EepromWrite::cmdechk_Click);
+    connect(m_cmdewrite, &QPushButton::clicked, this, &EepromWrite::cmdewrite_Click);
+    connect(m_cmdepaste, &QPushButton::clicked, this, &EepromWrite::cmdepaste_Click);
+    connect(m_cmdeclr, &QPushButton::clicked, this, &EepromWrite::cmdeclr_Click);
+}
+
+void EepromWrite::txtewaddr_LostFocus()
+{
+    transfer::rewriteInFourDigits(m_txtewaddr);
+}
+
+void EepromWrite::cmdechk_Click()
+{
+    const auto paired = transfer::pairedText(m_host, m_txtewrite->exactText());
+    if (!paired)
+        return;
+    const auto start = transfer::wholeField(m_host, startText(m_txtewaddr));
+    if (!start)
+        return;
+    const std::int64_t end = *start + paired->bytes() - 1;
+    if (end > std::numeric_limits<std::int32_t>::max()) {
+        m_host.message(protocol::FrameResult::refused(protocol::Refusal::TooLarge,
+                                                      QStringLiteral("End Address (lbleend)"),
+                                                      QString::number(end))
+                           .message());
+        return;
+    }
+    m_endAddress = std::int32_t(end);
+    m_lbleend->setText(protocol::fourDigitDecimal(m_endAddress));
+    const QString list = paired->byteList(true);
+    m_host.setPacingDelay(QStringLiteral("200"));
+    m_txtewrite->setExactText(list);
+    showFormatted(true);
+}
+
+void EepromWrite::cmdewrite_Click()
+{
+    if (!m_optWeep1->isChecked() && !m_optweep2->isChecked()) {
+        m_host.message(QString::fromLatin1(transfer::kSelectEeprom));
+        return;
+    }
+    if (m_txtewrite->exactText().isEmpty()) {
+        m_host.message(QStringLiteral("Nothing to write!"));
+        return;
+    }
+    if (!m_host.portGuard())
+        return;
+    const auto start = transfer::wholeField(m_host, startText(m_txtewaddr));
+    if (!start || !transfer::blockInOrder(m_host, *start, m_endAddress))
+        return;
+    const protocol::FieldText data{QStringLiteral("Data (txtewrite)"), m_txtewrite->exactText()};
+    if (transfer::sendBlock(m_host, protocol::eepromWriteFrame(m_optWeep1->isChecked(), startText(m_txtewaddr),
+                                                               m_endAddress, data)))
+        m_host.setPacingDelay(QStringLiteral("20"));
+}
+
+void EepromWrite::cmdepaste_Click()
+{
+    transfer::pasteInto(m_host, m_txtewrite);
+}
+
+void EepromWrite::cmdeclr_Click()
+{
+    m_txtewrite->setExactText(QString());
+    showFormatted(false);
+}
+
+void EepromWrite::showFormatted(bool formatted)
+{
+    m_cmdechk->setEnabled(!formatted);
+    m_cmdewrite->setEnabled(formatted);
 }
 
 } // namespace varnix

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <cstdint>
+
 class QButtonGroup;
 class QLabel;
 class QPushButton;
@@ -23,7 +25,17 @@ public:
     // Its two EEPROM options join the page option group.
     EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent = nullptr);
 
+    void txtewaddr_LostFocus();
+    void cmdechk_Click();
+    void cmdewrite_Click();
+    void cmdepaste_Click();
+    void cmdeclr_Click();
+
 private:
+    // Reformat enabled and Write disabled until a Reformat passes; the
+    // other way round after it.
+    void showFormatted(bool formatted);
+
     PageHost& m_host;
     LineField* m_txtewaddr;
     QLabel* m_lbleend;
@@ -34,6 +46,8 @@ private:
     QPushButton* m_cmdechk;
     QPushButton* m_cmdeclr;
     QPushButton* m_cmdewrite;
+    // The last address of the block, set by Reformat and sent by Write.
+    std::int32_t m_endAddress = 0;
 };
 
 } // namespace varnix

@@ -1,5 +1,8 @@
 #include "transfer/lcdmemory.h"
 
+#include "protocol/encodings.h"
+#include "protocol/frames.h"
+#include "transfer/transferkit.h"
 #include "widgets/pagehost.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
@@ -32,8 +35,12 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
       m_cmdlcdpaste(pagelayout::button(QStringLiteral("cmdlcdpaste"), QStringLiteral("&Paste"))),
       m_lcrlcdtxt(pagelayout::button(QStringLiteral("lcrlcdtxt"), QStringLiteral("Clear"))),
       m_cmdlcdread(pagelayout::button(QStringLiteral("cmdlcdread"), QStringLiteral("&Read"))),
-      m_cdmlcdcopy(pagelayout::button(QStringLiteral("cdmlcdcopy"), QStringLiteral("&Copy")))
+      m_cdmlcdcopy(pagelayout::button(QStringLiteral("cdmlcdcopy"), QStringLiteral("&Copy"))),
+      m_reply(new transfer::ReplyCapture(host, m_txtlcd, this))
 {
+    // A byte list is one long line; wrapping it at word boundaries would
+    // cost time growing with the square of its length.
+    m_txtlcd->setWordWrapMode(QTextOption::WrapAnywhere);
     // Write waits for a text to write.
     m_cmdwritelcd->setEnabled(false);
 
@@ -69,6 +76,116 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
     column->addLayout(grid);
     column->addLayout(counts);
     column->addLayout(block, 1);
+
+    connect(m_cmdlcdfmt, &QPushButton::clicked, this, &LcdMemory::cmdlcdfmt_Click);
+    connect(m_cmdwritelcd, &QPushButton::clicked, this, &LcdMemory::cmdwritelcd_Click);
+    connect(m_txtlcd, &TextArea::changed, this, &LcdMemory::txtlcd_Change);
+    connect(m_cmdlcdpaste, &QPushButton::clicked, this, &LcdMemory::cmdlcdpaste_Click);
+    connect(m_lcrlcdtxt, &QPushButton::clicked, this, &LcdMemory::lcrlcdtxt_Click);
+    connect(m_cmdlcdread, &QPushButton::clicked, this, &LcdMemory::cmdlcdread_Click);
+    onFocusLeft(m_cmdlcdread, host, [this] { cmdlcdread_LostFocus(); });
+    connect(m_cdmlcdcopy, &QPushButton::clicked, this, &LcdMemory::cdmlcdcopy_Click);
+}
+
+std::array<protocol::FieldText, LcdMemory::CornerCount> LcdMemory::cornerTexts() const
+{
+    return {pagelayout::fieldText(QStringLiteral("X1"), m_txtlcdx1),
+            pagelayout::fieldText(QStringLiteral("X2"), m_txtlcdx2),
+            pagelayout::fieldText(QStringLiteral("Y1"), m_txtlcdy1),
+            pagelayout::fieldText(QStringLiteral("Y2"), m_txtlcdy2)};
+}
+
+std::optional<std::array<std::int64_t, LcdMemory::CornerCount>> LcdMemory::corners()
+{
+    std::array<std::int64_t, CornerCount> values{};
+    const auto texts = cornerTexts();
+    for (int corner = 0; corner < CornerCount; ++corner) {
+        const auto value = transfer::wholeField(m_host, texts[corner]);
+        if (!value)
+            return std::nullopt;
+        values[corner] = *value;
+    }
+    return values;
+}
+
+void LcdMemory::cmdlcdfmt_Click()
+{
+    if (protocol::trimmedOfBlanks(m_txtlcd->exactText()).isEmpty()) {
+        m_host.message(QStringLiteral("Nothing to format!"));
+        return;
+    }
+    const auto paired = transfer::pairedText(m_host, m_txtlcd->exactText());
+    if (!paired)
+        return;
+    const auto c = corners();
+    if (!c)
+        return;
+    // As numbers: "5" lies before "127" although it sorts after it as text.
+    if ((*c)[X1] > (*c)[X2] || (*c)[Y1] > (*c)[Y2]) {
+        m_host.message(QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values"));
+        return;
+    }
+    const std::int64_t cells = ((*c)[X2] - (*c)[X1] + 1) * ((*c)[Y2] - (*c)[Y1] + 1);
+    m_xybytes->setText(protocol::fourDigitDecimal(cells));
+    m_txtbytes->setText(protocol::fourDigitDecimal(paired->bytes()));
+    if (cells != paired->bytes()) {
+        m_host.message(QStringLiteral("Sum of X,Y bytes do not equal the text bytes"));
+        return;
+    }
+    const QString list = paired->byteList(false);
+    m_host.setPacingDelay(QStringLiteral("5"));
+    m_txtlcd->setExactText(list);
+    m_cmdwritelcd->setEnabled(true);
+    m_cmdlcdfmt->setEnabled(false);
+}
+
+void LcdMemory::cmdwritelcd_Click()
+{
+    if (!m_host.portGuard())
+        return;
+    if (m_cmdlcdfmt->isEnabled())
+        m_host.message(QStringLiteral("Make sure you Reformat the text before writing"));
+    if (!corners())
+        return;
+    const auto texts = cornerTexts();
+    const protocol::FieldText data{QStringLiteral("Data (txtlcd)"), m_txtlcd->exactText()};
+    transfer::sendBlock(m_host, protocol::lcdWriteFrame(texts[X1], texts[X2], texts[Y1], texts[Y2], data));
+}
+
+void LcdMemory::txtlcd_Change()
+{
+    m_cmdwritelcd->setEnabled(true);
+}
+
+void LcdMemory::cmdlcdpaste_Click()
+{
+    transfer::pasteInto(m_host, m_txtlcd, [this] { m_cmdlcdfmt->setEnabled(true); });
+}
+
+void LcdMemory::lcrlcdtxt_Click()
+{
+    m_txtlcd->setExactText(QString());
+    m_cmdlcdfmt->setEnabled(true);
+    m_cmdwritelcd->setEnabled(false);
+}
+
+void LcdMemory::cmdlcdread_Click()
+{
+    if (!m_host.portGuard() || !corners())
+        return;
+    const auto texts = cornerTexts();
+    m_reply->request(protocol::lcdReadFrame(texts[X1], texts[X2], texts[Y1], texts[Y2]));
+}
+
+void LcdMemory::cmdlcdread_LostFocus()
+{
+    m_reply->capture();
+}
+
+void LcdMemory::cdmlcdcopy_Click()
+{
+    copyToClipboard(m_host, m_txtlcd->exactText());
+    m_cmdlcdfmt->setEnabled(true);
 }
 
 } // namespace varnix

@@ -2,6 +2,10 @@
 
 #include <QObject>
 
+#include <array>
+#include <cstdint>
+#include <optional>
+
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -12,6 +16,13 @@ class PageHost;
 class LineField;
 class TextArea;
 
+namespace protocol {
+struct FieldText;
+}
+namespace transfer {
+class ReplyCapture;
+}
+
 // The page "LCD Read/Write": the corners of a block of the LCD map, the
 // block's bytes as hex pairs, and the buttons that write and read it.
 class LcdMemory : public QObject
@@ -20,7 +31,23 @@ class LcdMemory : public QObject
 public:
     LcdMemory(PageHost& host, QWidget* page, QObject* parent = nullptr);
 
+    void cmdlcdfmt_Click();
+    void cmdwritelcd_Click();
+    void txtlcd_Change();
+    void cmdlcdpaste_Click();
+    void lcrlcdtxt_Click();
+    void cmdlcdread_Click();
+    void cmdlcdread_LostFocus();
+    void cdmlcdcopy_Click();
+
 private:
+    enum Corner { X1, X2, Y1, Y2, CornerCount };
+    // The corner fields as the frames read them, in the order X1, X2, Y1, Y2.
+    std::array<protocol::FieldText, CornerCount> cornerTexts() const;
+    // The corners as whole numbers; a corner that is not one is refused by
+    // name.
+    std::optional<std::array<std::int64_t, CornerCount>> corners();
+
     PageHost& m_host;
     LineField* m_txtlcdx1;
     LineField* m_txtlcdy1;
@@ -35,6 +62,7 @@ private:
     QPushButton* m_lcrlcdtxt;
     QPushButton* m_cmdlcdread;
     QPushButton* m_cdmlcdcopy;
+    transfer::ReplyCapture* m_reply;
 };
 
 } // namespace varnix

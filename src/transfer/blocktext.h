@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+
+namespace varnix::transfer {
+
+// What a read takes over from the receive window: the board ends a reply
+// with an eight-character trailer whose fourth- and third-last characters
+// are "y:" (its "Ready:" prompt and a line break), and that trailer is cut.
+// Any other text, and one too short to hold the trailer, is taken whole.
+QString capturedReply(const QString& received);
+
+// The text of a data area as Reformat takes it: without the blanks at its
+// ends, its characters taken two by two.
+struct PairedText {
+    QStringView text;
+
+    // Nothing when the characters do not come in pairs.
+    static std::optional<PairedText> of(QStringView areaText);
+    qsizetype bytes() const { return text.size() / 2; }
+    // "]" before every pair; the EEPROM write closes the list with one more.
+    QString byteList(bool closed) const;
+};
+
+// The text read as one whole number: blanks around it allowed, nothing for a
+// fraction, a text that is not one number, or a number beyond 2^53, where
+// whole numbers stop being exact.
+std::optional<std::int64_t> wholeNumber(QStringView text);
+
+} // namespace varnix::transfer
