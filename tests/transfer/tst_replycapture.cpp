@@ -1,0 +1,108 @@
+// The reply capture of the EEPROM and LCD reads: the board's answer reaches
+// the receive window through the receive poll and is taken over, less its
+// trailer, when the focus leaves the Read button.
+#include "transferdriver.h"
+
+using namespace varnix;
+using namespace varnix::test;
+
+namespace {
+// The Read button, Copy button and text area of each read.
+void addPages()
+{
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<QString>("area");
+    QTest::newRow("EEPROM") << "cmderead" << "cmdecopy" << "txteread";
+    QTest::newRow("LCD") << "cmdlcdread" << "cdmlcdcopy" << "txtlcd";
+}
+
+void clickInto(PtyFixture& f, const QString& area)
+{
+    QTest::mouseClick(f.find<TextArea>(area)->viewport(), Qt::LeftButton);
+}
+} // namespace
+
+class ReplyCaptureTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void trailerIsCut_data();
+    void trailerIsCut();
+    void copyRightAfterReadCopiesTheReply_data() { addPages(); }
+    void copyRightAfterReadCopiesTheReply();
+    void textTypedIntoTheAreaIsKept_data() { addPages(); }
+    void textTypedIntoTheAreaIsKept();
+};
+
+void ReplyCaptureTest::trailerIsCut_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("captured");
+    QTest::newRow("Ready and a line break") << QByteArray("0a0b\r\nReady:\r\n") << "0a0b\r\n";
+    QTest::newRow("any four before y:") << QByteArray("0a0b!!!!y:\r\n") << "0a0b";
+    QTest::newRow("lone CR made a line break") << QByteArray("0a0bReady:\r") << "0a0b";
+    QTest::newRow("y: at the very end") << QByteArray("0a0bReady:") << "0a0bReady:";
+    QTest::newRow("y: then any two") << QByteArray("0a0bReady:ok") << "0a0b";
+    QTest::newRow("shorter than the trailer") << QByteArray("xy:\r\n") << "xy:\r\n";
+}
+
+void ReplyCaptureTest::trailerIsCut()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, captured);
+    PtyFixture f;
+    openOnPage(f, "cmderead");
+    press(f, "cmderead");
+    QCOMPARE(areaText(f, "txteread"), QStringLiteral("CLICK HERE"));
+    boardAnswers(f, reply);
+    clickInto(f, "txteread");
+    QCOMPARE(areaText(f, "txteread"), captured);
+}
+
+void ReplyCaptureTest::copyRightAfterReadCopiesTheReply()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, copy);
+    QFETCH(QString, area);
+    PtyFixture f;
+    openOnPage(f, qPrintable(read));
+    press(f, qPrintable(read));
+    boardAnswers(f, "00ff\r\nReady:\r\n");
+    press(f, qPrintable(copy));
+    QCOMPARE(f.desktop.clipboard, QStringLiteral("00ff\r\n"));
+    QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Text copied to Clipboad")});
+    QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("00ff\r\n"));
+}
+
+void ReplyCaptureTest::textTypedIntoTheAreaIsKept()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, area);
+    PtyFixture f;
+    openOnPage(f, qPrintable(read));
+    boardAnswers(f, "noise");
+
+    // Passing over the Read button takes the window into an empty area...
+    f.find<QPushButton>(read)->setFocus();
+    clickInto(f, area);
+    QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("noise"));
+    // ...but never over what the user has typed there.
+    enter(f, qPrintable(area), QStringLiteral("4142"));
+    f.find<QPushButton>(read)->setFocus();
+    clickInto(f, area);
+    QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("4142"));
+
+    // A read takes the area over again, and so does a later capture.
+    press(f, qPrintable(read));
+    boardAnswers(f, "01Ready:\r\n");
+    clickInto(f, area);
+    QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("01"));
+    boardAnswers(f, "02Ready:\r\n");
+    f.find<QPushButton>(read)->setFocus();
+    clickInto(f, area);
+    QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("01Ready:\r\n02"));
+}
+
+QTEST_MAIN(ReplyCaptureTest)
+#include "tst_replycapture.moc"
