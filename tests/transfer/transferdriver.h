@@ -3,7 +3,7 @@
 // Drives the EEPROM and LCD memory pages as a person does: the window shown
 // and active, the page's tab chosen, buttons pressed with the mouse so that
 // the focus moves and the leave-field and capture actions run on their own.
-#include "support/fixture.h"
+#include "support/pagedriver.h"
 #include "widgets/fields.h"
 
 #include <QLabel>
@@ -17,21 +17,12 @@ namespace varnix::test {
 // page holding `widget`.
 inline void openOnPage(PtyFixture& f, const char* widget, bool open = true)
 {
-    QVERIFY(f.pty.ok());
-    f.pty.startReading();
-    if (open) {
-        f.click(QStringLiteral("cmdCom"));
-        QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
-        f.desktop.messages.clear();
-    }
-    auto* target = f.find<QWidget>(QString::fromLatin1(widget));
-    QVERIFY(target);
-    for (int i = 0; i < f.tabs()->count(); ++i)
-        if (f.page(i)->isAncestorOf(target))
-            f.tabs()->setCurrentIndex(i);
-    f.main().show();
-    f.main().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&f.main()));
+    if (open)
+        openPtyPort(f);
+    else
+        f.pty.startReading();
+    f.tabs()->setCurrentIndex(pageOf(f, f.find<QWidget>(QString::fromLatin1(widget))));
+    showActive(f);
 }
 
 inline void press(PtyFixture& f, const char* button)
@@ -79,15 +70,6 @@ inline QStringList enabled(PtyFixture& f, const QStringList& buttons)
         if (f.find<QPushButton>(name)->isEnabled())
             on << name;
     return on;
-}
-
-// Everything the far end has received so far, once `total` bytes are there
-// and nothing more follows for a moment.
-inline QByteArray farEnd(PtyFixture& f, qsizetype total)
-{
-    f.pty.waitForBytes(std::size_t(total), 10000);
-    QTest::qWait(60);
-    return f.pty.received();
 }
 
 // The board answering: bytes written into the far end reach the receive

@@ -84,7 +84,7 @@ void EepromTest::read()
 
     QCOMPARE(f.find<LineField>("txteraddr")->exactText(), shownAddress);
     QCOMPARE(caption(f, "readeep"), endAddress);
-    QCOMPARE(farEnd(f, sent.size()), sent);
+    expectReceived(f, sent);
     QCOMPARE(f.desktop.texts(), messages);
     // A read that goes out prompts for the reply and clears the window for it.
     QCOMPARE(areaText(f, "txteread"), sent.isEmpty() ? QString() : QStringLiteral("CLICK HERE"));
@@ -145,7 +145,7 @@ void EepromTest::reformatAndWrite()
     QCOMPARE(enabled(f, kWriteButtons), QStringList{passed ? "cmdewrite" : "cmdechk"});
 
     press(f, "cmdewrite");
-    QCOMPARE(farEnd(f, sent.size()), sent);
+    expectReceived(f, sent);
     QCOMPARE(f.desktop.texts(), messages);
     // Write puts the delay back only when its frame went out.
     QCOMPARE(pacingDelay(f), sent.isEmpty() && passed ? QStringLiteral("200") : QStringLiteral("20"));
@@ -173,7 +173,7 @@ void EepromTest::writeButtonsAndTheBlockKept()
     press(f, "cmdewrite");
     enter(f, "txtewaddr", QStringLiteral("2"));
     press(f, "cmdewrite");
-    QCOMPARE(farEnd(f, 54), QByteArray("]o]00000001]41]42]]w]00000001]41]42]]w]00010001]41]42]"));
+    expectReceived(f, QByteArray("]o]00000001]41]42]]w]00000001]41]42]]w]00010001]41]42]"));
     QCOMPARE(f.find<LineField>("txtewaddr")->exactText(), QStringLiteral("0002"));
     QCOMPARE(f.desktop.texts().mid(1), QStringList{backwards("0001", "0002")});
     QCOMPARE(enabled(f, kWriteButtons), QStringList{"cmdewrite"});

@@ -88,7 +88,7 @@ void LcdMemoryTest::reformatAndWrite()
 
     if (!sent.isEmpty()) {
         press(f, "cmdwritelcd");
-        QCOMPARE(farEnd(f, sent.size()), sent);
+        expectReceived(f, sent);
         QCOMPARE(f.desktop.texts(), messages);
         QCOMPARE(pacingDelay(f), QStringLiteral("5"));
         QCOMPARE(enabled(f, kButtons), QStringList{"cmdwritelcd"});
@@ -113,7 +113,7 @@ void LcdMemoryTest::buttonsFollowTheText()
     press(f, "cmdwritelcd");
     enter(f, "txtlcd", QString()); // emptied by hand: the four pairs alone
     press(f, "cmdwritelcd");
-    QCOMPARE(farEnd(f, 38), QByteArray("]m]00000000ff]m]00000000]ff]m]00000000"));
+    expectReceived(f, QByteArray("]m]00000000ff]m]00000000]ff]m]00000000"));
     QCOMPARE(f.desktop.texts(), QStringList{reminder});
     QCOMPARE(enabled(f, kButtons), QStringList{"cmdwritelcd"});
 
@@ -170,7 +170,7 @@ void LcdMemoryTest::read()
     enter(f, "txtlcd", QStringLiteral("0102"));
     f.rcvText()->setExactText(QStringLiteral("earlier text"));
     press(f, "cmdlcdread");
-    QCOMPARE(farEnd(f, sent.size()), sent);
+    expectReceived(f, sent);
     QCOMPARE(f.desktop.texts(), messages);
     QCOMPARE(areaText(f, "txtlcd"), sent.isEmpty() ? QStringLiteral("0102") : QStringLiteral("CLICK HERE"));
     QCOMPARE(f.rcvText()->exactText(), sent.isEmpty() ? QStringLiteral("earlier text") : QString());
@@ -183,7 +183,7 @@ void LcdMemoryTest::blockReadAndWrittenBackGoesOutAsItCameIn()
     openOnPage(f, "cmdlcdread");
     enterCorners(f, {"000", "015", "00", "01"});
     press(f, "cmdlcdread");
-    QCOMPARE(farEnd(f, 11), QByteArray("]n]000f0001"));
+    expectReceived(f, QByteArray("]n]000f0001"));
 
     QByteArray block;
     for (int i = 0; i < 32; ++i)
@@ -198,7 +198,7 @@ void LcdMemoryTest::blockReadAndWrittenBackGoesOutAsItCameIn()
     QByteArray written = "]m]000f0001";
     for (const char byte : block)
         written += ']' + QByteArray(1, byte).toHex();
-    QCOMPARE(farEnd(f, 11 + written.size()).mid(11), written);
+    expectReceived(f, "]n]000f0001" + written);
     QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Text copied to Clipboad")});
 }
 
