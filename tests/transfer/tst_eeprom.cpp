@@ -57,6 +57,9 @@ void EepromTest::read_data()
     QTest::newRow("address with a fraction")
         << "" << "16.5" << "16" << "16.5" << "0032" << QByteArray()
         << QStringList{QStringLiteral("Address (txteraddr) must hold one whole number, not \"16.5\".")};
+    QTest::newRow("negative address")
+        << "" << "-1" << "2" << "-0001" << "0000" << QByteArray()
+        << QStringList{QStringLiteral("Address (txteraddr) must give a number of 0 or more, not \"-0001\".")};
     QTest::newRow("write option chosen") << "optWeep1" << QString() << QString() << "0000" << "0000" << QByteArray()
                                          << QStringList{kSelect};
 }
@@ -117,6 +120,13 @@ void EepromTest::reformatAndWrite_data()
                                       << QStringList{QStringLiteral("Hex characters must be in pairs -- recheck entries")};
     QTest::newRow("empty area") << "optWeep1" << "0" << "" << "-0001" << "]" << QByteArray()
                                 << QStringList{backwards("-0001", "0000")};
+    // 10919 bytes make a frame of 32769 characters, two more than one
+    // transmission takes.
+    QTest::newRow("longer than one frame")
+        << "optWeep1" << "0" << QStringLiteral("ab").repeated(10919) << "10918"
+        << QStringLiteral("]ab").repeated(10919) + u']' << QByteArray()
+        << QStringList{QStringLiteral("The frame would be 32769 characters long, but at most 32767 go out in one "
+                                      "frame: write the block in smaller parts. Nothing was sent.")};
     QTest::newRow("start not a number")
         << "optWeep1" << "x1" << "4142" << "0000" << "4142" << QByteArray()
         << QStringList{QStringLiteral("Start Address (txtewaddr) must hold one whole number, not \"x1\".")};
