@@ -18,7 +18,6 @@
 namespace varnix {
 
 namespace {
-constexpr int kAddressLimit = 4;
 
 protocol::FieldText addressText(const LineField* field)
 {
@@ -33,8 +32,8 @@ protocol::FieldText numberText(const LineField* field)
 
 EepromRead::EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
     : QObject(parent), m_host(host),
-      m_txteraddr(pagelayout::field(QStringLiteral("txteraddr"), QStringLiteral("0000"), kAddressLimit)),
-      m_txtebytes(pagelayout::field(QStringLiteral("txtebytes"), QStringLiteral("0000"), kAddressLimit)),
+      m_txteraddr(pagelayout::field(QStringLiteral("txteraddr"), QStringLiteral("0000"), transfer::kAddressLimit)),
+      m_txtebytes(pagelayout::field(QStringLiteral("txtebytes"), QStringLiteral("0000"), transfer::kAddressLimit)),
       m_readeep(pagelayout::namedCaption(QStringLiteral("readeep"), QStringLiteral("0000"))),
       m_optxeep1(pagelayout::option(QStringLiteral("optxeep1"), QStringLiteral("External"))),
       m_optxeep2(pagelayout::option(QStringLiteral("optxeep2"), QStringLiteral("Internal"))),

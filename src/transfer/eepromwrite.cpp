@@ -19,7 +19,6 @@
 namespace varnix {
 
 namespace {
-constexpr int kAddressLimit = 4;
 
 protocol::FieldText startText(const LineField* field)
 {
@@ -29,7 +28,7 @@ protocol::FieldText startText(const LineField* field)
 
 EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
     : QObject(parent), m_host(host),
-      m_txtewaddr(pagelayout::field(QStringLiteral("txtewaddr"), QStringLiteral("0000"), kAddressLimit)),
+      m_txtewaddr(pagelayout::field(QStringLiteral("txtewaddr"), QStringLiteral("0000"), transfer::kAddressLimit)),
       m_lbleend(pagelayout::namedCaption(QStringLiteral("lbleend"), QStringLiteral("0000"))),
       m_txtewrite(new TextArea(QStringLiteral("txtewrite"))),
       m_optWeep1(pagelayout::option(QStringLiteral("optWeep1"), QStringLiteral("Ext I2C"))),

@@ -25,6 +25,8 @@ struct FrameResult;
 namespace transfer {
 
 constexpr const char* kSelectEeprom = "Please select Internal or External EEprom";
+// Digits an EEPROM address or count field takes.
+constexpr int kAddressLimit = 4;
 
 // The field's number when it is one whole number from 0 to the largest an
 // address or corner can travel as (2^31 - 1); otherwise a message naming the

@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "widgets/fields.h"
 #include "support/fixture.h"
 
@@ -143,5 +144,5 @@ void LongSendTest::closingTheWindowEndsTheTransmissionAndTheSystem()
     QCOMPARE(f.pty.received(), sent);
 }
 
-QTEST_MAIN(LongSendTest)
+VARNIX_TEST_MAIN(LongSendTest)
 #include "tst_longsend.moc"

@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "app/helpwindow.h"
 #include "widgets/fields.h"
 #include "link/core/connection.h"
@@ -399,5 +400,5 @@ void MainWindowTest::failedCloseStillLeavesTheWindowClosed()
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("ON"));
 }
 
-QTEST_MAIN(MainWindowTest)
+VARNIX_TEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"

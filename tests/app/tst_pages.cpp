@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "widgets/fields.h"
 #include "support/fixture.h"
 
@@ -684,5 +685,5 @@ void PagesTest::drawCircleNamesARefusedField()
     }
 }
 
-QTEST_MAIN(PagesTest)
+VARNIX_TEST_MAIN(PagesTest)
 #include "tst_pages.moc"

@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "widgets/exacttext.h"
 #include "widgets/fields.h"
 
@@ -157,5 +158,5 @@ void TextAreaTest::typingLimitHoldsTypingOnly()
     QCOMPARE(field.exactText(), QStringLiteral("-000"));
 }
 
-QTEST_MAIN(TextAreaTest)
+VARNIX_TEST_MAIN(TextAreaTest)
 #include "tst_textarea.moc"

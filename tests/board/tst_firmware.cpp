@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "board/firmware.h"
 #include "board/font.h"
 
@@ -466,5 +467,5 @@ void TestFirmware::randomBytesNeverBreakIt()
 
 } // namespace varnix::board
 
-QTEST_APPLESS_MAIN(varnix::board::TestFirmware)
+VARNIX_TEST_MAIN(varnix::board::TestFirmware)
 #include "tst_firmware.moc"

@@ -1,4 +1,5 @@
 // The virtual board on its pseudo-terminal, and how Varnix finds it.
+#include "support/testmain.h"
 #include "board/virtualboard.h"
 #include "link/core/portmap.h"
 
@@ -110,5 +111,5 @@ void VirtualBoardTest::linkOpenToOthersIsNotTrusted()
     QVERIFY(!ports.devices().contains(board.devicePath()));
 }
 
-QTEST_MAIN(VirtualBoardTest)
+VARNIX_TEST_MAIN(VirtualBoardTest)
 #include "tst_virtualboard.moc"

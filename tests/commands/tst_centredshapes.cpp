@@ -1,5 +1,6 @@
 // The centred shapes on their own: built on plain page widgets and a
 // stand-in for the window, without the main window.
+#include "support/testmain.h"
 #include "commands/centredshapes.h"
 #include "support/standinhost.h"
 #include "widgets/fields.h"
@@ -64,5 +65,5 @@ void CentredShapesTest::closedPortSendsNothing()
     QCOMPARE(host.messages, QStringList{QStringLiteral("Comm Port Not Open")});
 }
 
-QTEST_MAIN(CentredShapesTest)
+VARNIX_TEST_MAIN(CentredShapesTest)
 #include "tst_centredshapes.moc"

@@ -1,4 +1,5 @@
 // A run of dots on a stand-in window: where it stops.
+#include "support/testmain.h"
 #include "commands/dots.h"
 #include "support/standinhost.h"
 #include "widgets/fields.h"
@@ -47,5 +48,5 @@ void DotRunTest::runStopsAtTheFirstDotNotSent()
     QCOMPARE(host.messages.size(), messages);
 }
 
-QTEST_MAIN(DotRunTest)
+VARNIX_TEST_MAIN(DotRunTest)
 #include "tst_dotrun.moc"

@@ -1,5 +1,6 @@
 // Every drawing button on the pseudo-terminal: what a person sets on its page
 // and the exact bytes that reach the board.
+#include "support/testmain.h"
 #include "support/pagedriver.h"
 #include "widgets/fields.h"
 
@@ -214,5 +215,5 @@ void DrawingPagesTest::closedPortChangesNothing()
     test::verifyState(f, fields);
 }
 
-QTEST_MAIN(DrawingPagesTest)
+VARNIX_TEST_MAIN(DrawingPagesTest)
 #include "tst_drawingpages.moc"

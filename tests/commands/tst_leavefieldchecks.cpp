@@ -1,5 +1,6 @@
 // The leave-field checks of the drawing fields, run by moving the focus as a
 // person would.
+#include "support/testmain.h"
 #include "support/pagedriver.h"
 #include "widgets/fields.h"
 
@@ -267,5 +268,5 @@ void LeaveFieldChecksTest::checkDuringATransmissionWaitsForItsEnd()
     test::expectReceived(f, run);
 }
 
-QTEST_MAIN(LeaveFieldChecksTest)
+VARNIX_TEST_MAIN(LeaveFieldChecksTest)
 #include "tst_leavefieldchecks.moc"

@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "link/core/linesettings.h"
 #include "link/core/portmap.h"
 
@@ -92,5 +93,5 @@ void PortSettingsTest::lineSettings()
     QCOMPARE(int(s->stopBits), stopBits);
 }
 
-QTEST_GUILESS_MAIN(PortSettingsTest)
+VARNIX_TEST_MAIN(PortSettingsTest)
 #include "tst_portsettings.moc"

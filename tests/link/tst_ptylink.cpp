@@ -1,5 +1,6 @@
 // The serial link on its own, without the window: the program's port class
 // on a pseudo-terminal whose far end the test works, byte for byte.
+#include "support/testmain.h"
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
@@ -197,5 +198,5 @@ void PtyLinkTest::receivesEveryByteValueInOrder()
     QCOMPARE(link.connection.readAll(), QString());
 }
 
-QTEST_GUILESS_MAIN(PtyLinkTest)
+VARNIX_TEST_MAIN(PtyLinkTest)
 #include "tst_ptylink.moc"

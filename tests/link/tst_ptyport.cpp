@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "widgets/fields.h"
 #include "link/core/connection.h"
 #include "link/terminal.h"
@@ -374,5 +375,5 @@ void PtyPortTest::portNumbersShowTheirDevices()
     QVERIFY(f.pty.slavePath().endsWith(second->text()));
 }
 
-QTEST_MAIN(PtyPortTest)
+VARNIX_TEST_MAIN(PtyPortTest)
 #include "tst_ptyport.moc"

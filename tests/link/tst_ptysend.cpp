@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "widgets/fields.h"
 #include "link/terminal.h"
 #include "support/fixture.h"
@@ -189,5 +190,5 @@ void PtySendTest::everyByteValueGoesOutAsItself()
     QCOMPARE(f.pty.received(), expected);
 }
 
-QTEST_MAIN(PtySendTest)
+VARNIX_TEST_MAIN(PtySendTest)
 #include "tst_ptysend.moc"

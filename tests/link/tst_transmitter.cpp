@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "link/core/transmitter.h"
 #include "support/fixture.h"
 
@@ -176,5 +177,5 @@ void TransmitterTest::progressCountsCharactersAndTimeLeft()
     QCOMPARE(seen.back().millisecondsLeft, 0);
 }
 
-QTEST_GUILESS_MAIN(TransmitterTest)
+VARNIX_TEST_MAIN(TransmitterTest)
 #include "tst_transmitter.moc"

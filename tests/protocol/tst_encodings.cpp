@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "protocol/encodings.h"
 
 #include <QtTest>
@@ -173,5 +174,5 @@ void TestEncodings::latin1Upper()
     QCOMPARE(varnix::protocol::latin1Upper(text), expected);
 }
 
-QTEST_APPLESS_MAIN(TestEncodings)
+VARNIX_TEST_MAIN(TestEncodings)
 #include "tst_encodings.moc"

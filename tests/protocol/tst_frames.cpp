@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "protocol/frames.h"
 
 #include <QtTest>
@@ -366,5 +367,5 @@ void TestFrames::refuses()
     QVERIFY2(!message.contains(u'\n'), qPrintable(message));
 }
 
-QTEST_APPLESS_MAIN(TestFrames)
+VARNIX_TEST_MAIN(TestFrames)
 #include "tst_frames.moc"

@@ -1,3 +1,4 @@
+#include "support/testmain.h"
 #include "protocol/numbers.h"
 
 #include <QtTest>
@@ -232,5 +233,5 @@ void TestNumbers::readingIgnoresTheLocale()
     QCOMPARE(text, QStringLiteral("2.5"));
 }
 
-QTEST_APPLESS_MAIN(TestNumbers)
+VARNIX_TEST_MAIN(TestNumbers)
 #include "tst_numbers.moc"

@@ -1,6 +1,7 @@
 // The "Read EEprom" and "Write EEprom" pages on a pseudo-terminal: what
 // reaches the board, the end addresses shown, the pacing delay and the
 // buttons after each step.
+#include "support/testmain.h"
 #include "transferdriver.h"
 
 #include <QRadioButton>
@@ -219,5 +220,5 @@ void EepromTest::typedDigitsGoInLowerCasePastedOnesAsTheyAre()
     QCOMPARE(enabled(f, kWriteButtons), QStringList{"cmdechk"});
 }
 
-QTEST_MAIN(EepromTest)
+VARNIX_TEST_MAIN(EepromTest)
 #include "tst_eeprom.moc"

@@ -1,6 +1,7 @@
 // The page "LCD Read/Write" on a pseudo-terminal: Reformat's checks and
 // counts, the frames of Write and Read, the two buttons' states, and a block
 // read from the board and written back unchanged.
+#include "support/testmain.h"
 #include "transferdriver.h"
 
 using namespace varnix;
@@ -202,5 +203,5 @@ void LcdMemoryTest::blockReadAndWrittenBackGoesOutAsItCameIn()
     QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Text copied to Clipboad")});
 }
 
-QTEST_MAIN(LcdMemoryTest)
+VARNIX_TEST_MAIN(LcdMemoryTest)
 #include "tst_lcdmemory.moc"

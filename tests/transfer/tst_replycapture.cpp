@@ -1,6 +1,7 @@
 // The reply capture of the EEPROM and LCD reads: the board's answer reaches
 // the receive window through the receive poll and is taken over, less its
 // trailer, when the focus leaves the Read button.
+#include "support/testmain.h"
 #include "transferdriver.h"
 
 using namespace varnix;
@@ -104,5 +105,5 @@ void ReplyCaptureTest::textTypedIntoTheAreaIsKept()
     QCOMPARE(areaText(f, qPrintable(area)), QStringLiteral("01Ready:\r\n02"));
 }
 
-QTEST_MAIN(ReplyCaptureTest)
+VARNIX_TEST_MAIN(ReplyCaptureTest)
 #include "tst_replycapture.moc"
