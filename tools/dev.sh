@@ -46,8 +46,15 @@ case "${1:-}" in
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
     ;;
+  pictures)
+    # The virtual board's display after each drawing page (build/pictures),
+    # and the README's pictures of the windows (docs/images).
+    build build Release -DVARNIX_BENCH=OFF
+    QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
+    QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images
+    ;;
   *)
-    echo "usage: tools/dev.sh run|test" >&2
+    echo "usage: tools/dev.sh run|test|pictures" >&2
     exit 2
     ;;
 esac

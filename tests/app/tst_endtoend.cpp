@@ -1,0 +1,141 @@
+// Varnix and the virtual board together: the real window, offscreen, on
+// the program's serial port, talking to a virtual board in this process
+// through a pseudo-terminal.
+#include "board/firmware.h"
+#include "support/boardfixture.h"
+#include "support/pagedriver.h"
+#include "support/testmain.h"
+#include "widgets/fields.h"
+
+#include <QTest>
+
+using namespace varnix;
+
+namespace {
+struct Click {
+    const char* button;
+    QStringList settings; // applied before the click, see applySettings()
+    QByteArray frames;    // what goes out
+};
+
+QByteArray dotRun()
+{
+    QByteArray frames;
+    for (int x = 10; x < 30; ++x)
+        frames += "]d]" + QByteArray::number(x, 16).rightJustified(2, '0') + "1e";
+    return frames;
+}
+
+QString typed(test::BoardFixture& f, const char* name)
+{
+    return f.find<TextArea>(QString::fromLatin1(name))->exactText();
+}
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyDrawingPageDrawsOnTheBoard();
+    void eepromBlockGoesThereAndBack();
+    void lcdBlockGoesThereAndBack();
+};
+
+void EndToEndTest::everyDrawingPageDrawsOnTheBoard()
+{
+    test::BoardFixture f;
+    f.open();
+    QVERIFY(f.settle());
+    const Click script[] = {
+        {"cmdFill", {"List2=3"}, "]f]3"},
+        {"cmdClearLCD", {}, "]k"},
+        {"cmdCirc", {}, "]c]402014"},
+        {"cmdSquare", {"txtSx1=30", "txtSy1=20", "txtSr=10"}, "]s]1e140a"},
+        {"cmdRect", {"txtrs1=2"}, "]r]007f003f]2"},
+        {"cmdDiam", {"txtDx=100"}, "]q]642014"},
+        {"Command2", {"txtStarx=20", "txtStary=44", "txtStarr=12"}, "]t]142c0c"},
+        {"cmdLine", {}, "]l]007f0028"},
+        {"cmdbar", {"optbarv", "List3=2"}, "]b]14191438]2"},
+        {"cmdXaxis", {}, "]x]107438]4"},
+        {"cmdyaxis", {"lstticky=10"}, "]y]0a3810]10"},
+        {"Command3", {}, "]d]4020"},
+        // A run of dots at the default pacing: one frame per dot.
+        {"Command4", {}, dotRun()},
+        {"cmdResetDot", {"txtResetx=100"}, "]e]6420"},
+        {"cmdPutByte", {"txtPutByte=129"}, "]u]0a0a81"},
+        {"cmdPutChr", {"txtPutChr=z"}, "]p]0a0a]Z"},
+        {"cmdH", {"txtHStrY=54"}, "]h]0136]A];]T]E]S]S]E]L];]D]E]M]O];]B]Y];]O]R]V]A]N]T]A]@"},
+        {"cmdVs", {}, "]v]4000]O]R]V]A]N]T]A]1]@"},
+    };
+    QByteArray sent;
+    for (const Click& click : script) {
+        test::applySettings(f, click.settings);
+        f.press(QString::fromLatin1(click.button));
+        sent += click.frames;
+        QVERIFY2(f.settle(), click.button);
+        QCOMPARE(f.board.received(), sent);
+    }
+    QVERIFY(f.desktop.messages.isEmpty());
+
+    // The board draws what its firmware draws for exactly those frames.
+    board::Firmware model;
+    model.feed(sent);
+    model.silence();
+    QVERIFY(model.display() == f.board.firmware().display());
+    QVERIFY(!(model.display() == board::Display{}));
+    QCOMPARE(f.board.firmware().errors(), 0);
+    // Every command was answered, and the answers reached the receive window.
+    QCOMPARE(f.rcvText()->exactText().count(QStringLiteral("Ready:\r\n")),
+             int(f.board.firmware().commandsDone()) + 1);
+}
+
+void EndToEndTest::eepromBlockGoesThereAndBack()
+{
+    test::BoardFixture f;
+    f.open();
+    test::applySettings(f, {"optWeep1", "txtewaddr=0016"});
+    f.find<TextArea>("txtewrite")->setExactText(QStringLiteral("41424344"));
+    f.press("cmdechk");
+    QCOMPARE(f.find<LineField>("xmitdelay")->exactText(), QStringLiteral("200"));
+    f.press("cmdewrite");
+    QVERIFY(f.settle());
+    QCOMPARE(f.find<LineField>("xmitdelay")->exactText(), QStringLiteral("20"));
+    QCOMPARE(f.board.firmware().externalEeprom().mid(16, 4), QByteArray("ABCD"));
+
+    test::applySettings(f, {"optxeep1", "txteraddr=0016", "txtebytes=0004"});
+    f.find<LineField>("txtebytes")->setFocus();
+    f.press("cmderead");
+    QVERIFY(f.settle());
+    // Clicking the prompt takes the answer over.
+    QCOMPARE(typed(f, "txteread"), QStringLiteral("CLICK HERE"));
+    QTest::mouseClick(f.find<TextArea>("txteread")->viewport(), Qt::LeftButton);
+    QCOMPARE(typed(f, "txteread"), QStringLiteral("41424344"));
+    QVERIFY(f.board.received().endsWith("]o]00100013]41]42]43]44]]a]00100013"));
+    QVERIFY(f.desktop.messages.isEmpty());
+}
+
+void EndToEndTest::lcdBlockGoesThereAndBack()
+{
+    test::BoardFixture f;
+    f.open();
+    const QString block = QStringLiteral("ff00aa5501020304");
+    test::applySettings(f, {"txtlcdx1=000", "txtlcdx2=003", "txtlcdy1=00", "txtlcdy2=01"});
+    f.find<TextArea>("txtlcd")->setExactText(block);
+    f.press("cmdlcdfmt");
+    f.press("cmdwritelcd");
+    QVERIFY(f.settle());
+    const board::Display& display = f.board.firmware().display();
+    QCOMPARE(display.byteAt(0, 0), quint8(0xff));
+    QCOMPARE(display.byteAt(3, 0), quint8(0x55));
+    QCOMPARE(display.byteAt(0, 1), quint8(0x01));
+
+    f.press("lcrlcdtxt");
+    f.press("cmdlcdread");
+    QVERIFY(f.settle());
+    QTest::mouseClick(f.find<TextArea>("txtlcd")->viewport(), Qt::LeftButton);
+    QCOMPARE(typed(f, "txtlcd"), block);
+    QVERIFY(f.desktop.messages.isEmpty());
+}
+
+VARNIX_TEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"

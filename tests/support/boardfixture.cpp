@@ -1,0 +1,64 @@
+#include "support/boardfixture.h"
+
+#include "support/pagedriver.h"
+#include "widgets/fields.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+
+namespace varnix::test {
+
+BoardFixture::BoardFixture()
+{
+    if (board.start())
+        ports.setDevices({board.devicePath()}, board.devicePath());
+    window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
+}
+
+BoardFixture::~BoardFixture()
+{
+    // The window refers to the fixture's desktop, port and pause.
+    window.reset();
+}
+
+void BoardFixture::open()
+{
+    QVERIFY2(!board.devicePath().isEmpty(), qPrintable(board.errorString()));
+    click(QStringLiteral("cmdCom"));
+    QVERIFY2(port.isOpen(), qPrintable(desktop.texts().join(u'|')));
+}
+
+bool BoardFixture::settle(int timeoutMs)
+{
+    // Quiet for longer than the board's silence and two receive polls.
+    constexpr qint64 kQuietMs = 200;
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    qsizetype seen = board.received().size();
+    QString shown = rcvText()->exactText();
+    while (total.elapsed() < timeoutMs) {
+        QTest::qWait(20);
+        if (board.received().size() != seen || rcvText()->exactText() != shown) {
+            seen = board.received().size();
+            shown = rcvText()->exactText();
+            quiet.restart();
+        } else if (quiet.elapsed() >= kQuietMs) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void BoardFixture::press(const QString& buttonName)
+{
+    auto* button = find<QPushButton>(buttonName);
+    QVERIFY2(button, qPrintable(buttonName));
+    tabs()->setCurrentIndex(pageOf(*this, button));
+    showActive(*this);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace varnix::test

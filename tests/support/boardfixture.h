@@ -1,0 +1,35 @@
+#pragma once
+
+#include "board/virtualboard.h"
+#include "link/core/pause.h"
+#include "link/core/portmap.h"
+#include "link/core/qtserialport.h"
+#include "support/fixture.h"
+
+namespace varnix::test {
+
+// The window on the program's real serial port and pause, its port 1 being
+// a virtual board running in this process.
+class BoardFixture : public WindowFixture
+{
+public:
+    BoardFixture();
+    ~BoardFixture();
+
+    // Opens port 1 through the window's Open button.
+    void open();
+    // Lets the board take everything sent and go quiet, and the receive
+    // poll take its answers: true when that happened in time.
+    bool settle(int timeoutMs = 10000);
+    // Clicks a button with the mouse, the window being shown and active, so
+    // that the focus moves as it does for a person.
+    void press(const QString& buttonName);
+
+    board::VirtualBoard board;
+    RecordingDesktop desktop;
+    link::PortMap ports;
+    link::QtSerialPort port{ports};
+    link::EventLoopPause pause;
+};
+
+} // namespace varnix::test

@@ -1,0 +1,160 @@
+// Pictures of Varnix at work, made offscreen against a virtual board:
+//   varnix_pictures pages DIR   the board's display after each drawing
+//                               page's button, with the page's start values
+//   varnix_pictures readme DIR  the main window and the virtual board's
+//                               window after a few drawing commands
+#include "app/boardwindow.h"
+#include "app/displayview.h"
+#include "app/mainwindow.h"
+#include "board/virtualboard.h"
+#include "link/core/pause.h"
+#include "link/core/portmap.h"
+#include "link/core/qtserialport.h"
+#include "support/fixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTabWidget>
+
+#include <cstdio>
+
+using namespace varnix;
+
+namespace {
+
+struct Page {
+    const char* file;
+    QStringList buttons;
+};
+
+// The drawing pages in their order, each with the buttons that draw.
+const Page kPages[] = {
+    {"01-circle", {"cmdCirc"}},       {"02-square", {"cmdSquare"}},     {"03-rectangle", {"cmdRect"}},
+    {"04-square45", {"cmdDiam"}},    {"05-star4", {"Command2"}},       {"06-line", {"cmdLine"}},
+    {"07-bar", {"cmdbar"}},           {"08-x-axis", {"cmdXaxis"}},      {"09-y-axis", {"cmdyaxis"}},
+    {"10-setdot", {"Command3", "Command4"}}, {"11-resetdot", {"cmdResetDot"}}, {"12-putbyte", {"cmdPutByte"}},
+    {"13-putchar", {"cmdPutChr"}},    {"14-fillscreen", {"cmdFill"}},   {"15-horiz-string", {"cmdH"}},
+    {"16-vert-string", {"cmdVs"}},
+};
+
+class Session
+{
+public:
+    Session()
+    {
+        if (!board.start()) {
+            std::fprintf(stderr, "varnix_pictures: %s\n", qPrintable(board.errorString()));
+            std::exit(1);
+        }
+        ports.setDevices({board.devicePath()}, board.devicePath());
+        window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
+        click("cmdCom");
+        settle();
+    }
+    ~Session() { window.reset(); }
+
+    void click(const QString& name)
+    {
+        auto* button = window->findChild<QAbstractButton*>(name);
+        if (!button) {
+            std::fprintf(stderr, "varnix_pictures: no button %s\n", qPrintable(name));
+            std::exit(1);
+        }
+        window->findChild<QTabWidget*>(QStringLiteral("SSTab1"))->setCurrentWidget(pageOf(button));
+        button->click();
+        settle();
+    }
+
+    // Until the board has been quiet for a while.
+    void settle()
+    {
+        QElapsedTimer quiet;
+        quiet.start();
+        qsizetype seen = board.received().size();
+        while (quiet.elapsed() < 200) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (board.received().size() != seen) {
+                seen = board.received().size();
+                quiet.restart();
+            }
+        }
+    }
+
+    board::VirtualBoard board;
+    test::RecordingDesktop desktop;
+    link::PortMap ports;
+    link::QtSerialPort port{ports};
+    link::EventLoopPause pause;
+    std::unique_ptr<Main> window;
+
+private:
+    QWidget* pageOf(QWidget* widget) const
+    {
+        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+        for (int i = 0; i < tabs->count(); ++i)
+            if (tabs->widget(i)->isAncestorOf(widget))
+                return tabs->widget(i);
+        return tabs->currentWidget();
+    }
+};
+
+bool save(const QImage& image, const QString& path)
+{
+    if (image.save(path))
+        return true;
+    std::fprintf(stderr, "varnix_pictures: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+int pages(const QString& dir)
+{
+    Session session;
+    for (const Page& page : kPages) {
+        session.click(QStringLiteral("Command1")); // "&Clear LCD"
+        for (const QString& button : page.buttons)
+            session.click(button);
+        const QString path = QStringLiteral("%1/%2.png").arg(dir, QString::fromLatin1(page.file));
+        if (!save(renderDisplay(session.board.firmware().display(), 4), path))
+            return 1;
+        std::printf("%s\n", qPrintable(path));
+    }
+    return 0;
+}
+
+int readme(const QString& dir)
+{
+    Session session;
+    for (const char* button : {"cmdRect", "cmdCirc", "cmdXaxis", "cmdyaxis", "cmdH", "cmdbar"})
+        session.click(QString::fromLatin1(button));
+    session.window->findChild<QTabWidget*>(QStringLiteral("SSTab1"))->setCurrentIndex(0);
+    session.window->show();
+    BoardWindow boardWindow(session.board);
+    boardWindow.resize(boardWindow.sizeHint());
+    boardWindow.show();
+    QCoreApplication::processEvents();
+    const QString mainPath = dir + QStringLiteral("/main-window.png");
+    const QString boardPath = dir + QStringLiteral("/virtual-board.png");
+    if (!save(session.window->grab().toImage(), mainPath) || !save(boardWindow.grab().toImage(), boardPath))
+        return 1;
+    std::printf("%s\n%s\n", qPrintable(mainPath), qPrintable(boardPath));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3 || (args[1] != u"pages" && args[1] != u"readme")) {
+        std::fputs("usage: varnix_pictures pages|readme DIR\n", stderr);
+        return 2;
+    }
+    if (!QDir().mkpath(args[2])) {
+        std::fprintf(stderr, "varnix_pictures: cannot make %s\n", qPrintable(args[2]));
+        return 1;
+    }
+    return args[1] == u"pages" ? pages(args[2]) : readme(args[2]);
+}
