@@ -33,7 +33,10 @@ bool Connection::close()
 
 bool Connection::writeCharacter(QChar character)
 {
-    return m_state == State::Open && m_port.isOpen() && m_port.write(character);
+    if (m_state != State::Open || !m_port.isOpen() || !m_port.write(character))
+        return false;
+    emit sent(QString(character), false);
+    return true;
 }
 
 QString Connection::readAll()
@@ -50,6 +53,8 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
     m_state = State::Sending;
     const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
     m_state = m_port.isOpen() ? State::Open : State::Closed;
+    if (m_transmitter.written() > 0)
+        emit sent(frame.left(m_transmitter.written()), true);
     if (m_lostDuringSend) {
         // Told after the sending action has finished with the port.
         m_lostDuringSend = false;

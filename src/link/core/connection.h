@@ -37,6 +37,9 @@ public:
     void cancel();
 
 signals:
+    // Characters that went to the device: those of a transmission when it
+    // returns (all of the frame, or as far as it got), or one typed character.
+    void sent(const QString& characters, bool transmission);
     // The device went away while open; the connection is closed by now. Told
     // once per loss, and never in the middle of a transmission.
     void lost(const QString& reason);

@@ -1,0 +1,42 @@
+#include "board/boardshadow.h"
+
+#include "board/virtualboard.h"
+#include "link/core/connection.h"
+
+namespace varnix::board {
+
+BoardShadow::BoardShadow(link::Connection& connection, QObject* parent) : QObject(parent)
+{
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(VirtualBoard::kSilenceMs);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        m_firmware.silence();
+        emit changed();
+    });
+    connect(&connection, &link::Connection::sent, this, &BoardShadow::take);
+}
+
+void BoardShadow::take(const QString& characters, bool transmission)
+{
+    m_firmware.feed(characters.toLatin1());
+    if (transmission) {
+        // Nothing more of this frame follows.
+        m_silence.stop();
+        m_firmware.silence();
+    } else {
+        m_silence.start();
+    }
+    emit changed();
+}
+
+Firmware BoardShadow::after(const QStringList& frames) const
+{
+    Firmware board = m_firmware;
+    for (const QString& frame : frames) {
+        board.feed(frame.toLatin1());
+        board.silence();
+    }
+    return board;
+}
+
+} // namespace varnix::board
