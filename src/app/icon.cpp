@@ -1,9 +1,10 @@
 #include "app/icon.h"
 
+#include "board/drawing.h"
+
 #include <QPainter>
 
 #include <cmath>
-#include <cstdlib>
 
 namespace varnix {
 
@@ -11,30 +12,6 @@ namespace {
 // The icon is designed on a grid of 32 x 32 units.
 constexpr int kGrid = 32;
 constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
-
-// The LCD pixels of a circle by the midpoint rule, as the board draws one.
-template <typename Plot>
-void circlePixels(int cx, int cy, int r, Plot plot)
-{
-    int x = r;
-    int y = 0;
-    int error = 1 - r;
-    while (x >= y) {
-        for (const auto& [dx, dy] : {std::pair{x, y}, {y, x}}) {
-            plot(cx + dx, cy + dy);
-            plot(cx - dx, cy + dy);
-            plot(cx + dx, cy - dy);
-            plot(cx - dx, cy - dy);
-        }
-        ++y;
-        if (error < 0) {
-            error += 2 * y + 1;
-        } else {
-            --x;
-            error += 2 * (y - x) + 1;
-        }
-    }
-}
 } // namespace
 
 QImage programIcon(int size)
@@ -57,11 +34,16 @@ QImage programIcon(int size)
 
     // A larger icon shows the gaps between the LCD's dots.
     const int gap = size >= 64 ? std::max(1, int(unit / 6)) : 0;
+    // The circle as the board draws one.
+    board::Display circle;
+    board::drawCircle(circle, 16, 16, 7);
     painter.setBrush(lcd::pixelOn);
-    circlePixels(16, 16, 7, [&](int x, int y) {
-        const QRect dot(QPoint(snap(x), snap(y)), QPoint(snap(x + 1) - 1 - gap, snap(y + 1) - 1 - gap));
-        painter.drawRect(dot);
-    });
+    for (int y = 0; y < kGrid; ++y) {
+        for (int x = 0; x < kGrid; ++x) {
+            if (circle.pixel(x, y))
+                painter.drawRect(QRect(QPoint(snap(x), snap(y)), QPoint(snap(x + 1) - 1 - gap, snap(y + 1) - 1 - gap)));
+        }
+    }
     return image;
 }
 

@@ -8,6 +8,16 @@
 
 using namespace varnix;
 
+namespace {
+// The program's connection on a port in memory, and the shadow it feeds.
+struct Rig {
+    test::FakePort port;
+    test::RecordingPause pause;
+    link::Connection connection{port, pause};
+    board::BoardShadow shadow{connection};
+};
+} // namespace
+
 class BoardShadowTest : public QObject
 {
     Q_OBJECT
@@ -19,10 +29,9 @@ private slots:
 
 void BoardShadowTest::framesSentAreDrawnInOrder()
 {
-    test::FakePort port;
-    test::RecordingPause pause;
-    link::Connection connection(port, pause);
-    board::BoardShadow shadow(connection);
+    Rig rig;
+    auto& connection = rig.connection;
+    const auto& shadow = rig.shadow;
     QVERIFY(connection.open());
     connection.transmit(QStringLiteral("]f]1"), QChar(u']'), 0);
     connection.transmit(QStringLiteral("]k"), QChar(u']'), 0);
@@ -39,10 +48,9 @@ void BoardShadowTest::framesSentAreDrawnInOrder()
 
 void BoardShadowTest::typedCharactersCountOnceTheLineIsQuiet()
 {
-    test::FakePort port;
-    test::RecordingPause pause;
-    link::Connection connection(port, pause);
-    board::BoardShadow shadow(connection);
+    Rig rig;
+    auto& connection = rig.connection;
+    const auto& shadow = rig.shadow;
     QVERIFY(connection.open());
     for (QChar c : QStringLiteral("]f]1"))
         QVERIFY(connection.writeCharacter(c));
@@ -52,10 +60,8 @@ void BoardShadowTest::typedCharactersCountOnceTheLineIsQuiet()
 
 void BoardShadowTest::previewLeavesTheShadowAlone()
 {
-    test::FakePort port;
-    test::RecordingPause pause;
-    link::Connection connection(port, pause);
-    board::BoardShadow shadow(connection);
+    Rig rig;
+    const auto& shadow = rig.shadow;
     const board::Firmware preview = shadow.after({QStringLiteral("]d]0102"), QStringLiteral("]x]000a05]2")});
     QVERIFY(preview.display().pixel(1, 2));
     QVERIFY(preview.display().pixel(10, 5));
