@@ -13,19 +13,25 @@ constexpr int kPreferredScale = 4;
 constexpr int kBorder = 8;
 } // namespace
 
-QImage renderDisplay(const board::Display& display, int scale)
+QImage renderDisplay(const board::Display& display, int scale, const board::Display* preview)
 {
     scale = std::max(scale, 1);
     QImage image(board::Display::width * scale, board::Display::height * scale, QImage::Format_RGB32);
     image.fill(lcd::background);
-    const QRgb on = lcd::pixelOn.rgb();
     for (int y = 0; y < board::Display::height; ++y) {
         for (int x = 0; x < board::Display::width; ++x) {
-            if (!display.pixel(x, y))
+            const bool now = display.pixel(x, y);
+            const bool then = preview ? preview->pixel(x, y) : now;
+            QRgb colour;
+            if (now == then && !now)
                 continue;
+            if (now == then)
+                colour = lcd::pixelOn.rgb();
+            else
+                colour = then ? lcd::previewOn.rgb() : lcd::previewOff.rgb();
             for (int dy = 0; dy < scale; ++dy) {
                 auto* line = reinterpret_cast<QRgb*>(image.scanLine(y * scale + dy));
-                std::fill(line + x * scale, line + (x + 1) * scale, on);
+                std::fill(line + x * scale, line + (x + 1) * scale, colour);
             }
         }
     }
@@ -42,6 +48,14 @@ void DisplayView::setDisplay(const board::Display& display)
     if (display == m_display)
         return;
     m_display = display;
+    update();
+}
+
+void DisplayView::setPreview(const std::optional<board::Display>& preview)
+{
+    if (preview == m_preview)
+        return;
+    m_preview = preview;
     update();
 }
 
@@ -62,7 +76,7 @@ void DisplayView::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), lcd::bezel);
     const int scale = std::max(1, std::min((width() - 2 * kBorder) / board::Display::width,
                                            (height() - 2 * kBorder) / board::Display::height));
-    const QImage picture = renderDisplay(m_display, scale);
+    const QImage picture = renderDisplay(m_display, scale, m_preview ? &*m_preview : nullptr);
     painter.drawImage(QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2), picture);
 }
 

@@ -5,11 +5,14 @@
 #include <QImage>
 #include <QWidget>
 
+#include <optional>
+
 namespace varnix {
 
 // A picture of the board's display in the LCD's colours, each pixel a square
-// of scale x scale.
-QImage renderDisplay(const board::Display& display, int scale = 1);
+// of scale x scale. With a preview, the pixels the preview changes are drawn
+// in a second colour: those it sets in full, those it clears faintly.
+QImage renderDisplay(const board::Display& display, int scale = 1, const board::Display* preview = nullptr);
 
 // Shows a display scaled by the largest whole factor that fits, so that its
 // pixels stay crisp squares.
@@ -21,6 +24,9 @@ public:
 
     void setDisplay(const board::Display& display);
     const board::Display& display() const { return m_display; }
+    // What the display would become, shown over it; none shows the display alone.
+    void setPreview(const std::optional<board::Display>& preview);
+    const std::optional<board::Display>& preview() const { return m_preview; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -30,6 +36,7 @@ protected:
 
 private:
     board::Display m_display;
+    std::optional<board::Display> m_preview;
 };
 
 } // namespace varnix
