@@ -1,0 +1,62 @@
+#pragma once
+
+#include "transfer/picturedialogs.h"
+
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QPushButton;
+
+namespace varnix {
+
+class PageHost;
+class TextArea;
+
+namespace transfer {
+
+// The picture buttons of the page "LCD Read/Write". Load Picture fits a
+// picture file into the block of the page's corners and puts the block's
+// bytes into the text area as hex pairs, for Reformat and Write to send like
+// any block. Save Picture saves the block the text area holds (a read's
+// reply, or what Load put there) as a picture, one pixel per dot.
+class LcdPictures : public QObject
+{
+    Q_OBJECT
+public:
+    // The page's corners as whole numbers in the order X1, X2, Y1, Y2, or
+    // nothing once a message has refused one.
+    using Corners = std::function<std::optional<std::array<std::int64_t, 4>>()>;
+
+    // `loaded` runs after Load has replaced the text area's text.
+    LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, std::function<void()> loaded,
+                QObject* parent = nullptr);
+
+    QPushButton* cmdlcdloadpic() const { return m_cmdlcdloadpic; }
+    QPushButton* cmdlcdsavepic() const { return m_cmdlcdsavepic; }
+
+    // Qt's dialogs unless others are given; they must outlive the page.
+    void setDialogs(PictureDialogs& dialogs) { m_dialogs = &dialogs; }
+
+    void cmdlcdloadpic_Click();
+    void cmdlcdsavepic_Click();
+
+private:
+    // The block of the corners, or nothing once a message has refused them.
+    std::optional<LcdBlock> block();
+
+    PageHost& m_host;
+    TextArea* m_txtlcd;
+    Corners m_corners;
+    std::function<void()> m_loaded;
+    QPushButton* m_cmdlcdloadpic;
+    QPushButton* m_cmdlcdsavepic;
+    QtPictureDialogs m_qtDialogs;
+    PictureDialogs* m_dialogs = &m_qtDialogs;
+};
+
+} // namespace transfer
+} // namespace varnix

@@ -1,0 +1,92 @@
+#pragma once
+
+// What the picture tests share: dialogs that answer at once, and pictures.
+#include "transfer/picturedialogs.h"
+
+#include <QImage>
+#include <QPainter>
+
+namespace varnix::test {
+
+// Answers the picture dialogs as told and counts how often each was asked.
+class AnsweringDialogs : public transfer::PictureDialogs
+{
+public:
+    QString openPicture(QWidget*, const QString&) override
+    {
+        ++opens;
+        return openPath;
+    }
+    std::optional<transfer::MonoChoice> choosePicture(QWidget*, const QImage&) override
+    {
+        ++choices;
+        return choice;
+    }
+    transfer::SaveTarget savePicture(QWidget*) override
+    {
+        ++saves;
+        return saveTarget;
+    }
+
+    QString openPath;
+    std::optional<transfer::MonoChoice> choice = transfer::MonoChoice{};
+    transfer::SaveTarget saveTarget;
+    int opens = 0;
+    int choices = 0;
+    int saves = 0;
+};
+
+inline bool dark(const QImage& picture, int x, int y)
+{
+    return qGray(picture.pixel(x, y)) < 128;
+}
+
+inline int darkPixels(const QImage& picture)
+{
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            count += dark(picture, x, y);
+    return count;
+}
+
+// Where two pictures of one size differ in black and white.
+inline int differingPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            count += dark(a, x, y) != dark(b, x, y);
+    return count;
+}
+
+// Black and white with no pattern that a mix-up of rows, columns or bits
+// would keep.
+inline QImage checkered(QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, (x / 3 + y / 5) % 2 || x == 2 * y ? 0xff000000 : 0xffffffff);
+    return picture;
+}
+
+// Greys from black on the left to white on the right, with a black ring: a
+// picture that dithering changes.
+inline QImage shaded(QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int x = 0; x < size.width(); ++x) {
+        const int grey = x * 255 / qMax(1, size.width() - 1);
+        for (int y = 0; y < size.height(); ++y)
+            picture.setPixel(x, y, qRgb(grey, grey, grey));
+    }
+    QPainter painter(&picture);
+    painter.setPen(QPen(Qt::black, qMax(1, size.height() / 16)));
+    painter.drawEllipse(QRect(QPoint(size.width() / 4, size.height() / 4), size / 2));
+    return picture;
+}
+
+} // namespace varnix::test

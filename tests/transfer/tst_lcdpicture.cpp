@@ -1,0 +1,390 @@
+// Pictures as blocks of display memory: the conversion both ways, and the
+// LCD page's picture buttons on a stand-in for the window.
+#include "board/firmware.h"
+#include "picturedriver.h"
+#include "support/standinhost.h"
+#include "support/testmain.h"
+#include "transfer/lcdpicture.h"
+#include "transfer/lcdpictures.h"
+#include "widgets/fields.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDataStream>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace varnix;
+using namespace varnix::transfer;
+using test::AnsweringDialogs;
+
+Q_DECLARE_METATYPE(varnix::transfer::LcdBlock)
+
+namespace {
+const LcdBlock kWholeDisplay{};
+
+QString pictureHex(const QImage& picture, const LcdBlock& block, MonoChoice choice = {})
+{
+    return blockHex(blackAndWhite(fitToBlock(picture, block), choice), block);
+}
+
+QImage oneColour(QSize size, QRgb colour)
+{
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(colour);
+    return picture;
+}
+
+// The window around the picture buttons: the text area, the corners it is
+// given, the stand-in host and the dialogs' answers.
+struct PicturePage {
+    explicit PicturePage(std::array<std::int64_t, 4> corners = {0, 127, 0, 7})
+        : corners(corners), pictures(host, area, [this] { return std::optional(this->corners); }, [this] { ++loads; })
+    {
+        area->setExactText(QStringLiteral("keep me"));
+        auto* column = new QVBoxLayout(&page);
+        column->addWidget(area);
+        column->addWidget(pictures.cmdlcdloadpic());
+        column->addWidget(pictures.cmdlcdsavepic());
+        pictures.setDialogs(dialogs);
+    }
+
+    QWidget page;
+    TextArea* area = new TextArea(QStringLiteral("txtlcd"));
+    std::array<std::int64_t, 4> corners;
+    test::StandInHost host;
+    AnsweringDialogs dialogs;
+    LcdPictures pictures;
+    int loads = 0;
+};
+
+// A BMP whose header claims a picture of the given size, without its pixels.
+QByteArray bmpHeader(qint32 width, qint32 height)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(54) << quint32(0) << quint32(54);
+    out << quint32(40) << width << height << quint16(1) << quint16(24);
+    for (int i = 0; i < 6; ++i)
+        out << quint32(0);
+    return bytes;
+}
+} // namespace
+
+class LcdPictureTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void onePixelSetsOneBit_data();
+    void onePixelSetsOneBit();
+    void wholeBlockOfOneColour_data();
+    void wholeBlockOfOneColour();
+    void blockBytesGoInTheOrderOfTheWriteFrame();
+    void pictureIsFittedIntoTheBlock_data();
+    void pictureIsFittedIntoTheBlock();
+    void ditheringAndInversion();
+    void readReplyBecomesAPicture_data();
+    void readReplyBecomesAPicture();
+    void refusedLoadChangesNothing_data();
+    void refusedLoadChangesNothing();
+    void loadThenSaveKeepsThePixels();
+    void saveRefusesTextThatIsNotTheBlock_data();
+    void saveRefusesTextThatIsNotTheBlock();
+    void qtDialogsShowAndReturnTheChoice();
+};
+
+void LcdPictureTest::onePixelSetsOneBit_data()
+{
+    QTest::addColumn<QPoint>("pixel");
+    for (const QPoint p : {QPoint(0, 0), QPoint(127, 63), QPoint(5, 13), QPoint(64, 7), QPoint(64, 8), QPoint(1, 62)})
+        QTest::addRow("(%d, %d)", p.x(), p.y()) << p;
+}
+
+void LcdPictureTest::onePixelSetsOneBit()
+{
+    QFETCH(QPoint, pixel);
+    QImage picture = oneColour({128, 64}, 0xffffffff);
+    picture.setPixel(pixel, 0xff000000);
+    QString expected = QStringLiteral("00").repeated(1024);
+    expected.replace((pixel.y() / 8 * 128 + pixel.x()) * 2, 2,
+                     QStringLiteral("%1").arg(1 << pixel.y() % 8, 2, 16, QLatin1Char('0')));
+    for (const Dither dither : {Dither::Threshold, Dither::Diffuse})
+        QCOMPARE(pictureHex(picture, kWholeDisplay, {dither, false}), expected);
+}
+
+void LcdPictureTest::wholeBlockOfOneColour_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("colour");
+    QTest::addColumn<bool>("inverted");
+    QTest::addColumn<QString>("pair");
+    QTest::newRow("black") << QSize(128, 64) << QRgb(0xff000000) << false << "ff";
+    QTest::newRow("black, twice the size") << QSize(256, 128) << QRgb(0xff000000) << false << "ff";
+    QTest::newRow("white") << QSize(128, 64) << QRgb(0xffffffff) << false << "00";
+    QTest::newRow("white inverted") << QSize(128, 64) << QRgb(0xffffffff) << true << "ff";
+    QTest::newRow("transparent is white") << QSize(128, 64) << QRgb(0x00000000) << false << "00";
+}
+
+void LcdPictureTest::wholeBlockOfOneColour()
+{
+    QFETCH(QSize, size);
+    QFETCH(QRgb, colour);
+    QFETCH(bool, inverted);
+    QFETCH(QString, pair);
+    QCOMPARE(pictureHex(oneColour(size, colour), kWholeDisplay, {Dither::Diffuse, inverted}), pair.repeated(1024));
+}
+
+void LcdPictureTest::blockBytesGoInTheOrderOfTheWriteFrame()
+{
+    // Columns 8 to 23, rows 1 and 2: the board puts the bytes back into
+    // exactly the picture's pixels, 8 to the right and 8 down.
+    const LcdBlock block{8, 23, 1, 2};
+    const QImage picture = test::checkered({16, 16});
+    const QString hex = pictureHex(picture, block);
+    QCOMPARE(hex.size(), 64);
+    QByteArray frame = "]m]08170102";
+    for (qsizetype i = 0; i < hex.size(); i += 2)
+        frame += ']' + hex.mid(i, 2).toLatin1();
+    board::Firmware firmware;
+    firmware.feed(frame);
+    firmware.silence();
+    QCOMPARE(firmware.errors(), 0);
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const bool inside = x >= 8 && x < 24 && y >= 8 && y < 24;
+            wrong += firmware.display().pixel(x, y) != (inside && test::dark(picture, x - 8, y - 8));
+        }
+    QCOMPARE(wrong, 0);
+}
+
+void LcdPictureTest::pictureIsFittedIntoTheBlock_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<LcdBlock>("block");
+    QTest::addColumn<QRect>("black"); // where the all-black picture lands
+    QTest::newRow("wide, scaled down") << QSize(256, 64) << kWholeDisplay << QRect(0, 16, 128, 32);
+    QTest::newRow("tall, scaled down") << QSize(30, 240) << kWholeDisplay << QRect(60, 0, 8, 64);
+    QTest::newRow("small, not enlarged") << QSize(10, 9) << kWholeDisplay << QRect(59, 27, 10, 9);
+    QTest::newRow("into a small block") << QSize(40, 80) << LcdBlock{8, 23, 1, 2} << QRect(4, 0, 8, 16);
+    QTest::newRow("a line of a thousand") << QSize(1000, 1) << kWholeDisplay << QRect(0, 31, 128, 1);
+}
+
+void LcdPictureTest::pictureIsFittedIntoTheBlock()
+{
+    QFETCH(QSize, size);
+    QFETCH(LcdBlock, block);
+    QFETCH(QRect, black);
+    const QImage mono = blackAndWhite(fitToBlock(oneColour(size, 0xff000000), block), {});
+    QCOMPARE(mono.size(), block.pixelSize());
+    QRect found;
+    for (int y = 0; y < mono.height(); ++y)
+        for (int x = 0; x < mono.width(); ++x)
+            if (test::dark(mono, x, y))
+                found |= QRect(x, y, 1, 1);
+    QCOMPARE(found, black);
+}
+
+void LcdPictureTest::ditheringAndInversion()
+{
+    // A dark grey: all black by threshold, a mix by diffusion.
+    const QImage grey = fitToBlock(oneColour({128, 64}, qRgb(90, 90, 90)), kWholeDisplay);
+    QCOMPARE(blockHex(blackAndWhite(grey, {Dither::Threshold, false}), kWholeDisplay),
+             QStringLiteral("ff").repeated(1024));
+    const int black = test::darkPixels(blackAndWhite(grey, {Dither::Diffuse, false}));
+    QVERIFY2(black > 8192 / 2 && black < 8192 * 4 / 5, qPrintable(QString::number(black)));
+    // Inverted is the same picture with every pixel the other way round.
+    const QImage picture = fitToBlock(test::shaded({128, 64}), kWholeDisplay);
+    for (const Dither dither : {Dither::Threshold, Dither::Diffuse})
+        QCOMPARE(test::differingPixels(blackAndWhite(picture, {dither, false}), blackAndWhite(picture, {dither, true})),
+                 8192);
+}
+
+void LcdPictureTest::readReplyBecomesAPicture_data()
+{
+    const LcdBlock block{8, 23, 1, 2};
+    const QString hex = pictureHex(test::checkered({16, 16}), block);
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("as the board answers") << hex << true;
+    QTest::newRow("upper case, blanks and line breaks between pairs")
+        << ' ' + hex.left(20).toUpper() + "\r\n" + hex.mid(20, 30) + " \t" + hex.mid(50) + "\r\n" << true;
+    QTest::newRow("a byte list") << ']' + hex.left(2) + ']' + hex.mid(2) << true;
+    QTest::newRow("one byte short") << hex.chopped(2) << false;
+    QTest::newRow("one byte more") << hex + "00" << false;
+    QTest::newRow("half a pair") << hex + '0' << false;
+    QTest::newRow("blank inside a pair") << hex.left(3) + ' ' + hex.mid(3) << false;
+    QTest::newRow("prompt left in") << hex + "Ready:" << false;
+    QTest::newRow("the prompt of a read") << "CLICK HERE" << false;
+}
+
+void LcdPictureTest::readReplyBecomesAPicture()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    const auto picture = blockPicture(text, LcdBlock{8, 23, 1, 2});
+    QCOMPARE(picture.has_value(), read);
+    if (read)
+        QCOMPARE(test::differingPixels(*picture, test::checkered({16, 16})), 0);
+}
+
+void LcdPictureTest::refusedLoadChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("file");   // the file's content; "-" for no file at all
+    QTest::addColumn<QList<qint64>>("corners");
+    QTest::addColumn<QString>("message");   // what the message says
+    QTest::addColumn<bool>("asked");        // for a file: corners are checked first
+    const QList<qint64> whole{0, 127, 0, 7};
+    const QByteArray png = "\x89PNG\r\n";
+    const QString unread = QStringLiteral("is not a picture that can be read");
+    QTest::newRow("not a picture") << QByteArray("hello, board") << whole << unread << true;
+    QTest::newRow("cut short") << png << whole << unread << true;
+    QTest::newRow("no such file") << QByteArray("-") << whole << unread << true;
+    QTest::newRow("empty") << QByteArray() << whole << "is empty: there is no picture in it." << true;
+    QTest::newRow("too large") << bmpHeader(8000, 5001) << whole << "is 8000 x 5001 pixels, too large to read" << true;
+    QTest::newRow("X2 off the display") << png << QList<qint64>{0, 128, 0, 7} << "must lie on the display" << false;
+    QTest::newRow("Y2 off the display") << png << QList<qint64>{0, 127, 0, 8} << "must lie on the display" << false;
+    QTest::newRow("corners out of order") << png << QList<qint64>{9, 8, 0, 0}
+                                          << "Entry Error! Check X1,Y1 and X2,Y2 values" << false;
+}
+
+void LcdPictureTest::refusedLoadChangesNothing()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<qint64>, corners);
+    QFETCH(QString, message);
+    QFETCH(bool, asked);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.png"));
+    if (file != "-") {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+    }
+    PicturePage p({corners[0], corners[1], corners[2], corners[3]});
+    p.dialogs.openPath = path;
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.host.messages.size(), 1);
+    QVERIFY2(p.host.messages[0].contains(message), qPrintable(p.host.messages[0]));
+    QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
+    QCOMPARE(p.loads, 0);
+    QCOMPARE(p.dialogs.choices, 0);
+    QCOMPARE(p.dialogs.opens, asked ? 1 : 0);
+}
+
+void LcdPictureTest::loadThenSaveKeepsThePixels()
+{
+    QTemporaryDir dir;
+    const QImage picture = test::checkered({128, 64});
+    const QString in = dir.filePath(QStringLiteral("in.png"));
+    QVERIFY(picture.save(in));
+    PicturePage p;
+    p.dialogs.openPath = in;
+    p.dialogs.saveTarget = {dir.filePath(QStringLiteral("out.png")), true};
+
+    // Cancelled in the picture dialog: nothing changes.
+    p.dialogs.choice.reset();
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
+
+    p.dialogs.choice = MonoChoice{Dither::Diffuse, false};
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.loads, 1);
+    QCOMPARE(p.area->exactText(), pictureHex(picture, kWholeDisplay));
+    p.pictures.cmdlcdsavepic()->click();
+    QCOMPARE(p.host.messages, QStringList{});
+
+    const QImage saved(dir.filePath(QStringLiteral("out.png")));
+    QCOMPARE(test::differingPixels(saved, picture), 0);
+    const QImage enlarged(dir.filePath(QStringLiteral("out@4x.png")));
+    QCOMPARE(test::differingPixels(enlarged, picture.scaled(512, 256)), 0);
+}
+
+void LcdPictureTest::saveRefusesTextThatIsNotTheBlock_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<qint64>>("corners");
+    QTest::addColumn<QString>("message");
+    const QString block = QStringLiteral("00").repeated(1024);
+    const QList<qint64> whole{0, 127, 0, 7};
+    QTest::newRow("the read's prompt") << "CLICK HERE" << whole << "does not hold the 1024 bytes";
+    QTest::newRow("a byte short") << block.chopped(2) << whole << "does not hold the 1024 bytes";
+    QTest::newRow("block of other corners") << block << QList<qint64>{0, 15, 0, 1}
+                                            << "does not hold the 32 bytes of the block from column 0 to 15";
+    QTest::newRow("corners off the display") << block << QList<qint64>{0, 255, 0, 3} << "must lie on the display";
+}
+
+void LcdPictureTest::saveRefusesTextThatIsNotTheBlock()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<qint64>, corners);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    PicturePage p({corners[0], corners[1], corners[2], corners[3]});
+    p.area->setExactText(text);
+    p.dialogs.saveTarget = {dir.filePath(QStringLiteral("out.png")), true};
+    p.pictures.cmdlcdsavepic()->click();
+    QCOMPARE(p.host.messages.size(), 1);
+    QVERIFY2(p.host.messages[0].contains(message), qPrintable(p.host.messages[0]));
+    QCOMPARE(p.dialogs.saves, 0);
+    QVERIFY(QDir(dir.path()).isEmpty());
+}
+
+void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
+{
+    // Each dialog is answered from the event loop it runs, and closed even
+    // when it is not what was expected, so that nothing blocks.
+    const QImage fitted = fitToBlock(test::shaded({128, 64}), kWholeDisplay);
+    QList<QImage> shown; // at start, then after the choice, then enlarged
+    QTimer::singleShot(0, [&shown] {
+        auto* dialog = qobject_cast<PicturePreview*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        const auto picture = [dialog](const char* name) {
+            return dialog->findChild<QLabel*>(QString::fromLatin1(name))->pixmap().toImage();
+        };
+        shown << picture("realSize");
+        dialog->findChild<QRadioButton*>(QStringLiteral("diffusion"))->click();
+        dialog->findChild<QCheckBox*>(QStringLiteral("inverted"))->click();
+        shown << picture("realSize") << picture("enlarged");
+        dialog->accept();
+    });
+    QtPictureDialogs qt;
+    const auto choice = qt.choosePicture(nullptr, fitted);
+    QVERIFY(choice && choice->dither == Dither::Diffuse && choice->inverted);
+    QCOMPARE(shown.size(), 3);
+    const QImage chosen = blackAndWhite(fitted, *choice);
+    QCOMPARE(test::differingPixels(shown[0], blackAndWhite(fitted, {})), 0);
+    QCOMPARE(test::differingPixels(shown[1], chosen), 0);
+    QCOMPARE(test::differingPixels(shown[2], chosen.scaled(chosen.size() * kEnlargement)), 0);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("logo.png"));
+    QTimer::singleShot(0, [&path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (auto* enlarged = dialog->findChild<QCheckBox*>(QStringLiteral("enlargedCopy")))
+            enlarged->click();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    const SaveTarget target = qt.savePicture(nullptr);
+    QCOMPARE(target.path, path);
+    QVERIFY(target.enlarged);
+    QCOMPARE(enlargedPath(target.path), dir.filePath(QStringLiteral("logo@4x.png")));
+}
+
+VARNIX_TEST_MAIN(LcdPictureTest)
+#include "tst_lcdpicture.moc"
