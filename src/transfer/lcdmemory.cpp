@@ -2,6 +2,7 @@
 
 #include "protocol/encodings.h"
 #include "protocol/frames.h"
+#include "transfer/lcdpictures.h"
 #include "transfer/transferkit.h"
 #include "widgets/pagehost.h"
 #include "widgets/fields.h"
@@ -63,8 +64,12 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
     counts->addWidget(m_txtbytes);
     counts->addStretch(1);
 
+    // A loaded picture is a new text, to be reformatted as a pasted one is.
+    auto* pictures = new transfer::LcdPictures(
+        host, m_txtlcd, [this] { return corners(); }, [this] { m_cmdlcdfmt->setEnabled(true); }, this);
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {m_cmdlcdfmt, m_cmdwritelcd, m_cmdlcdpaste, m_lcrlcdtxt, m_cmdlcdread, m_cdmlcdcopy})
+    for (QPushButton* button : {m_cmdlcdfmt, m_cmdwritelcd, m_cmdlcdpaste, m_lcrlcdtxt, m_cmdlcdread, m_cdmlcdcopy,
+                                pictures->cmdlcdloadpic(), pictures->cmdlcdsavepic()})
         buttons->addWidget(button);
     buttons->addStretch(1);
 

@@ -166,6 +166,8 @@ const ButtonRow kButtons[] = {
     {20, "cdmlcdcopy", "&Copy", true},
     {20, "lcrlcdtxt", "Clear", true},
     {20, "cmdlcdfmt", "Reformat to Send", true},
+    {20, "cmdlcdloadpic", "Load Pic&ture…", true},
+    {20, "cmdlcdsavepic", "Save P&icture…", true},
 };
 
 // Labels that actions read or change, by name.
@@ -441,7 +443,7 @@ void PagesTest::buttons_data()
     QTest::addColumn<bool>("enabled");
     for (const ButtonRow& row : kButtons)
         QTest::newRow(qPrintable(rowName(row.page, row.name)))
-            << row.page << QString::fromLatin1(row.name) << QString::fromLatin1(row.caption) << row.enabled;
+            << row.page << QString::fromLatin1(row.name) << QString::fromUtf8(row.caption) << row.enabled;
 }
 
 void PagesTest::buttons()

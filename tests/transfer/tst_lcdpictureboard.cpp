@@ -1,0 +1,116 @@
+// The picture buttons in the window: a picture onto the virtual board's
+// display and back into a file, through the window on a pseudo-terminal
+// (Load Picture, Reformat, Write, then Read and Save Picture), and their
+// access keys beside the page's others.
+#include "board/firmware.h"
+#include "picturedriver.h"
+#include "support/boardfixture.h"
+#include "support/pagedriver.h"
+#include "support/testmain.h"
+#include "transfer/lcdpicture.h"
+#include "transfer/lcdpictures.h"
+#include "widgets/fields.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace varnix;
+using namespace varnix::transfer;
+
+class LcdPictureBoardTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pictureOntoTheBoardAndBack_data();
+    void pictureOntoTheBoardAndBack();
+    void accessKeysKeepPasteWhereItWas();
+};
+
+void LcdPictureBoardTest::pictureOntoTheBoardAndBack_data()
+{
+    QTest::addColumn<QStringList>("corners"); // X1, X2, Y1, Y2
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("dither");
+    QTest::addColumn<bool>("inverted");
+    QTest::newRow("whole display, diffused") << QStringList{"000", "127", "00", "07"} << QSize(300, 200)
+                                             << int(Dither::Diffuse) << false;
+    QTest::newRow("16 x 16 at 8, 1, threshold inverted") << QStringList{"008", "023", "01", "02"} << QSize(16, 16)
+                                                         << int(Dither::Threshold) << true;
+}
+
+void LcdPictureBoardTest::pictureOntoTheBoardAndBack()
+{
+    QFETCH(QStringList, corners);
+    QFETCH(QSize, size);
+    QFETCH(int, dither);
+    QFETCH(bool, inverted);
+    const MonoChoice choice{Dither(dither), inverted};
+    const LcdBlock block{corners[0].toInt(), corners[1].toInt(), corners[2].toInt(), corners[3].toInt()};
+
+    QTemporaryDir dir;
+    const QImage picture = test::shaded(size);
+    const QString in = dir.filePath(QStringLiteral("in.png"));
+    QVERIFY(picture.save(in));
+    test::AnsweringDialogs dialogs;
+    dialogs.openPath = in;
+    dialogs.choice = choice;
+    dialogs.saveTarget = {dir.filePath(QStringLiteral("read.png")), false};
+
+    test::BoardFixture f;
+    f.window->findChild<LcdPictures*>()->setDialogs(dialogs);
+    f.open();
+    QVERIFY(f.settle());
+    const board::Display before = f.board.firmware().display();
+
+    test::applySettings(f, {"txtlcdx1=" + corners[0], "txtlcdx2=" + corners[1], "txtlcdy1=" + corners[2],
+                            "txtlcdy2=" + corners[3]});
+    f.press("cmdlcdloadpic");
+    f.press("cmdlcdfmt");
+    f.press("cmdwritelcd");
+    QVERIFY(f.settle(30000));
+    QCOMPARE(f.board.firmware().errors(), 0);
+
+    // The block shows the picture in black and white; the rest is as it was.
+    const QImage expected = blackAndWhite(fitToBlock(picture, block), choice);
+    const int dark = test::darkPixels(expected);
+    QVERIFY(dark > 0 && dark < block.bytes() * 8);
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const QPoint p(x - block.x1, y - block.y1 * 8);
+            const bool on = QRect(QPoint(), block.pixelSize()).contains(p) ? test::dark(expected, p.x(), p.y())
+                                                                            : before.pixel(x, y);
+            wrong += f.board.firmware().display().pixel(x, y) != on;
+        }
+    QCOMPARE(wrong, 0);
+
+    // Read back, captured as the focus leaves Read, and saved.
+    f.press("cmdlcdread");
+    QVERIFY(f.settle());
+    f.press("cmdlcdsavepic");
+    QCOMPARE(dialogs.saves, 1);
+    QCOMPARE(test::differingPixels(QImage(dialogs.saveTarget.path), expected), 0);
+    QCOMPARE(f.desktop.texts(), QStringList{});
+}
+
+void LcdPictureBoardTest::accessKeysKeepPasteWhereItWas()
+{
+    test::AnsweringDialogs dialogs;
+    test::Fixture f;
+    f.window->findChild<LcdPictures*>()->setDialogs(dialogs);
+    auto* area = f.find<TextArea>(QStringLiteral("txtlcd"));
+    f.tabs()->setCurrentIndex(test::pageOf(f, area));
+    test::showActive(f);
+    f.desktop.clipboard = QStringLiteral("ab");
+    // An access key presses its button as a click does, a moment later.
+    QTest::keyClick(&f.main(), Qt::Key_P, Qt::AltModifier);
+    QTRY_COMPARE(area->exactText(), QStringLiteral("ab"));
+    QTest::keyClick(&f.main(), Qt::Key_T, Qt::AltModifier);
+    QTRY_COMPARE(dialogs.opens, 1);
+    QTest::keyClick(&f.main(), Qt::Key_I, Qt::AltModifier); // "ab" is the block of one cell
+    QTRY_COMPARE(dialogs.saves, 1);
+    QCOMPARE(f.desktop.texts(), QStringList{});
+}
+
+VARNIX_TEST_MAIN(LcdPictureBoardTest)
+#include "tst_lcdpictureboard.moc"
