@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QDataStream>
 #include <QFile>
 #include <QFileDialog>
@@ -98,8 +97,6 @@ private slots:
     void refusedLoadChangesNothing_data();
     void refusedLoadChangesNothing();
     void loadThenSaveKeepsThePixels();
-    void saveRefusesTextThatIsNotTheBlock_data();
-    void saveRefusesTextThatIsNotTheBlock();
     void qtDialogsShowAndReturnTheChoice();
 };
 
@@ -291,6 +288,13 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     p.dialogs.openPath = in;
     p.dialogs.saveTarget = {dir.filePath(QStringLiteral("out.png")), true};
 
+    // Text that is not the block's bytes has no picture to save.
+    p.pictures.cmdlcdsavepic()->click();
+    QCOMPARE(p.host.messages.size(), 1);
+    QVERIFY2(p.host.messages.takeFirst().contains(QStringLiteral("does not hold the 1024 bytes of the block")),
+             "no refusal");
+    QCOMPARE(p.dialogs.saves, 0);
+
     // Cancelled in the picture dialog: nothing changes.
     p.dialogs.choice.reset();
     p.pictures.cmdlcdloadpic()->click();
@@ -307,36 +311,6 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     QCOMPARE(test::differingPixels(saved, picture), 0);
     const QImage enlarged(dir.filePath(QStringLiteral("out@4x.png")));
     QCOMPARE(test::differingPixels(enlarged, picture.scaled(512, 256)), 0);
-}
-
-void LcdPictureTest::saveRefusesTextThatIsNotTheBlock_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<qint64>>("corners");
-    QTest::addColumn<QString>("message");
-    const QString block = QStringLiteral("00").repeated(1024);
-    const QList<qint64> whole{0, 127, 0, 7};
-    QTest::newRow("the read's prompt") << "CLICK HERE" << whole << "does not hold the 1024 bytes";
-    QTest::newRow("a byte short") << block.chopped(2) << whole << "does not hold the 1024 bytes";
-    QTest::newRow("block of other corners") << block << QList<qint64>{0, 15, 0, 1}
-                                            << "does not hold the 32 bytes of the block from column 0 to 15";
-    QTest::newRow("corners off the display") << block << QList<qint64>{0, 255, 0, 3} << "must lie on the display";
-}
-
-void LcdPictureTest::saveRefusesTextThatIsNotTheBlock()
-{
-    QFETCH(QString, text);
-    QFETCH(QList<qint64>, corners);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    PicturePage p({corners[0], corners[1], corners[2], corners[3]});
-    p.area->setExactText(text);
-    p.dialogs.saveTarget = {dir.filePath(QStringLiteral("out.png")), true};
-    p.pictures.cmdlcdsavepic()->click();
-    QCOMPARE(p.host.messages.size(), 1);
-    QVERIFY2(p.host.messages[0].contains(message), qPrintable(p.host.messages[0]));
-    QCOMPARE(p.dialogs.saves, 0);
-    QVERIFY(QDir(dir.path()).isEmpty());
 }
 
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
