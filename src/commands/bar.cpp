@@ -6,15 +6,11 @@
 #include "widgets/pagelayout.h"
 
 #include <QButtonGroup>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace varnix {
-
-using pagelayout::caption;
 
 BarPage::BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
     : QObject(parent), m_host(host),
@@ -32,30 +28,20 @@ BarPage::BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObje
     pageOptions.addButton(m_optbarh);
     pageOptions.addButton(m_optbarv);
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(caption(QStringLiteral("Top Left")), 0, 0, 1, 4);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtbarx);
-    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), m_txtbary);
-    pagelayout::addRow(grid, 2, 0, QStringLiteral("Width"), m_txtbarwidth);
-    grid->addWidget(m_Label70, 3, 0, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(m_txtbarheight, 3, 1, Qt::AlignLeft | Qt::AlignVCenter);
     // One unit caption for both extents.
-    grid->addWidget(caption(QStringLiteral("Pixels")), 2, 2, 2, 2, Qt::AlignLeft | Qt::AlignVCenter);
-
-    auto* orientation = new QHBoxLayout;
-    orientation->addWidget(m_optbarh);
-    orientation->addWidget(m_optbarv);
-    orientation->addStretch(1);
-    grid->addLayout(orientation, 4, 0, 1, 4);
-    grid->setColumnMinimumWidth(4, 24);
-
-    grid->addWidget(caption(QStringLiteral("Step by")), 0, 5);
-    grid->addWidget(m_List3, 1, 5, 4, 1, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(caption(QStringLiteral("pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
-    grid->setColumnStretch(7, 1);
-
-    pagelayout::fillPage(page, QStringLiteral(
-        "Draws a filled bar from x,y with a given height or length and width. Step determines the pattern"), grid, m_cmdbar);
+    pagelayout::Form(page)
+        .text(QStringLiteral("Draws a filled bar from x,y with a given height or length and width. Step determines "
+                             "the pattern"))
+        .group(QStringLiteral("Top Left"))
+        .cell(QStringLiteral("X"), m_txtbarx)
+        .cell(QStringLiteral("Y"), m_txtbary)
+        .group()
+        .cell(QStringLiteral("Width"), m_txtbarwidth)
+        .cell(m_Label70, m_txtbarheight, QStringLiteral("Pixels"))
+        .row({m_optbarh, m_optbarv})
+        .band()
+        .cell(QStringLiteral("Step by"), m_List3, QStringLiteral("pixels"))
+        .row({m_cmdbar});
 
     bindLeaveFieldChecks(host, page);
     connect(m_optbarh, &QRadioButton::clicked, this, &BarPage::optbarh_Click);

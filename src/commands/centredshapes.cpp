@@ -4,10 +4,8 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -36,8 +34,6 @@ struct CentredShapes::PageDesign {
 };
 
 namespace {
-
-using pagelayout::caption;
 
 // In the order of CentredShapes::Shape.
 constexpr CentredShapes::PageDesign kShapes[CentredShapes::ShapeCount] = {
@@ -98,18 +94,16 @@ void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
     page.button =
         pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
 
-    auto* grid = new QGridLayout;
     // Without captions of their own the two centre fields sit under the
     // heading, which then names both of them.
-    const bool fieldCaptions = *design.xCaption != '\0';
-    grid->addWidget(caption(QString::fromLatin1(design.centreHeading)), 0, fieldCaptions ? 0 : 1, 1, 4);
-    pagelayout::addRow(grid, 1, 0, QString::fromLatin1(design.xCaption), page.x);
-    pagelayout::addRow(grid, 1, 2, QString::fromLatin1(design.yCaption), page.y);
-    pagelayout::addRow(grid, 2, 0, QString::fromLatin1(design.sizeCaption), page.size);
-    if (*design.sizeUnit != '\0')
-        grid->addWidget(caption(QString::fromLatin1(design.sizeUnit)), 2, 2, 1, 2);
-    grid->setColumnStretch(4, 1);
-    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
+    pagelayout::Form(widget)
+        .text(QString::fromLatin1(design.explanation))
+        .group(QString::fromLatin1(design.centreHeading))
+        .cell(QString::fromLatin1(design.xCaption), page.x)
+        .cell(QString::fromLatin1(design.yCaption), page.y)
+        .group()
+        .cell(QString::fromLatin1(design.sizeCaption), page.size, QString::fromLatin1(design.sizeUnit))
+        .row({page.button});
 }
 
 void CentredShapes::draw(Shape shape)

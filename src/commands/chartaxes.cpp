@@ -5,10 +5,8 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -30,8 +28,6 @@ struct ChartAxes::PageDesign {
 };
 
 namespace {
-
-using pagelayout::caption;
 
 // Both axes take three digits for x and length and two for y.
 constexpr int kXLimit = 3;
@@ -84,18 +80,16 @@ void ChartAxes::build(const PageDesign& design, QWidget* widget, Page& page)
     page.ticks->selectRow(kStartTick);
     page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QString::fromLatin1(design.buttonCaption));
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(caption(QStringLiteral("Starting Point")), 0, 0, 1, 4);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), page.x);
-    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), page.y);
-    pagelayout::addRow(grid, 2, 0, QStringLiteral("Length in pixels"), page.length);
-    grid->setColumnMinimumWidth(4, 24);
-    grid->addWidget(caption(QStringLiteral("Tick every")), 0, 5);
-    grid->addWidget(page.ticks, 1, 5, 3, 1, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(caption(QStringLiteral("Pixels")), 1, 6, Qt::AlignLeft | Qt::AlignTop);
-    grid->setColumnStretch(7, 1);
-
-    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
+    pagelayout::Form(widget)
+        .text(QString::fromLatin1(design.explanation))
+        .group(QStringLiteral("Starting Point"))
+        .cell(QStringLiteral("X"), page.x)
+        .cell(QStringLiteral("Y"), page.y)
+        .group()
+        .cell(QStringLiteral("Length in pixels"), page.length)
+        .group()
+        .cell(QStringLiteral("Tick every"), page.ticks, QStringLiteral("Pixels"))
+        .row({page.button});
 }
 
 } // namespace varnix

@@ -6,12 +6,10 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include <cstdint>
 #include <optional>
@@ -83,12 +81,10 @@ void Dots::buildSetDot(QWidget* page)
     m_txtDotSingX = field(QStringLiteral("txtDotSingX"), QStringLiteral("64"), 3);
     m_txtDotSingy = field(QStringLiteral("txtDotSingy"), QStringLiteral("32"), 2);
     m_Command3 = pagelayout::button(QStringLiteral("Command3"), QStringLiteral("&Set Dot"));
-    auto* singleGrid = new QGridLayout(single);
-    pagelayout::addRow(singleGrid, 0, 0, QStringLiteral("X"), m_txtDotSingX);
-    pagelayout::addRow(singleGrid, 1, 0, QStringLiteral("Y"), m_txtDotSingy);
-    singleGrid->addLayout(pagelayout::buttonRow({m_Command3}), 3, 0, 1, 3);
-    singleGrid->setRowStretch(2, 1);
-    singleGrid->setColumnStretch(2, 1);
+    pagelayout::Form(single)
+        .cell(QStringLiteral("X"), m_txtDotSingX)
+        .cell(QStringLiteral("Y"), m_txtDotSingy)
+        .row({m_Command3});
 
     auto* many = new QGroupBox(QStringLiteral("Many"));
     m_txtDotManyx = field(QStringLiteral("txtDotManyx"), QStringLiteral("10"), 3);
@@ -99,23 +95,15 @@ void Dots::buildSetDot(QWidget* page)
     m_Command4 = pagelayout::button(QStringLiteral("Command4"), QStringLiteral("&Draw Dots"));
     // The two options share the group box as parent, which makes them one
     // choice of their own, apart from the options on the tab control.
-    auto* manyGrid = new QGridLayout(many);
-    pagelayout::addRow(manyGrid, 0, 0, QStringLiteral("X"), m_txtDotManyx);
-    pagelayout::addRow(manyGrid, 1, 0, QStringLiteral("Y"), m_txtDotManyy);
-    pagelayout::addRow(manyGrid, 2, 0, QStringLiteral("Number"), m_txtDotnum);
-    manyGrid->addWidget(m_optHoriz, 0, 2);
-    manyGrid->addWidget(m_optVert, 1, 2);
-    manyGrid->addLayout(pagelayout::buttonRow({m_Command4}), 3, 0, 1, 3);
-    manyGrid->setColumnStretch(3, 1);
+    pagelayout::Form(many)
+        .cell(QStringLiteral("X"), m_txtDotManyx)
+        .cell(QStringLiteral("Y"), m_txtDotManyy)
+        .cell(QStringLiteral("Number"), m_txtDotnum)
+        .row({m_optHoriz, m_optVert})
+        .row({m_Command4});
     m_optHoriz->setChecked(true);
 
-    auto* row = new QHBoxLayout;
-    row->addWidget(single);
-    row->addWidget(many, 1);
-
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(row);
-    column->addStretch(1);
+    pagelayout::Form(page).widget(single).widget(many);
 }
 
 void Dots::buildResetDot(QWidget* page)
@@ -124,12 +112,11 @@ void Dots::buildResetDot(QWidget* page)
     m_txtResety = field(QStringLiteral("txtResety"), QStringLiteral("32"), 2);
     m_cmdResetDot = pagelayout::button(QStringLiteral("cmdResetDot"), QStringLiteral("&Reset Dot"));
 
-    auto* grid = new QGridLayout;
-    pagelayout::addRow(grid, 0, 0, QStringLiteral("X"), m_txtResetx);
-    pagelayout::addRow(grid, 0, 2, QStringLiteral("Y"), m_txtResety);
-    grid->setColumnStretch(4, 1);
-    pagelayout::fillPage(page, 
-        QStringLiteral("An XOR function, if the dot is set it will clear it else it will set it"), grid, m_cmdResetDot);
+    pagelayout::Form(page)
+        .text(QStringLiteral("An XOR function, if the dot is set it will clear it else it will set it"))
+        .cell(QStringLiteral("X"), m_txtResetx)
+        .cell(QStringLiteral("Y"), m_txtResety)
+        .row({m_cmdResetDot});
 }
 
 } // namespace varnix

@@ -4,10 +4,8 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -43,28 +41,17 @@ void FillClear::buildFill(QWidget* page)
     m_List2->selectRow(0);
     m_cmdFill = pagelayout::button(QStringLiteral("cmdFill"), QStringLiteral("&FILL"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(QStringLiteral(
-        "Fills the LCD display with pixels, step value can be set for different designs (grids)")));
-    auto* grid = new QGridLayout;
-    grid->addWidget(pagelayout::caption(QStringLiteral("Step Value")), 0, 0, Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(m_List2, 0, 1, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(m_cmdFill, 0, 2, Qt::AlignLeft | Qt::AlignTop);
-    grid->setColumnStretch(3, 1);
-    column->addSpacing(8);
-    column->addLayout(grid);
-    column->addStretch(1);
+    pagelayout::Form(page)
+        .text(QStringLiteral("Fills the LCD display with pixels, step value can be set for different designs (grids)"))
+        .cell(QStringLiteral("Step Value"), m_List2)
+        .row({m_cmdFill});
 }
 
 void FillClear::buildClear(QWidget* page)
 {
     m_cmdClearLCD = pagelayout::button(QStringLiteral("cmdClearLCD"), QStringLiteral("Clear &Display"));
 
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(pagelayout::explanation(QStringLiteral("Clears the LCD Display")));
-    column->addSpacing(8);
-    column->addLayout(pagelayout::buttonRow({m_cmdClearLCD}));
-    column->addStretch(1);
+    pagelayout::Form(page).text(QStringLiteral("Clears the LCD Display")).row({m_cmdClearLCD});
 }
 
 } // namespace varnix

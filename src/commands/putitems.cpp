@@ -6,14 +6,11 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
-using pagelayout::caption;
 using pagelayout::field;
 using pagelayout::fieldText;
 
@@ -62,12 +59,13 @@ void PutItems::buildPutByte(QWidget* page)
     m_txtPutByte = field(QStringLiteral("txtPutByte"), QStringLiteral("124"), 3);
     m_cmdPutByte = pagelayout::button(QStringLiteral("cmdPutByte"), QStringLiteral("&Put Byte"));
 
-    auto* grid = new QGridLayout;
-    pagelayout::addRow(grid, 0, 0, QStringLiteral("X"), m_txtPutBytex);
-    pagelayout::addRow(grid, 0, 2, QStringLiteral("Y"), m_txtPutBytey);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("Byte value 0-255"), m_txtPutByte);
-    grid->setColumnStretch(4, 1);
-    pagelayout::fillPage(page, QStringLiteral("Places a vertical byte at X,Y location"), grid, m_cmdPutByte);
+    pagelayout::Form(page)
+        .text(QStringLiteral("Places a vertical byte at X,Y location"))
+        .cell(QStringLiteral("X"), m_txtPutBytex)
+        .cell(QStringLiteral("Y"), m_txtPutBytey)
+        .group()
+        .cell(QStringLiteral("Byte value 0-255"), m_txtPutByte)
+        .row({m_cmdPutByte});
 }
 
 void PutItems::buildPutChar(QWidget* page)
@@ -77,13 +75,14 @@ void PutItems::buildPutChar(QWidget* page)
     m_txtPutChr = field(QStringLiteral("txtPutChr"), QStringLiteral("A"), 1);
     m_cmdPutChr = pagelayout::button(QStringLiteral("cmdPutChr"), QStringLiteral("&Put Character"));
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(caption(QStringLiteral("Position")), 0, 0, 1, 4);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("X"), m_txtPutChrx);
-    pagelayout::addRow(grid, 1, 2, QStringLiteral("Y"), m_txtPutchry);
-    pagelayout::addRow(grid, 2, 0, QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr);
-    grid->setColumnStretch(4, 1);
-    pagelayout::fillPage(page, QStringLiteral("Places a character at X,Y location"), grid, m_cmdPutChr);
+    pagelayout::Form(page)
+        .text(QStringLiteral("Places a character at X,Y location"))
+        .group(QStringLiteral("Position"))
+        .cell(QStringLiteral("X"), m_txtPutChrx)
+        .cell(QStringLiteral("Y"), m_txtPutchry)
+        .group()
+        .cell(QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr)
+        .row({m_cmdPutChr});
 }
 
 } // namespace varnix

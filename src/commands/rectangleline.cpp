@@ -6,15 +6,12 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
-using pagelayout::caption;
 using pagelayout::field;
 using pagelayout::fieldText;
 
@@ -66,21 +63,19 @@ void RectangleLine::buildRectangle(QWidget* page)
     m_cmdRect = pagelayout::button(QStringLiteral("cmdRect"), QStringLiteral("&Draw Rectangle"));
 
     // Each corner caption names the x and the y field beneath it.
-    auto* grid = new QGridLayout;
-    grid->addWidget(caption(QStringLiteral("Top Left  X     Y")), 0, 0, 1, 2);
-    grid->addWidget(m_txtX1, 1, 0);
-    grid->addWidget(m_txtY1, 1, 1);
-    grid->setColumnMinimumWidth(2, 24);
-    grid->addWidget(caption(QStringLiteral("Bottom Rt X     Y")), 0, 3, 1, 2);
-    grid->addWidget(m_txtX2, 1, 3);
-    grid->addWidget(m_txtY2, 1, 4);
-    grid->setColumnMinimumWidth(5, 24);
-    pagelayout::addRow(grid, 1, 6, QStringLiteral("Step 1-9"), m_txtrs1);
-    grid->setColumnStretch(8, 1);
-    pagelayout::fillPage(page, QStringLiteral(
-        "Draws a rectangle given the x,y coordinates of the top left and bottom right locations. "
-        "Step value creates a dashed lines. For straight lines, keep both the top and bottom x or y "
-        "values the same"), grid, m_cmdRect);
+    pagelayout::Form(page)
+        .text(QStringLiteral("Draws a rectangle given the x,y coordinates of the top left and bottom right "
+                             "locations. Step value creates a dashed lines. For straight lines, keep both the top "
+                             "and bottom x or y values the same"))
+        .group(QStringLiteral("Top Left  X     Y"))
+        .cell(QString(), m_txtX1)
+        .cell(QString(), m_txtY1)
+        .group(QStringLiteral("Bottom Rt X     Y"))
+        .cell(QString(), m_txtX2)
+        .cell(QString(), m_txtY2)
+        .group()
+        .cell(QStringLiteral("Step 1-9"), m_txtrs1)
+        .row({m_cmdRect});
 }
 
 void RectangleLine::buildLine(QWidget* page)
@@ -92,32 +87,22 @@ void RectangleLine::buildLine(QWidget* page)
     m_txtLy2 = field(QStringLiteral("txtLy2"), QStringLiteral("40"), 0);
     m_cmdLine = pagelayout::button(QStringLiteral("cmdLine"), QStringLiteral("&Draw Line"));
 
-    auto* grid = new QGridLayout(box);
-    grid->addWidget(caption(QStringLiteral("Begin")), 0, 0);
-    pagelayout::addRow(grid, 0, 1, QStringLiteral("X1"), m_txtLx1);
-    pagelayout::addRow(grid, 0, 3, QStringLiteral("Y1"), m_txtLy1);
-    grid->addWidget(caption(QStringLiteral("End")), 1, 0);
-    pagelayout::addRow(grid, 1, 1, QStringLiteral("X2"), m_txtLx2);
-    pagelayout::addRow(grid, 1, 3, QStringLiteral("Y2"), m_txtLy2);
-    grid->addLayout(pagelayout::buttonRow({m_cmdLine}), 2, 0, 1, 5);
-    grid->setColumnStretch(5, 1);
+    pagelayout::Form(box)
+        .group(QStringLiteral("Begin"))
+        .cell(QStringLiteral("X1"), m_txtLx1)
+        .cell(QStringLiteral("Y1"), m_txtLy1)
+        .group(QStringLiteral("End"))
+        .cell(QStringLiteral("X2"), m_txtLx2)
+        .cell(QStringLiteral("Y2"), m_txtLy2);
 
-    auto* notes = new QVBoxLayout;
-    notes->addWidget(pagelayout::explanation(QStringLiteral("Experimental")));
-    notes->addWidget(pagelayout::explanation(QStringLiteral("* I'm still working on the math!")));
-    notes->addStretch(1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(box);
-    top->addLayout(notes, 1);
-
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(top);
-    column->addWidget(pagelayout::explanation(QStringLiteral(
-        "This has limitations due to the aspect ratio of the LCD. Line must extend from the left to "
-        "the right and from top to bottom It cannot run a complete diagonal of the display unless "
-        "the Y value < 63 .*")));
-    column->addStretch(1);
+    pagelayout::Form(page)
+        .text(QStringLiteral("This has limitations due to the aspect ratio of the LCD. Line must extend from the "
+                             "left to the right and from top to bottom It cannot run a complete diagonal of the "
+                             "display unless the Y value < 63 .*"))
+        .text(QStringLiteral("Experimental"))
+        .widget(box)
+        .text(QStringLiteral("* I'm still working on the math!"))
+        .row({m_cmdLine});
 }
 
 } // namespace varnix

@@ -6,10 +6,8 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -91,25 +89,13 @@ void Strings::build(const PageDesign& design, QWidget* widget, Page& page)
     page.y = makeField(design.y);
     page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QStringLiteral("&Send"));
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(pagelayout::caption(QStringLiteral("String")), 0, 0, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(page.text, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignVCenter);
-
-    auto* location = new QHBoxLayout;
-    if (*design.xCaption != '\0')
-        location->addWidget(pagelayout::caption(QString::fromLatin1(design.xCaption)));
-    location->addWidget(page.x);
-    if (*design.yCaption != '\0')
-        location->addWidget(pagelayout::caption(QString::fromLatin1(design.yCaption)));
-    location->addWidget(page.y);
-    location->addStretch(1);
-    if (*design.locationCaption != '\0')
-        grid->addWidget(pagelayout::caption(QString::fromLatin1(design.locationCaption)), 1, 0,
-                        Qt::AlignRight | Qt::AlignVCenter);
-    grid->addLayout(location, 1, 1, 1, 4);
-    grid->setColumnStretch(5, 1);
-
-    pagelayout::fillPage(widget, QString::fromLatin1(design.explanation), grid, page.button);
+    pagelayout::Form(widget)
+        .text(QString::fromLatin1(design.explanation))
+        .cell(QStringLiteral("String"), page.text)
+        .group(QString::fromLatin1(design.locationCaption))
+        .cell(QString::fromLatin1(design.xCaption), page.x)
+        .cell(QString::fromLatin1(design.yCaption), page.y)
+        .row({page.button});
 }
 
 } // namespace varnix

@@ -9,11 +9,9 @@
 #include "widgets/pagelayout.h"
 
 #include <QButtonGroup>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -46,28 +44,13 @@ EepromRead::EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions,
     // Replies often come as long runs of hex without a break.
     m_txteread->setWordWrapMode(QTextOption::WrapAnywhere);
 
-    auto* grid = new QGridLayout;
-    pagelayout::addRow(grid, 0, 0, QStringLiteral("Address"), m_txteraddr);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("Number"), m_txtebytes);
-    pagelayout::addRow(grid, 2, 0, QStringLiteral("End Addr"), m_readeep);
-    grid->setColumnMinimumWidth(2, 24);
-    grid->addWidget(m_optxeep1, 0, 3);
-    grid->addWidget(m_optxeep2, 1, 3);
-    grid->setColumnStretch(4, 1);
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(m_cmderead);
-    buttons->addWidget(m_cmdecopy);
-    buttons->addWidget(m_cmdereadclr);
-    buttons->addStretch(1);
-
-    auto* reply = new QHBoxLayout;
-    reply->addWidget(m_txteread, 1);
-    reply->addLayout(buttons);
-
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(grid);
-    column->addLayout(reply, 1);
+    pagelayout::Form(page)
+        .cell(QStringLiteral("Address"), m_txteraddr)
+        .cell(QStringLiteral("Number"), m_txtebytes)
+        .cell(QStringLiteral("End Addr"), m_readeep)
+        .row({m_optxeep1, m_optxeep2, m_cmderead})
+        .fill(m_txteread)
+        .row({m_cmdecopy, m_cmdereadclr});
     pageOptions.addButton(m_optxeep1);
     pageOptions.addButton(m_optxeep2);
     m_optxeep1->setChecked(true);

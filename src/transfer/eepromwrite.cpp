@@ -8,11 +8,9 @@
 #include "widgets/pagelayout.h"
 
 #include <QButtonGroup>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include <limits>
 
@@ -48,29 +46,13 @@ EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOption
     pageOptions.addButton(m_optWeep1);
     pageOptions.addButton(m_optweep2);
 
-    auto* grid = new QGridLayout;
-    pagelayout::addRow(grid, 0, 0, QStringLiteral("Start Address"), m_txtewaddr);
-    pagelayout::addRow(grid, 1, 0, QStringLiteral("End Address"), m_lbleend);
-    grid->setColumnMinimumWidth(2, 24);
-    grid->addWidget(m_optWeep1, 0, 3);
-    grid->addWidget(m_optweep2, 1, 3);
-    grid->setColumnStretch(4, 1);
-
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(m_cmdepaste);
-    buttons->addWidget(m_cmdechk);
-    buttons->addWidget(m_cmdewrite);
-    buttons->addWidget(m_cmdeclr);
-    buttons->addStretch(1);
-
-    auto* data = new QHBoxLayout;
-    data->addWidget(m_txtewrite, 1);
-    data->addLayout(buttons);
-
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(grid);
-    column->addWidget(pagelayout::caption(QStringLiteral("Enter hex format (hh) only")));
-    column->addLayout(data, 1);
+    pagelayout::Form(page)
+        .cell(QStringLiteral("Start Address"), m_txtewaddr)
+        .cell(QStringLiteral("End Address"), m_lbleend)
+        .text(pagelayout::caption(QStringLiteral("Enter hex format (hh) only")))
+        .fill(m_txtewrite)
+        .row({m_optWeep1, m_optweep2})
+        .row({m_cmdepaste, m_cmdechk, m_cmdeclr, m_cmdewrite});
 
     onFocusLeft(m_txtewaddr, host, [this] { txtewaddr_LostFocus(); });
     connect(m_cmdechk, &QPushButton::clicked, this, &EepromWrite::cmdechk_Click);

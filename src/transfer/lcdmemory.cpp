@@ -8,10 +8,8 @@
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace varnix {
 
@@ -45,42 +43,26 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
     // Write waits for a text to write.
     m_cmdwritelcd->setEnabled(false);
 
-    auto* grid = new QGridLayout;
-    grid->addWidget(caption(QStringLiteral("LCD map X, Y coordinates")), 0, 0, 1, 9);
-    grid->addWidget(caption(QStringLiteral("Start at:")), 1, 0, 1, 4);
-    pagelayout::addRow(grid, 2, 0, QStringLiteral("X1"), m_txtlcdx1);
-    pagelayout::addRow(grid, 2, 2, QStringLiteral("Y1"), m_txtlcdy1);
-    grid->setColumnMinimumWidth(4, 24);
-    grid->addWidget(caption(QStringLiteral("End at:")), 1, 5, 1, 4);
-    pagelayout::addRow(grid, 2, 5, QStringLiteral("X2"), m_txtlcdx2);
-    pagelayout::addRow(grid, 2, 7, QStringLiteral("Y2"), m_txtlcdy2);
-    grid->setColumnStretch(9, 1);
-
-    auto* counts = new QHBoxLayout;
-    counts->addWidget(caption(QStringLiteral("Bytes:")));
-    counts->addWidget(m_xybytes);
-    counts->addSpacing(24);
-    counts->addWidget(caption(QStringLiteral("Text area Bytes:")));
-    counts->addWidget(m_txtbytes);
-    counts->addStretch(1);
-
     // A loaded picture is a new text, to be reformatted as a pasted one is.
     auto* pictures = new transfer::LcdPictures(
         host, m_txtlcd, [this] { return corners(); }, [this] { m_cmdlcdfmt->setEnabled(true); }, this);
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* button : {m_cmdlcdfmt, m_cmdwritelcd, m_cmdlcdpaste, m_lcrlcdtxt, m_cmdlcdread, m_cdmlcdcopy,
-                                pictures->cmdlcdloadpic(), pictures->cmdlcdsavepic()})
-        buttons->addWidget(button);
-    buttons->addStretch(1);
 
-    auto* block = new QHBoxLayout;
-    block->addWidget(m_txtlcd, 1);
-    block->addLayout(buttons);
-
-    auto* column = new QVBoxLayout(page);
-    column->addLayout(grid);
-    column->addLayout(counts);
-    column->addLayout(block, 1);
+    // Writing a block on one row of buttons, reading one and the pictures
+    // on the next.
+    pagelayout::Form(page)
+        .text(caption(QStringLiteral("LCD map X, Y coordinates")))
+        .group(QStringLiteral("Start at:"))
+        .cell(QStringLiteral("X1"), m_txtlcdx1)
+        .cell(QStringLiteral("Y1"), m_txtlcdy1)
+        .group(QStringLiteral("End at:"))
+        .cell(QStringLiteral("X2"), m_txtlcdx2)
+        .cell(QStringLiteral("Y2"), m_txtlcdy2)
+        .band()
+        .cell(QStringLiteral("Bytes:"), m_xybytes)
+        .cell(QStringLiteral("Text area Bytes:"), m_txtbytes)
+        .fill(m_txtlcd)
+        .row({m_cmdlcdfmt, m_cmdwritelcd, m_cmdlcdpaste, m_lcrlcdtxt})
+        .row({m_cmdlcdread, m_cdmlcdcopy, pictures->cmdlcdloadpic(), pictures->cmdlcdsavepic()});
 
     connect(m_cmdlcdfmt, &QPushButton::clicked, this, &LcdMemory::cmdlcdfmt_Click);
     connect(m_cmdwritelcd, &QPushButton::clicked, this, &LcdMemory::cmdwritelcd_Click);

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -19,6 +20,15 @@ namespace {
 constexpr int kDefaultChars = 5;
 // Frame, text margins and cursor of a line edit beyond its characters.
 constexpr int kFieldPadding = 16;
+// Between the parts of a page, between fields, and the more between groups.
+constexpr int kSectionSpacing = 10;
+constexpr int kCellSpacing = 10;
+constexpr int kGroupGap = 12;
+// A caption stands close over its field.
+constexpr int kCaptionSpacing = 2;
+constexpr int kUnitSpacing = 6;
+// The lines of a band.
+enum BandRow { HeadingRow, CaptionRow, WidgetRow };
 } // namespace
 
 QLabel* caption(const QString& text)
@@ -87,31 +97,151 @@ QStringList numbers(int first, int last)
     return items;
 }
 
-void fillPage(QWidget* page, const QString& explanationText, QLayout* body, QPushButton* button)
+Form::Form(QWidget* widget) : m_column(new QVBoxLayout(widget))
 {
-    auto* column = new QVBoxLayout(page);
-    column->addWidget(explanation(explanationText));
-    column->addSpacing(8);
-    column->addLayout(body);
-    column->addSpacing(8);
-    column->addLayout(buttonRow({button}));
-    column->addStretch(1);
+    m_column->setSpacing(kSectionSpacing);
+    // What is added goes in above this, so the page keeps to its top.
+    m_column->addStretch(1);
 }
 
-QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons)
+void Form::insert(QLayout* layout)
 {
-    auto* row = new QHBoxLayout;
-    for (QWidget* widget : buttons)
-        row->addWidget(widget);
-    row->addStretch(1);
-    return row;
+    m_band = nullptr;
+    m_column->insertLayout(m_filled ? -1 : m_column->count() - 1, layout);
 }
 
-void addRow(QGridLayout* grid, int row, int column, const QString& text, QWidget* widget)
+void Form::insert(QWidget* widget, int stretch)
 {
-    if (!text.isEmpty())
-        grid->addWidget(caption(text), row, column, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(widget, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
+    m_band = nullptr;
+    m_column->insertWidget(m_filled ? -1 : m_column->count() - 1, widget, stretch);
+}
+
+Form& Form::text(const QString& text)
+{
+    return this->text(explanation(text));
+}
+
+Form& Form::text(QLabel* label)
+{
+    insert(label);
+    return *this;
+}
+
+Form& Form::band()
+{
+    m_band = nullptr;
+    return *this;
+}
+
+QGridLayout* Form::currentBand()
+{
+    if (!m_band) {
+        auto* grid = new QGridLayout;
+        grid->setHorizontalSpacing(kCellSpacing);
+        grid->setVerticalSpacing(kCaptionSpacing);
+        insert(grid);
+        m_band = grid;
+        m_nextColumn = 0;
+        m_group = Group{};
+    }
+    return m_band;
+}
+
+Form& Form::group(const QString& heading)
+{
+    return group(heading.isEmpty() ? nullptr : caption(heading));
+}
+
+Form& Form::group(QLabel* heading)
+{
+    QGridLayout* grid = currentBand();
+    if (m_nextColumn > 0) {
+        // An empty column keeps the groups apart.
+        grid->setColumnStretch(m_nextColumn, 0);
+        grid->setColumnMinimumWidth(m_nextColumn, kGroupGap);
+        ++m_nextColumn;
+    }
+    m_group = Group{heading, m_nextColumn, 0, false};
+    placeHeading();
+    return *this;
+}
+
+Form& Form::cell(const QString& captionText, QWidget* widget, const QString& unit)
+{
+    return cell(captionText.isEmpty() ? nullptr : caption(captionText), widget, unit);
+}
+
+Form& Form::cell(QLabel* captionLabel, QWidget* widget, const QString& unit)
+{
+    QGridLayout* grid = currentBand();
+    const int column = m_nextColumn++;
+    if (captionLabel) {
+        grid->addWidget(captionLabel, CaptionRow, column, Qt::AlignLeft | Qt::AlignBottom);
+        m_group.captions = true;
+    }
+    // Texts beside or in place of a field stand level with the field's
+    // text, or with the first line of a list.
+    const int fieldHeight = QLineEdit().sizeHint().height();
+    auto level = [](QLabel* label, int height) {
+        label->setMinimumHeight(height);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    if (auto* value = qobject_cast<QLabel*>(widget))
+        level(value, fieldHeight);
+    if (unit.isEmpty()) {
+        grid->addWidget(widget, WidgetRow, column, Qt::AlignLeft | Qt::AlignTop);
+    } else {
+        auto* withUnit = new QHBoxLayout;
+        withUnit->setSpacing(kUnitSpacing);
+        grid->addLayout(withUnit, WidgetRow, column, Qt::AlignLeft | Qt::AlignTop);
+        withUnit->addWidget(widget);
+        QLabel* unitLabel = caption(unit);
+        level(unitLabel, std::min(widget->sizeHint().height(), fieldHeight));
+        withUnit->addWidget(unitLabel, 0, Qt::AlignTop);
+    }
+    ++m_group.columns;
+    placeHeading();
+    // The band keeps to the left; the room to its right is left empty.
+    grid->setColumnStretch(column, 0);
+    grid->setColumnStretch(m_nextColumn, 1);
+    return *this;
+}
+
+void Form::placeHeading()
+{
+    QLabel* heading = m_group.heading;
+    if (!heading)
+        return;
+    // Over the captions of its fields, or in their place when they have none.
+    m_band->removeWidget(heading);
+    m_band->addWidget(heading, m_group.captions ? HeadingRow : CaptionRow, m_group.firstColumn, 1,
+                      std::max(1, m_group.columns), Qt::AlignLeft | Qt::AlignBottom);
+}
+
+Form& Form::row(std::initializer_list<QWidget*> widgets)
+{
+    auto* line = new QHBoxLayout;
+    insert(line);
+    for (QWidget* widget : widgets)
+        line->addWidget(widget);
+    line->addStretch(1);
+    return *this;
+}
+
+Form& Form::widget(QWidget* widget)
+{
+    insert(widget);
+    return *this;
+}
+
+Form& Form::fill(QWidget* widget)
+{
+    if (!m_filled) {
+        delete m_column->takeAt(m_column->count() - 1);
+        m_filled = true;
+    }
+    insert(widget, 1);
+    return *this;
 }
 
 protocol::FieldText fieldText(const QString& description, const LineField* field)

@@ -8,11 +8,11 @@
 #include <initializer_list>
 
 class QGridLayout;
-class QHBoxLayout;
 class QLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace varnix {
@@ -43,16 +43,58 @@ ListBox* list(const QString& name, const QStringList& items, int rows);
 // lists hold them.
 QStringList numbers(int first, int last);
 
-// Lays a page out from the top: its line of explanation, the body with its
-// fields, then its button.
-void fillPage(QWidget* page, const QString& explanation, QLayout* body, QPushButton* button);
+// Lays out a page, or a group box on one, from its top down: the page's
+// line of explanation, bands of fields, rows of options and buttons, and at
+// most one widget that takes the height left (a text area). Each field sits
+// under its caption, and a heading may stand over the fields of a group.
+// Widgets are placed, and take the Tab key, in the order they are added: add
+// them in reading order and the page's tab order runs from its top left to
+// its bottom right. A page grows by adding more to its form.
+class Form
+{
+public:
+    explicit Form(QWidget* widget);
 
-// Buttons side by side from the left.
-QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons);
+    // A text across the width, wrapped: a line of explanation or a note.
+    Form& text(const QString& text);
+    Form& text(QLabel* label);
+    // Starts a band of fields below what came before; its groups stand side
+    // by side, their fields on one line.
+    Form& band();
+    // Starts a group in the current band: a heading over the fields that
+    // follow, or none.
+    Form& group(const QString& heading = QString());
+    Form& group(QLabel* heading);
+    // A field (or a list, or a label showing a value) under its caption in
+    // the current group, with a unit after it ("Pixels") when one is given.
+    Form& cell(const QString& caption, QWidget* widget, const QString& unit = QString());
+    Form& cell(QLabel* caption, QWidget* widget, const QString& unit = QString());
+    // Widgets side by side from the left: options, buttons.
+    Form& row(std::initializer_list<QWidget*> widgets);
+    // A widget across the width at its own height (a group box).
+    Form& widget(QWidget* widget);
+    // A widget across the width that takes the height left.
+    Form& fill(QWidget* widget);
 
-// A caption in `column` and its widget right of it; an empty caption leaves
-// the column free.
-void addRow(QGridLayout* grid, int row, int column, const QString& caption, QWidget* widget);
+private:
+    void insert(QLayout* layout);
+    void insert(QWidget* widget, int stretch = 0);
+    QGridLayout* currentBand();
+    void placeHeading();
+
+    struct Group {
+        QLabel* heading = nullptr;
+        int firstColumn = 0;
+        int columns = 0;
+        bool captions = false;
+    };
+
+    QVBoxLayout* m_column;
+    bool m_filled = false;
+    QGridLayout* m_band = nullptr;
+    int m_nextColumn = 0;
+    Group m_group;
+};
 
 // A field as an action reads it, labelled for a refusal by what the page
 // calls it and by its name: "Circle Radius (txtcr)".
