@@ -19,7 +19,9 @@
 #include "transfer/eepromwrite.h"
 #include "transfer/lcdmemory.h"
 #include "widgets/desktop.h"
+#include "widgets/accesskeys.h"
 #include "widgets/fields.h"
+#include "widgets/tabrows.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -28,7 +30,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -71,10 +72,6 @@ Main::~Main()
         delete m_help.data();
     if (m_about)
         delete m_about.data();
-    // The tab row outlives the tab control it belongs to while the widgets
-    // go (a focus it holds is taken from it then); nothing it reports may
-    // reach the filter, which asks the tab control for it.
-    m_tabs->tabBar()->removeEventFilter(this);
     delete takeCentralWidget();
 }
 
@@ -85,14 +82,17 @@ void Main::buildWindow()
 
     m_tabs = new QTabWidget(central);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));
-    m_tabs->setUsesScrollButtons(true);
     QWidget* pages[PageCount];
     for (int i = 0; i < PageCount; ++i) {
         pages[i] = new QWidget;
         pages[i]->setObjectName(QStringLiteral("page%1").arg(i));
         m_tabs->addTab(pages[i], QString::fromUtf8(kPageCaptions[i]));
     }
-    m_tabs->tabBar()->installEventFilter(this);
+    // All captions in view at once, in rows; made before the pages' widgets
+    // so that Tab reaches it before them.
+    m_tabRows = new TabRows(m_tabs, central);
+    m_tabRows->setObjectName(QStringLiteral("tabRows"));
+    connect(m_tabRows, &TabRows::doubleClicked, this, &Main::SSTab1_DblClick);
 
     m_terminal = new Terminal(*this, *m_connection, this);
     m_portPanel = new PortPanel(*this, m_platform.desktop, *m_connection, m_platform.ports, *m_terminal, this);
@@ -116,15 +116,18 @@ void Main::buildWindow()
     new EepromWrite(*this, pages[WriteEeprom], *m_pageOptions, this);
     new LcdMemory(*this, pages[LcdReadWrite], this);
 
+    // A page's own access key wins over the window's on that page.
+    new AccessKeys(this, m_tabs);
+
     // The window's own frame: Help, About and the program's name.
     auto* aboutFrame = new QGroupBox(central);
+    auto* Label1 = new QLabel(QStringLiteral("Varnix Ver 1.2"), aboutFrame);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignCenter);
     auto* Command6 = new QPushButton(QStringLiteral("&Help"), aboutFrame);
     Command6->setObjectName(QStringLiteral("Command6"));
     auto* Command5 = new QPushButton(QStringLiteral("&About"), aboutFrame);
     Command5->setObjectName(QStringLiteral("Command5"));
-    auto* Label1 = new QLabel(QStringLiteral("Varnix Ver 1.2"), aboutFrame);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignCenter);
     auto* aboutLayout = new QHBoxLayout(aboutFrame);
     aboutLayout->addWidget(Label1, 1);
     aboutLayout->addWidget(Command6);
@@ -136,8 +139,15 @@ void Main::buildWindow()
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     connect(cmdExit, &QPushButton::clicked, this, &Main::cmdExit_Click);
 
+    // Left the tab control, its captions over its pages, and the window's
+    // buttons; right the terminal, which takes the room the window grows by,
+    // over the port settings.
+    auto* tabControl = new QVBoxLayout;
+    tabControl->setSpacing(0);
+    tabControl->addWidget(m_tabRows);
+    tabControl->addWidget(m_tabs, 1);
     auto* left = new QVBoxLayout;
-    left->addWidget(m_tabs, 1);
+    left->addLayout(tabControl, 1);
     left->addWidget(m_sender->progressWidget());
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_terminal->clearLcdButton());
@@ -154,10 +164,9 @@ void Main::buildWindow()
     right->addLayout(portRow);
 
     auto* columns = new QHBoxLayout(central);
-    columns->addLayout(left, 3);
-    columns->addLayout(right, 2);
-    // Wide enough to show most page captions without scrolling the tab row.
-    resize(1240, 640);
+    columns->addLayout(left);
+    columns->addLayout(right, 1);
+    resize(kDefaultSize.expandedTo(minimumSizeHint()));
 }
 
 void Main::Form_Load()
@@ -296,15 +305,6 @@ void Main::closeEvent(QCloseEvent* event)
     if (!m_ended)
         cmdExit_Click();
     event->accept();
-}
-
-bool Main::eventFilter(QObject* watched, QEvent* event)
-{
-    if (m_tabs && watched == m_tabs->tabBar() && event->type() == QEvent::MouseButtonDblClick) {
-        SSTab1_DblClick();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace varnix

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSize>
 
 #include <memory>
 
@@ -17,6 +18,7 @@ class Desktop;
 class Terminal;
 class PortPanel;
 class Sender;
+class TabRows;
 class CentredShapes;
 
 namespace link {
@@ -44,6 +46,9 @@ class Main : public QMainWindow, public PageHost
     Q_OBJECT
 public:
     static constexpr const char* kTitle = "Varnix";
+    // Fits a 1280 x 800 screen with room for a desktop's panel and the
+    // window's frame.
+    static constexpr QSize kDefaultSize{1180, 680};
 
     explicit Main(const Platform& platform, QWidget* parent = nullptr);
     ~Main() override;
@@ -72,12 +77,11 @@ public:
     void cmdExit_Click();
     void Command5_Click();
     void Command6_Click();
-    // The tab control's own event: a double-click on the row of page captions.
+    // The tab control's own event: a double-click on the page captions.
     void SSTab1_DblClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildWindow();
@@ -88,6 +92,7 @@ private:
     std::unique_ptr<link::Connection> m_connection;
     // The parts are children of the window, which owns them.
     QTabWidget* m_tabs = nullptr;
+    TabRows* m_tabRows = nullptr;
     QButtonGroup* m_pageOptions = nullptr;
     Terminal* m_terminal = nullptr;
     PortPanel* m_portPanel = nullptr;

@@ -58,7 +58,7 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     grid->addWidget(m_List1, 1, 2, 4, 1);
     m_cmdComSet = new QPushButton(QStringLiteral("S&et"), m_settingsGroup);
     m_cmdComSet->setObjectName(QStringLiteral("cmdComSet"));
-    grid->addWidget(m_cmdComSet, 5, 2);
+    grid->addWidget(m_cmdComSet, 5, 2, Qt::AlignLeft);
     // Their start values are set by the window's start-up.
     m_waitchr = new LineField(QStringLiteral("waitchr"), QString(), 0, m_settingsGroup);
     m_xmitdelay = new LineField(QStringLiteral("xmitdelay"), QString(), 0, m_settingsGroup);

@@ -6,6 +6,7 @@
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,6 +33,10 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_rcvText->setExactText(QString::fromLatin1(kWaiting));
     m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
+    // Replies and frames line up in columns, as on a terminal.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_rcvText->setFont(fixed);
+    m_txmText->setFont(fixed);
     m_Command7 = new QPushButton(QStringLiteral("Copy"), m_group);
     m_Command7->setObjectName(QStringLiteral("Command7"));
     m_cmdClear = new QPushButton(QStringLiteral("C&lear"), m_group);

@@ -80,6 +80,9 @@ void LineField::userEdited(const QString& shown)
 TextArea::TextArea(const QString& name, QWidget* parent) : QPlainTextEdit(parent)
 {
     setObjectName(name);
+    // Tab goes on to the next control, as in every other field; hex pairs
+    // and replies have no use for a tab character.
+    setTabChangesFocus(true);
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         if (!m_programChange)
             syncFromWidget();

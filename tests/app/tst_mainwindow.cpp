@@ -1,6 +1,7 @@
 #include "support/testmain.h"
 #include "app/helpwindow.h"
 #include "widgets/fields.h"
+#include "widgets/tabrows.h"
 #include "link/core/connection.h"
 #include "link/terminal.h"
 #include "protocol/frames.h"
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -193,17 +193,17 @@ void MainWindowTest::tabDoubleClickDrawsTheCircle()
     test::Fixture f;
     f.main().show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
-    QTabBar* bar = f.find<QTabWidget>("SSTab1")->tabBar();
-    const QPoint onThirdTab = bar->tabRect(3).center();
+    auto* captions = f.find<TabRows>("tabRows");
+    const QPoint onThirdTab = captions->tabRect(3).center();
 
-    QTest::mouseDClick(bar, Qt::LeftButton, {}, onThirdTab);
+    QTest::mouseDClick(captions, Qt::LeftButton, {}, onThirdTab);
     QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Comm Port Not Open")});
     QVERIFY(f.port.written.isEmpty());
 
     f.openPort();
     f.desktop.messages.clear();
     f.find<LineField>("txtCx")->setExactText(QStringLiteral("5"));
-    QTest::mouseDClick(bar, Qt::LeftButton, {}, onThirdTab);
+    QTest::mouseDClick(captions, Qt::LeftButton, {}, onThirdTab);
     QCOMPARE(f.port.written, QStringLiteral("]c]052014"));
     QCOMPARE(f.find<LineField>("txmText")->exactText(), QStringLiteral("]c]052014"));
     QVERIFY(f.desktop.messages.isEmpty());
