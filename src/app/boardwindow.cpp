@@ -10,7 +10,7 @@
 namespace varnix {
 
 BoardWindow::BoardWindow(board::VirtualBoard& board, QWidget* parent)
-    : QWidget(parent), m_board(board), m_view(new DisplayView(this)), m_status(new QLabel(this))
+    : QWidget(parent), m_board(board), m_view(new DisplayView(4, this)), m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("BoardWindow"));
     setWindowTitle(QStringLiteral("Varnix virtual board"));

@@ -9,7 +9,6 @@
 namespace varnix {
 
 namespace {
-constexpr int kPreferredScale = 4;
 constexpr int kBorder = 8;
 } // namespace
 
@@ -38,7 +37,7 @@ QImage renderDisplay(const board::Display& display, int scale, const board::Disp
     return image;
 }
 
-DisplayView::DisplayView(QWidget* parent) : QWidget(parent)
+DisplayView::DisplayView(int scale, QWidget* parent) : QWidget(parent), m_scale(std::max(scale, 1))
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
@@ -61,8 +60,7 @@ void DisplayView::setPreview(const std::optional<board::Display>& preview)
 
 QSize DisplayView::sizeHint() const
 {
-    return {board::Display::width * kPreferredScale + 2 * kBorder,
-            board::Display::height * kPreferredScale + 2 * kBorder};
+    return {board::Display::width * m_scale + 2 * kBorder, board::Display::height * m_scale + 2 * kBorder};
 }
 
 QSize DisplayView::minimumSizeHint() const

@@ -20,7 +20,8 @@ class DisplayView : public QWidget
 {
     Q_OBJECT
 public:
-    explicit DisplayView(QWidget* parent = nullptr);
+    // Its preferred size shows each pixel as a square of `scale` pixels.
+    explicit DisplayView(int scale = 4, QWidget* parent = nullptr);
 
     void setDisplay(const board::Display& display);
     const board::Display& display() const { return m_display; }
@@ -35,6 +36,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    int m_scale;
     board::Display m_display;
     std::optional<board::Display> m_preview;
 };

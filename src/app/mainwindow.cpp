@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 
+#include "app/displayview.h"
 #include "app/helpwindow.h"
 #include "app/infopage.h"
+#include "board/boardshadow.h"
 #include "commands/bar.h"
 #include "commands/centredshapes.h"
 #include "commands/chartaxes.h"
@@ -23,6 +25,7 @@
 #include "widgets/fields.h"
 #include "widgets/tabrows.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -30,6 +33,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -104,13 +108,14 @@ void Main::buildWindow()
 
     m_centredShapes =
         new CentredShapes(*this, {pages[Circle], pages[Square], pages[Square45], pages[Star4]}, this);
-    new RectangleLine(*this, pages[RectangleLines], pages[Line], this);
-    new BarPage(*this, pages[Bar], *m_pageOptions, this);
-    new ChartAxes(*this, {pages[XAxis], pages[YAxis]}, this);
-    new Dots(*this, pages[SetDot], pages[ResetDot], this);
-    new PutItems(*this, pages[PutByte], pages[PutChar], this);
-    new FillClear(*this, pages[FillScreen], pages[ClearScreen], this);
-    new Strings(*this, {pages[HorizString], pages[VertString]}, this);
+    m_drawingPages = {m_centredShapes,
+                      new RectangleLine(*this, pages[RectangleLines], pages[Line], this),
+                      new BarPage(*this, pages[Bar], *m_pageOptions, this),
+                      new ChartAxes(*this, {pages[XAxis], pages[YAxis]}, this),
+                      new Dots(*this, pages[SetDot], pages[ResetDot], this),
+                      new PutItems(*this, pages[PutByte], pages[PutChar], this),
+                      new FillClear(*this, pages[FillScreen], pages[ClearScreen], this),
+                      new Strings(*this, {pages[HorizString], pages[VertString]}, this)};
     buildInfoPage(pages[Info]);
     new EepromRead(*this, pages[ReadEeprom], *m_pageOptions, this);
     new EepromWrite(*this, pages[WriteEeprom], *m_pageOptions, this);
@@ -148,9 +153,11 @@ void Main::buildWindow()
     tabControl->addWidget(m_tabs, 1);
     auto* left = new QVBoxLayout;
     left->addLayout(tabControl, 1);
+    left->addWidget(buildDisplayPanel());
     left->addWidget(m_sender->progressWidget());
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_terminal->clearLcdButton());
+    bottom->addWidget(m_displayToggle);
     bottom->addStretch(1);
     bottom->addWidget(aboutFrame);
     bottom->addWidget(cmdExit);
@@ -167,6 +174,61 @@ void Main::buildWindow()
     columns->addLayout(left);
     columns->addLayout(right, 1);
     resize(kDefaultSize.expandedTo(minimumSizeHint()));
+}
+
+QWidget* Main::buildDisplayPanel()
+{
+    m_shadow = new board::BoardShadow(*m_connection, this);
+    m_displayPanel = new QGroupBox(QStringLiteral("What the board should be showing"));
+    m_displayPanel->setObjectName(QStringLiteral("displayPanel"));
+    m_displayView = new DisplayView(2, m_displayPanel);
+    m_displayView->setObjectName(QStringLiteral("displayView"));
+    m_displayView->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_displayView->setToolTip(QStringLiteral("Every frame sent so far, drawn as the board draws it; in red what "
+                                             "the button of the page in view would add"));
+    auto* layout = new QVBoxLayout(m_displayPanel);
+    layout->addWidget(m_displayView, 0, Qt::AlignCenter);
+
+    // Shown or hidden for as long as the program runs.
+    m_displayToggle = new QPushButton(QStringLiteral("Display &view"));
+    m_displayToggle->setObjectName(QStringLiteral("cmdDisplayView"));
+    m_displayToggle->setCheckable(true);
+    m_displayToggle->setChecked(true);
+    connect(m_displayToggle, &QPushButton::toggled, m_displayPanel, &QWidget::setVisible);
+
+    // A preview follows every change of the page in view, coalesced into one
+    // redraw when an action changes several fields at once.
+    m_previewTimer = new QTimer(this);
+    m_previewTimer->setSingleShot(true);
+    m_previewTimer->setInterval(0);
+    connect(m_previewTimer, &QTimer::timeout, this, &Main::showPreview);
+    auto preview = [this] { m_previewTimer->start(); };
+    connect(m_shadow, &board::BoardShadow::changed, this, preview);
+    connect(m_tabs, &QTabWidget::currentChanged, this, preview);
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        const QWidget* page = m_tabs->widget(i);
+        for (LineField* field : page->findChildren<LineField*>())
+            connect(field, &LineField::changed, this, preview);
+        for (ListBox* list : page->findChildren<ListBox*>())
+            connect(list, &ListBox::itemSelectionChanged, this, preview);
+        for (QAbstractButton* option : page->findChildren<QRadioButton*>())
+            connect(option, &QAbstractButton::toggled, this, preview);
+    }
+    showPreview();
+    return m_displayPanel;
+}
+
+void Main::showPreview()
+{
+    m_displayView->setDisplay(m_shadow->firmware().display());
+    QStringList frames;
+    for (const DrawingPages* family : m_drawingPages) {
+        frames = family->previewFrames(m_tabs->currentWidget());
+        if (!frames.isEmpty())
+            break;
+    }
+    m_displayView->setPreview(frames.isEmpty() ? std::nullopt
+                                               : std::optional(m_shadow->after(frames).display()));
 }
 
 void Main::Form_Load()

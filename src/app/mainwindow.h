@@ -8,9 +8,13 @@
 #include <QSize>
 
 #include <memory>
+#include <vector>
 
 class QButtonGroup;
+class QGroupBox;
+class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace varnix {
 
@@ -20,6 +24,12 @@ class PortPanel;
 class Sender;
 class TabRows;
 class CentredShapes;
+class DisplayView;
+class DrawingPages;
+
+namespace board {
+class BoardShadow;
+}
 
 namespace link {
 class Connection;
@@ -85,6 +95,8 @@ protected:
 
 private:
     void buildWindow();
+    QWidget* buildDisplayPanel();
+    void showPreview();
     void Form_Load();
     void endSystem();
 
@@ -98,6 +110,13 @@ private:
     PortPanel* m_portPanel = nullptr;
     Sender* m_sender = nullptr;
     CentredShapes* m_centredShapes = nullptr;
+    // What the board should be showing, and what the page in view would add.
+    board::BoardShadow* m_shadow = nullptr;
+    std::vector<DrawingPages*> m_drawingPages;
+    QGroupBox* m_displayPanel = nullptr;
+    DisplayView* m_displayView = nullptr;
+    QPushButton* m_displayToggle = nullptr;
+    QTimer* m_previewTimer = nullptr;
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
     bool m_ended = false;

@@ -13,7 +13,7 @@
 namespace varnix {
 
 BarPage::BarPage(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
-    : QObject(parent), m_host(host),
+    : QObject(parent), m_host(host), m_page(page),
       m_txtbarx(pagelayout::field(QStringLiteral("txtbarx"), QStringLiteral("20"), 3)),
       m_txtbary(pagelayout::field(QStringLiteral("txtbary"), QStringLiteral("20"), 2)),
       m_txtbarwidth(pagelayout::field(QStringLiteral("txtbarwidth"), QStringLiteral("5"), 3)),
@@ -61,16 +61,24 @@ void BarPage::optbarv_Click()
 
 void BarPage::cmdbar_Click()
 {
+    guardedSend(m_host, [this] { return frame(); });
+}
+
+protocol::FrameResult BarPage::frame() const
+{
     using pagelayout::fieldText;
-    guardedSend(m_host, [this] {
-        // Vertical only while "Vert" is the chosen page option; any other
-        // choice, an EEPROM option included, draws the bar lying down.
-        return protocol::barFrame(fieldText(QStringLiteral("Top Left X"), m_txtbarx),
-                                  fieldText(QStringLiteral("Top Left Y"), m_txtbary),
-                                  fieldText(QStringLiteral("Width"), m_txtbarwidth),
-                                  fieldText(m_Label70->text(), m_txtbarheight), m_optbarv->isChecked(),
-                                  m_List3->selectedText());
-    });
+    // Vertical only while "Vert" is the chosen page option; any other
+    // choice, an EEPROM option included, draws the bar lying down.
+    return protocol::barFrame(fieldText(QStringLiteral("Top Left X"), m_txtbarx),
+                              fieldText(QStringLiteral("Top Left Y"), m_txtbary),
+                              fieldText(QStringLiteral("Width"), m_txtbarwidth),
+                              fieldText(m_Label70->text(), m_txtbarheight), m_optbarv->isChecked(),
+                              m_List3->selectedText());
+}
+
+QStringList BarPage::previewFrames(const QWidget* page) const
+{
+    return page == m_page ? framesOf(frame()) : QStringList{};
 }
 
 } // namespace varnix

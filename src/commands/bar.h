@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 class QButtonGroup;
@@ -16,7 +18,7 @@ class ListBox;
 
 // The page "Bar": a filled bar from a top left corner, with width, length,
 // orientation and fill step.
-class BarPage : public QObject
+class BarPage : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -27,9 +29,12 @@ public:
     void optbarh_Click();
     void optbarv_Click();
     void cmdbar_Click();
+    protocol::FrameResult frame() const;
+    QStringList previewFrames(const QWidget* page) const override;
 
 private:
     PageHost& m_host;
+    QWidget* m_page;
     LineField* m_txtbarx;
     LineField* m_txtbary;
     LineField* m_txtbarwidth;

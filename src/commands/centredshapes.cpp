@@ -88,6 +88,7 @@ CentredShapes::CentredShapes(PageHost& host, const std::array<QWidget*, ShapeCou
 void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
 {
     page.design = &design;
+    page.widget = widget;
     page.x = makeField(design.x);
     page.y = makeField(design.y);
     page.size = makeField(design.size);
@@ -108,12 +109,24 @@ void CentredShapes::build(const PageDesign& design, QWidget* widget, Page& page)
 
 void CentredShapes::draw(Shape shape)
 {
+    guardedSend(m_host, [&] { return frame(shape); });
+}
+
+protocol::FrameResult CentredShapes::frame(Shape shape) const
+{
     const Page& page = m_pages[shape];
     const PageDesign& design = *page.design;
-    guardedSend(m_host, [&] {
-        return design.compose(readField(design.x, page.x), readField(design.y, page.y),
-                              readField(design.size, page.size));
-    });
+    return design.compose(readField(design.x, page.x), readField(design.y, page.y),
+                          readField(design.size, page.size));
+}
+
+QStringList CentredShapes::previewFrames(const QWidget* widget) const
+{
+    for (int shape = 0; shape < ShapeCount; ++shape) {
+        if (m_pages[shape].widget == widget)
+            return framesOf(frame(Shape(shape)));
+    }
+    return {};
 }
 
 } // namespace varnix

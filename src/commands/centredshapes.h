@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 #include <array>
@@ -15,7 +17,7 @@ class LineField;
 // The pages "Circle", "Square", "Square45" and "Star4": each a centre, a size
 // and one button that sends the shape's frame. The four differ only in their
 // texts and names, so one table describes them.
-class CentredShapes : public QObject
+class CentredShapes : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -28,6 +30,8 @@ public:
 
     // Port guard, then the shape's frame from its page's three fields.
     void draw(Shape shape);
+    protocol::FrameResult frame(Shape shape) const;
+    QStringList previewFrames(const QWidget* page) const override;
 
     // Also the tab control's own event.
     void cmdCirc_Click() { draw(Circle); }
@@ -38,6 +42,7 @@ public:
 private:
     struct Page {
         const PageDesign* design = nullptr;
+        QWidget* widget = nullptr;
         LineField* x = nullptr;
         LineField* y = nullptr;
         LineField* size = nullptr;

@@ -60,18 +60,31 @@ ChartAxes::ChartAxes(PageHost& host, const std::array<QWidget*, AxisCount>& page
 
 void ChartAxes::draw(Axis axis)
 {
+    guardedSend(m_host, [&] { return frame(axis); });
+}
+
+protocol::FrameResult ChartAxes::frame(Axis axis) const
+{
+    using pagelayout::fieldText;
     const Page& page = m_pages[axis];
-    guardedSend(m_host, [&] {
-        using pagelayout::fieldText;
-        return kAxes[axis].compose(fieldText(QStringLiteral("Starting Point X"), page.x),
-                                   fieldText(QStringLiteral("Starting Point Y"), page.y),
-                                   fieldText(QStringLiteral("Length in pixels"), page.length),
-                                   page.ticks->selectedText());
-    });
+    return kAxes[axis].compose(fieldText(QStringLiteral("Starting Point X"), page.x),
+                               fieldText(QStringLiteral("Starting Point Y"), page.y),
+                               fieldText(QStringLiteral("Length in pixels"), page.length),
+                               page.ticks->selectedText());
+}
+
+QStringList ChartAxes::previewFrames(const QWidget* widget) const
+{
+    for (int axis = 0; axis < AxisCount; ++axis) {
+        if (m_pages[axis].widget == widget)
+            return framesOf(frame(Axis(axis)));
+    }
+    return {};
 }
 
 void ChartAxes::build(const PageDesign& design, QWidget* widget, Page& page)
 {
+    page.widget = widget;
     page.x = pagelayout::field(QString::fromLatin1(design.xName), QString::fromLatin1(design.xStart), kXLimit);
     page.y = pagelayout::field(QString::fromLatin1(design.yName), QString::fromLatin1(design.yStart), kYLimit);
     page.length = pagelayout::field(QString::fromLatin1(design.lengthName), QString::fromLatin1(design.lengthStart),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 #include <array>
@@ -15,7 +17,7 @@ class ListBox;
 
 // The pages "X-Axis" and "Y-Axis": a starting point, a length and a tick
 // spacing each. The two pages are built alike; only names and texts differ.
-class ChartAxes : public QObject
+class ChartAxes : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -29,11 +31,14 @@ public:
     // Port guard, then the axis from its start, its end (start plus length)
     // and its tick spacing.
     void draw(Axis axis);
+    protocol::FrameResult frame(Axis axis) const;
+    QStringList previewFrames(const QWidget* page) const override;
     void cmdXaxis_Click() { draw(XAxis); }
     void cmdyaxis_Click() { draw(YAxis); }
 
 private:
     struct Page {
+        QWidget* widget = nullptr;
         LineField* x = nullptr;
         LineField* y = nullptr;
         LineField* length = nullptr;

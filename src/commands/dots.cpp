@@ -20,7 +20,7 @@ using pagelayout::field;
 using pagelayout::fieldText;
 
 Dots::Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* parent)
-    : QObject(parent), m_host(host)
+    : QObject(parent), m_host(host), m_setDotPage(setDotPage), m_resetDotPage(resetDotPage)
 {
     buildSetDot(setDotPage);
     buildResetDot(resetDotPage);
@@ -33,46 +33,73 @@ Dots::Dots(PageHost& host, QWidget* setDotPage, QWidget* resetDotPage, QObject* 
 
 void Dots::Command3_Click()
 {
-    guardedSend(m_host, [this] {
-        return protocol::dotFrame(fieldText(QStringLiteral("Single X"), m_txtDotSingX),
-                                  fieldText(QStringLiteral("Single Y"), m_txtDotSingy));
-    });
+    guardedSend(m_host, [this] { return singleFrame(); });
 }
 
 void Dots::cmdResetDot_Click()
 {
-    guardedSend(m_host, [this] {
-        return protocol::toggleDotFrame(fieldText(QStringLiteral("X"), m_txtResetx),
-                                        fieldText(QStringLiteral("Y"), m_txtResety));
-    });
+    guardedSend(m_host, [this] { return toggleFrame(); });
 }
 
 void Dots::Command4_Click()
 {
     if (!m_host.portGuard())
         return;
-    using protocol::leadingNumber;
-    const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
-    const double count = leadingNumber(number.text);
-    const std::optional<std::int16_t> dots = protocol::roundHalfEvenInt16(count);
-    if (!dots) {
+    // One frame and one send per dot; a refused dot or a closing window ends the run.
+    const bool counted = eachDotOfTheRun([this](const protocol::FrameResult& dot) { return m_host.sendFrame(dot); });
+    if (!counted) {
         // Beyond what a count holds: refused, rather than a run without end.
-        if (count > 0)
-            m_host.message(
-                protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text).message());
-        return;
+        const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
+        m_host.message(
+            protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text).message());
     }
+}
+
+protocol::FrameResult Dots::singleFrame() const
+{
+    return protocol::dotFrame(fieldText(QStringLiteral("Single X"), m_txtDotSingX),
+                              fieldText(QStringLiteral("Single Y"), m_txtDotSingy));
+}
+
+protocol::FrameResult Dots::toggleFrame() const
+{
+    return protocol::toggleDotFrame(fieldText(QStringLiteral("X"), m_txtResetx),
+                                    fieldText(QStringLiteral("Y"), m_txtResety));
+}
+
+bool Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const
+{
+    using protocol::leadingNumber;
+    const double count = leadingNumber(m_txtDotnum->exactText());
+    const std::optional<std::int16_t> dots = protocol::roundHalfEvenInt16(count);
+    if (!dots)
+        return count <= 0;
     // The run moves along one coordinate; the other stays where it starts.
     double x = leadingNumber(m_txtDotManyx->exactText());
     double y = leadingNumber(m_txtDotManyy->exactText());
     double& moving = m_optHoriz->isChecked() ? x : y;
     const QString xLabel = fieldText(QStringLiteral("Many X"), m_txtDotManyx).label;
     const QString yLabel = fieldText(QStringLiteral("Many Y"), m_txtDotManyy).label;
-    // One frame and one send per dot; a refused dot or a closing window ends the run.
     for (int dot = 0; dot < *dots; ++dot, moving += 1) {
-        if (!m_host.sendFrame(protocol::dotFrameAt(x, y, xLabel, yLabel)))
-            return;
+        if (!each(protocol::dotFrameAt(x, y, xLabel, yLabel)))
+            break;
     }
+    return true;
+}
+
+QStringList Dots::previewFrames(const QWidget* page) const
+{
+    if (page == m_resetDotPage)
+        return framesOf(toggleFrame());
+    if (page != m_setDotPage)
+        return {};
+    // The page draws with either of its buttons: both are shown.
+    QStringList frames = framesOf(singleFrame());
+    eachDotOfTheRun([&frames](const protocol::FrameResult& dot) {
+        frames << framesOf(dot);
+        return dot.ok();
+    });
+    return frames;
 }
 
 void Dots::buildSetDot(QWidget* page)

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
 
 class QPushButton;
 class QWidget;
@@ -13,7 +19,7 @@ class LineField;
 
 // The pages "SetDot" (one dot, or a run of dots) and "ResetDot" (toggle one
 // dot).
-class Dots : public QObject
+class Dots : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -23,12 +29,20 @@ public:
     // A run of dots from the group "Many", one frame per dot.
     void Command4_Click();
     void cmdResetDot_Click();
+    protocol::FrameResult singleFrame() const;
+    protocol::FrameResult toggleFrame() const;
+    // The dots of the run, one frame each, handed to `each` until it says
+    // stop; nothing when the count does not fit (a run without end).
+    bool eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const;
+    QStringList previewFrames(const QWidget* page) const override;
 
 private:
     void buildSetDot(QWidget* page);
     void buildResetDot(QWidget* page);
 
     PageHost& m_host;
+    QWidget* m_setDotPage;
+    QWidget* m_resetDotPage;
     // Group "Single".
     LineField* m_txtDotSingX = nullptr;
     LineField* m_txtDotSingy = nullptr;

@@ -10,7 +10,7 @@
 namespace varnix {
 
 FillClear::FillClear(PageHost& host, QWidget* fillPage, QWidget* clearPage, QObject* parent)
-    : QObject(parent), m_host(host)
+    : QObject(parent), m_host(host), m_fillPage(fillPage), m_clearPage(clearPage)
 {
     buildFill(fillPage);
     buildClear(clearPage);
@@ -33,6 +33,15 @@ void FillClear::cmdFill_Click()
 void FillClear::cmdClearLCD_Click()
 {
     guardedSend(m_host, protocol::clearDisplayFrame);
+}
+
+QStringList FillClear::previewFrames(const QWidget* page) const
+{
+    if (page == m_fillPage && !m_List2->selectedText().isEmpty())
+        return framesOf(protocol::fillFrame(m_List2->selectedText()));
+    if (page == m_clearPage)
+        return framesOf(protocol::clearDisplayFrame());
+    return {};
 }
 
 void FillClear::buildFill(QWidget* page)

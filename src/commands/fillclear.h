@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 class QPushButton;
@@ -12,7 +14,7 @@ class ListBox;
 
 // The pages "FillScreen" (fill the display with a chosen step) and
 // "ClearScreen".
-class FillClear : public QObject
+class FillClear : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -20,12 +22,15 @@ public:
 
     void cmdFill_Click();
     void cmdClearLCD_Click();
+    QStringList previewFrames(const QWidget* page) const override;
 
 private:
     void buildFill(QWidget* page);
     void buildClear(QWidget* page);
 
     PageHost& m_host;
+    QWidget* m_fillPage;
+    QWidget* m_clearPage;
     ListBox* m_List2 = nullptr;
     QPushButton* m_cmdFill = nullptr;
     QPushButton* m_cmdClearLCD = nullptr;

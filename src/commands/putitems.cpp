@@ -15,7 +15,7 @@ using pagelayout::field;
 using pagelayout::fieldText;
 
 PutItems::PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, QObject* parent)
-    : QObject(parent), m_host(host)
+    : QObject(parent), m_host(host), m_putBytePage(putBytePage), m_putCharPage(putCharPage)
 {
     buildPutByte(putBytePage);
     buildPutChar(putCharPage);
@@ -28,20 +28,35 @@ PutItems::PutItems(PageHost& host, QWidget* putBytePage, QWidget* putCharPage, Q
 
 void PutItems::cmdPutByte_Click()
 {
-    guardedSend(m_host, [this] {
-        return protocol::putByteFrame(fieldText(QStringLiteral("X"), m_txtPutBytex),
-                                      fieldText(QStringLiteral("Y"), m_txtPutBytey),
-                                      fieldText(QStringLiteral("Byte value 0-255"), m_txtPutByte));
-    });
+    guardedSend(m_host, [this] { return byteFrame(); });
 }
 
 void PutItems::cmdPutChr_Click()
 {
-    guardedSend(m_host, [this] {
-        return protocol::putCharFrame(fieldText(QStringLiteral("Position X"), m_txtPutChrx),
-                                      fieldText(QStringLiteral("Position Y"), m_txtPutchry),
-                                      fieldText(QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr));
-    });
+    guardedSend(m_host, [this] { return characterFrame(); });
+}
+
+protocol::FrameResult PutItems::byteFrame() const
+{
+    return protocol::putByteFrame(fieldText(QStringLiteral("X"), m_txtPutBytex),
+                                  fieldText(QStringLiteral("Y"), m_txtPutBytey),
+                                  fieldText(QStringLiteral("Byte value 0-255"), m_txtPutByte));
+}
+
+protocol::FrameResult PutItems::characterFrame() const
+{
+    return protocol::putCharFrame(fieldText(QStringLiteral("Position X"), m_txtPutChrx),
+                                  fieldText(QStringLiteral("Position Y"), m_txtPutchry),
+                                  fieldText(QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr));
+}
+
+QStringList PutItems::previewFrames(const QWidget* page) const
+{
+    if (page == m_putBytePage)
+        return framesOf(byteFrame());
+    if (page == m_putCharPage)
+        return framesOf(characterFrame());
+    return {};
 }
 
 void PutItems::txtPutChr_Change()

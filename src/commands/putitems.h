@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 class QPushButton;
@@ -12,7 +14,7 @@ class LineField;
 
 // The pages "PutByte" (a byte drawn vertically at x,y) and "PutChar" (one
 // character at x,y).
-class PutItems : public QObject
+class PutItems : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -22,12 +24,17 @@ public:
     void cmdPutChr_Click();
     // Keeps the character in upper case, whoever changed it.
     void txtPutChr_Change();
+    protocol::FrameResult byteFrame() const;
+    protocol::FrameResult characterFrame() const;
+    QStringList previewFrames(const QWidget* page) const override;
 
 private:
     void buildPutByte(QWidget* page);
     void buildPutChar(QWidget* page);
 
     PageHost& m_host;
+    QWidget* m_putBytePage;
+    QWidget* m_putCharPage;
     LineField* m_txtPutBytex = nullptr;
     LineField* m_txtPutBytey = nullptr;
     LineField* m_txtPutByte = nullptr;

@@ -16,7 +16,7 @@ using pagelayout::field;
 using pagelayout::fieldText;
 
 RectangleLine::RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* linePage, QObject* parent)
-    : QObject(parent), m_host(host)
+    : QObject(parent), m_host(host), m_rectanglePage(rectanglePage), m_linePage(linePage)
 {
     buildRectangle(rectanglePage);
     buildLine(linePage);
@@ -27,30 +27,51 @@ RectangleLine::RectangleLine(PageHost& host, QWidget* rectanglePage, QWidget* li
 
 void RectangleLine::cmdRect_Click()
 {
-    guardedSend(m_host, [this] {
-        return protocol::rectangleFrame(fieldText(QStringLiteral("Top Left X"), m_txtX1),
-                                        fieldText(QStringLiteral("Bottom Rt X"), m_txtX2),
-                                        fieldText(QStringLiteral("Top Left Y"), m_txtY1),
-                                        fieldText(QStringLiteral("Bottom Rt Y"), m_txtY2),
-                                        fieldText(QStringLiteral("Step 1-9"), m_txtrs1));
-    });
+    guardedSend(m_host, [this] { return rectangle(); });
 }
 
 void RectangleLine::cmdLine_Click()
 {
     if (!m_host.portGuard())
         return;
-    using protocol::leadingNumber;
-    // The board draws lines from left to right and from top to bottom only.
-    if (leadingNumber(m_txtLx2->exactText()) < leadingNumber(m_txtLx1->exactText())
-        || leadingNumber(m_txtLy2->exactText()) < leadingNumber(m_txtLy1->exactText())) {
+    if (!lineInOrder()) {
         m_host.message(QStringLiteral("Invalid Entry - Try again"));
         return;
     }
-    m_host.sendFrame(protocol::lineFrame(fieldText(QStringLiteral("Begin X1"), m_txtLx1),
-                                         fieldText(QStringLiteral("End X2"), m_txtLx2),
-                                         fieldText(QStringLiteral("Begin Y1"), m_txtLy1),
-                                         fieldText(QStringLiteral("End Y2"), m_txtLy2)));
+    m_host.sendFrame(line());
+}
+
+protocol::FrameResult RectangleLine::rectangle() const
+{
+    return protocol::rectangleFrame(fieldText(QStringLiteral("Top Left X"), m_txtX1),
+                                    fieldText(QStringLiteral("Bottom Rt X"), m_txtX2),
+                                    fieldText(QStringLiteral("Top Left Y"), m_txtY1),
+                                    fieldText(QStringLiteral("Bottom Rt Y"), m_txtY2),
+                                    fieldText(QStringLiteral("Step 1-9"), m_txtrs1));
+}
+
+bool RectangleLine::lineInOrder() const
+{
+    using protocol::leadingNumber;
+    return leadingNumber(m_txtLx2->exactText()) >= leadingNumber(m_txtLx1->exactText())
+        && leadingNumber(m_txtLy2->exactText()) >= leadingNumber(m_txtLy1->exactText());
+}
+
+protocol::FrameResult RectangleLine::line() const
+{
+    return protocol::lineFrame(fieldText(QStringLiteral("Begin X1"), m_txtLx1),
+                               fieldText(QStringLiteral("End X2"), m_txtLx2),
+                               fieldText(QStringLiteral("Begin Y1"), m_txtLy1),
+                               fieldText(QStringLiteral("End Y2"), m_txtLy2));
+}
+
+QStringList RectangleLine::previewFrames(const QWidget* page) const
+{
+    if (page == m_rectanglePage)
+        return framesOf(rectangle());
+    if (page == m_linePage && lineInOrder())
+        return framesOf(line());
+    return {};
 }
 
 void RectangleLine::buildRectangle(QWidget* page)

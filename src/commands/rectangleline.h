@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 class QPushButton;
@@ -12,7 +14,7 @@ class LineField;
 
 // The pages " Rectangle / Lines" (two corners and a dash step) and "Line"
 // (two end points).
-class RectangleLine : public QObject
+class RectangleLine : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -21,12 +23,19 @@ public:
     void cmdRect_Click();
     // Refuses a line whose end lies left of or above its beginning.
     void cmdLine_Click();
+    protocol::FrameResult rectangle() const;
+    // The board draws lines from left to right and from top to bottom only.
+    bool lineInOrder() const;
+    protocol::FrameResult line() const;
+    QStringList previewFrames(const QWidget* page) const override;
 
 private:
     void buildRectangle(QWidget* page);
     void buildLine(QWidget* page);
 
     PageHost& m_host;
+    QWidget* m_rectanglePage;
+    QWidget* m_linePage;
     LineField* m_txtX1 = nullptr;
     LineField* m_txtY1 = nullptr;
     LineField* m_txtX2 = nullptr;

@@ -71,19 +71,37 @@ void Strings::place(Direction direction)
     if (!m_host.portGuard())
         return;
     const Page& page = m_pages[direction];
-    const PageDesign& design = kStrings[direction];
     // The field shows the capitals that are sent.
     const QString upper = protocol::latin1Upper(page.text->exactText());
     if (upper != page.text->exactText())
         page.text->setExactText(upper);
+    m_host.sendFrame(frame(direction));
+}
+
+protocol::FrameResult Strings::frame(Direction direction) const
+{
     using pagelayout::fieldText;
-    m_host.sendFrame(design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y),
-                                    fieldText(QStringLiteral("String"), page.text), design.text.typingLimit));
+    const Page& page = m_pages[direction];
+    const PageDesign& design = kStrings[direction];
+    protocol::FieldText text = fieldText(QStringLiteral("String"), page.text);
+    text.text = protocol::latin1Upper(text.text);
+    return design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y), text,
+                          design.text.typingLimit);
+}
+
+QStringList Strings::previewFrames(const QWidget* widget) const
+{
+    for (int direction = 0; direction < DirectionCount; ++direction) {
+        if (m_pages[direction].widget == widget)
+            return framesOf(frame(Direction(direction)));
+    }
+    return {};
 }
 
 void Strings::build(const PageDesign& design, QWidget* widget, Page& page)
 {
     // The string field shows its whole limit, and a little more.
+    page.widget = widget;
     page.text = makeField(design.text, design.text.typingLimit + 2);
     page.x = makeField(design.x);
     page.y = makeField(design.y);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commands/drawingpages.h"
+
 #include <QObject>
 
 #include <array>
@@ -14,7 +16,7 @@ class LineField;
 
 // The pages "Horiz String" and "Vert String": a string and the point it
 // starts from. The two pages are built alike; only names and texts differ.
-class Strings : public QObject
+class Strings : public QObject, public DrawingPages
 {
     Q_OBJECT
 public:
@@ -28,11 +30,15 @@ public:
     // Port guard, the string field upper-cased, then one frame for the
     // whole string.
     void place(Direction direction);
+    // The frame of the string in capitals, as the button sends it.
+    protocol::FrameResult frame(Direction direction) const;
+    QStringList previewFrames(const QWidget* page) const override;
     void cmdH_Click() { place(Horizontal); }
     void cmdVs_Click() { place(Vertical); }
 
 private:
     struct Page {
+        QWidget* widget = nullptr;
         LineField* text = nullptr;
         LineField* x = nullptr;
         LineField* y = nullptr;
