@@ -1,6 +1,7 @@
 // Pacing on a pseudo-terminal: how closely the pauses before pacing
 // characters keep to the delay asked, with the whole window showing and
 // repainting its progress, and what the transmission costs in CPU.
+#include "cputime.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/pause.h"
@@ -43,13 +44,6 @@ public:
 private:
     link::EventLoopPause m_inner;
 };
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 double percentile(std::vector<double> values, double p)
 {

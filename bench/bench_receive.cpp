@@ -2,6 +2,7 @@
 // costs when the window already holds 10 MB, and the CPU the window uses
 // while a pseudo-terminal feeds it text at 56000 baud's rate.
 // Usage: bench_receive [seconds of feeding, default 60]
+#include "cputime.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/pause.h"
@@ -29,13 +30,6 @@ using namespace varnix;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 QByteArray textLines(qsizetype size, int firstLine)
 {

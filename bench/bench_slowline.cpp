@@ -4,6 +4,7 @@
 // send took against the time the reader needs for the frame by itself, and
 // the CPU the sending thread used in all and while the port waited for room.
 // Usage: bench_slowline [bytes per second, default 1920] [runs, default 1]
+#include "cputime.h"
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
@@ -23,13 +24,6 @@ using namespace varnix;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double threadCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
 
 double seconds(Clock::duration d)
 {

@@ -122,11 +122,7 @@ protocol::FrameResult CentredShapes::frame(Shape shape) const
 
 QStringList CentredShapes::previewFrames(const QWidget* widget) const
 {
-    for (int shape = 0; shape < ShapeCount; ++shape) {
-        if (m_pages[shape].widget == widget)
-            return framesOf(frame(Shape(shape)));
-    }
-    return {};
+    return framesOfEntry(m_pages, widget, [this](int shape) { return frame(Shape(shape)); });
 }
 
 } // namespace varnix

@@ -75,11 +75,7 @@ protocol::FrameResult ChartAxes::frame(Axis axis) const
 
 QStringList ChartAxes::previewFrames(const QWidget* widget) const
 {
-    for (int axis = 0; axis < AxisCount; ++axis) {
-        if (m_pages[axis].widget == widget)
-            return framesOf(frame(Axis(axis)));
-    }
-    return {};
+    return framesOfEntry(m_pages, widget, [this](int axis) { return frame(Axis(axis)); });
 }
 
 void ChartAxes::build(const PageDesign& design, QWidget* widget, Page& page)

@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+#include <array>
+#include <cstddef>
+
 class QWidget;
 
 namespace varnix {
@@ -23,6 +26,17 @@ protected:
     static QStringList framesOf(const protocol::FrameResult& frame)
     {
         return frame.ok() ? QStringList{frame.frame} : QStringList{};
+    }
+    // For a family built from a table of alike pages, each knowing its widget:
+    // the frame of the table's entry whose page it is.
+    template <typename Page, std::size_t N, typename Frame>
+    static QStringList framesOfEntry(const std::array<Page, N>& pages, const QWidget* page, Frame frame)
+    {
+        for (std::size_t entry = 0; entry < N; ++entry) {
+            if (pages[entry].widget == page)
+                return framesOf(frame(int(entry)));
+        }
+        return {};
     }
 };
 

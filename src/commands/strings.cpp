@@ -91,11 +91,7 @@ protocol::FrameResult Strings::frame(Direction direction) const
 
 QStringList Strings::previewFrames(const QWidget* widget) const
 {
-    for (int direction = 0; direction < DirectionCount; ++direction) {
-        if (m_pages[direction].widget == widget)
-            return framesOf(frame(Direction(direction)));
-    }
-    return {};
+    return framesOfEntry(m_pages, widget, [this](int direction) { return frame(Direction(direction)); });
 }
 
 void Strings::build(const PageDesign& design, QWidget* widget, Page& page)
