@@ -3,9 +3,10 @@
 #include "widgets/fields.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace varnix;
 
@@ -22,6 +23,8 @@ private slots:
     void typedCharacterCanBeReplaced();
     void lineFieldKeepsControlCharacters();
     void typingLimitHoldsTypingOnly();
+    void pasteKeepsWhatFits_data();
+    void pasteKeepsWhatFits();
 };
 
 void TextAreaTest::setTextIsKeptExactly_data()
@@ -156,6 +159,35 @@ void TextAreaTest::typingLimitHoldsTypingOnly()
     QCOMPARE(field.exactText(), QStringLiteral("-000"));
     QTest::keyClicks(&field, QStringLiteral("9"));
     QCOMPARE(field.exactText(), QStringLiteral("-000"));
+}
+
+void TextAreaTest::pasteKeepsWhatFits_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("cursor"); // -1: the whole text selected
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("past the limit") << "1" << 1 << "2345" << "123";
+    QTest::newRow("in the middle") << "19" << 1 << "2345" << "129";
+    QTest::newRow("over a selection") << "123" << -1 << "98765" << "987";
+    QTest::newRow("nothing fits") << "123" << 3 << "4" << "123";
+    QTest::newRow("all fits") << "1" << 0 << "23" << "231";
+}
+
+void TextAreaTest::pasteKeepsWhatFits()
+{
+    QFETCH(QString, start);
+    QFETCH(int, cursor);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, expected);
+    LineField field(QStringLiteral("field"), start, 3);
+    if (cursor < 0)
+        field.selectAll();
+    else
+        field.setCursorPosition(cursor);
+    QApplication::clipboard()->setText(clipboard);
+    field.paste();
+    QCOMPARE(field.exactText(), expected);
 }
 
 VARNIX_TEST_MAIN(TextAreaTest)
