@@ -4,6 +4,8 @@
 // Usage: bench_board [passes, default 200]
 #include "board/firmware.h"
 
+#include "benchutil.h"
+
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -30,8 +32,7 @@ double medianSeconds(int passes, const std::function<void()>& pass)
         pass();
         times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    std::nth_element(times.begin(), times.begin() + passes / 2, times.end());
-    return times[passes / 2];
+    return median(std::move(times));
 }
 
 void report(const char* what, qsizetype bytes, double seconds)

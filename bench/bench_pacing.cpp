@@ -1,7 +1,7 @@
 // Pacing on a pseudo-terminal: how closely the pauses before pacing
 // characters keep to the delay asked, with the whole window showing and
 // repainting its progress, and what the transmission costs in CPU.
-#include "cputime.h"
+#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/pause.h"

@@ -2,7 +2,7 @@
 // costs when the window already holds 10 MB, and the CPU the window uses
 // while a pseudo-terminal feeds it text at 56000 baud's rate.
 // Usage: bench_receive [seconds of feeding, default 60]
-#include "cputime.h"
+#include "benchutil.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/pause.h"
@@ -59,12 +59,6 @@ protected:
         return false;
     }
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 } // namespace
 

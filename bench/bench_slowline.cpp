@@ -4,7 +4,7 @@
 // send took against the time the reader needs for the frame by itself, and
 // the CPU the sending thread used in all and while the port waited for room.
 // Usage: bench_slowline [bytes per second, default 1920] [runs, default 1]
-#include "cputime.h"
+#include "benchutil.h"
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"

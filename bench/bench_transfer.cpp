@@ -4,11 +4,14 @@
 // stays without serving its events while a long block goes out on a
 // pseudo-terminal.
 // Usage: bench_transfer [repetitions, default 3]
+#include "protocol/encodings.h"
 #include "support/fixture.h"
 #include "transfer/blocktext.h"
 #include "transfer/eepromwrite.h"
 #include "transfer/lcdmemory.h"
 #include "widgets/fields.h"
+
+#include "benchutil.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,8 +48,7 @@ double medianMs(const std::function<void()>& prepare, const std::function<void()
         work();
         times.push_back(msSince(start));
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }
 
 // Work and then the layout and paint of what it changed.
@@ -138,7 +140,7 @@ int main(int argc, char** argv)
 
     // Reformat of a 32 KiB EEPROM image: 65536 hex digits.
     const QString image = hexRun(2 * 32768);
-    const double pairsMs = medianMs({}, [&] { (void)transfer::PairedText::of(image)->byteList(true); });
+    const double pairsMs = medianMs({}, [&] { (void)(protocol::byteList(protocol::trimmedOfBlanks(image)) + u']'); });
     const double eepromReformatMs =
         medianMs([&] { txtewrite->setExactText(image); QApplication::processEvents(); },
                  andPaint([&] { eeprom->cmdechk_Click(); }));

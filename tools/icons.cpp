@@ -12,7 +12,7 @@ int main(int argc, char* argv[])
         std::fputs("usage: varnix_icons <directory>\n", stderr);
         return 2;
     }
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    for (int size : varnix::kIconSizes) {
         const QString dir = QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
         if (!QDir().mkpath(dir) || !varnix::programIcon(size).save(dir + QStringLiteral("/varnix.png"))) {
             std::fprintf(stderr, "varnix_icons: cannot write %s\n", qPrintable(dir));

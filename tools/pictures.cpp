@@ -5,17 +5,12 @@
 //                               window after a few drawing commands
 #include "app/boardwindow.h"
 #include "app/displayview.h"
-#include "app/mainwindow.h"
-#include "board/virtualboard.h"
-#include "link/core/pause.h"
-#include "link/core/portmap.h"
-#include "link/core/qtserialport.h"
-#include "support/fixture.h"
+#include "support/boardfixture.h"
+#include "support/pagedriver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -39,64 +34,31 @@ const Page kPages[] = {
     {"16-vert-string", {"cmdVs"}},
 };
 
-class Session
+// The window on a virtual board, port 1 open.
+class Session : public test::BoardFixture
 {
 public:
     Session()
     {
-        if (!board.start()) {
+        if (board.devicePath().isEmpty()) {
             std::fprintf(stderr, "varnix_pictures: %s\n", qPrintable(board.errorString()));
             std::exit(1);
         }
-        ports.setDevices({board.devicePath()}, board.devicePath());
-        window = std::make_unique<Main>(Platform{desktop, ports, port, pause});
-        click("cmdCom");
-        settle();
+        click(QStringLiteral("cmdCom"));
     }
-    ~Session() { window.reset(); }
 
+    // Clicks the button on its own page, and lets the board draw.
     void click(const QString& name)
     {
-        auto* button = window->findChild<QAbstractButton*>(name);
+        auto* button = find<QAbstractButton>(name);
         if (!button) {
             std::fprintf(stderr, "varnix_pictures: no button %s\n", qPrintable(name));
             std::exit(1);
         }
-        window->findChild<QTabWidget*>(QStringLiteral("SSTab1"))->setCurrentWidget(pageOf(button));
+        if (const int page = test::pageOf(*this, button); page >= 0)
+            tabs()->setCurrentIndex(page);
         button->click();
         settle();
-    }
-
-    // Until the board has been quiet for a while.
-    void settle()
-    {
-        QElapsedTimer quiet;
-        quiet.start();
-        qsizetype seen = board.received().size();
-        while (quiet.elapsed() < 200) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (board.received().size() != seen) {
-                seen = board.received().size();
-                quiet.restart();
-            }
-        }
-    }
-
-    board::VirtualBoard board;
-    test::RecordingDesktop desktop;
-    link::PortMap ports;
-    link::QtSerialPort port{ports};
-    link::EventLoopPause pause;
-    std::unique_ptr<Main> window;
-
-private:
-    QWidget* pageOf(QWidget* widget) const
-    {
-        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
-        for (int i = 0; i < tabs->count(); ++i)
-            if (tabs->widget(i)->isAncestorOf(widget))
-                return tabs->widget(i);
-        return tabs->currentWidget();
     }
 };
 
@@ -128,7 +90,7 @@ int readme(const QString& dir)
     Session session;
     for (const char* button : {"cmdRect", "cmdCirc", "cmdXaxis", "cmdyaxis", "cmdH", "cmdbar"})
         session.click(QString::fromLatin1(button));
-    session.window->findChild<QTabWidget*>(QStringLiteral("SSTab1"))->setCurrentIndex(0);
+    session.tabs()->setCurrentIndex(0);
     session.window->show();
     BoardWindow boardWindow(session.board);
     boardWindow.resize(boardWindow.sizeHint());

@@ -1,6 +1,7 @@
 // The virtual board: the board's firmware on a pseudo-terminal, with a
 // window that shows its display, or without one (--headless).
 #include "app/boardwindow.h"
+#include "app/commandline.h"
 #include "board/virtualboard.h"
 #include "link/core/boardlink.h"
 
@@ -37,17 +38,6 @@ void quitOnSignals(QCoreApplication& app)
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(sig, &action, nullptr);
 }
-
-bool hasDisplay()
-{
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -71,7 +61,7 @@ int main(int argc, char* argv[])
             return 2;
         }
     }
-    if (!headless && !hasDisplay()) {
+    if (!headless && !varnix::displayAvailable()) {
         std::fputs("varnix-board: no display; running headless\n", stderr);
         headless = true;
     }

@@ -14,27 +14,18 @@ constexpr int kBorder = 8;
 
 QImage renderDisplay(const board::Display& display, int scale, const board::Display* preview)
 {
-    scale = std::max(scale, 1);
-    QImage image(board::Display::width * scale, board::Display::height * scale, QImage::Format_RGB32);
+    QImage image(board::Display::width, board::Display::height, QImage::Format_RGB32);
     image.fill(lcd::background);
     for (int y = 0; y < board::Display::height; ++y) {
         for (int x = 0; x < board::Display::width; ++x) {
             const bool now = display.pixel(x, y);
             const bool then = preview ? preview->pixel(x, y) : now;
-            QRgb colour;
-            if (now == then && !now)
-                continue;
-            if (now == then)
-                colour = lcd::pixelOn.rgb();
-            else
-                colour = then ? lcd::previewOn.rgb() : lcd::previewOff.rgb();
-            for (int dy = 0; dy < scale; ++dy) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y * scale + dy));
-                std::fill(line + x * scale, line + (x + 1) * scale, colour);
-            }
+            if (now || then)
+                image.setPixel(x, y, (now == then ? lcd::pixelOn : then ? lcd::previewOn : lcd::previewOff).rgb());
         }
     }
-    return image;
+    // Whole factors without smoothing: every dot a crisp square.
+    return image.scaled(image.size() * std::max(scale, 1));
 }
 
 DisplayView::DisplayView(int scale, QWidget* parent) : QWidget(parent), m_scale(std::max(scale, 1))

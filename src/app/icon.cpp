@@ -11,7 +11,6 @@ namespace varnix {
 namespace {
 // The icon is designed on a grid of 32 x 32 units.
 constexpr int kGrid = 32;
-constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 } // namespace
 
 QImage programIcon(int size)

@@ -21,7 +21,9 @@ inline const QColor previewOff{222, 150, 140};
 // the given side in pixels (crisp at every size: the LCD's pixels are whole
 // squares).
 QImage programIcon(int size);
-// The icon at the sizes a desktop asks for.
+// The sizes a desktop asks for, in the window and in the icon theme.
+inline constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// The icon at those sizes.
 QIcon programIconSet();
 
 } // namespace varnix

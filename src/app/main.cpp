@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/icon.h"
 #include "app/mainwindow.h"
 #include "app/realplatform.h"
@@ -5,21 +6,7 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-// Qt aborts with several lines and a core dump when no display can be
-// reached; say it in one line instead.
-bool displayAvailable()
-{
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
-}
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -34,7 +21,7 @@ int main(int argc, char* argv[])
             return 0;
         }
     }
-    if (!displayAvailable()) {
+    if (!varnix::displayAvailable()) {
         std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
                    stderr);
         return 2;

@@ -1,6 +1,5 @@
 #include "board/boardshadow.h"
 
-#include "board/virtualboard.h"
 #include "link/core/connection.h"
 
 namespace varnix::board {
@@ -8,7 +7,7 @@ namespace varnix::board {
 BoardShadow::BoardShadow(link::Connection& connection, QObject* parent) : QObject(parent)
 {
     m_silence.setSingleShot(true);
-    m_silence.setInterval(VirtualBoard::kSilenceMs);
+    m_silence.setInterval(Firmware::kSilenceMs);
     connect(&m_silence, &QTimer::timeout, this, [this] {
         m_firmware.silence();
         emit changed();

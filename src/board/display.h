@@ -29,9 +29,6 @@ public:
 
     void clear() { m_bytes.fill(0); }
 
-    // Row by row: the byte of (column, row) is at row * width + column.
-    const std::array<quint8, byteCount>& bytes() const { return m_bytes; }
-
     friend bool operator==(const Display&, const Display&) = default;
 
 private:

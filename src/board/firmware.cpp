@@ -1,6 +1,7 @@
 #include "board/firmware.h"
 
 #include "board/drawing.h"
+#include "protocol/encodings.h"
 
 #include <algorithm>
 #include <utility>
@@ -38,17 +39,6 @@ char commandLetter(char byte)
     if (byte >= 'A' && byte <= 'Y')
         return char(byte - 'A' + 'a');
     return byte >= 'a' && byte <= 'y' ? byte : 0;
-}
-
-int hexValue(char byte)
-{
-    if (byte >= '0' && byte <= '9')
-        return byte - '0';
-    if (byte >= 'a' && byte <= 'f')
-        return byte - 'a' + 10;
-    if (byte >= 'A' && byte <= 'F')
-        return byte - 'A' + 10;
-    return -1;
 }
 
 const char* errorText(int error)
@@ -129,7 +119,7 @@ void Firmware::take(char byte)
             abandon(Error::BracketExpected, byte, Before::Other);
         break;
     case State::Header:
-        if (int digit = hexValue(byte); digit >= 0) {
+        if (int digit = protocol::hexDigitValue(byte); digit >= 0) {
             m_header = m_header << 4 | quint32(digit);
             if (++m_digits == m_headerDigits)
                 headerDone();
@@ -142,10 +132,7 @@ void Firmware::take(char byte)
         }
         break;
     case State::NumberLead:
-        if (byte == ']')
-            m_state = State::Number;
-        else
-            abandon(Error::BracketExpected, byte, Before::Other);
+        expectBracket(byte, State::Number);
         break;
     case State::Number:
         if (byte >= '0' && byte <= '9') {
@@ -164,10 +151,7 @@ void Firmware::take(char byte)
         }
         break;
     case State::CharLead:
-        if (byte == ']')
-            m_state = State::Char;
-        else
-            abandon(Error::BracketExpected, byte, Before::Other);
+        expectBracket(byte, State::Char);
         break;
     case State::Char:
         if (byte == ']') {
@@ -187,10 +171,7 @@ void Firmware::take(char byte)
         }
         break;
     case State::TextLead:
-        if (byte == ']')
-            m_state = State::TextItem;
-        else
-            abandon(Error::BracketExpected, byte, Before::Other);
+        expectBracket(byte, State::TextItem);
         break;
     case State::TextItem:
         if (byte == '@') {
@@ -209,13 +190,10 @@ void Firmware::take(char byte)
         }
         break;
     case State::DataLead:
-        if (byte == ']')
-            m_state = State::DataHigh;
-        else
-            abandon(Error::BracketExpected, byte, Before::Other);
+        expectBracket(byte, State::DataHigh);
         break;
     case State::DataHigh:
-        if (int digit = hexValue(byte); digit >= 0) {
+        if (int digit = protocol::hexDigitValue(byte); digit >= 0) {
             m_high = quint8(digit);
             m_state = State::DataLow;
         } else {
@@ -224,7 +202,7 @@ void Firmware::take(char byte)
         }
         break;
     case State::DataLow:
-        if (int digit = hexValue(byte); digit >= 0) {
+        if (int digit = protocol::hexDigitValue(byte); digit >= 0) {
             storeData(quint8(m_high << 4 | digit));
         } else {
             abandon(byte == ']' ? Error::CutShort : Error::HexExpected, byte, Before::BracketLetter);
@@ -308,10 +286,8 @@ void Firmware::beginData()
     m_dataIndex = 0;
     if (m_letter == 'm') {
         const int x1 = pair(0), x2 = pair(1), y1 = pair(2), y2 = pair(3);
-        if (x2 >= Display::width || y2 >= Display::rows)
-            return fail(Error::BlockOutside);
-        if (x2 < x1 || y2 < y1)
-            return fail(Error::EndBeforeStart);
+        if (const auto error = blockError(x1, x2, y1, y2))
+            return fail(*error);
         m_dataFirst = x1;
         m_dataRow = y1;
         m_dataWidth = x2 - x1 + 1;
@@ -319,10 +295,8 @@ void Firmware::beginData()
     } else {
         const int size = m_letter == 'o' ? externalEepromSize : internalEepromSize;
         const int first = word(0), last = word(1);
-        if (first >= size || last >= size)
-            return fail(Error::AddressOutside);
-        if (last < first)
-            return fail(Error::EndBeforeStart);
+        if (const auto error = rangeError(size, first, last))
+            return fail(*error);
         m_dataFirst = first;
         m_dataCount = last - first + 1;
     }
@@ -427,10 +401,8 @@ std::optional<Firmware::Error> Firmware::runCommand()
 
 std::optional<Firmware::Error> Firmware::readDisplay(int x1, int x2, int y1, int y2)
 {
-    if (x2 >= Display::width || y2 >= Display::rows)
-        return Error::BlockOutside;
-    if (x2 < x1 || y2 < y1)
-        return Error::EndBeforeStart;
+    if (const auto error = blockError(x1, x2, y1, y2))
+        return error;
     QByteArray bytes;
     bytes.reserve((x2 - x1 + 1) * (y2 - y1 + 1));
     for (int row = y1; row <= y2; ++row)
@@ -442,10 +414,8 @@ std::optional<Firmware::Error> Firmware::readDisplay(int x1, int x2, int y1, int
 
 std::optional<Firmware::Error> Firmware::readEeprom(const QByteArray& eeprom, int first, int last)
 {
-    if (first >= eeprom.size() || last >= eeprom.size())
-        return Error::AddressOutside;
-    if (last < first)
-        return Error::EndBeforeStart;
+    if (const auto error = rangeError(int(eeprom.size()), first, last))
+        return error;
     m_out += eeprom.sliced(first, last - first + 1).toHex();
     return std::nullopt;
 }
@@ -453,13 +423,36 @@ std::optional<Firmware::Error> Firmware::readEeprom(const QByteArray& eeprom, in
 void Firmware::complete()
 {
     ++m_commandsDone;
-    finish();
-}
-
-void Firmware::finish()
-{
     m_out += prompt;
     m_state = State::Idle;
+}
+
+void Firmware::expectBracket(char byte, State next)
+{
+    if (byte == ']')
+        m_state = next;
+    else
+        abandon(Error::BracketExpected, byte, Before::Other);
+}
+
+// A display block's corners: inside the display, each end after its start.
+std::optional<Firmware::Error> Firmware::blockError(int x1, int x2, int y1, int y2)
+{
+    if (x2 >= Display::width || y2 >= Display::rows)
+        return Error::BlockOutside;
+    if (x2 < x1 || y2 < y1)
+        return Error::EndBeforeStart;
+    return std::nullopt;
+}
+
+// An EEPROM block's addresses: inside its size, the last after the first.
+std::optional<Firmware::Error> Firmware::rangeError(int size, int first, int last)
+{
+    if (first >= size || last >= size)
+        return Error::AddressOutside;
+    if (last < first)
+        return Error::EndBeforeStart;
+    return std::nullopt;
 }
 
 void Firmware::fail(Error error)

@@ -40,6 +40,8 @@ public:
     // or takes a pending "]" as the character of "p". Nothing else ends on
     // silence, since the sender pauses inside frames too.
     QByteArray silence();
+    // How long the line must be quiet to count as silence.
+    static constexpr int kSilenceMs = 40;
 
     const Display& display() const { return m_display; }
 
@@ -106,7 +108,9 @@ private:
     std::optional<Error> readDisplay(int x1, int x2, int y1, int y2);
     std::optional<Error> readEeprom(const QByteArray& eeprom, int first, int last);
     void complete();
-    void finish();
+    void expectBracket(char byte, State next);
+    static std::optional<Error> blockError(int x1, int x2, int y1, int y2);
+    static std::optional<Error> rangeError(int size, int first, int last);
     void fail(Error error);
     void abandon(Error error, char byte, Before before);
     int field(int index, int digits) const;

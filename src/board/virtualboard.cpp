@@ -24,7 +24,7 @@ QString systemError()
 VirtualBoard::VirtualBoard(QObject* parent) : QObject(parent)
 {
     m_silence.setSingleShot(true);
-    m_silence.setInterval(kSilenceMs);
+    m_silence.setInterval(Firmware::kSilenceMs);
     connect(&m_silence, &QTimer::timeout, this, [this] {
         answer(m_firmware.silence());
         emit fed();
@@ -84,7 +84,7 @@ bool VirtualBoard::publish(const QString& linkPath)
         return false;
     }
     // A link whose device has gone is what a board that was killed left.
-    if (link.isSymLink() && QFileInfo::exists(link.symLinkTarget()) && link.symLinkTarget() != m_devicePath) {
+    if (const QString other = link::virtualBoardDevice(linkPath); !other.isEmpty() && other != m_devicePath) {
         m_error = QStringLiteral("another virtual board is at %1").arg(linkPath);
         return false;
     }

@@ -19,9 +19,6 @@ class VirtualBoard : public QObject
 {
     Q_OBJECT
 public:
-    // How long the line must be quiet before a trailing number counts as ended.
-    static constexpr int kSilenceMs = 40;
-
     explicit VirtualBoard(QObject* parent = nullptr);
     ~VirtualBoard() override;
 

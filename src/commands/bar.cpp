@@ -1,8 +1,8 @@
 #include "commands/bar.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QButtonGroup>

@@ -1,7 +1,7 @@
 #include "commands/centredshapes.h"
 
-#include "commands/guardedsend.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "commands/chartaxes.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "commands/dots.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "protocol/numbers.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QGroupBox>
@@ -46,13 +46,7 @@ void Dots::Command4_Click()
     if (!m_host.portGuard())
         return;
     // One frame and one send per dot; a refused dot or a closing window ends the run.
-    const bool counted = eachDotOfTheRun([this](const protocol::FrameResult& dot) { return m_host.sendFrame(dot); });
-    if (!counted) {
-        // Beyond what a count holds: refused, rather than a run without end.
-        const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
-        m_host.message(
-            protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text).message());
-    }
+    eachDotOfTheRun([this](const protocol::FrameResult& dot) { return m_host.sendFrame(dot); });
 }
 
 protocol::FrameResult Dots::singleFrame() const
@@ -67,13 +61,19 @@ protocol::FrameResult Dots::toggleFrame() const
                                     fieldText(QStringLiteral("Y"), m_txtResety));
 }
 
-bool Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const
+void Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const
 {
     using protocol::leadingNumber;
     const double count = leadingNumber(m_txtDotnum->exactText());
     const std::optional<std::int16_t> dots = protocol::roundHalfEvenInt16(count);
-    if (!dots)
-        return count <= 0;
+    if (!dots) {
+        // Beyond what a count holds: refused, rather than a run without end.
+        if (!(count <= 0)) {
+            const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
+            each(protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text));
+        }
+        return;
+    }
     // The run moves along one coordinate; the other stays where it starts.
     double x = leadingNumber(m_txtDotManyx->exactText());
     double y = leadingNumber(m_txtDotManyy->exactText());
@@ -84,7 +84,6 @@ bool Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&
         if (!each(protocol::dotFrameAt(x, y, xLabel, yLabel)))
             break;
     }
-    return true;
 }
 
 QStringList Dots::previewFrames(const QWidget* page) const

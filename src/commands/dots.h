@@ -32,8 +32,8 @@ public:
     protocol::FrameResult singleFrame() const;
     protocol::FrameResult toggleFrame() const;
     // The dots of the run, one frame each, handed to `each` until it says
-    // stop; nothing when the count does not fit (a run without end).
-    bool eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const;
+    // stop; a count too large for a run is handed over as one refused frame.
+    void eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const;
     QStringList previewFrames(const QWidget* page) const override;
 
 private:

@@ -1,9 +1,9 @@
 #include "commands/putitems.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "protocol/encodings.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "commands/rectangleline.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "protocol/numbers.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QGroupBox>

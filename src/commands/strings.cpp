@@ -1,9 +1,9 @@
 #include "commands/strings.h"
 
 #include "commands/fieldchecks.h"
-#include "commands/guardedsend.h"
 #include "protocol/encodings.h"
 #include "widgets/fields.h"
+#include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
 #include <QLabel>
@@ -83,10 +83,8 @@ protocol::FrameResult Strings::frame(Direction direction) const
     using pagelayout::fieldText;
     const Page& page = m_pages[direction];
     const PageDesign& design = kStrings[direction];
-    protocol::FieldText text = fieldText(QStringLiteral("String"), page.text);
-    text.text = protocol::latin1Upper(text.text);
-    return design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y), text,
-                          design.text.typingLimit);
+    return design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y),
+                          fieldText(QStringLiteral("String"), page.text), design.text.typingLimit);
 }
 
 QStringList Strings::previewFrames(const QWidget* widget) const

@@ -123,9 +123,7 @@ void Terminal::Command7_Click()
 
 void Terminal::Command1_Click()
 {
-    if (!m_host.portGuard())
-        return;
-    m_host.sendFrame(protocol::clearDisplayFrame());
+    guardedSend(m_host, protocol::clearDisplayFrame);
 }
 
 } // namespace varnix

@@ -40,6 +40,17 @@ std::optional<QString> hexWord(std::int64_t value)
     return paddedHex(std::uint64_t(value), 4).toUpper();
 }
 
+int hexDigitValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
 QString fourDigitDecimal(std::int64_t value)
 {
     // The magnitude as unsigned so that the lowest int64 has one too.

@@ -19,6 +19,9 @@ std::optional<QString> upperHexPair(std::int64_t value);
 // (-1 -> "FFFFFFFF"). Defined for the signed 32-bit range only.
 std::optional<QString> hexWord(std::int64_t value);
 
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int hexDigitValue(char16_t c);
+
 // Decimal padded with '0' to at least four digits; negatives as '-' and at
 // least four digits (-1 -> "-0001", 19997 -> "19997").
 QString fourDigitDecimal(std::int64_t value);

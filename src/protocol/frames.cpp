@@ -116,9 +116,11 @@ FrameResult threePairFrame(const QString& head, const FieldText& x, const FieldT
 FrameResult stringFrame(const QString& head, const FieldText& x, const FieldText& y,
                         const FieldText& text, int limit)
 {
-    // The characters come from the text without its surrounding blanks, so
-    // that leading blanks never push a visible character out of the frame.
-    const QStringView trimmed = trimmedOfBlanks(text.text);
+    // The characters come from the text in capitals, without its surrounding
+    // blanks, so that leading blanks never push a visible character out of
+    // the frame.
+    const QString upper = latin1Upper(text.text);
+    const QStringView trimmed = trimmedOfBlanks(upper);
     const QStringView sent = trimmed.first(std::min<qsizetype>(trimmed.size(), std::max(limit, 0)));
 
     FrameBuilder frame(head);
@@ -126,7 +128,7 @@ FrameResult stringFrame(const QString& head, const FieldText& x, const FieldText
     if (!isLatin1(sent)) // name the whole character, even a surrogate pair
         return frame
             .add(FrameResult::refused(Refusal::NotSingleByte, text.label,
-                                      offendingCharacter(text.text)))
+                                      offendingCharacter(upper)))
             .result();
     for (const QChar c : sent)
         frame.rawItem(QStringView(&c, 1), text.label);

@@ -71,8 +71,8 @@ FrameResult putByteFrame(const FieldText& x, const FieldText& y, const FieldText
 // ]p] x y ] character, the character text in upper case.
 FrameResult putCharFrame(const FieldText& x, const FieldText& y, const FieldText& character);
 // ]h] / ]v] X Y (upper-case pairs) then "]"+c for each of the first `limit`
-// characters of the text without its surrounding blanks; then "]@". The
-// caller upper-cases the field first.
+// characters of the text in upper case without its surrounding blanks; then
+// "]@".
 FrameResult horizontalStringFrame(const FieldText& x, const FieldText& y,
                                   const FieldText& text, int limit = 26);
 FrameResult verticalStringFrame(const FieldText& x, const FieldText& y,

@@ -20,22 +20,6 @@ QString capturedReply(const QString& received)
     return received;
 }
 
-std::optional<PairedText> PairedText::of(QStringView areaText)
-{
-    const QStringView trimmed = protocol::trimmedOfBlanks(areaText);
-    if (trimmed.size() % 2 != 0)
-        return std::nullopt;
-    return PairedText{trimmed};
-}
-
-QString PairedText::byteList(bool closed) const
-{
-    QString list = protocol::byteList(text);
-    if (closed)
-        list += u']';
-    return list;
-}
-
 std::optional<std::int64_t> wholeNumber(QStringView text)
 {
     const auto number = protocol::textNumber(text);

@@ -14,18 +14,6 @@ namespace varnix::transfer {
 // Any other text, and one too short to hold the trailer, is taken whole.
 QString capturedReply(const QString& received);
 
-// The text of a data area as Reformat takes it: without the blanks at its
-// ends, its characters taken two by two.
-struct PairedText {
-    QStringView text;
-
-    // Nothing when the characters do not come in pairs.
-    static std::optional<PairedText> of(QStringView areaText);
-    qsizetype bytes() const { return text.size() / 2; }
-    // "]" before every pair; the EEPROM write closes the list with one more.
-    QString byteList(bool closed) const;
-};
-
 // The text read as one whole number: blanks around it allowed, nothing for a
 // fraction, a text that is not one number, or a number beyond 2^53, where
 // whole numbers stop being exact.

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <limits>
 
 namespace varnix {
 
@@ -74,17 +73,15 @@ void EepromWrite::cmdechk_Click()
     const auto start = transfer::wholeField(m_host, startText(m_txtewaddr));
     if (!start)
         return;
-    const std::int64_t end = *start + paired->bytes() - 1;
-    if (end > std::numeric_limits<std::int32_t>::max()) {
-        m_host.message(protocol::FrameResult::refused(protocol::Refusal::TooLarge,
-                                                      QStringLiteral("End Address (lbleend)"),
-                                                      QString::number(end))
-                           .message());
+    const std::int64_t end = *start + paired->size() / 2 - 1;
+    // The end address goes out as one word.
+    if (const auto word = protocol::wordOfNumber(end, QStringLiteral("End Address (lbleend)")); !word.ok()) {
+        m_host.message(word.message());
         return;
     }
     m_endAddress = std::int32_t(end);
     m_lbleend->setText(protocol::fourDigitDecimal(m_endAddress));
-    const QString list = paired->byteList(true);
+    const QString list = protocol::byteList(*paired) + u']';
     m_host.setPacingDelay(QStringLiteral("200"));
     m_txtewrite->setExactText(list);
     showFormatted(true);

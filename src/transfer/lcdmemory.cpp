@@ -105,21 +105,17 @@ void LcdMemory::cmdlcdfmt_Click()
     if (!paired)
         return;
     const auto c = corners();
-    if (!c)
+    if (!c || !transfer::cornersInOrder(m_host, *c))
         return;
-    // As numbers: "5" lies before "127" although it sorts after it as text.
-    if ((*c)[X1] > (*c)[X2] || (*c)[Y1] > (*c)[Y2]) {
-        m_host.message(QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values"));
-        return;
-    }
     const std::int64_t cells = ((*c)[X2] - (*c)[X1] + 1) * ((*c)[Y2] - (*c)[Y1] + 1);
     m_xybytes->setText(protocol::fourDigitDecimal(cells));
-    m_txtbytes->setText(protocol::fourDigitDecimal(paired->bytes()));
-    if (cells != paired->bytes()) {
+    const qsizetype bytes = paired->size() / 2;
+    m_txtbytes->setText(protocol::fourDigitDecimal(bytes));
+    if (cells != bytes) {
         m_host.message(QStringLiteral("Sum of X,Y bytes do not equal the text bytes"));
         return;
     }
-    const QString list = paired->byteList(false);
+    const QString list = protocol::byteList(*paired);
     m_host.setPacingDelay(QStringLiteral("5"));
     m_txtlcd->setExactText(list);
     m_cmdwritelcd->setEnabled(true);

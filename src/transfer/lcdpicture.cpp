@@ -1,5 +1,7 @@
 #include "transfer/lcdpicture.h"
 
+#include "protocol/encodings.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -26,18 +28,6 @@ QImage whiteBlock(QSize size)
     mono.setColorTable({kWhitePixel, kBlackPixel});
     mono.fill(0);
     return mono;
-}
-
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
 }
 
 bool isPairSeparator(QChar c)
@@ -112,20 +102,18 @@ QImage blackAndWhite(const QImage& fitted, const MonoChoice& choice)
 
 QString blockHex(const QImage& mono, const LcdBlock& block)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    QString hex;
-    hex.reserve(block.bytes() * 2);
+    QByteArray bytes;
+    bytes.reserve(block.bytes());
     for (int row = 0; row < block.rows(); ++row) {
         for (int x = 0; x < block.columns(); ++x) {
             int byte = 0;
             for (int bit = 0; bit < 8; ++bit)
                 if (isDarkPixel(mono, x, row * 8 + bit))
                     byte |= 1 << bit;
-            hex += QLatin1Char(kDigits[byte >> 4]);
-            hex += QLatin1Char(kDigits[byte & 0xf]);
+            bytes += char(byte);
         }
     }
-    return hex;
+    return QString::fromLatin1(bytes.toHex());
 }
 
 std::optional<QImage> blockPicture(QStringView hexPairs, const LcdBlock& block)
@@ -136,7 +124,7 @@ std::optional<QImage> blockPicture(QStringView hexPairs, const LcdBlock& block)
     for (const QChar c : hexPairs) {
         if (high < 0 && isPairSeparator(c))
             continue;
-        const int digit = hexDigitValue(c);
+        const int digit = protocol::hexDigitValue(c.unicode());
         if (digit < 0 || index == block.bytes())
             return std::nullopt;
         if (high < 0) {

@@ -1,5 +1,6 @@
 #include "transfer/lcdpictures.h"
 
+#include "transfer/transferkit.h"
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
@@ -23,11 +24,8 @@ std::optional<LcdBlock> LcdPictures::block()
     const auto corners = m_corners();
     if (!corners)
         return std::nullopt;
-    const auto [x1, x2, y1, y2] = *corners;
-    if (x1 > x2 || y1 > y2) {
-        m_host.message(QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values"));
+    if (!transfer::cornersInOrder(m_host, *corners))
         return std::nullopt;
-    }
     const auto block = LcdBlock::of(*corners);
     if (!block)
         m_host.message(QStringLiteral("A picture's block must lie on the display: X1 and X2 from 0 to %1, "

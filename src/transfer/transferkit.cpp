@@ -48,12 +48,22 @@ bool blockInOrder(PageHost& host, std::int64_t start, std::int64_t end)
     return false;
 }
 
-std::optional<PairedText> pairedText(PageHost& host, const QString& areaText)
+bool cornersInOrder(PageHost& host, const std::array<std::int64_t, 4>& corners)
 {
-    const auto paired = PairedText::of(areaText);
-    if (!paired)
-        host.message(QStringLiteral("Hex characters must be in pairs -- recheck entries"));
-    return paired;
+    const auto [x1, x2, y1, y2] = corners;
+    if (x1 <= x2 && y1 <= y2)
+        return true;
+    host.message(QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values"));
+    return false;
+}
+
+std::optional<QStringView> pairedText(PageHost& host, const QString& areaText)
+{
+    const QStringView trimmed = protocol::trimmedOfBlanks(areaText);
+    if (trimmed.size() % 2 == 0)
+        return trimmed;
+    host.message(QStringLiteral("Hex characters must be in pairs -- recheck entries"));
+    return std::nullopt;
 }
 
 void pasteInto(PageHost& host, TextArea* area, const std::function<void()>& done)

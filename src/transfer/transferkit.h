@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,9 +42,14 @@ void rewriteInFourDigits(LineField* field);
 // the whole memory of the board: refused with a message.
 bool blockInOrder(PageHost& host, std::int64_t start, std::int64_t end);
 
-// The data area's text for a Reformat, or the message that its characters
-// do not come in pairs.
-std::optional<PairedText> pairedText(PageHost& host, const QString& areaText);
+// An LCD block's corners X1, X2, Y1, Y2, compared as numbers ("5" lies
+// before "127"): refused with a message unless each end lies after its start.
+bool cornersInOrder(PageHost& host, const std::array<std::int64_t, 4>& corners);
+
+// The data area's text as Reformat takes it, without the blanks at its ends
+// (a view into areaText); or, when its characters do not come in pairs,
+// nothing and a message saying so.
+std::optional<QStringView> pairedText(PageHost& host, const QString& areaText);
 
 // Replaces the area's text by the clipboard's, then runs `done`; says when
 // the clipboard held no text.

@@ -49,6 +49,7 @@ void LineField::userEdited(const QString& shown)
     // it, what fits is kept, as typing stops at the limit; shortening an
     // over-long text the program put in stays possible.
     const qsizetype allowed = std::max<qsizetype>(m_limit, m_lastShown.size());
+    QString accepted = shown;
     if (m_limit > 0 && shown.size() > allowed) {
         qsizetype prefix = 0;
         const qsizetype common = std::min(shown.size(), m_lastShown.size());
@@ -67,13 +68,10 @@ void LineField::userEdited(const QString& shown)
         }
         if (fitted == m_lastShown)
             return;
-        m_exact.edited(fitted);
-        m_lastShown = fitted;
-        emit changed();
-        return;
+        accepted = fitted;
     }
-    m_exact.edited(shown);
-    m_lastShown = shown;
+    m_exact.edited(accepted);
+    m_lastShown = accepted;
     emit changed();
 }
 

@@ -47,6 +47,16 @@ public:
     virtual void whenIdle(std::function<void()> action) = 0;
 };
 
+// The road of every one-frame command: the port guard first, and only when
+// the port is open the frame, composed from the fields as they read at this
+// moment, and sent.
+template <typename Compose>
+void guardedSend(PageHost& host, Compose compose)
+{
+    if (host.portGuard())
+        host.sendFrame(compose());
+}
+
 // Puts a text on the clipboard and says so, or says there is nothing to copy
 // when it is empty or all blanks.
 void copyToClipboard(PageHost& host, const QString& text);

@@ -149,11 +149,6 @@ QGridLayout* Form::currentBand()
 
 Form& Form::group(const QString& heading)
 {
-    return group(heading.isEmpty() ? nullptr : caption(heading));
-}
-
-Form& Form::group(QLabel* heading)
-{
     QGridLayout* grid = currentBand();
     if (m_nextColumn > 0) {
         // An empty column keeps the groups apart.
@@ -161,7 +156,7 @@ Form& Form::group(QLabel* heading)
         grid->setColumnMinimumWidth(m_nextColumn, kGroupGap);
         ++m_nextColumn;
     }
-    m_group = Group{heading, m_nextColumn, 0, false};
+    m_group = Group{heading.isEmpty() ? nullptr : caption(heading), m_nextColumn, 0, false};
     placeHeading();
     return *this;
 }

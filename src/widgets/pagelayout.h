@@ -64,7 +64,6 @@ public:
     // Starts a group in the current band: a heading over the fields that
     // follow, or none.
     Form& group(const QString& heading = QString());
-    Form& group(QLabel* heading);
     // A field (or a list, or a label showing a value) under its caption in
     // the current group, with a unit after it ("Pixels") when one is given.
     Form& cell(const QString& caption, QWidget* widget, const QString& unit = QString());

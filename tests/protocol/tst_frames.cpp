@@ -190,6 +190,7 @@ void TestFrames::composes_data()
 
     // Strings: upper-case pairs, the characters of the text without its surrounding blanks.
     QTest::newRow("string AB") << "hString" << QStringList{"1", "32", "AB"} << "]h]0120]A]B]@";
+    QTest::newRow("string in capitals") << "hString" << QStringList{"1", "32", "a\u00e9"} << "]h]0120]A]\u00c9]@";
     QTest::newRow("string capital pair digits")
         << "hString" << QStringList{"10", "60", "AB"} << "]h]0A3C]A]B]@";
     QTest::newRow("string x 300") << "hString" << QStringList{"300", "32", "AB"}
