@@ -6,8 +6,6 @@
 #include "support/testmain.h"
 #include "widgets/fields.h"
 
-#include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 using namespace varnix;
@@ -18,9 +16,10 @@ DisplayView* view(test::BoardFixture& f)
     return f.find<DisplayView>(QStringLiteral("displayView"));
 }
 
-void showPage(test::BoardFixture& f, const char* widget)
+// The preview follows the page in view on the next turn of the event loop.
+void showPage(test::BoardFixture& f, const QString& widget)
 {
-    f.tabs()->setCurrentIndex(test::pageOf(f, f.find<QWidget>(QString::fromLatin1(widget))));
+    test::showPageOf(f, widget);
     QCoreApplication::processEvents();
 }
 } // namespace
@@ -40,7 +39,7 @@ void DisplayViewTest::previewOfEveryDrawingPageIsWhatItsButtonDraws()
     f.open();
     // A grid on the display first, for the pages to draw over.
     test::applySettings(f, {"List2=5"});
-    f.press(QStringLiteral("cmdFill"));
+    test::press(f, QStringLiteral("cmdFill"));
     QVERIFY(f.settle());
     test::applySettings(f, {"List2=1"});
 
@@ -51,12 +50,12 @@ void DisplayViewTest::previewOfEveryDrawingPageIsWhatItsButtonDraws()
     };
     for (const QStringList& buttons : pages) {
         const QByteArray name = buttons.front().toLatin1();
-        showPage(f, name.constData());
+        showPage(f, buttons.front());
         const std::optional<board::Display> preview = view(f)->preview();
         QVERIFY2(preview, name.constData());
         QVERIFY2(!(*preview == f.board.firmware().display()), name.constData());
         for (const QString& button : buttons)
-            f.press(button);
+            test::press(f, button);
         QVERIFY(f.settle());
         QVERIFY2(*preview == f.board.firmware().display(), name.constData());
         // The view has taken the drawing over, in the board's own colour.
@@ -71,7 +70,7 @@ void DisplayViewTest::previewFollowsTheFieldsAndSendsNothing()
     f.open();
     QVERIFY(f.settle());
     const QByteArray received = f.board.received();
-    showPage(f, "txtCx");
+    showPage(f, QStringLiteral("txtCx"));
     const std::optional<board::Display> before = view(f)->preview();
     QVERIFY(before && before->pixel(84, 32));
 
@@ -83,7 +82,7 @@ void DisplayViewTest::previewFollowsTheFieldsAndSendsNothing()
     QTRY_VERIFY(!view(f)->preview());
     // A page that draws nothing shows the display alone.
     test::applySettings(f, {"txtcr=20"});
-    showPage(f, "txteraddr");
+    showPage(f, QStringLiteral("txteraddr"));
     QVERIFY(!view(f)->preview());
 
     QTest::qWait(100);
@@ -97,9 +96,9 @@ void DisplayViewTest::viewCanBeHiddenAndShownAgain()
     test::showActive(f);
     auto* panel = f.find<QWidget>(QStringLiteral("displayPanel"));
     QVERIFY(panel->isVisible());
-    f.press(QStringLiteral("cmdDisplayView"));
+    test::press(f, QStringLiteral("cmdDisplayView"));
     QVERIFY(!panel->isVisible());
-    f.press(QStringLiteral("cmdDisplayView"));
+    test::press(f, QStringLiteral("cmdDisplayView"));
     QVERIFY(panel->isVisible());
 }
 

@@ -17,19 +17,6 @@ struct Click {
     QStringList settings; // applied before the click, see applySettings()
     QByteArray frames;    // what goes out
 };
-
-QByteArray dotRun()
-{
-    QByteArray frames;
-    for (int x = 10; x < 30; ++x)
-        frames += "]d]" + QByteArray::number(x, 16).rightJustified(2, '0') + "1e";
-    return frames;
-}
-
-QString typed(test::BoardFixture& f, const char* name)
-{
-    return f.find<TextArea>(QString::fromLatin1(name))->exactText();
-}
 } // namespace
 
 class EndToEndTest : public QObject
@@ -60,7 +47,7 @@ void EndToEndTest::everyDrawingPageDrawsOnTheBoard()
         {"cmdyaxis", {"lstticky=10"}, "]y]0a3810]10"},
         {"Command3", {}, "]d]4020"},
         // A run of dots at the default pacing: one frame per dot.
-        {"Command4", {}, dotRun()},
+        {"Command4", {}, test::dotRun(10, 30, 20, true).toLatin1()},
         {"cmdResetDot", {"txtResetx=100"}, "]e]6420"},
         {"cmdPutByte", {"txtPutByte=129"}, "]u]0a0a81"},
         {"cmdPutChr", {"txtPutChr=z"}, "]p]0a0a]Z"},
@@ -70,7 +57,7 @@ void EndToEndTest::everyDrawingPageDrawsOnTheBoard()
     QByteArray sent;
     for (const Click& click : script) {
         test::applySettings(f, click.settings);
-        f.press(QString::fromLatin1(click.button));
+        test::press(f, QString::fromLatin1(click.button));
         sent += click.frames;
         QVERIFY2(f.settle(), click.button);
         QCOMPARE(f.board.received(), sent);
@@ -95,21 +82,21 @@ void EndToEndTest::eepromBlockGoesThereAndBack()
     f.open();
     test::applySettings(f, {"optWeep1", "txtewaddr=0016"});
     f.find<TextArea>("txtewrite")->setExactText(QStringLiteral("41424344"));
-    f.press("cmdechk");
+    test::press(f, "cmdechk");
     QCOMPARE(f.find<LineField>("xmitdelay")->exactText(), QStringLiteral("200"));
-    f.press("cmdewrite");
+    test::press(f, "cmdewrite");
     QVERIFY(f.settle());
     QCOMPARE(f.find<LineField>("xmitdelay")->exactText(), QStringLiteral("20"));
     QCOMPARE(f.board.firmware().externalEeprom().mid(16, 4), QByteArray("ABCD"));
 
     test::applySettings(f, {"optxeep1", "txteraddr=0016", "txtebytes=0004"});
     f.find<LineField>("txtebytes")->setFocus();
-    f.press("cmderead");
+    test::press(f, "cmderead");
     QVERIFY(f.settle());
     // Clicking the prompt takes the answer over.
-    QCOMPARE(typed(f, "txteread"), QStringLiteral("CLICK HERE"));
+    QCOMPARE(test::shown(f, "txteread"), QStringLiteral("CLICK HERE"));
     QTest::mouseClick(f.find<TextArea>("txteread")->viewport(), Qt::LeftButton);
-    QCOMPARE(typed(f, "txteread"), QStringLiteral("41424344"));
+    QCOMPARE(test::shown(f, "txteread"), QStringLiteral("41424344"));
     QVERIFY(f.board.received().endsWith("]o]00100013]41]42]43]44]]a]00100013"));
     QVERIFY(f.desktop.messages.isEmpty());
 }
@@ -121,19 +108,19 @@ void EndToEndTest::lcdBlockGoesThereAndBack()
     const QString block = QStringLiteral("ff00aa5501020304");
     test::applySettings(f, {"txtlcdx1=000", "txtlcdx2=003", "txtlcdy1=00", "txtlcdy2=01"});
     f.find<TextArea>("txtlcd")->setExactText(block);
-    f.press("cmdlcdfmt");
-    f.press("cmdwritelcd");
+    test::press(f, "cmdlcdfmt");
+    test::press(f, "cmdwritelcd");
     QVERIFY(f.settle());
     const board::Display& display = f.board.firmware().display();
     QCOMPARE(display.byteAt(0, 0), quint8(0xff));
     QCOMPARE(display.byteAt(3, 0), quint8(0x55));
     QCOMPARE(display.byteAt(0, 1), quint8(0x01));
 
-    f.press("lcrlcdtxt");
-    f.press("cmdlcdread");
+    test::press(f, "lcrlcdtxt");
+    test::press(f, "cmdlcdread");
     QVERIFY(f.settle());
     QTest::mouseClick(f.find<TextArea>("txtlcd")->viewport(), Qt::LeftButton);
-    QCOMPARE(typed(f, "txtlcd"), block);
+    QCOMPARE(test::shown(f, "txtlcd"), block);
     QVERIFY(f.desktop.messages.isEmpty());
 }
 

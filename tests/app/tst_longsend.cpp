@@ -1,6 +1,6 @@
+#include "support/pagedriver.h"
 #include "support/testmain.h"
 #include "widgets/fields.h"
-#include "support/fixture.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -56,10 +56,8 @@ private slots:
 void LongSendTest::windowKeepsPaintingAndShowsProgress()
 {
     test::PtyFixture f;
-    f.pty.startReading();
-    f.click("cmdCom");
-    f.main().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    test::openPtyPort(f);
+    test::showActive(f);
     auto* bar = f.find<QProgressBar>("sendProgressBar");
     auto* status = f.find<QLabel>("comm");
     PaintWatch watch(bar, status);
@@ -90,10 +88,8 @@ void LongSendTest::windowKeepsPaintingAndShowsProgress()
 void LongSendTest::clickDuringASendSendsItsFrameAfterIt()
 {
     test::PtyFixture f;
-    f.pty.startReading();
-    f.click("cmdCom");
-    f.main().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    test::openPtyPort(f);
+    test::showActive(f);
     const QString first = pacedFrame(12);
     f.setField("xmitdelay", QStringLiteral("20"));
     f.setField("txmText", first);
@@ -119,10 +115,8 @@ void LongSendTest::clickDuringASendSendsItsFrameAfterIt()
 void LongSendTest::closingTheWindowEndsTheTransmissionAndTheSystem()
 {
     test::PtyFixture f;
-    f.pty.startReading();
-    f.click("cmdCom");
-    f.main().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    test::openPtyPort(f);
+    test::showActive(f);
     const QString frame = pacedFrame(100);
     f.setField("xmitdelay", QStringLiteral("50"));
     f.setField("txmText", frame);

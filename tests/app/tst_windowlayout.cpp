@@ -6,7 +6,6 @@
 #include "widgets/tabrows.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
 
@@ -20,18 +19,6 @@ constexpr QSize kRoomOnScreen{1280 - 16, 800 - 48 - 40};
 QRect placeOn(const QWidget* widget, const QWidget* within)
 {
     return QRect(widget->mapTo(within, QPoint(0, 0)), widget->size());
-}
-
-// What a field, text area or label of the window shows.
-QString shown(test::WindowFixture& f, const QString& name)
-{
-    if (auto* field = f.find<LineField>(name))
-        return field->exactText();
-    if (auto* area = f.find<TextArea>(name))
-        return area->exactText();
-    if (auto* label = f.find<QLabel>(name))
-        return label->text();
-    return QStringLiteral("(nothing called %1)").arg(name);
 }
 
 } // namespace
@@ -171,7 +158,7 @@ void WindowLayoutTest::accessKeyOfThePageInViewPressesItsButton()
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::AltModifier);
     if (effect.contains(u'='))
-        QTRY_COMPARE(shown(f, effect.section(u'=', 0, 0)), effect.section(u'=', 1));
+        QTRY_COMPARE(test::shown(f, effect.section(u'=', 0, 0)), effect.section(u'=', 1));
     else if (!effect.isEmpty())
         QTRY_COMPARE(f.desktop.texts(), QStringList{effect});
     if (!sent.isEmpty()) {

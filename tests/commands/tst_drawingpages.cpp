@@ -12,17 +12,6 @@ using namespace varnix;
 
 namespace {
 
-// The frames of a run of dots, one per dot, the moving coordinate counting up.
-QString dotRun(int x, int y, int count, bool horizontal)
-{
-    QString frames;
-    for (int i = 0; i < count; ++i)
-        frames += QStringLiteral("]d]%1%2")
-                      .arg(horizontal ? x + i : x, 2, 16, QChar(u'0'))
-                      .arg(horizontal ? y : y + i, 2, 16, QChar(u'0'));
-    return frames;
-}
-
 const QString kBefore = QStringLiteral("before");
 
 } // namespace
@@ -117,11 +106,11 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("set dot 12a refused", "Command3", {"txtDotSingX=12a"}, "",
         {"Single X (txtDotSingX) must hold one number, not \"12a\"."});
     row("reset dot at start", "cmdResetDot", {}, "]e]4020");
-    row("run at start", "Command4", {}, dotRun(10, 30, 20, true));
-    row("run vertical", "Command4", {"optVert"}, dotRun(10, 30, 20, false));
+    row("run at start", "Command4", {}, test::dotRun(10, 30, 20, true));
+    row("run vertical", "Command4", {"optVert"}, test::dotRun(10, 30, 20, false));
     row("run of 1", "Command4", {"txtDotnum=1"}, "]d]0a1e");
-    row("run of 2.5 draws 2", "Command4", {"txtDotnum=2.5"}, dotRun(10, 30, 2, true));
-    row("run of 3.5 draws 4", "Command4", {"txtDotnum=3.5"}, dotRun(10, 30, 4, true));
+    row("run of 2.5 draws 2", "Command4", {"txtDotnum=2.5"}, test::dotRun(10, 30, 2, true));
+    row("run of 3.5 draws 4", "Command4", {"txtDotnum=3.5"}, test::dotRun(10, 30, 4, true));
     row("run of 0", "Command4", {"txtDotnum=0"}, "");
     row("run of -3", "Command4", {"txtDotnum=-3"}, "");
     row("run of nothing", "Command4", {"txtDotnum="}, "");
@@ -204,9 +193,7 @@ void DrawingPagesTest::closedPortChangesNothing()
     f.setField(QStringLiteral("txmText"), kBefore);
     // Lower case that a send would turn into capitals.
     test::applySettings(f, {"txtH=ab", "txtV=cd"});
-    QStringList fields;
-    for (const LineField* field : f.main().findChildren<LineField*>())
-        fields << field->objectName() + u'=' + field->exactText();
+    const QStringList fields = test::fieldTexts(f);
 
     f.click(button);
     QTest::qWait(50);

@@ -67,16 +67,6 @@ void leave(test::WindowFixture& f, LineField* field, Leave how)
     }
 }
 
-// Every field of the window but the transmit window, which a button fills.
-QStringList otherFields(test::WindowFixture& f, const LineField* except)
-{
-    QStringList fields;
-    for (const LineField* field : f.main().findChildren<LineField*>())
-        if (field != except && field->objectName() != QStringLiteral("txmText"))
-            fields << field->objectName() + u'=' + field->exactText();
-    return fields;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Leave)
@@ -167,11 +157,11 @@ void LeaveFieldChecksTest::checkOnLeaving()
 
     test::Fixture f;
     f.openPort();
-    test::showActive(f);
+    test::showPageOf(f, field);
     auto* edit = f.find<LineField>(field);
-    f.tabs()->setCurrentIndex(test::pageOf(f, edit));
     typeInto(edit, typed);
-    const QStringList others = otherFields(f, edit);
+    // Every other field but the transmit window, which a button fills.
+    const QStringList others = test::fieldTexts(f, {edit, f.txmText()});
     f.desktop.messages.clear();
     QString textDuringMessage;
     f.desktop.onMessage = [&](const test::Message&) { textDuringMessage = edit->exactText(); };
@@ -223,11 +213,9 @@ void LeaveFieldChecksTest::buttonFromRefusedFieldSendsReplacement()
     test::PtyFixture f;
     test::openPtyPort(f);
     f.setField(QStringLiteral("xmitdelay"), QStringLiteral("0"));
-    test::showActive(f);
-    auto* edit = f.find<LineField>(field);
-    f.tabs()->setCurrentIndex(test::pageOf(f, edit));
-    typeInto(edit, typed);
-    QTest::mouseClick(f.find<QPushButton>(button), Qt::LeftButton);
+    test::showPageOf(f, field);
+    typeInto(f.find<LineField>(field), typed);
+    test::press(f, button);
 
     test::expectReceived(f, bytes.toLatin1());
     QCOMPARE(f.desktop.texts(), QStringList{message});
@@ -237,8 +225,7 @@ void LeaveFieldChecksTest::checkDuringATransmissionWaitsForItsEnd()
 {
     test::PtyFixture f;
     test::openPtyPort(f);
-    test::showActive(f);
-    f.tabs()->setCurrentIndex(test::pageOf(f, f.find<QWidget>(QStringLiteral("Command4"))));
+    test::showPageOf(f, QStringLiteral("Command4"));
     auto* refused = f.find<LineField>(QStringLiteral("txtDotSingX"));
     typeInto(refused, QStringLiteral("300"));
     // Five dots of two paced characters each: about 400 ms on the line.

@@ -1,10 +1,8 @@
 #include "support/boardfixture.h"
 
-#include "support/pagedriver.h"
 #include "widgets/fields.h"
 
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QTest>
 
 namespace varnix::test {
@@ -50,15 +48,6 @@ bool BoardFixture::settle(int timeoutMs)
         }
     }
     return false;
-}
-
-void BoardFixture::press(const QString& buttonName)
-{
-    auto* button = find<QPushButton>(buttonName);
-    QVERIFY2(button, qPrintable(buttonName));
-    tabs()->setCurrentIndex(pageOf(*this, button));
-    showActive(*this);
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 } // namespace varnix::test

@@ -21,9 +21,6 @@ public:
     // Lets the board take everything sent and go quiet, and the receive
     // poll take its answers: true when that happened in time.
     bool settle(int timeoutMs = 10000);
-    // Clicks a button with the mouse, the window being shown and active, so
-    // that the focus moves as it does for a person.
-    void press(const QString& buttonName);
 
     board::VirtualBoard board;
     RecordingDesktop desktop;

@@ -1,6 +1,8 @@
 #pragma once
 
 // What the picture tests share: dialogs that answer at once, and pictures.
+#include "board/display.h"
+#include "transfer/lcdpicture.h"
 #include "transfer/picturedialogs.h"
 
 #include <QImage>
@@ -59,6 +61,22 @@ inline int differingPixels(const QImage& a, const QImage& b)
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x)
             count += dark(a, x, y) != dark(b, x, y);
+    return count;
+}
+
+// The display's pixels that are not the picture placed at the block's corner
+// and, everywhere else, what `around` shows.
+inline int wrongPixels(const board::Display& display, const QImage& picture, const transfer::LcdBlock& block,
+                       const board::Display& around = {})
+{
+    const QRect inBlock(QPoint(), block.pixelSize());
+    int count = 0;
+    for (int y = 0; y < board::Display::height; ++y)
+        for (int x = 0; x < board::Display::width; ++x) {
+            const QPoint p(x - block.x1, y - block.y1 * 8);
+            const bool on = inBlock.contains(p) ? dark(picture, p.x(), p.y()) : around.pixel(x, y);
+            count += display.pixel(x, y) != on;
+        }
     return count;
 }
 

@@ -6,9 +6,7 @@
 #include "support/pagedriver.h"
 #include "widgets/fields.h"
 
-#include <QLabel>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 namespace varnix::test {
@@ -21,15 +19,7 @@ inline void openOnPage(PtyFixture& f, const char* widget, bool open = true)
         openPtyPort(f);
     else
         f.pty.startReading();
-    f.tabs()->setCurrentIndex(pageOf(f, f.find<QWidget>(QString::fromLatin1(widget))));
-    showActive(f);
-}
-
-inline void press(PtyFixture& f, const char* button)
-{
-    auto* push = f.find<QPushButton>(QString::fromLatin1(button));
-    QVERIFY2(push, button);
-    QTest::mouseClick(push, Qt::LeftButton);
+    showPageOf(f, QString::fromLatin1(widget));
 }
 
 // Puts the text into a field or area with the focus in it, as typing would
@@ -45,16 +35,6 @@ inline void enter(PtyFixture& f, const char* name, const QString& text)
         area->setFocus();
         area->setExactText(text);
     }
-}
-
-inline QString areaText(PtyFixture& f, const char* name)
-{
-    return f.find<TextArea>(QString::fromLatin1(name))->exactText();
-}
-
-inline QString caption(PtyFixture& f, const char* name)
-{
-    return f.find<QLabel>(QString::fromLatin1(name))->text();
 }
 
 inline QString pacingDelay(PtyFixture& f)

@@ -87,11 +87,11 @@ void EepromTest::read()
     press(f, "cmderead");
 
     QCOMPARE(f.find<LineField>("txteraddr")->exactText(), shownAddress);
-    QCOMPARE(caption(f, "readeep"), endAddress);
+    QCOMPARE(shown(f, "readeep"), endAddress);
     expectReceived(f, sent);
     QCOMPARE(f.desktop.texts(), messages);
     // A read that goes out prompts for the reply and clears the window for it.
-    QCOMPARE(areaText(f, "txteread"), sent.isEmpty() ? QString() : QStringLiteral("CLICK HERE"));
+    QCOMPARE(shown(f, "txteread"), sent.isEmpty() ? QString() : QStringLiteral("CLICK HERE"));
     QCOMPARE(f.rcvText()->exactText(), sent.isEmpty() ? QStringLiteral("earlier text") : QString());
 }
 
@@ -150,8 +150,8 @@ void EepromTest::reformatAndWrite()
     enter(f, "txtewrite", text);
     press(f, "cmdechk");
     const bool passed = reformatted != text;
-    QCOMPARE(caption(f, "lbleend"), endAddress);
-    QCOMPARE(areaText(f, "txtewrite"), reformatted);
+    QCOMPARE(shown(f, "lbleend"), endAddress);
+    QCOMPARE(shown(f, "txtewrite"), reformatted);
     QCOMPARE(pacingDelay(f), passed ? QStringLiteral("200") : QStringLiteral("20"));
     QCOMPARE(enabled(f, kWriteButtons), QStringList{passed ? "cmdewrite" : "cmdechk"});
 
@@ -196,7 +196,7 @@ void EepromTest::writeButtonsAndTheBlockKept()
 
     press(f, "cmdeclr");
     QCOMPARE(enabled(f, kWriteButtons), QStringList{"cmdechk"});
-    QCOMPARE(caption(f, "lbleend"), QStringLiteral("0001"));
+    QCOMPARE(shown(f, "lbleend"), QStringLiteral("0001"));
 }
 
 void EepromTest::typedDigitsGoInLowerCasePastedOnesAsTheyAre()

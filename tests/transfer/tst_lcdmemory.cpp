@@ -1,6 +1,7 @@
 // The page "LCD Read/Write" on a pseudo-terminal: Reformat's checks and
 // counts, the frames of Write and Read, the two buttons' states, and a block
 // read from the board and written back unchanged.
+#include "protocol/encodings.h"
 #include "support/testmain.h"
 #include "transferdriver.h"
 
@@ -81,8 +82,8 @@ void LcdMemoryTest::reformatAndWrite()
     enter(f, "txtlcd", text);
     press(f, "cmdlcdfmt");
     const bool passed = reformatted != text;
-    QCOMPARE(caption(f, "xybytes") + u'/' + caption(f, "txtbytes"), counts);
-    QCOMPARE(areaText(f, "txtlcd"), reformatted);
+    QCOMPARE(shown(f, "xybytes") + u'/' + shown(f, "txtbytes"), counts);
+    QCOMPARE(shown(f, "txtlcd"), reformatted);
     QCOMPARE(f.desktop.texts(), messages);
     QCOMPARE(pacingDelay(f), passed ? QStringLiteral("5") : QStringLiteral("20"));
     QCOMPARE(enabled(f, kButtons), passed ? QStringList{"cmdwritelcd"} : kButtons);
@@ -173,7 +174,7 @@ void LcdMemoryTest::read()
     press(f, "cmdlcdread");
     expectReceived(f, sent);
     QCOMPARE(f.desktop.texts(), messages);
-    QCOMPARE(areaText(f, "txtlcd"), sent.isEmpty() ? QStringLiteral("0102") : QStringLiteral("CLICK HERE"));
+    QCOMPARE(shown(f, "txtlcd"), sent.isEmpty() ? QStringLiteral("0102") : QStringLiteral("CLICK HERE"));
     QCOMPARE(f.rcvText()->exactText(), sent.isEmpty() ? QStringLiteral("earlier text") : QString());
     QCOMPARE(pacingDelay(f), QStringLiteral("20"));
 }
@@ -193,12 +194,10 @@ void LcdMemoryTest::blockReadAndWrittenBackGoesOutAsItCameIn()
     press(f, "cdmlcdcopy");
     QCOMPARE(f.desktop.clipboard, QString::fromLatin1(block.toHex()));
     press(f, "cmdlcdfmt");
-    QCOMPARE(caption(f, "xybytes") + u'/' + caption(f, "txtbytes"), QStringLiteral("0032/0032"));
+    QCOMPARE(shown(f, "xybytes") + u'/' + shown(f, "txtbytes"), QStringLiteral("0032/0032"));
     press(f, "cmdwritelcd");
 
-    QByteArray written = "]m]000f0001";
-    for (const char byte : block)
-        written += ']' + QByteArray(1, byte).toHex();
+    const QByteArray written = "]m]000f0001" + protocol::byteList(QString::fromLatin1(block.toHex())).toLatin1();
     expectReceived(f, "]n]000f0001" + written);
     QCOMPARE(f.desktop.texts(), QStringList{QStringLiteral("Text copied to Clipboad")});
 }

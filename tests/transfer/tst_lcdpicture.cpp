@@ -2,6 +2,7 @@
 // LCD page's picture buttons on a stand-in for the window.
 #include "board/firmware.h"
 #include "picturedriver.h"
+#include "protocol/encodings.h"
 #include "support/standinhost.h"
 #include "support/testmain.h"
 #include "transfer/lcdpicture.h"
@@ -149,20 +150,12 @@ void LcdPictureTest::blockBytesGoInTheOrderOfTheWriteFrame()
     const QImage picture = test::checkered({16, 16});
     const QString hex = pictureHex(picture, block);
     QCOMPARE(hex.size(), 64);
-    QByteArray frame = "]m]08170102";
-    for (qsizetype i = 0; i < hex.size(); i += 2)
-        frame += ']' + hex.mid(i, 2).toLatin1();
     board::Firmware firmware;
-    firmware.feed(frame);
+    firmware.feed("]m]08170102" + protocol::byteList(hex).toLatin1());
     firmware.silence();
     QCOMPARE(firmware.errors(), 0);
-    int wrong = 0;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 128; ++x) {
-            const bool inside = x >= 8 && x < 24 && y >= 8 && y < 24;
-            wrong += firmware.display().pixel(x, y) != (inside && test::dark(picture, x - 8, y - 8));
-        }
-    QCOMPARE(wrong, 0);
+    // The picture in the block, and a blank display around it.
+    QCOMPARE(test::wrongPixels(firmware.display(), picture, block), 0);
 }
 
 void LcdPictureTest::pictureIsFittedIntoTheBlock_data()

@@ -64,9 +64,9 @@ void LcdPictureBoardTest::pictureOntoTheBoardAndBack()
 
     test::applySettings(f, {"txtlcdx1=" + corners[0], "txtlcdx2=" + corners[1], "txtlcdy1=" + corners[2],
                             "txtlcdy2=" + corners[3]});
-    f.press("cmdlcdloadpic");
-    f.press("cmdlcdfmt");
-    f.press("cmdwritelcd");
+    test::press(f, "cmdlcdloadpic");
+    test::press(f, "cmdlcdfmt");
+    test::press(f, "cmdwritelcd");
     QVERIFY(f.settle(30000));
     QCOMPARE(f.board.firmware().errors(), 0);
 
@@ -74,20 +74,12 @@ void LcdPictureBoardTest::pictureOntoTheBoardAndBack()
     const QImage expected = blackAndWhite(fitToBlock(picture, block), choice);
     const int dark = test::darkPixels(expected);
     QVERIFY(dark > 0 && dark < block.bytes() * 8);
-    int wrong = 0;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 128; ++x) {
-            const QPoint p(x - block.x1, y - block.y1 * 8);
-            const bool on = QRect(QPoint(), block.pixelSize()).contains(p) ? test::dark(expected, p.x(), p.y())
-                                                                            : before.pixel(x, y);
-            wrong += f.board.firmware().display().pixel(x, y) != on;
-        }
-    QCOMPARE(wrong, 0);
+    QCOMPARE(test::wrongPixels(f.board.firmware().display(), expected, block, before), 0);
 
     // Read back, captured as the focus leaves Read, and saved.
-    f.press("cmdlcdread");
+    test::press(f, "cmdlcdread");
     QVERIFY(f.settle());
-    f.press("cmdlcdsavepic");
+    test::press(f, "cmdlcdsavepic");
     QCOMPARE(dialogs.saves, 1);
     QCOMPARE(test::differingPixels(QImage(dialogs.saveTarget.path), expected), 0);
     QCOMPARE(f.desktop.texts(), QStringList{});
@@ -98,9 +90,8 @@ void LcdPictureBoardTest::accessKeysKeepPasteWhereItWas()
     test::AnsweringDialogs dialogs;
     test::Fixture f;
     f.window->findChild<LcdPictures*>()->setDialogs(dialogs);
+    test::showPageOf(f, QStringLiteral("txtlcd"));
     auto* area = f.find<TextArea>(QStringLiteral("txtlcd"));
-    f.tabs()->setCurrentIndex(test::pageOf(f, area));
-    test::showActive(f);
     f.desktop.clipboard = QStringLiteral("ab");
     // An access key presses its button as a click does, a moment later.
     QTest::keyClick(&f.main(), Qt::Key_P, Qt::AltModifier);
