@@ -5,6 +5,8 @@
 #include "board/virtualboard.h"
 #include "link/core/boardlink.h"
 
+#include "varnixversion.h"
+
 #include <QApplication>
 #include <QSocketNotifier>
 
@@ -50,7 +52,7 @@ int main(int argc, char* argv[])
         } else if (std::strcmp(argv[i], "--no-link") == 0) {
             publish = false;
         } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("Varnix virtual board 1.2");
+            std::printf("Varnix virtual board %s\n", varnix::kVersion);
             return 0;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::puts("Usage: varnix-board [--headless] [--no-link]  (a Tessel board with its demonstration "

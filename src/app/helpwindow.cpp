@@ -3,6 +3,7 @@
 #include "app/icon.h"
 
 #include "widgets/fields.h"
+#include "varnixversion.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -134,7 +135,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setPixmap(QPixmap::fromImage(programIcon(32)));
     picIcon->setFixedSize(32, 32);
-    auto* lblTitle = new QLabel(QStringLiteral("Varnix Ver 1.2"), this);
+    auto* lblTitle = new QLabel(QStringLiteral("Varnix Ver %1").arg(QLatin1String(kVersion)), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     QFont titleFont = lblTitle->font();
     titleFont.setBold(true);

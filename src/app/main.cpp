@@ -3,6 +3,8 @@
 #include "app/mainwindow.h"
 #include "app/realplatform.h"
 
+#include "varnixversion.h"
+
 #include <QApplication>
 
 #include <cstdio>
@@ -12,7 +14,7 @@ int main(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("Varnix 1.2");
+            std::printf("Varnix %s\n", varnix::kVersion);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
@@ -28,7 +30,7 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QString::fromLatin1(varnix::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("varnix"));
     QApplication::setWindowIcon(varnix::programIconSet());
     // Exit and the window's close end the system; Help or About left open

@@ -25,6 +25,8 @@
 #include "widgets/fields.h"
 #include "widgets/tabrows.h"
 
+#include "varnixversion.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -62,7 +64,7 @@ Main::Main(const Platform& platform, QWidget* parent)
       m_connection(std::make_unique<link::Connection>(platform.port, platform.pause))
 {
     setObjectName(QStringLiteral("Main"));
-    setWindowTitle(QStringLiteral("Varnix Ver 1.2"));
+    setWindowTitle(QStringLiteral("Varnix Ver %1").arg(QLatin1String(kVersion)));
     buildWindow();
     Form_Load();
 }
@@ -126,7 +128,7 @@ void Main::buildWindow()
 
     // The window's own frame: Help, About and the program's name.
     auto* aboutFrame = new QGroupBox(central);
-    auto* Label1 = new QLabel(QStringLiteral("Varnix Ver 1.2"), aboutFrame);
+    auto* Label1 = new QLabel(QStringLiteral("Varnix Ver %1").arg(QLatin1String(kVersion)), aboutFrame);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);
     auto* Command6 = new QPushButton(QStringLiteral("&Help"), aboutFrame);
