@@ -85,7 +85,7 @@ void MainWindowTest::startValues()
     QVERIFY(!f.find<QTimer>("Timer1")->isActive());
     QCOMPARE(f.find<QTimer>("Timer1")->interval(), 50);
     // Start-up sets the port up but neither opens it nor sends anything.
-    QCOMPARE(f.port.settings, QStringLiteral("19200,n,8,1"));
+    QCOMPARE(f.port.settingsSet, QStringLiteral("19200,n,8,1"));
     QCOMPARE(f.port.portNumberSet, 1);
     QCOMPARE(f.port.opens, 0);
     QVERIFY(f.port.written.isEmpty());

@@ -59,7 +59,8 @@ public:
     bool close() override;
     void setPortNumber(int number) override { portNumberSet = number; }
     int portNumber() const override { return portNumberSet; }
-    void setSettings(const QString& text) override { settings = text; }
+    void setSettings(const QString& text) override { settingsSet = text; }
+    QString settings() const override { return settingsSet; }
     bool write(QChar character) override;
     QString readAll() override;
 
@@ -70,7 +71,7 @@ public:
     bool failClose = false;
     int failWriteAt = -1;  // index of the write that fails, -1 for none
     int portNumberSet = 0;
-    QString settings;
+    QString settingsSet;
     QString written;
     QString incoming;
     int opens = 0;

@@ -21,13 +21,18 @@ bool Connection::open()
 {
     const bool ok = m_port.open();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
+    if (m_state == State::Open)
+        emit opened();
     return ok;
 }
 
 bool Connection::close()
 {
+    const bool wasOpen = m_port.isOpen();
     const bool ok = m_port.close();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
+    if (wasOpen && m_state == State::Closed)
+        emit closed();
     return ok;
 }
 
@@ -41,7 +46,10 @@ bool Connection::writeCharacter(QChar character)
 
 QString Connection::readAll()
 {
-    return m_port.isOpen() ? m_port.readAll() : QString();
+    const QString characters = m_port.isOpen() ? m_port.readAll() : QString();
+    if (!characters.isEmpty())
+        emit received(characters);
+    return characters;
 }
 
 Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QChar> pacing,

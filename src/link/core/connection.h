@@ -37,6 +37,11 @@ public:
     void cancel();
 
 signals:
+    // The port was opened, or closed by close() while it was open.
+    void opened();
+    void closed();
+    // Characters taken from the device by readAll(), as they came.
+    void received(const QString& characters);
     // Characters that went to the device: those of a transmission when it
     // returns (all of the frame, or as far as it got), or one typed character.
     void sent(const QString& characters, bool transmission);

@@ -32,9 +32,8 @@ public:
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
 
-    QString settings() const { return m_settings; }
-    // The device the port has open, empty while closed.
-    QString device() const;
+    QString settings() const override { return m_settings; }
+    QString device() const override;
     // The line settings in force on the open device.
     const QSerialPort& qtPort() const { return m_port; }
 

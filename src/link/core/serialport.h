@@ -34,6 +34,11 @@ public:
     virtual QString readAll() = 0;
     // Why the last open or write failed, for the user (may be empty).
     virtual QString failureHint() const { return {}; }
+    // The device the port has open ("/dev/ttyUSB0"), empty while closed or
+    // when the port has no device to name.
+    virtual QString device() const { return {}; }
+    // The line settings text given last.
+    virtual QString settings() const { return {}; }
 
 signals:
     // The device stopped working while open (unplugged, I/O error). Emitted
