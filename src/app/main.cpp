@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnix"));
     QApplication::setApplicationVersion(QString::fromLatin1(varnix::kVersion));
-    QApplication::setDesktopFileName(QStringLiteral("varnix"));
+    QApplication::setDesktopFileName(QString::fromLatin1(varnix::kAppId));
     QApplication::setWindowIcon(varnix::programIconSet());
     // Exit and the window's close end the system; Help or About left open
     // must not keep it alive.

@@ -7,8 +7,8 @@ deb=$(ls "$dir"/varnix_*.deb | head -n 1)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/varnix ./usr/bin/varnix-board ./usr/share/applications/varnix.desktop \
-            ./usr/share/icons/hicolor/32x32/apps/varnix.png ./usr/share/icons/hicolor/256x256/apps/varnix.png; do
+for path in ./usr/bin/varnix ./usr/bin/varnix-board ./usr/share/applications/org.varnix.Varnix.desktop \
+            ./usr/share/icons/hicolor/32x32/apps/org.varnix.Varnix.png ./usr/share/icons/hicolor/256x256/apps/org.varnix.Varnix.png; do
   grep -q " $path\$" <<<"$contents" || fail "$path is not in $deb"
 done
 
@@ -20,7 +20,7 @@ done
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
-desktop-file-validate "$root/usr/share/applications/varnix.desktop" || fail "the desktop entry does not validate"
+desktop-file-validate "$root/usr/share/applications/org.varnix.Varnix.desktop" || fail "the desktop entry does not validate"
 [ "$("$root/usr/bin/varnix" --version)" = "Varnix 1.2" ] || fail "the packaged program does not start"
 [ "$("$root/usr/bin/varnix-board" --version)" = "Varnix virtual board 1.2" ] || fail "the packaged board does not start"
 echo "ok: $(basename "$deb")"
