@@ -1,6 +1,9 @@
 // Writes the program's icon for the desktop's icon theme:
-// <dir>/hicolor/<n>x<n>/apps/varnix.png for each size a desktop looks for.
+// <dir>/hicolor/<n>x<n>/apps/org.varnix.Varnix.png for each size a desktop
+// looks for.
 #include "app/icon.h"
+
+#include "varnixversion.h"
 
 #include <QDir>
 
@@ -14,7 +17,7 @@ int main(int argc, char* argv[])
     }
     for (int size : varnix::kIconSizes) {
         const QString dir = QStringLiteral("%1/hicolor/%2x%2/apps").arg(QString::fromLocal8Bit(argv[1])).arg(size);
-        if (!QDir().mkpath(dir) || !varnix::programIcon(size).save(dir + QStringLiteral("/varnix.png"))) {
+        if (!QDir().mkpath(dir) || !varnix::programIcon(size).save(dir + QStringLiteral("/%1.png").arg(QLatin1String(varnix::kAppId)))) {
             std::fprintf(stderr, "varnix_icons: cannot write %s\n", qPrintable(dir));
             return 1;
         }

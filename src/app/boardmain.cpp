@@ -2,6 +2,7 @@
 // window that shows its display, or without one (--headless).
 #include "app/boardwindow.h"
 #include "app/commandline.h"
+#include "app/usage.h"
 #include "board/virtualboard.h"
 #include "link/core/boardlink.h"
 
@@ -55,8 +56,7 @@ int main(int argc, char* argv[])
             std::printf("Varnix virtual board %s\n", varnix::kVersion);
             return 0;
         } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: varnix-board [--headless] [--no-link]  (a Tessel board with its demonstration "
-                      "firmware on a pseudo-terminal, for Varnix to open as a serial port)");
+            std::fputs(varnix::usage::helpText(varnix::usage::board()).c_str(), stdout);
             return 0;
         } else {
             std::fprintf(stderr, "varnix-board: unknown option %s (see --help)\n", argv[i]);

@@ -145,6 +145,16 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     Line1->setObjectName(QStringLiteral("Line1"));
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
+    // The licence, and where its whole text is to be read.
+    auto* lblLicence = namedLabel("lblLicence",
+                                  QStringLiteral("Copyright \u00a9 2026 the Varnix developers.\n"
+                                                 "Licensed under the GNU General Public License, version 3 or later.\n"
+                                                 "Varnix comes with ABSOLUTELY NO WARRANTY.\n"
+                                                 "The licence's text: /usr/share/common-licenses/GPL-3 on Debian,\n"
+                                                 "https://www.gnu.org/licenses/gpl-3.0.html anywhere."),
+                                  this);
+    lblLicence->setWordWrap(false);
+    lblLicence->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -157,6 +167,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addLayout(head);
     layout->addWidget(Line1);
     layout->addWidget(Picture1, 0, Qt::AlignCenter);
+    layout->addWidget(lblLicence);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);

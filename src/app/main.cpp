@@ -2,6 +2,7 @@
 #include "app/icon.h"
 #include "app/mainwindow.h"
 #include "app/realplatform.h"
+#include "app/usage.h"
 
 #include "varnixversion.h"
 
@@ -18,8 +19,7 @@ int main(int argc, char* argv[])
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: varnix [--help] [--version]  (draws on a Tessel graphic LCD board over a serial "
-                      "port; everything else is done in its window)");
+            std::fputs(varnix::usage::helpText(varnix::usage::varnix()).c_str(), stdout);
             return 0;
         }
     }
@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnix"));
     QApplication::setApplicationVersion(QString::fromLatin1(varnix::kVersion));
-    QApplication::setDesktopFileName(QStringLiteral("varnix"));
+    QApplication::setDesktopFileName(QString::fromLatin1(varnix::kAppId));
     QApplication::setWindowIcon(varnix::programIconSet());
     // Exit and the window's close end the system; Help or About left open
     // must not keep it alive.

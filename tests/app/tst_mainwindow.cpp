@@ -347,6 +347,9 @@ void MainWindowTest::aboutAfterOkIsANewWindow()
     QPointer<AboutWindow> first = f.main().aboutWindow();
     QVERIFY(first && first->isVisible());
     QCOMPARE(first->windowTitle(), QStringLiteral("Tessel Grahic Demo"));
+    const QString licence = first->findChild<QLabel*>("lblLicence")->text();
+    QVERIFY(licence.contains(QStringLiteral("GNU General Public License, version 3 or later")));
+    QVERIFY(licence.contains(QStringLiteral("/usr/share/common-licenses/GPL-3")));
     f.click("Command5");
     QCOMPARE(f.main().aboutWindow(), first.data());
 
