@@ -317,11 +317,15 @@ FrameResult putByteFrame(const FieldText& x, const FieldText& y, const FieldText
 
 FrameResult putCharFrame(const FieldText& x, const FieldText& y, const FieldText& character)
 {
-    return FrameBuilder(QStringLiteral("]p]"))
-        .add(pairOfField(x))
-        .add(pairOfField(y))
-        .rawItem(latin1Upper(character.text), character.label)
-        .result();
+    FrameResult frame = FrameBuilder(QStringLiteral("]p]"))
+                            .add(pairOfField(x))
+                            .add(pairOfField(y))
+                            .rawItem(latin1Upper(character.text), character.label)
+                            .result();
+    // A blank is a character the board draws (an empty cell), and without
+    // it the board would take the next frame's "]" for the character.
+    frame.whole = frame.ok();
+    return frame;
 }
 
 FrameResult horizontalStringFrame(const FieldText& x, const FieldText& y, const FieldText& text,

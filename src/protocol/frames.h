@@ -28,6 +28,9 @@ struct FrameResult {
     Refusal refusal = Refusal::None;
     QString field;   // label of the offending field
     QString detail;  // the offending text or character
+    // The frame ends in a character of its own that must reach the board
+    // even when it is a blank: blanks at its end are not dropped.
+    bool whole = false;
 
     bool ok() const { return refusal == Refusal::None; }
     // One line for the message box that refuses the action.

@@ -128,6 +128,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("put char lower case", "cmdPutChr", {"txtPutChr=b"}, "]p]0a0a]B", {}, {"txtPutChr=B"});
     row("put char digit", "cmdPutChr", {"txtPutChr=7"}, "]p]0a0a]7");
     row("put char empty", "cmdPutChr", {"txtPutChr="}, "]p]0a0a]");
+    row("put char blank", "cmdPutChr", {"txtPutChr= "}, "]p]0a0a] ");
     row("put char empty x refused", "cmdPutChr", {"txtPutChrx="}, "",
         {"Position X (txtPutChrx) is empty; it must hold one number."});
 
