@@ -20,14 +20,15 @@ std::optional<std::int64_t> wholeField(PageHost& host, const protocol::FieldText
     const auto number = wholeNumber(field.text);
     if (!number) {
         if (protocol::trimmedOfBlanks(field.text).isEmpty())
-            host.message(QStringLiteral("%1 is empty; it must hold one whole number.").arg(field.label));
+            host.message(QStringLiteral("%1 is empty; it must hold one whole number.").arg(field.named()));
         else
-            host.message(QStringLiteral("%1 must hold one whole number, not \"%2\".").arg(field.label, field.text));
+            host.message(QStringLiteral("%1 must hold one whole number, not %2.")
+                             .arg(field.named(), protocol::quoted(field.text)));
         return std::nullopt;
     }
     if (*number < 0 || *number > kLargestWord) {
         const auto why = *number < 0 ? protocol::Refusal::Negative : protocol::Refusal::TooLarge;
-        host.message(protocol::FrameResult::refused(why, field.label, field.text).message());
+        host.message(protocol::FrameResult::refused(why, field.named(), field.text).message());
         return std::nullopt;
     }
     return number;

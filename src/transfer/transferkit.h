@@ -26,6 +26,8 @@ struct FrameResult;
 namespace transfer {
 
 constexpr const char* kSelectEeprom = "Please select Internal or External EEprom";
+// What the pages call their text areas, which have no caption of their own.
+constexpr const char* kTextArea = "Text area";
 // Digits an EEPROM address or count field takes.
 constexpr int kAddressLimit = 4;
 

@@ -54,13 +54,13 @@ void EepromTest::read_data()
                                    << QStringList{backwards("-0001", "0000")};
     QTest::newRow("address not a number")
         << "" << "12a" << "16" << "12a" << "0027" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must hold one whole number, not \"12a\".")};
+        << QStringList{QStringLiteral("Address must hold one whole number, not \"12a\".")};
     QTest::newRow("address with a fraction")
         << "" << "16.5" << "16" << "16.5" << "0032" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must hold one whole number, not \"16.5\".")};
+        << QStringList{QStringLiteral("Address must hold one whole number, not \"16.5\".")};
     QTest::newRow("negative address")
         << "" << "-1" << "2" << "-0001" << "0000" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must give a number of 0 or more, not \"-0001\".")};
+        << QStringList{QStringLiteral("Address must give a number of 0 or more, not \"-0001\".")};
     QTest::newRow("write option chosen") << "optWeep1" << QString() << QString() << "0000" << "0000" << QByteArray()
                                          << QStringList{kSelect};
 }
@@ -130,7 +130,7 @@ void EepromTest::reformatAndWrite_data()
                                       "frame: write the block in smaller parts. Nothing was sent.")};
     QTest::newRow("start not a number")
         << "optWeep1" << "x1" << "4142" << "0000" << "4142" << QByteArray()
-        << QStringList{QStringLiteral("Start Address (txtewaddr) must hold one whole number, not \"x1\".")};
+        << QStringList{QStringLiteral("Start Address must hold one whole number, not \"x1\".")};
 }
 
 void EepromTest::reformatAndWrite()

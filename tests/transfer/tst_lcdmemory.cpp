@@ -61,10 +61,10 @@ void LcdMemoryTest::reformatAndWrite_data()
                                  << QStringList{QStringLiteral("Nothing to format!")};
     QTest::newRow("corner empty")
         << QStringList{""} << "ff" << "0000/0000" << "ff" << QByteArray()
-        << QStringList{QStringLiteral("X1 (txtlcdx1) is empty; it must hold one whole number.")};
+        << QStringList{QStringLiteral("X1 on \"LCD Read/Write\" is empty; it must hold one whole number.")};
     QTest::newRow("corner with a fraction")
         << QStringList{"000", "1.5"} << "ff" << "0000/0000" << "ff" << QByteArray()
-        << QStringList{QStringLiteral("X2 (txtlcdx2) must hold one whole number, not \"1.5\".")};
+        << QStringList{QStringLiteral("X2 on \"LCD Read/Write\" must hold one whole number, not \"1.5\".")};
 }
 
 void LcdMemoryTest::reformatAndWrite()
@@ -154,7 +154,7 @@ void LcdMemoryTest::read_data()
                                           << QStringList{};
     QTest::newRow("corner not a number")
         << true << QStringList{"000", "000", "0x"} << QByteArray()
-        << QStringList{QStringLiteral("Y1 (txtlcdy1) must hold one whole number, not \"0x\".")};
+        << QStringList{QStringLiteral("Y1 on \"LCD Read/Write\" must hold one whole number, not \"0x\".")};
     QTest::newRow("port closed") << false << QStringList{} << QByteArray()
                                  << QStringList{QStringLiteral("Comm Port Not Open")};
 }
