@@ -57,6 +57,16 @@ void LcdMemoryTest::reformatAndWrite_data()
     QTest::newRow("X1 10 after X2 9") << QStringList{"10", "9", "00", "00"} << "ff" << "0000/0000" << "ff"
                                       << QByteArray()
                                       << QStringList{QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values")};
+    // Not hex: refused before the corners and counts are looked at.
+    QTest::newRow("a pasted reply") << QStringList{} << "ffReady:\r\n" << "0000/0000" << "ffReady:\r\n" << QByteArray()
+                                    << QStringList{QStringLiteral("Pair 2 (\"Re\", characters 3 and 4) is not two hex "
+                                                                  "digits -- recheck entries")};
+    QTest::newRow("a blank inside") << QStringList{"000", "001", "00", "00"} << "f f0" << "0000/0000" << "f f0"
+                                    << QByteArray()
+                                    << QStringList{QStringLiteral("Pair 1 (\"f \", characters 1 and 2) is not two hex "
+                                                                  "digits -- recheck entries")};
+    QTest::newRow("odd and not hex") << QStringList{} << "Ready:\r\n4" << "0000/0000" << "Ready:\r\n4" << QByteArray()
+                                     << QStringList{QStringLiteral("Hex characters must be in pairs -- recheck entries")};
     QTest::newRow("only blanks") << QStringList{} << "   " << "0000/0000" << "   " << QByteArray()
                                  << QStringList{QStringLiteral("Nothing to format!")};
     QTest::newRow("corner empty")
