@@ -269,7 +269,8 @@ QList<std::pair<const QWidget*, QString>> captionsOn(const QWidget* page)
             named.append({label->buddy(), label->text().trimmed()});
     for (const QWidget* widget : page->findChildren<QWidget*>()) {
         const QString name = widget->accessibleName();
-        if (!name.isEmpty() && std::none_of(named.cbegin(), named.cend(), [&](const auto& n) { return n.first == widget; }))
+        const auto captioned = [&](const auto& n) { return n.first == widget; };
+        if (!name.isEmpty() && std::none_of(named.cbegin(), named.cend(), captioned))
             named.append({widget, name});
     }
     return named;
@@ -296,8 +297,8 @@ protocol::FieldText fieldName(const QWidget* field)
         return {QStringLiteral("A field"), QString()};
 
     protocol::FieldText result{caption, QString()};
-    const auto twice = std::count_if(named.cbegin(), named.cend(), [&](const auto& n) { return n.second == caption; });
-    if (twice > 1) {
+    const auto sameCaption = [&](const auto& n) { return n.second == caption; };
+    if (std::count_if(named.cbegin(), named.cend(), sameCaption) > 1) {
         for (const QWidget* w = field->parentWidget(); w && w != within; w = w->parentWidget())
             if (const auto* box = qobject_cast<const QGroupBox*>(w); box && !box->title().isEmpty()) {
                 result.label = box->title() + u' ' + caption;
