@@ -124,11 +124,9 @@ void Firmware::take(char byte)
             if (++m_digits == m_headerDigits)
                 headerDone();
         } else {
-            const Before before = m_digits == 0 ? Before::Bracket
-                                  : m_digits == 1 ? Before::BracketLetter
-                                                  : Before::Other;
-            abandon(byte == ']' || commandLetter(byte) ? Error::CutShort : Error::HexExpected, byte,
-                    before);
+            notHexDigit(byte, m_digits == 0   ? Before::Bracket
+                              : m_digits == 1 ? Before::BracketLetter
+                                              : Before::Other);
         }
         break;
     case State::NumberLead:
@@ -197,15 +195,23 @@ void Firmware::take(char byte)
             m_high = quint8(digit);
             m_state = State::DataLow;
         } else {
-            abandon(byte == ']' || commandLetter(byte) ? Error::CutShort : Error::HexExpected, byte,
-                    Before::Bracket);
+            notHexDigit(byte, Before::Bracket);
         }
         break;
     case State::DataLow:
         if (int digit = protocol::hexDigitValue(byte); digit >= 0) {
             storeData(quint8(m_high << 4 | digit));
         } else {
-            abandon(byte == ']' ? Error::CutShort : Error::HexExpected, byte, Before::BracketLetter);
+            notHexDigit(byte, Before::BracketLetter);
+        }
+        break;
+    case State::LetterLead:
+        // The letter began a new command only if its "]" follows.
+        if (byte == ']') {
+            fail(Error::CutShort);
+            beginParameters();
+        } else {
+            fail(Error::HexExpected);
         }
         break;
     case State::Skip:
@@ -461,6 +467,21 @@ void Firmware::fail(Error error)
     m_out += errorText(int(error));
     m_out += prompt;
     m_state = State::Skip;
+}
+
+// A byte where a hex digit belongs. A "]" begins a new command, and so may a
+// command letter right after a "]" of the frame: "]k" at once, any other
+// letter once its own "]" follows. Anything else is not a hex digit.
+void Firmware::notHexDigit(char byte, Before before)
+{
+    const char letter = commandLetter(byte);
+    if (before == Before::Bracket && letter && letter != 'k') {
+        m_letter = letter; // the frame under way is given up either way
+        m_state = State::LetterLead;
+        return;
+    }
+    abandon(byte == ']' || (before == Before::Bracket && letter) ? Error::CutShort : Error::HexExpected, byte,
+            before);
 }
 
 // The frame under way cannot go on with byte. After the error, look for the

@@ -71,6 +71,7 @@ private:
         DataLead,     // "]" before a data byte
         DataHigh,     // first hex digit of a data byte
         DataLow,      // second hex digit
+        LetterLead,   // a letter where a hex digit belongs, right after a "]"
         Skip,         // after an error: ignore everything up to a command
         SkipLead,     // "]" read while skipping
         SkipLetter,   // "]" + letter read while skipping
@@ -112,6 +113,7 @@ private:
     static std::optional<Error> blockError(int x1, int x2, int y1, int y2);
     static std::optional<Error> rangeError(int size, int first, int last);
     void fail(Error error);
+    void notHexDigit(char byte, Before before);
     void abandon(Error error, char byte, Before before);
     int field(int index, int digits) const;
     int pair(int index) const { return field(index, 2); }

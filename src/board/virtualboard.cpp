@@ -116,7 +116,7 @@ void VirtualBoard::readLine()
         const ssize_t n = ::read(m_master, chunk, sizeof chunk);
         if (n > 0) {
             any = true;
-            m_received.append(chunk, n);
+            remember(QByteArrayView(chunk, n));
             answers += m_firmware.feed(QByteArrayView(chunk, n));
             continue;
         }
@@ -131,11 +131,23 @@ void VirtualBoard::readLine()
     emit fed();
 }
 
+void VirtualBoard::remember(QByteArrayView bytes)
+{
+    m_receivedCount += bytes.size();
+    m_recent.append(bytes);
+    // Trimmed in steps of at least kRecentBytes, so that keeping the history
+    // costs the same for every byte, however the bytes come.
+    if (m_recent.size() >= 2 * kRecentBytes)
+        m_recent = m_recent.last(kRecentBytes);
+}
+
 void VirtualBoard::answer(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return;
     m_pending += bytes;
+    if (m_pending.size() > kMostPending)
+        m_pending = m_pending.last(kMostPending);
     writeLine();
 }
 

@@ -34,8 +34,16 @@ public:
     bool publish(const QString& linkPath);
 
     const Firmware& firmware() const { return m_firmware; }
-    // Every byte that has arrived, in order.
-    const QByteArray& received() const { return m_received; }
+    // The newest bytes that have arrived, in order: all of them while they
+    // are fewer than kRecentBytes, never fewer than that afterwards. A board
+    // that runs for days keeps no more than this.
+    const QByteArray& received() const { return m_recent; }
+    static constexpr qsizetype kRecentBytes = 64 * 1024;
+    // How many bytes have arrived in all.
+    qint64 receivedCount() const { return m_receivedCount; }
+    // Answers waiting for the program on the device to read them. Beyond
+    // this the oldest are lost, as on a line nobody listens to.
+    static constexpr qsizetype kMostPending = 1024 * 1024;
 
 signals:
     // Bytes arrived and the firmware has taken them.
@@ -44,6 +52,7 @@ signals:
 private:
     void readLine();
     void writeLine();
+    void remember(QByteArrayView bytes);
     void answer(const QByteArray& bytes);
     void unpublish();
 
@@ -57,7 +66,8 @@ private:
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
     QByteArray m_pending;
-    QByteArray m_received;
+    QByteArray m_recent;
+    qint64 m_receivedCount = 0;
     QTimer m_silence;
 };
 

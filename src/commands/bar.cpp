@@ -69,11 +69,8 @@ protocol::FrameResult BarPage::frame() const
     using pagelayout::fieldText;
     // Vertical only while "Vert" is the chosen page option; any other
     // choice, an EEPROM option included, draws the bar lying down.
-    return protocol::barFrame(fieldText(QStringLiteral("Top Left X"), m_txtbarx),
-                              fieldText(QStringLiteral("Top Left Y"), m_txtbary),
-                              fieldText(QStringLiteral("Width"), m_txtbarwidth),
-                              fieldText(m_Label70->text(), m_txtbarheight), m_optbarv->isChecked(),
-                              m_List3->selectedText());
+    return protocol::barFrame(fieldText(m_txtbarx), fieldText(m_txtbary), fieldText(m_txtbarwidth),
+                              fieldText(m_txtbarheight), m_optbarv->isChecked(), m_List3->selectedText());
 }
 
 QStringList BarPage::previewFrames(const QWidget* page) const

@@ -14,7 +14,9 @@ struct CentredShapes::PageDesign {
         const char* name;
         const char* start;
         int typingLimit;
-        const char* description; // what the page calls the field
+        // What the page calls a field that has no caption of its own, its
+        // heading naming it together with its neighbour; empty otherwise.
+        const char* uncaptioned;
     };
 
     const char* explanation;
@@ -39,39 +41,37 @@ namespace {
 constexpr CentredShapes::PageDesign kShapes[CentredShapes::ShapeCount] = {
     {"Draws a circle given the center  (x,y) and the radius  in pixels",
      "Circle Center", "X value", "Y value", "Circle Radius", "Pixels",
-     {"txtCx", "64", 0, "Circle Center X value"},
-     {"txtCy", "32", 0, "Circle Center Y value"},
-     {"txtcr", "20", 0, "Circle Radius"},
+     {"txtCx", "64", 0, ""},
+     {"txtCy", "32", 0, ""},
+     {"txtcr", "20", 0, ""},
      "cmdCirc", "&Draw Circle", protocol::circleFrame, &CentredShapes::cmdCirc_Click},
     {"Draws a square given the center location (x,y) and 1/2 the length of a side in pixels",
      "Center X           Y", "", "", "Diag Length", "",
      {"txtSx1", "64", 3, "Center X"},
      {"txtSy1", "32", 2, "Center Y"},
-     {"txtSr", "20", 2, "Diag Length"},
+     {"txtSr", "20", 2, ""},
      "cmdSquare", "&Draw Square", protocol::squareFrame, &CentredShapes::cmdSquare_Click},
     {"Draws a diamond shape",
      "Diamond Center XY", "", "", "Center-to-side in pixels", "",
      {"txtDx", "64", 0, "Diamond Center X"},
      {"txtDy", "32", 0, "Diamond Center Y"},
-     {"txtDr", "20", 0, "Center-to-side in pixels"},
+     {"txtDr", "20", 0, ""},
      "cmdDiam", "&Draw Diamond", protocol::diamondFrame, &CentredShapes::cmdDiam_Click},
     {"Draws Four Point Star (dashed lines)",
      "Center of Star XY", "", "", "Center-to-Point in pixels", "",
      {"txtStarx", "64", 0, "Center of Star X"},
      {"txtStary", "32", 0, "Center of Star Y"},
-     {"txtStarr", "20", 0, "Center-to-Point in pixels"},
+     {"txtStarr", "20", 0, ""},
      "Command2", "&Draw Star4", protocol::star4Frame, &CentredShapes::Command2_Click},
 };
 
 LineField* makeField(const CentredShapes::PageDesign::Field& field)
 {
-    return pagelayout::field(QString::fromLatin1(field.name), QString::fromLatin1(field.start),
-                             field.typingLimit);
-}
-
-protocol::FieldText readField(const CentredShapes::PageDesign::Field& entry, const LineField* field)
-{
-    return pagelayout::fieldText(QString::fromLatin1(entry.description), field);
+    LineField* made = pagelayout::field(QString::fromLatin1(field.name), QString::fromLatin1(field.start),
+                                        field.typingLimit);
+    if (*field.uncaptioned)
+        made->setAccessibleName(QString::fromLatin1(field.uncaptioned));
+    return made;
 }
 
 } // namespace
@@ -116,8 +116,8 @@ protocol::FrameResult CentredShapes::frame(Shape shape) const
 {
     const Page& page = m_pages[shape];
     const PageDesign& design = *page.design;
-    return design.compose(readField(design.x, page.x), readField(design.y, page.y),
-                          readField(design.size, page.size));
+    return design.compose(pagelayout::fieldText(page.x), pagelayout::fieldText(page.y),
+                          pagelayout::fieldText(page.size));
 }
 
 QStringList CentredShapes::previewFrames(const QWidget* widget) const

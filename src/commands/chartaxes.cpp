@@ -67,9 +67,7 @@ protocol::FrameResult ChartAxes::frame(Axis axis) const
 {
     using pagelayout::fieldText;
     const Page& page = m_pages[axis];
-    return kAxes[axis].compose(fieldText(QStringLiteral("Starting Point X"), page.x),
-                               fieldText(QStringLiteral("Starting Point Y"), page.y),
-                               fieldText(QStringLiteral("Length in pixels"), page.length),
+    return kAxes[axis].compose(fieldText(page.x), fieldText(page.y), fieldText(page.length),
                                page.ticks->selectedText());
 }
 

@@ -51,14 +51,12 @@ void Dots::Command4_Click()
 
 protocol::FrameResult Dots::singleFrame() const
 {
-    return protocol::dotFrame(fieldText(QStringLiteral("Single X"), m_txtDotSingX),
-                              fieldText(QStringLiteral("Single Y"), m_txtDotSingy));
+    return protocol::dotFrame(fieldText(m_txtDotSingX), fieldText(m_txtDotSingy));
 }
 
 protocol::FrameResult Dots::toggleFrame() const
 {
-    return protocol::toggleDotFrame(fieldText(QStringLiteral("X"), m_txtResetx),
-                                    fieldText(QStringLiteral("Y"), m_txtResety));
+    return protocol::toggleDotFrame(fieldText(m_txtResetx), fieldText(m_txtResety));
 }
 
 void Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&)>& each) const
@@ -69,8 +67,8 @@ void Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&
     if (!dots) {
         // Beyond what a count holds: refused, rather than a run without end.
         if (!(count <= 0)) {
-            const protocol::FieldText number = fieldText(QStringLiteral("Many Number"), m_txtDotnum);
-            each(protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.label, number.text));
+            const protocol::FieldText number = fieldText(m_txtDotnum);
+            each(protocol::FrameResult::refused(protocol::Refusal::TooLarge, number.named(), number.text));
         }
         return;
     }
@@ -78,8 +76,8 @@ void Dots::eachDotOfTheRun(const std::function<bool(const protocol::FrameResult&
     double x = leadingNumber(m_txtDotManyx->exactText());
     double y = leadingNumber(m_txtDotManyy->exactText());
     double& moving = m_optHoriz->isChecked() ? x : y;
-    const QString xLabel = fieldText(QStringLiteral("Many X"), m_txtDotManyx).label;
-    const QString yLabel = fieldText(QStringLiteral("Many Y"), m_txtDotManyy).label;
+    const QString xLabel = pagelayout::fieldName(m_txtDotManyx).named();
+    const QString yLabel = pagelayout::fieldName(m_txtDotManyy).named();
     for (int dot = 0; dot < *dots; ++dot, moving += 1) {
         if (!each(protocol::dotFrameAt(x, y, xLabel, yLabel)))
             break;

@@ -38,16 +38,12 @@ void PutItems::cmdPutChr_Click()
 
 protocol::FrameResult PutItems::byteFrame() const
 {
-    return protocol::putByteFrame(fieldText(QStringLiteral("X"), m_txtPutBytex),
-                                  fieldText(QStringLiteral("Y"), m_txtPutBytey),
-                                  fieldText(QStringLiteral("Byte value 0-255"), m_txtPutByte));
+    return protocol::putByteFrame(fieldText(m_txtPutBytex), fieldText(m_txtPutBytey), fieldText(m_txtPutByte));
 }
 
 protocol::FrameResult PutItems::characterFrame() const
 {
-    return protocol::putCharFrame(fieldText(QStringLiteral("Position X"), m_txtPutChrx),
-                                  fieldText(QStringLiteral("Position Y"), m_txtPutchry),
-                                  fieldText(QStringLiteral("Charcter A-Z, 0-9 ONLY"), m_txtPutChr));
+    return protocol::putCharFrame(fieldText(m_txtPutChrx), fieldText(m_txtPutchry), fieldText(m_txtPutChr));
 }
 
 QStringList PutItems::previewFrames(const QWidget* page) const

@@ -43,11 +43,8 @@ void RectangleLine::cmdLine_Click()
 
 protocol::FrameResult RectangleLine::rectangle() const
 {
-    return protocol::rectangleFrame(fieldText(QStringLiteral("Top Left X"), m_txtX1),
-                                    fieldText(QStringLiteral("Bottom Rt X"), m_txtX2),
-                                    fieldText(QStringLiteral("Top Left Y"), m_txtY1),
-                                    fieldText(QStringLiteral("Bottom Rt Y"), m_txtY2),
-                                    fieldText(QStringLiteral("Step 1-9"), m_txtrs1));
+    return protocol::rectangleFrame(fieldText(m_txtX1), fieldText(m_txtX2), fieldText(m_txtY1), fieldText(m_txtY2),
+                                    fieldText(m_txtrs1));
 }
 
 bool RectangleLine::lineInOrder() const
@@ -59,10 +56,7 @@ bool RectangleLine::lineInOrder() const
 
 protocol::FrameResult RectangleLine::line() const
 {
-    return protocol::lineFrame(fieldText(QStringLiteral("Begin X1"), m_txtLx1),
-                               fieldText(QStringLiteral("End X2"), m_txtLx2),
-                               fieldText(QStringLiteral("Begin Y1"), m_txtLy1),
-                               fieldText(QStringLiteral("End Y2"), m_txtLy2));
+    return protocol::lineFrame(fieldText(m_txtLx1), fieldText(m_txtLx2), fieldText(m_txtLy1), fieldText(m_txtLy2));
 }
 
 QStringList RectangleLine::previewFrames(const QWidget* page) const
@@ -82,6 +76,10 @@ void RectangleLine::buildRectangle(QWidget* page)
     m_txtY2 = field(QStringLiteral("txtY2"), QStringLiteral("63"), 2);
     m_txtrs1 = field(QStringLiteral("txtrs1"), QStringLiteral("1"), 0, 2);
     m_cmdRect = pagelayout::button(QStringLiteral("cmdRect"), QStringLiteral("&Draw Rectangle"));
+    m_txtX1->setAccessibleName(QStringLiteral("Top Left X"));
+    m_txtY1->setAccessibleName(QStringLiteral("Top Left Y"));
+    m_txtX2->setAccessibleName(QStringLiteral("Bottom Rt X"));
+    m_txtY2->setAccessibleName(QStringLiteral("Bottom Rt Y"));
 
     // Each corner caption names the x and the y field beneath it.
     pagelayout::Form(page)

@@ -83,8 +83,7 @@ protocol::FrameResult Strings::frame(Direction direction) const
     using pagelayout::fieldText;
     const Page& page = m_pages[direction];
     const PageDesign& design = kStrings[direction];
-    return design.compose(fieldText(QStringLiteral("X"), page.x), fieldText(QStringLiteral("Y"), page.y),
-                          fieldText(QStringLiteral("String"), page.text), design.text.typingLimit);
+    return design.compose(fieldText(page.x), fieldText(page.y), fieldText(page.text), design.text.typingLimit);
 }
 
 QStringList Strings::previewFrames(const QWidget* widget) const
@@ -100,6 +99,11 @@ void Strings::build(const PageDesign& design, QWidget* widget, Page& page)
     page.x = makeField(design.x);
     page.y = makeField(design.y);
     page.button = pagelayout::button(QString::fromLatin1(design.buttonName), QStringLiteral("&Send"));
+    // Under one caption for both, each coordinate goes by its letter.
+    if (!*design.xCaption) {
+        page.x->setAccessibleName(QStringLiteral("X"));
+        page.y->setAccessibleName(QStringLiteral("Y"));
+    }
 
     pagelayout::Form(widget)
         .text(QString::fromLatin1(design.explanation))

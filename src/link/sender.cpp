@@ -74,11 +74,16 @@ bool Sender::sendFrame(const protocol::FrameResult& frame)
         return true;
     }
     m_terminal.txmText()->setExactText(frame.frame);
-    send();
+    transmitText(frame.whole);
     return !m_closing;
 }
 
 void Sender::send()
+{
+    transmitText(false);
+}
+
+void Sender::transmitText(bool whole)
 {
     if (m_sending || m_closing)
         return;
@@ -97,7 +102,7 @@ void Sender::send()
         return;
     }
 
-    const QString frame = link::withoutTrailingBlanks(text);
+    const QString frame = whole ? text : link::withoutTrailingBlanks(text);
     auto outcome = link::Transmitter::Outcome::Failed;
     // A delay beyond 32 bits, an over-long frame or a character with no
     // single-byte form fail before anything is written.

@@ -56,6 +56,9 @@ public:
 
 private:
     static constexpr int kRefreshMs = 40;
+    // Sends the transmit window's text, without its trailing blanks unless
+    // the frame there is whole.
+    void transmitText(bool whole);
     void refreshProgress();
     void runWaiting();
 

@@ -81,6 +81,15 @@ QStringView trimmedOfBlanks(QStringView text)
     return text;
 }
 
+QChar controlPicture(QChar c)
+{
+    if (c.unicode() < 0x20)
+        return QChar(char16_t(0x2400 + c.unicode()));
+    if (c.unicode() == 0x7f)
+        return QChar(char16_t(0x2421));
+    return c;
+}
+
 bool isLatin1(QStringView text)
 {
     return !firstNonLatin1(text).has_value();

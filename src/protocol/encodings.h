@@ -35,6 +35,11 @@ QString byteList(QStringView text);
 // trim a field; tabs and other characters stay.
 QStringView trimmedOfBlanks(QStringView text);
 
+// A control character as it is shown where it cannot stand as itself: its
+// Unicode control picture (U+2400 + code, U+2421 for DEL). Any other
+// character is itself.
+QChar controlPicture(QChar c);
+
 // True when every character has a single-byte (Latin-1) form.
 bool isLatin1(QStringView text);
 // The first character that has no single-byte form, if any.

@@ -91,13 +91,16 @@ FrameResult encodeField(const FieldText& field, Encoder encode)
 {
     const auto number = textNumber(field.text);
     if (!number)
-        return FrameResult::refused(Refusal::NotANumber, field.label, field.text);
-    return encodeNumber(*number, field.label, field.text, encode);
+        return FrameResult::refused(Refusal::NotANumber, field.named(), field.text);
+    return encodeNumber(*number, field.named(), field.text, encode);
 }
 
+// Both fields stand on one page.
 QString sumLabel(const FieldText& start, const FieldText& extent)
 {
-    return start.label + QStringLiteral(" + ") + extent.label;
+    return FieldText{start.label + QStringLiteral(" + ") + extent.label, {},
+                     start.page.isEmpty() ? extent.page : start.page}
+        .named();
 }
 
 // The pair of start + extent, both read by their leading-number values.
@@ -127,12 +130,12 @@ FrameResult stringFrame(const QString& head, const FieldText& x, const FieldText
     frame.add(upperPairOfField(x)).add(upperPairOfField(y));
     if (!isLatin1(sent)) // name the whole character, even a surrogate pair
         return frame
-            .add(FrameResult::refused(Refusal::NotSingleByte, text.label,
+            .add(FrameResult::refused(Refusal::NotSingleByte, text.named(),
                                       offendingCharacter(upper)))
             .result();
     for (const QChar c : sent)
-        frame.rawItem(QStringView(&c, 1), text.label);
-    return frame.text(u"]@", text.label).result();
+        frame.rawItem(QStringView(&c, 1), text.named());
+    return frame.text(u"]@", text.named()).result();
 }
 
 FrameResult axisFrame(const QString& head, const FieldText& start, const FieldText& length,
@@ -156,6 +159,31 @@ FrameBuilder fourCorners(const QString& head, const FieldText& x1, const FieldTe
 
 } // namespace
 
+QString FieldText::named() const
+{
+    return page.isEmpty() ? label : QStringLiteral("%1 on \"%2\"").arg(label, page);
+}
+
+QString quoted(QStringView entry)
+{
+    qsizetype kept = entry.size();
+    if (kept > kQuotedLength) {
+        kept = kQuotedLength - 1;
+        // Never half a character outside the Basic Multilingual Plane.
+        if (entry[kept - 1].isHighSurrogate())
+            --kept;
+    }
+    QString shown;
+    shown.reserve(kept + 3);
+    shown += u'"';
+    for (const QChar c : entry.first(kept))
+        shown += controlPicture(c);
+    if (kept < entry.size())
+        shown += u'\u2026';
+    shown += u'"';
+    return shown;
+}
+
 QString FrameResult::message() const
 {
     switch (refusal) {
@@ -164,14 +192,14 @@ QString FrameResult::message() const
     case Refusal::NotANumber:
         if (detail.trimmed().isEmpty())
             return QStringLiteral("%1 is empty; it must hold one number.").arg(field);
-        return QStringLiteral("%1 must hold one number, not \"%2\".").arg(field, detail);
+        return QStringLiteral("%1 must hold one number, not %2.").arg(field, quoted(detail));
     case Refusal::Negative:
-        return QStringLiteral("%1 must give a number of 0 or more, not \"%2\".").arg(field, detail);
+        return QStringLiteral("%1 must give a number of 0 or more, not %2.").arg(field, quoted(detail));
     case Refusal::TooLarge:
-        return QStringLiteral("%1 gives a number too large to send: \"%2\".").arg(field, detail);
+        return QStringLiteral("%1 gives a number too large to send: %2.").arg(field, quoted(detail));
     case Refusal::NotSingleByte:
-        return QStringLiteral("%1 holds the character \"%2\", which cannot be sent to the board.")
-            .arg(field, detail);
+        return QStringLiteral("%1 holds the character %2, which cannot be sent to the board.")
+            .arg(field, quoted(detail));
     }
     return QString();
 }
@@ -212,11 +240,11 @@ FrameResult wordOfField(const FieldText& field)
     // Unlike a pair, a word has a form for negatives (an end address of -1).
     const auto number = textNumber(field.text);
     if (!number)
-        return FrameResult::refused(Refusal::NotANumber, field.label, field.text);
+        return FrameResult::refused(Refusal::NotANumber, field.named(), field.text);
     const auto rounded = roundHalfEven(*number);
     const auto word = rounded ? hexWord(*rounded) : std::nullopt;
     if (!word)
-        return FrameResult::refused(Refusal::TooLarge, field.label, field.text);
+        return FrameResult::refused(Refusal::TooLarge, field.named(), field.text);
     return FrameResult::success(*word);
 }
 
@@ -261,8 +289,8 @@ FrameResult rectangleFrame(const FieldText& x1, const FieldText& x2, const Field
     // "1e999" reads as infinity, which has no decimal digits to send.
     if (!std::isfinite(stepValue))
         frame.add(FrameResult::refused(stepValue < 0 ? Refusal::Negative : Refusal::TooLarge,
-                                       step.label, step.text));
-    return frame.rawItem(decimalText(stepValue), step.label).result();
+                                       step.named(), step.text));
+    return frame.rawItem(decimalText(stepValue), step.named()).result();
 }
 
 FrameResult lineFrame(const FieldText& x1, const FieldText& x2, const FieldText& y1,
@@ -317,11 +345,15 @@ FrameResult putByteFrame(const FieldText& x, const FieldText& y, const FieldText
 
 FrameResult putCharFrame(const FieldText& x, const FieldText& y, const FieldText& character)
 {
-    return FrameBuilder(QStringLiteral("]p]"))
-        .add(pairOfField(x))
-        .add(pairOfField(y))
-        .rawItem(latin1Upper(character.text), character.label)
-        .result();
+    FrameResult frame = FrameBuilder(QStringLiteral("]p]"))
+                            .add(pairOfField(x))
+                            .add(pairOfField(y))
+                            .rawItem(latin1Upper(character.text), character.named())
+                            .result();
+    // A blank is a character the board draws (an empty cell), and without
+    // it the board would take the next frame's "]" for the character.
+    frame.whole = frame.ok();
+    return frame;
 }
 
 FrameResult horizontalStringFrame(const FieldText& x, const FieldText& y, const FieldText& text,
@@ -362,14 +394,14 @@ FrameResult eepromWriteFrame(bool external, const FieldText& start, std::int32_t
     return FrameBuilder(external ? QStringLiteral("]o]") : QStringLiteral("]w]"))
         .add(wordOfField(start))
         .add(wordOfNumber(endAddress, QStringLiteral("End Address")))
-        .text(data.text, data.label)
+        .text(data.text, data.named())
         .result();
 }
 
 FrameResult lcdWriteFrame(const FieldText& x1, const FieldText& x2, const FieldText& y1,
                           const FieldText& y2, const FieldText& data)
 {
-    return fourCorners(QStringLiteral("]m]"), x1, x2, y1, y2).text(data.text, data.label).result();
+    return fourCorners(QStringLiteral("]m]"), x1, x2, y1, y2).text(data.text, data.named()).result();
 }
 
 FrameResult lcdReadFrame(const FieldText& x1, const FieldText& x2, const FieldText& y1,

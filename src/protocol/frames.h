@@ -7,11 +7,24 @@
 
 namespace varnix::protocol {
 
-// A field as an action reads it: what the user calls it and what it holds.
+// A field as an action reads it: what the person knows it by and what it
+// holds.
 struct FieldText {
-    QString label; // shown in a refusal, e.g. "Circle Radius (txtcr)"
+    QString label; // the field's caption, e.g. "Circle Radius"
     QString text;
+    // The caption of the field's page, where the same caption stands on
+    // other pages too; empty otherwise.
+    QString page = {};
+
+    // The field as a message names it: "X on "PutByte"", or the label alone.
+    QString named() const;
 };
+
+// What the person entered, as a message quotes it: in double quotes, control
+// characters shown as their pictures, and a text longer than kQuotedLength
+// cut to that length, the cut marked with an ellipsis.
+QString quoted(QStringView entry);
+constexpr qsizetype kQuotedLength = 40;
 
 // Why a frame could not be composed.
 enum class Refusal {
@@ -28,6 +41,9 @@ struct FrameResult {
     Refusal refusal = Refusal::None;
     QString field;   // label of the offending field
     QString detail;  // the offending text or character
+    // The frame ends in a character of its own that must reach the board
+    // even when it is a blank: blanks at its end are not dropped.
+    bool whole = false;
 
     bool ok() const { return refusal == Refusal::None; }
     // One line for the message box that refuses the action.

@@ -15,19 +15,6 @@
 
 namespace varnix {
 
-namespace {
-
-protocol::FieldText addressText(const LineField* field)
-{
-    return pagelayout::fieldText(QStringLiteral("Address"), field);
-}
-
-protocol::FieldText numberText(const LineField* field)
-{
-    return pagelayout::fieldText(QStringLiteral("Number"), field);
-}
-} // namespace
-
 EepromRead::EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
     : QObject(parent), m_host(host),
       m_txteraddr(pagelayout::field(QStringLiteral("txteraddr"), QStringLiteral("0000"), transfer::kAddressLimit)),
@@ -43,6 +30,7 @@ EepromRead::EepromRead(PageHost& host, QWidget* page, QButtonGroup& pageOptions,
 {
     // Replies often come as long runs of hex without a break.
     m_txteread->setWordWrapMode(QTextOption::WrapAnywhere);
+    m_txteread->setAccessibleName(QString::fromLatin1(transfer::kTextArea));
 
     pagelayout::Form(page)
         .cell(QStringLiteral("Address"), m_txteraddr)
@@ -90,17 +78,19 @@ void EepromRead::cmderead_Click()
     }
     if (!m_host.portGuard())
         return;
-    const auto start = transfer::wholeField(m_host, addressText(m_txteraddr));
-    if (!start || !transfer::wholeField(m_host, numberText(m_txtebytes)))
+    const protocol::FieldText address = pagelayout::fieldText(m_txteraddr);
+    const auto start = transfer::wholeField(m_host, address);
+    if (!start || !transfer::wholeField(m_host, pagelayout::fieldText(m_txtebytes)))
         return;
     // The end address as shown, which the frame carries.
-    const protocol::FieldText end{QStringLiteral("End Addr (readeep)"), m_readeep->text()};
+    protocol::FieldText end = pagelayout::fieldName(m_readeep);
+    end.text = m_readeep->text();
     const auto endNumber = transfer::wholeNumber(end.text);
     if (endNumber && !transfer::blockInOrder(m_host, *start, *endNumber))
         return;
     if (!transfer::wholeField(m_host, end))
         return;
-    m_reply->request(protocol::eepromReadFrame(m_optxeep1->isChecked(), addressText(m_txteraddr), end));
+    m_reply->request(protocol::eepromReadFrame(m_optxeep1->isChecked(), address, end));
 }
 
 void EepromRead::cmderead_LostFocus()

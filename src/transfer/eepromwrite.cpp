@@ -15,14 +15,6 @@
 
 namespace varnix {
 
-namespace {
-
-protocol::FieldText startText(const LineField* field)
-{
-    return pagelayout::fieldText(QStringLiteral("Start Address"), field);
-}
-} // namespace
-
 EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOptions, QObject* parent)
     : QObject(parent), m_host(host),
       m_txtewaddr(pagelayout::field(QStringLiteral("txtewaddr"), QStringLiteral("0000"), transfer::kAddressLimit)),
@@ -42,6 +34,7 @@ EepromWrite::EepromWrite(PageHost& host, QWidget* page, QButtonGroup& pageOption
     m_txtewrite->setWordWrapMode(QTextOption::WrapAnywhere);
     // Typed hex digits go in as lower case; pasted text stays as it is.
     m_txtewrite->keyFilter = [](QChar typed) { return typed.toLower(); };
+    m_txtewrite->setAccessibleName(QString::fromLatin1(transfer::kTextArea));
     pageOptions.addButton(m_optWeep1);
     pageOptions.addButton(m_optweep2);
 
@@ -70,12 +63,12 @@ void EepromWrite::cmdechk_Click()
     const auto paired = transfer::pairedText(m_host, m_txtewrite->exactText());
     if (!paired)
         return;
-    const auto start = transfer::wholeField(m_host, startText(m_txtewaddr));
+    const auto start = transfer::wholeField(m_host, pagelayout::fieldText(m_txtewaddr));
     if (!start)
         return;
     const std::int64_t end = *start + paired->size() / 2 - 1;
     // The end address goes out as one word.
-    if (const auto word = protocol::wordOfNumber(end, QStringLiteral("End Address (lbleend)")); !word.ok()) {
+    if (const auto word = protocol::wordOfNumber(end, pagelayout::fieldName(m_lbleend).named()); !word.ok()) {
         m_host.message(word.message());
         return;
     }
@@ -99,12 +92,12 @@ void EepromWrite::cmdewrite_Click()
     }
     if (!m_host.portGuard())
         return;
-    const auto start = transfer::wholeField(m_host, startText(m_txtewaddr));
+    const protocol::FieldText startText = pagelayout::fieldText(m_txtewaddr);
+    const auto start = transfer::wholeField(m_host, startText);
     if (!start || !transfer::blockInOrder(m_host, *start, m_endAddress))
         return;
-    const protocol::FieldText data{QStringLiteral("Data (txtewrite)"), m_txtewrite->exactText()};
-    if (transfer::sendBlock(m_host, protocol::eepromWriteFrame(m_optWeep1->isChecked(), startText(m_txtewaddr),
-                                                               m_endAddress, data)))
+    if (transfer::sendBlock(m_host, protocol::eepromWriteFrame(m_optWeep1->isChecked(), startText, m_endAddress,
+                                                               pagelayout::fieldText(m_txtewrite))))
         m_host.setPacingDelay(QStringLiteral("20"));
 }
 

@@ -40,6 +40,7 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
     // A byte list is one long line; wrapping it at word boundaries would
     // cost time growing with the square of its length.
     m_txtlcd->setWordWrapMode(QTextOption::WrapAnywhere);
+    m_txtlcd->setAccessibleName(QString::fromLatin1(transfer::kTextArea));
     // Write waits for a text to write.
     m_cmdwritelcd->setEnabled(false);
 
@@ -76,10 +77,8 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
 
 std::array<protocol::FieldText, LcdMemory::CornerCount> LcdMemory::cornerTexts() const
 {
-    return {pagelayout::fieldText(QStringLiteral("X1"), m_txtlcdx1),
-            pagelayout::fieldText(QStringLiteral("X2"), m_txtlcdx2),
-            pagelayout::fieldText(QStringLiteral("Y1"), m_txtlcdy1),
-            pagelayout::fieldText(QStringLiteral("Y2"), m_txtlcdy2)};
+    return {pagelayout::fieldText(m_txtlcdx1), pagelayout::fieldText(m_txtlcdx2), pagelayout::fieldText(m_txtlcdy1),
+            pagelayout::fieldText(m_txtlcdy2)};
 }
 
 std::optional<std::array<std::int64_t, LcdMemory::CornerCount>> LcdMemory::corners()
@@ -131,8 +130,8 @@ void LcdMemory::cmdwritelcd_Click()
     if (!corners())
         return;
     const auto texts = cornerTexts();
-    const protocol::FieldText data{QStringLiteral("Data (txtlcd)"), m_txtlcd->exactText()};
-    transfer::sendBlock(m_host, protocol::lcdWriteFrame(texts[X1], texts[X2], texts[Y1], texts[Y2], data));
+    transfer::sendBlock(m_host, protocol::lcdWriteFrame(texts[X1], texts[X2], texts[Y1], texts[Y2],
+                                                        pagelayout::fieldText(m_txtlcd)));
 }
 
 void LcdMemory::txtlcd_Change()

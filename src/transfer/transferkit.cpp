@@ -20,14 +20,15 @@ std::optional<std::int64_t> wholeField(PageHost& host, const protocol::FieldText
     const auto number = wholeNumber(field.text);
     if (!number) {
         if (protocol::trimmedOfBlanks(field.text).isEmpty())
-            host.message(QStringLiteral("%1 is empty; it must hold one whole number.").arg(field.label));
+            host.message(QStringLiteral("%1 is empty; it must hold one whole number.").arg(field.named()));
         else
-            host.message(QStringLiteral("%1 must hold one whole number, not \"%2\".").arg(field.label, field.text));
+            host.message(QStringLiteral("%1 must hold one whole number, not %2.")
+                             .arg(field.named(), protocol::quoted(field.text)));
         return std::nullopt;
     }
     if (*number < 0 || *number > kLargestWord) {
         const auto why = *number < 0 ? protocol::Refusal::Negative : protocol::Refusal::TooLarge;
-        host.message(protocol::FrameResult::refused(why, field.label, field.text).message());
+        host.message(protocol::FrameResult::refused(why, field.named(), field.text).message());
         return std::nullopt;
     }
     return number;
@@ -60,10 +61,22 @@ bool cornersInOrder(PageHost& host, const std::array<std::int64_t, 4>& corners)
 std::optional<QStringView> pairedText(PageHost& host, const QString& areaText)
 {
     const QStringView trimmed = protocol::trimmedOfBlanks(areaText);
-    if (trimmed.size() % 2 == 0)
-        return trimmed;
-    host.message(QStringLiteral("Hex characters must be in pairs -- recheck entries"));
-    return std::nullopt;
+    if (trimmed.size() % 2 != 0) {
+        host.message(QStringLiteral("Hex characters must be in pairs -- recheck entries"));
+        return std::nullopt;
+    }
+    for (qsizetype i = 0; i < trimmed.size(); i += 2) {
+        if (protocol::hexDigitValue(trimmed[i].unicode()) >= 0 && protocol::hexDigitValue(trimmed[i + 1].unicode()) >= 0)
+            continue;
+        // Its place as a person counts it in the area, blanks before it included;
+        // a line break is never a hex digit, so it always lies on the first line.
+        const qsizetype first = trimmed.data() - areaText.constData() + i + 1;
+        host.message(QStringLiteral("Pair %1 (%2, characters %3 and %4) is not two hex digits -- recheck entries")
+                         .arg(QString::number(i / 2 + 1), protocol::quoted(trimmed.sliced(i, 2)),
+                              QString::number(first), QString::number(first + 1)));
+        return std::nullopt;
+    }
+    return trimmed;
 }
 
 void pasteInto(PageHost& host, TextArea* area, const std::function<void()>& done)

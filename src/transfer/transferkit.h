@@ -26,6 +26,8 @@ struct FrameResult;
 namespace transfer {
 
 constexpr const char* kSelectEeprom = "Please select Internal or External EEprom";
+// What the pages call their text areas, which have no caption of their own.
+constexpr const char* kTextArea = "Text area";
 // Digits an EEPROM address or count field takes.
 constexpr int kAddressLimit = 4;
 
@@ -47,8 +49,9 @@ bool blockInOrder(PageHost& host, std::int64_t start, std::int64_t end);
 bool cornersInOrder(PageHost& host, const std::array<std::int64_t, 4>& corners);
 
 // The data area's text as Reformat takes it, without the blanks at its ends
-// (a view into areaText); or, when its characters do not come in pairs,
-// nothing and a message saying so.
+// (a view into areaText); or, when its characters do not come in pairs or a
+// pair is not two hex digits, nothing and a message saying so. The pairs are
+// counted first, so an odd count has its own message whatever it holds.
 std::optional<QStringView> pairedText(PageHost& host, const QString& areaText);
 
 // Replaces the area's text by the clipboard's, then runs `done`; says when

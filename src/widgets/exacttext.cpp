@@ -1,5 +1,7 @@
 #include "widgets/exacttext.h"
 
+#include "protocol/encodings.h"
+
 namespace varnix {
 
 namespace {
@@ -21,12 +23,8 @@ QString ExactText::toShown(QStringView exact) const
             ++i;
         } else if (c == u'\t' && m_lines == Lines::Multi) {
             out += QChar(c);
-        } else if (c < 0x20) {
-            out += QChar(char16_t(kPictureBase + c));
-        } else if (c == 0x7f) {
-            out += QChar(kPictureDel);
         } else {
-            out += QChar(c);
+            out += protocol::controlPicture(QChar(c));
         }
     }
     return out;

@@ -4,11 +4,14 @@
 
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -171,6 +174,8 @@ Form& Form::cell(QLabel* captionLabel, QWidget* widget, const QString& unit)
     QGridLayout* grid = currentBand();
     const int column = m_nextColumn++;
     if (captionLabel) {
+        // The caption names the field, for messages and screen readers.
+        captionLabel->setBuddy(widget);
         grid->addWidget(captionLabel, CaptionRow, column, Qt::AlignLeft | Qt::AlignBottom);
         m_group.captions = true;
     }
@@ -239,9 +244,90 @@ Form& Form::fill(QWidget* widget)
     return *this;
 }
 
-protocol::FieldText fieldText(const QString& description, const LineField* field)
+namespace {
+
+// The tab control's page that holds the widget, with the tab control; none
+// for a widget outside a tab control.
+std::pair<const QWidget*, const QTabWidget*> tabPageOf(const QWidget* widget)
 {
-    return {QStringLiteral("%1 (%2)").arg(description, field->objectName()), field->exactText()};
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        const QWidget* stack = w->parentWidget();
+        if (qobject_cast<const QStackedWidget*>(stack))
+            if (const auto* tabs = qobject_cast<const QTabWidget*>(stack->parentWidget()))
+                return {w, tabs};
+    }
+    return {nullptr, nullptr};
+}
+
+// The captions on a page, each with the field it names: the captions over
+// fields, and the names given to fields that have none.
+QList<std::pair<const QWidget*, QString>> captionsOn(const QWidget* page)
+{
+    QList<std::pair<const QWidget*, QString>> named;
+    for (const QLabel* label : page->findChildren<QLabel*>())
+        if (label->buddy())
+            named.append({label->buddy(), label->text().trimmed()});
+    for (const QWidget* widget : page->findChildren<QWidget*>()) {
+        const QString name = widget->accessibleName();
+        const auto captioned = [&](const auto& n) { return n.first == widget; };
+        if (!name.isEmpty() && std::none_of(named.cbegin(), named.cend(), captioned))
+            named.append({widget, name});
+    }
+    return named;
+}
+
+bool holdsCaption(const QList<std::pair<const QWidget*, QString>>& named, const QString& caption)
+{
+    return std::any_of(named.cbegin(), named.cend(), [&](const auto& n) { return n.second == caption; });
+}
+
+} // namespace
+
+protocol::FieldText fieldName(const QWidget* field)
+{
+    const auto [page, tabs] = tabPageOf(field);
+    const QWidget* within = page ? page : field->window();
+    const auto named = captionsOn(within);
+    QString caption;
+    for (const auto& [widget, name] : named)
+        if (widget == field)
+            caption = name;
+
+    if (caption.isEmpty()) // a field that no page names: said plainly, never by its object name
+        return {QStringLiteral("A field"), QString()};
+
+    protocol::FieldText result{caption, QString()};
+    const auto sameCaption = [&](const auto& n) { return n.second == caption; };
+    if (std::count_if(named.cbegin(), named.cend(), sameCaption) > 1) {
+        for (const QWidget* w = field->parentWidget(); w && w != within; w = w->parentWidget())
+            if (const auto* box = qobject_cast<const QGroupBox*>(w); box && !box->title().isEmpty()) {
+                result.label = box->title() + u' ' + caption;
+                break;
+            }
+    }
+    if (tabs) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            if (tabs->widget(i) != page && holdsCaption(captionsOn(tabs->widget(i)), caption)) {
+                result.page = tabs->tabText(tabs->indexOf(const_cast<QWidget*>(page))).trimmed();
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+protocol::FieldText fieldText(const LineField* field)
+{
+    protocol::FieldText result = fieldName(field);
+    result.text = field->exactText();
+    return result;
+}
+
+protocol::FieldText fieldText(const TextArea* area)
+{
+    protocol::FieldText result = fieldName(area);
+    result.text = area->exactText();
+    return result;
 }
 
 } // namespace varnix::pagelayout

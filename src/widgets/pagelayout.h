@@ -19,6 +19,7 @@ namespace varnix {
 
 class LineField;
 class ListBox;
+class TextArea;
 
 // Building blocks shared by the command and transfer pages, so that every
 // page shows its captions, fields and buttons the same way.
@@ -95,9 +96,16 @@ private:
     Group m_group;
 };
 
-// A field as an action reads it, labelled for a refusal by what the page
-// calls it and by its name: "Circle Radius (txtcr)".
-protocol::FieldText fieldText(const QString& description, const LineField* field);
+// The name a person knows a field by, for the messages that speak of it: the
+// caption over it as the page shows it now, or, for a field under a heading
+// that names several fields, the accessible name its page gives it. Where
+// the same caption stands twice on one page, the title of the group box
+// around the field goes before it ("Many X"); where it stands on another
+// page of the tab control too, the page's caption goes with it (`page`).
+protocol::FieldText fieldName(const QWidget* field);
+// The field's name and the text it holds, as an action reads it.
+protocol::FieldText fieldText(const LineField* field);
+protocol::FieldText fieldText(const TextArea* area);
 
 } // namespace pagelayout
 } // namespace varnix

@@ -1,6 +1,7 @@
 // Varnix and the virtual board together: the real window, offscreen, on
 // the program's serial port, talking to a virtual board in this process
 // through a pseudo-terminal.
+#include "app/displayview.h"
 #include "board/firmware.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
@@ -26,6 +27,7 @@ private slots:
     void everyDrawingPageDrawsOnTheBoard();
     void eepromBlockGoesThereAndBack();
     void lcdBlockGoesThereAndBack();
+    void blankCharacterClearsItsCellAndTheNextFrameDraws();
 };
 
 void EndToEndTest::everyDrawingPageDrawsOnTheBoard()
@@ -121,6 +123,25 @@ void EndToEndTest::lcdBlockGoesThereAndBack()
     QVERIFY(f.settle());
     QTest::mouseClick(f.find<TextArea>("txtlcd")->viewport(), Qt::LeftButton);
     QCOMPARE(test::shown(f, "txtlcd"), block);
+    QVERIFY(f.desktop.messages.isEmpty());
+}
+
+void EndToEndTest::blankCharacterClearsItsCellAndTheNextFrameDraws()
+{
+    test::BoardFixture f;
+    f.open();
+    // A column of 8 dots at 10,10, a blank put over it, then a circle.
+    test::applySettings(f, {"txtPutByte=255", "txtPutChr= "});
+    test::press(f, "cmdPutByte");
+    test::press(f, "cmdPutChr");
+    test::press(f, "cmdCirc");
+    QVERIFY(f.settle());
+    QCOMPARE(f.board.firmware().errors(), 0);
+    const board::Display& display = f.board.firmware().display();
+    QVERIFY(!display.pixel(10, 10) && !display.pixel(10, 13));
+    QVERIFY(display.pixel(10, 14) && display.pixel(84, 32));
+    // What the window showed the board would draw is what it drew.
+    QVERIFY(f.find<DisplayView>("displayView")->display() == display);
     QVERIFY(f.desktop.messages.isEmpty());
 }
 

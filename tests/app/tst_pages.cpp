@@ -1,5 +1,6 @@
 #include "support/testmain.h"
 #include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 #include "support/fixture.h"
 
 #include <QAbstractButton>
@@ -336,7 +337,9 @@ private slots:
     void typingStopsAtTheLimit_data();
     void typingStopsAtTheLimit();
     void drawCircleSendsItsThreeFields();
-    void drawCircleNamesARefusedField();
+    void refusalsNameFieldsAsThePageShowsThem_data();
+    void refusalsNameFieldsAsThePageShowsThem();
+    void everyFieldHasANameOfItsOwn();
 };
 
 void PagesTest::fields_data()
@@ -664,26 +667,58 @@ void PagesTest::drawCircleSendsItsThreeFields()
     QVERIFY(f.desktop.messages.isEmpty());
 }
 
-void PagesTest::drawCircleNamesARefusedField()
+void PagesTest::refusalsNameFieldsAsThePageShowsThem_data()
 {
-    const struct {
-        const char* name;
-        const char* label;
-    } cases[] = {
-        {"txtCx", "Circle Center X value (txtCx)"},
-        {"txtCy", "Circle Center Y value (txtCy)"},
-        {"txtcr", "Circle Radius (txtcr)"},
+    QTest::addColumn<QStringList>("settings"); // "name=text", or an option button to click
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("message");
+    auto row = [](const char* name, const QStringList& settings, const char* button, const char* message) {
+        QTest::newRow(name) << settings << QString::fromLatin1(button) << QString::fromUtf8(message);
     };
-    for (const auto& refused : cases) {
-        test::Fixture f;
-        f.openPort();
-        f.desktop.messages.clear();
-        f.find<LineField>(QString::fromLatin1(refused.name))->setExactText(QStringLiteral("x"));
-        f.click(QStringLiteral("cmdCirc"));
-        QCOMPARE(f.desktop.messages.size(), 1);
-        QVERIFY2(f.desktop.messages[0].text.contains(QString::fromLatin1(refused.label)),
-                 qPrintable(f.desktop.messages[0].text));
-        QVERIFY(f.port.written.isEmpty());
+    // "X" stands on several pages, "Circle Radius" on one only.
+    row("caption on several pages", {"txtPutBytex=abc"}, "cmdPutByte", "X on \"PutByte\" must hold one number, not \"abc\".");
+    row("caption on one page", {"txtcr=abc"}, "cmdCirc", "Circle Radius must hold one number, not \"abc\".");
+    row("caption as shown now", {"optbarh", "txtbarheight=-100"}, "cmdbar",
+        "X + Length on \"Bar\" must give a number of 0 or more, not \"-80\".");
+    // A long paste is cut, its line breaks shown as pictures.
+    row("long paste", {"txtcr=Ready:\r\n" + QString(2000, u'7')}, "cmdCirc",
+        "Circle Radius must hold one number, not \"Ready:\u240d\u240a7777777777777777777777777777777\u2026\".");
+    row("whole number field", {"txteraddr=abc"}, "cmderead", "Address must hold one whole number, not \"abc\".");
+}
+
+void PagesTest::refusalsNameFieldsAsThePageShowsThem()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+    test::Fixture f;
+    f.openPort();
+    f.desktop.messages.clear();
+    for (const QString& setting : settings) {
+        if (setting.contains(u'='))
+            f.setField(setting.section(u'=', 0, 0), setting.section(u'=', 1));
+        else
+            f.find<QRadioButton>(setting)->click();
+    }
+    f.click(button);
+    QCOMPARE(f.desktop.texts(), QStringList{message});
+    QVERIFY(f.port.written.isEmpty());
+}
+
+void PagesTest::everyFieldHasANameOfItsOwn()
+{
+    test::Fixture f;
+    for (int page : kPages) {
+        QList<QWidget*> fields;
+        for (auto* field : f.page(page)->findChildren<LineField*>())
+            fields << field;
+        for (auto* area : f.page(page)->findChildren<TextArea*>())
+            fields << area;
+        for (const QWidget* field : fields) {
+            const QString named = pagelayout::fieldName(field).named();
+            QVERIFY2(named != QStringLiteral("A field") && !named.contains(field->objectName()),
+                     qPrintable(field->objectName() + QStringLiteral(": ") + named));
+        }
     }
 }
 

@@ -37,7 +37,7 @@ void BoardShadowTest::framesSentAreDrawnInOrder()
     connection.transmit(QStringLiteral("]k"), QChar(u']'), 0);
     connection.transmit(QStringLiteral("]c]402014"), QChar(u']'), 0);
     // A step ends with its frame: the rectangle is drawn without waiting.
-    connection.transmit(QStringLiteral("]r]00030003]1   "), QChar(u']'), 0);
+    connection.transmit(QStringLiteral("]r]00030003]1"), QChar(u']'), 0);
     const board::Display& display = shadow.firmware().display();
     QVERIFY(display.pixel(84, 32));
     QVERIFY(!display.pixel(64, 32));

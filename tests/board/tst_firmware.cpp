@@ -368,6 +368,17 @@ void TestFirmware::malformedFramesRecover_data()
     row("unknown letter and its parameters", "]z]4020]41]", "u");
     row("letter without its ]", "]c4020", "b");
     row("bad hex digit", "]c]40zz14", "h");
+    // A command letter where a hex digit belongs begins a new command only
+    // right after a "]" of the frame and with its own "]" behind it.
+    row("command letter inside the pairs", "]d]0g00", "h");
+    row("command letter after a hex letter", "]d]ag00", "h");
+    row("command letter after ] without its ]", "]d]l0a14", "h");
+    row("command letter after ] with its ]", "]d]l]0a14000a", "c.");
+    row("hex letter after ] with its ]", "]d]f]1", "c.");
+    row("]k right after ]", "]c]k", "c.");
+    row("data: command letter in a byte", "]m]00010000]0g]01", "h");
+    row("data: command letter after ] without its ]", "]m]00010000]g0]01", "h");
+    row("data: command letter after ] with its ]", "]m]00010000]l]0a14000a", "c.");
     row("cut short by a frame", "]c]40]d]0506", "c.");
     row("lone ] restarts", "]]d]0506", ".");
     row("cut short right after its ]", "]c]]d]0506", "c.");

@@ -45,11 +45,11 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("star: blanks, exponent, half to even", "Command2", {"txtStarx= 64 ", "txtStary=2.5e1", "txtStarr=20.5"},
         "]t]401914");
     row("square 12a refused", "cmdSquare", {"txtSx1=12a"}, "",
-        {"Center X (txtSx1) must hold one number, not \"12a\"."});
+        {"Center X must hold one number, not \"12a\"."});
     row("diamond negative refused", "cmdDiam", {"txtDx=-5"}, "",
-        {"Diamond Center X (txtDx) must give a number of 0 or more, not \"-5\"."});
+        {"Diamond Center X must give a number of 0 or more, not \"-5\"."});
     row("circle empty radius refused", "cmdCirc", {"txtcr="}, "",
-        {"Circle Radius (txtcr) is empty; it must hold one number."});
+        {"Circle Radius is empty; it must hold one number."});
 
     // Rectangle and line.
     row("rectangle at start", "cmdRect", {}, "]r]007f003f]1");
@@ -65,7 +65,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
         {"Invalid Entry - Try again"});
     row("line rising", "cmdLine", {"txtLy1=40", "txtLy2=0"}, "", {"Invalid Entry - Try again"});
     row("line letters refused", "cmdLine", {"txtLx1=ab"}, "",
-        {"Begin X1 (txtLx1) must hold one number, not \"ab\"."});
+        {"X1 on \"Line\" must hold one number, not \"ab\"."});
 
     // Bar: orientation from the page option group.
     row("bar at start", "cmdbar", {}, "]b]14381419]1", {}, {"Label70=Height"});
@@ -82,7 +82,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
         "]b]01050205]1");
     row("bar width 2.5 to even", "cmdbar", {"txtbarwidth=2.5"}, "]b]14381416]1");
     row("bar negative far corner refused", "cmdbar", {"txtbarwidth=-30"}, "",
-        {"Top Left Y (txtbary) + Width (txtbarwidth) must give a number of 0 or more, not \"-10\"."});
+        {"Y + Width on \"Bar\" must give a number of 0 or more, not \"-10\"."});
 
     // Fill and clear.
     row("fill at start", "cmdFill", {}, "]f]1");
@@ -104,7 +104,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("set dot at start", "Command3", {}, "]d]4020");
     row("set dot padded", "Command3", {"txtDotSingX=5", "txtDotSingy=9"}, "]d]0509");
     row("set dot 12a refused", "Command3", {"txtDotSingX=12a"}, "",
-        {"Single X (txtDotSingX) must hold one number, not \"12a\"."});
+        {"Single X on \"SetDot\" must hold one number, not \"12a\"."});
     row("reset dot at start", "cmdResetDot", {}, "]e]4020");
     row("run at start", "Command4", {}, test::dotRun(10, 30, 20, true));
     row("run vertical", "Command4", {"optVert"}, test::dotRun(10, 30, 20, false));
@@ -118,7 +118,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("run past 255", "Command4", {"txtDotManyx=250", "txtDotnum=10"},
         "]d]fa1e]d]fb1e]d]fc1e]d]fd1e]d]fe1e]d]ff1e]d]1001e]d]1011e]d]1021e]d]1031e");
     row("run too long to count", "Command4", {"txtDotnum=9e4"}, "",
-        {"Many Number (txtDotnum) gives a number too large to send: \"9e4\"."});
+        {"Number on \"SetDot\" gives a number too large to send: \"9e4\"."});
 
     // Put byte and character.
     row("put byte at start", "cmdPutByte", {}, "]u]0a0a7c");
@@ -128,8 +128,9 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("put char lower case", "cmdPutChr", {"txtPutChr=b"}, "]p]0a0a]B", {}, {"txtPutChr=B"});
     row("put char digit", "cmdPutChr", {"txtPutChr=7"}, "]p]0a0a]7");
     row("put char empty", "cmdPutChr", {"txtPutChr="}, "]p]0a0a]");
+    row("put char blank", "cmdPutChr", {"txtPutChr= "}, "]p]0a0a] ");
     row("put char empty x refused", "cmdPutChr", {"txtPutChrx="}, "",
-        {"Position X (txtPutChrx) is empty; it must hold one number."});
+        {"X on \"PutChar\" is empty; it must hold one number."});
 
     // Strings: capital pair digits, upper-cased in the field.
     row("h string at start", "cmdH", {}, "]h]0120]A];]T]E]S]S]E]L];]D]E]M]O];]B]Y];]O]R]V]A]N]T]A]@");
@@ -145,7 +146,7 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("h string of markers", "cmdH", {"txtH=]@"}, "]h]0120]]]@]@");
     row("v string 8 after blanks", "cmdVs", {"txtV= abcdefgh", "txtVStrY=10"}, "]v]400A]A]B]C]D]E]F]G]H]@",
         {}, {"txtV= ABCDEFGH"});
-    row("h string empty x refused", "cmdH", {"txtHStrX="}, "", {"X (txtHStrX) is empty; it must hold one number."});
+    row("h string empty x refused", "cmdH", {"txtHStrX="}, "", {"X on \"Horiz String\" is empty; it must hold one number."});
 }
 
 void DrawingPagesTest::buttonSendsItsFrames()

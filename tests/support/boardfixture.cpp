@@ -35,12 +35,12 @@ bool BoardFixture::settle(int timeoutMs)
     total.start();
     QElapsedTimer quiet;
     quiet.start();
-    qsizetype seen = board.received().size();
+    qint64 seen = board.receivedCount();
     QString shown = rcvText()->exactText();
     while (total.elapsed() < timeoutMs) {
         QTest::qWait(20);
-        if (board.received().size() != seen || rcvText()->exactText() != shown) {
-            seen = board.received().size();
+        if (board.receivedCount() != seen || rcvText()->exactText() != shown) {
+            seen = board.receivedCount();
             shown = rcvText()->exactText();
             quiet.restart();
         } else if (quiet.elapsed() >= kQuietMs) {

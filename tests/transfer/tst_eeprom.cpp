@@ -54,13 +54,13 @@ void EepromTest::read_data()
                                    << QStringList{backwards("-0001", "0000")};
     QTest::newRow("address not a number")
         << "" << "12a" << "16" << "12a" << "0027" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must hold one whole number, not \"12a\".")};
+        << QStringList{QStringLiteral("Address must hold one whole number, not \"12a\".")};
     QTest::newRow("address with a fraction")
         << "" << "16.5" << "16" << "16.5" << "0032" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must hold one whole number, not \"16.5\".")};
+        << QStringList{QStringLiteral("Address must hold one whole number, not \"16.5\".")};
     QTest::newRow("negative address")
         << "" << "-1" << "2" << "-0001" << "0000" << QByteArray()
-        << QStringList{QStringLiteral("Address (txteraddr) must give a number of 0 or more, not \"-0001\".")};
+        << QStringList{QStringLiteral("Address must give a number of 0 or more, not \"-0001\".")};
     QTest::newRow("write option chosen") << "optWeep1" << QString() << QString() << "0000" << "0000" << QByteArray()
                                          << QStringList{kSelect};
 }
@@ -115,10 +115,22 @@ void EepromTest::reformatAndWrite_data()
                                    << QStringList{};
     QTest::newRow("blanks around") << "optWeep1" << "0" << " 4142 " << "0001" << "]41]42]"
                                    << QByteArray("]o]00000001]41]42]") << QStringList{};
-    QTest::newRow("two blanks inside") << "optWeep1" << "0" << "41  42" << "0002" << "]41]  ]42]"
-                                       << QByteArray("]o]00000002]41]  ]42]") << QStringList{};
+    // Reformat refuses a pair that is not two hex digits, and changes nothing.
+    const QString pairs = QStringLiteral("Hex characters must be in pairs -- recheck entries");
+    auto notHex = [](const char* pair) {
+        return QStringList{QString::fromUtf8(pair) + QStringLiteral(" is not two hex digits -- recheck entries")};
+    };
+    QTest::newRow("two blanks inside") << "optWeep1" << "0" << " 41  42" << "0000" << " 41  42" << QByteArray()
+                                       << notHex("Pair 2 (\"  \", characters 4 and 5)");
+    QTest::newRow("a pasted reply") << "optWeep1" << "0" << "41424344Ready:\r\n" << "0000" << "41424344Ready:\r\n"
+                                    << QByteArray() << notHex("Pair 5 (\"Re\", characters 9 and 10)");
+    QTest::newRow("a line break") << "optWeep1" << "0" << "4142\r\n4344" << "0000" << "4142\r\n4344" << QByteArray()
+                                  << notHex("Pair 3 (\"\u240d\u240a\", characters 5 and 6)");
+    // The count is checked first: one blank inside makes it odd.
     QTest::newRow("one blank inside") << "optWeep1" << "0" << "41 42" << "0000" << "41 42" << QByteArray()
-                                      << QStringList{QStringLiteral("Hex characters must be in pairs -- recheck entries")};
+                                      << QStringList{pairs};
+    QTest::newRow("odd and not hex") << "optWeep1" << "0" << "Ready:\r\n4" << "0000" << "Ready:\r\n4" << QByteArray()
+                                     << QStringList{pairs};
     QTest::newRow("empty area") << "optWeep1" << "0" << "" << "-0001" << "]" << QByteArray()
                                 << QStringList{backwards("-0001", "0000")};
     // 10919 bytes make a frame of 32769 characters, two more than one
@@ -130,7 +142,7 @@ void EepromTest::reformatAndWrite_data()
                                       "frame: write the block in smaller parts. Nothing was sent.")};
     QTest::newRow("start not a number")
         << "optWeep1" << "x1" << "4142" << "0000" << "4142" << QByteArray()
-        << QStringList{QStringLiteral("Start Address (txtewaddr) must hold one whole number, not \"x1\".")};
+        << QStringList{QStringLiteral("Start Address must hold one whole number, not \"x1\".")};
 }
 
 void EepromTest::reformatAndWrite()

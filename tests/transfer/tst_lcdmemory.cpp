@@ -57,14 +57,24 @@ void LcdMemoryTest::reformatAndWrite_data()
     QTest::newRow("X1 10 after X2 9") << QStringList{"10", "9", "00", "00"} << "ff" << "0000/0000" << "ff"
                                       << QByteArray()
                                       << QStringList{QStringLiteral("Entry Error! Check X1,Y1 and X2,Y2 values")};
+    // Not hex: refused before the corners and counts are looked at.
+    QTest::newRow("a pasted reply") << QStringList{} << "ffReady:\r\n" << "0000/0000" << "ffReady:\r\n" << QByteArray()
+                                    << QStringList{QStringLiteral("Pair 2 (\"Re\", characters 3 and 4) is not two hex "
+                                                                  "digits -- recheck entries")};
+    QTest::newRow("a blank inside") << QStringList{"000", "001", "00", "00"} << "f f0" << "0000/0000" << "f f0"
+                                    << QByteArray()
+                                    << QStringList{QStringLiteral("Pair 1 (\"f \", characters 1 and 2) is not two hex "
+                                                                  "digits -- recheck entries")};
+    QTest::newRow("odd and not hex") << QStringList{} << "Ready:\r\n4" << "0000/0000" << "Ready:\r\n4" << QByteArray()
+                                     << QStringList{QStringLiteral("Hex characters must be in pairs -- recheck entries")};
     QTest::newRow("only blanks") << QStringList{} << "   " << "0000/0000" << "   " << QByteArray()
                                  << QStringList{QStringLiteral("Nothing to format!")};
     QTest::newRow("corner empty")
         << QStringList{""} << "ff" << "0000/0000" << "ff" << QByteArray()
-        << QStringList{QStringLiteral("X1 (txtlcdx1) is empty; it must hold one whole number.")};
+        << QStringList{QStringLiteral("X1 on \"LCD Read/Write\" is empty; it must hold one whole number.")};
     QTest::newRow("corner with a fraction")
         << QStringList{"000", "1.5"} << "ff" << "0000/0000" << "ff" << QByteArray()
-        << QStringList{QStringLiteral("X2 (txtlcdx2) must hold one whole number, not \"1.5\".")};
+        << QStringList{QStringLiteral("X2 on \"LCD Read/Write\" must hold one whole number, not \"1.5\".")};
 }
 
 void LcdMemoryTest::reformatAndWrite()
@@ -154,7 +164,7 @@ void LcdMemoryTest::read_data()
                                           << QStringList{};
     QTest::newRow("corner not a number")
         << true << QStringList{"000", "000", "0x"} << QByteArray()
-        << QStringList{QStringLiteral("Y1 (txtlcdy1) must hold one whole number, not \"0x\".")};
+        << QStringList{QStringLiteral("Y1 on \"LCD Read/Write\" must hold one whole number, not \"0x\".")};
     QTest::newRow("port closed") << false << QStringList{} << QByteArray()
                                  << QStringList{QStringLiteral("Comm Port Not Open")};
 }

@@ -52,12 +52,11 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
     m_cancelled = false;
     m_written = 0;
     m_pause.reset();
-    const QString text = withoutTrailingBlanks(frame);
-    if (text.size() > kMaxFrameLength)
+    if (frame.size() > kMaxFrameLength)
         return Outcome::Failed;
-    const int total = int(text.size());
+    const int total = int(frame.size());
 
-    qsizetype pausesLeft = pacing ? text.count(*pacing) : 0;
+    qsizetype pausesLeft = pacing ? frame.count(*pacing) : 0;
     QElapsedTimer sinceReport;
     sinceReport.start();
     QElapsedTimer sinceEvents;
@@ -69,7 +68,7 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
     report(0);
 
     for (int i = 0; i < total; ++i) {
-        const QChar c = text[i];
+        const QChar c = frame[i];
         if (pacing && c == *pacing) {
             m_pause.wait(delay);
             --pausesLeft;

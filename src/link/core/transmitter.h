@@ -32,7 +32,8 @@ struct Progress {
 };
 
 // Writes a frame one character at a time, waiting the pacing delay before
-// each pacing character and nowhere else.
+// each pacing character and nowhere else. It writes the frame as given, to
+// its last character: dropping trailing blanks is the sender's business.
 class Transmitter
 {
 public:
