@@ -171,6 +171,7 @@ void Main::buildWindow()
     portRow->addWidget(m_portPanel->ioGroup());
     portRow->addWidget(m_portPanel->settingsGroup(), 1);
     right->addLayout(portRow);
+    right->addWidget(m_portPanel->noteLabel());
 
     auto* columns = new QHBoxLayout(central);
     columns->addLayout(left);
@@ -316,6 +317,7 @@ void Main::cmdExit_Click()
 void Main::endSystem()
 {
     m_sender->shutDown();
+    m_portPanel->shutDown();
     if (m_ended)
         return;
     m_ended = true;

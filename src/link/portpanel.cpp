@@ -2,17 +2,20 @@
 
 #include "link/core/connection.h"
 #include "link/core/portmap.h"
+#include "link/core/reconnector.h"
 #include "link/core/serialport.h"
 #include "link/terminal.h"
 #include "widgets/desktop.h"
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace varnix {
@@ -21,7 +24,10 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
                      Terminal& terminal, QObject* parent)
     : QObject(parent), m_host(host), m_desktop(desktop), m_connection(connection), m_ports(ports),
       m_terminal(terminal), m_ioGroup(new QGroupBox(QStringLiteral("I/O Port"))),
-      m_settingsGroup(new QGroupBox(QStringLiteral("Comm Settings")))
+      m_settingsGroup(new QGroupBox(QStringLiteral("Comm Settings"))),
+      // Made before the panel hears of losses, so that it knows by then
+      // whether the lost device is waited for.
+      m_reconnector(new link::Reconnector(connection, ports, this))
 {
     m_cmdCom = new QPushButton(QStringLiteral("&Open"), m_ioGroup);
     m_cmdCom->setObjectName(QStringLiteral("cmdCom"));
@@ -33,9 +39,21 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     m_comm->setAlignment(Qt::AlignCenter);
     m_comm->setAutoFillBackground(true);
     m_comm->setMinimumWidth(60);
+    m_chkReconnect = new QCheckBox(QStringLiteral("Reconnect"), m_ioGroup);
+    m_chkReconnect->setObjectName(QStringLiteral("chkReconnect"));
+    m_chkReconnect->setChecked(true);
+    m_chkReconnect->setToolTip(
+        QStringLiteral("Open the port again on its own when a device that was lost comes back"));
+    // Laid out by the window; a child here until then.
+    m_note = new QLabel(m_ioGroup);
+    m_note->setObjectName(QStringLiteral("lblPortNote"));
+    m_note->setWordWrap(true);
+    m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_note->hide();
     auto* ioLayout = new QVBoxLayout(m_ioGroup);
     ioLayout->addWidget(m_cmdCom);
     ioLayout->addWidget(m_comm);
+    ioLayout->addWidget(m_chkReconnect);
     ioLayout->addWidget(Label6);
     ioLayout->addStretch(1);
     showStatus(Status::Off);
@@ -73,6 +91,20 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     connect(m_cmdComSet, &QPushButton::clicked, this, &PortPanel::cmdComSet_Click);
     connect(&m_ports, &link::PortMap::changed, this, &PortPanel::showDevices);
     connect(&m_connection, &link::Connection::lost, this, &PortPanel::portLost);
+    connect(m_chkReconnect, &QCheckBox::toggled, m_reconnector, &link::Reconnector::setEnabled);
+    connect(m_reconnector, &link::Reconnector::waitingChanged, this, [this] {
+        if (!m_lossText.isEmpty())
+            showLossNote();
+    });
+    connect(m_reconnector, &link::Reconnector::reconnected, this, &PortPanel::reconnected);
+    connect(m_reconnector, &link::Reconnector::reopenFailed, this,
+            [this](const QString&, const QString& reason) { reopenFailed(reason); });
+    for (QRadioButton* option : m_optCom) {
+        connect(option, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                stopWaiting();
+        });
+    }
     showDevices();
 }
 
@@ -114,14 +146,17 @@ void PortPanel::applySettings()
 
 void PortPanel::cmdCom_Click()
 {
-    if (m_connection.isOpen())
+    if (m_connection.isOpen()) {
         closePort();
-    else
+        showNote({});
+    } else {
         openPort();
+    }
 }
 
 void PortPanel::cmdComSet_Click()
 {
+    stopWaiting();
     m_ports.refresh();
     if (m_connection.isOpen())
         return;
@@ -130,6 +165,9 @@ void PortPanel::cmdComSet_Click()
 
 void PortPanel::openPort()
 {
+    m_reconnector->forget();
+    m_lossText.clear();
+    showNote({});
     m_terminal.rcvText()->setExactText(QString::fromLatin1(Terminal::kWaiting));
     applySettings();
     if (!m_connection.open()) {
@@ -140,6 +178,11 @@ void PortPanel::openPort()
         showDevices();
         return;
     }
+    showOpen();
+}
+
+void PortPanel::showOpen()
+{
     m_terminal.setPolling(true);
     m_terminal.showPortOpen(true);
     m_desktop.beep();
@@ -168,15 +211,62 @@ void PortPanel::closePort()
 void PortPanel::portLost(const QString& reason)
 {
     // The connection has closed the device already; leave the window as a
-    // Close would, and say once what happened.
+    // Close would, and say in the window, not in a box that waits for a
+    // click, what happened.
     const int number = m_connection.port().portNumber();
     closePort();
-    QString text = QStringLiteral("Comm:%1 stopped working and has been closed.").arg(number);
-    if (!reason.isEmpty())
-        text += QStringLiteral("\n(%1)").arg(reason);
-    text += QStringLiteral("\nReconnect the device and press Open.");
-    m_host.message(text);
+    m_lossText = QStringLiteral("%1 Comm:%2 stopped working and has been closed")
+                     .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                     .arg(number);
+    m_lossText += reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (%1).").arg(reason);
+    showLossNote();
     showDevices();
+}
+
+void PortPanel::showLossNote()
+{
+    showNote(m_lossText
+             + (m_reconnector->isWaiting() ? QStringLiteral(" It opens again when the device comes back.")
+                                           : QStringLiteral(" Reconnect the device and press Open.")));
+}
+
+void PortPanel::reconnected(const QString& device)
+{
+    m_lossText.clear();
+    showOpen();
+    const int number = m_connection.port().portNumber();
+    QString name = m_ports.label(number);
+    if (m_ports.device(number) != device)
+        name = device;
+    showNote(QStringLiteral("%1 Comm:%2 reconnected (%3).")
+                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                 .arg(number)
+                 .arg(name));
+}
+
+void PortPanel::reopenFailed(const QString& reason)
+{
+    QString text = m_lossText + QStringLiteral(" The device is back but does not open; trying again.");
+    if (!reason.isEmpty())
+        text += u' ' + reason;
+    showNote(text);
+}
+
+void PortPanel::stopWaiting()
+{
+    // The loss note follows, through waitingChanged.
+    m_reconnector->forget();
+}
+
+void PortPanel::shutDown()
+{
+    m_reconnector->forget();
+}
+
+void PortPanel::showNote(const QString& text)
+{
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
 }
 
 void PortPanel::showDevices()

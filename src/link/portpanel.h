@@ -4,6 +4,7 @@
 
 #include <array>
 
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -20,6 +21,7 @@ class Terminal;
 namespace link {
 class Connection;
 class PortMap;
+class Reconnector;
 }
 
 // The "I/O Port" group (open/close and the status label) and the "Comm
@@ -35,6 +37,10 @@ public:
 
     QGroupBox* ioGroup() const { return m_ioGroup; }
     QGroupBox* settingsGroup() const { return m_settingsGroup; }
+    // What happened to the port when it was not a person's doing (a lost
+    // device, a reconnect); hidden while there is nothing to say.
+    QLabel* noteLabel() const { return m_note; }
+    link::Reconnector& reconnector() const { return *m_reconnector; }
     ListBox* List1() const { return m_List1; }
     LineField* waitchr() const { return m_waitchr; }
     LineField* xmitdelay() const { return m_xmitdelay; }
@@ -45,11 +51,20 @@ public:
 
     void cmdCom_Click();
     void cmdComSet_Click();
+    // The window is ending: no device is waited for any more.
+    void shutDown();
 
 private:
     void openPort();
     void closePort();
+    void showOpen();
     void portLost(const QString& reason);
+    void reconnected(const QString& device);
+    void reopenFailed(const QString& reason);
+    // A person took the port in hand: a lost device is waited for no more.
+    void stopWaiting();
+    void showNote(const QString& text);
+    void showLossNote();
     void showDevices();
 
     PageHost& m_host;
@@ -59,8 +74,13 @@ private:
     Terminal& m_terminal;
     QGroupBox* m_ioGroup;
     QGroupBox* m_settingsGroup;
+    link::Reconnector* m_reconnector;
     QPushButton* m_cmdCom;
+    QCheckBox* m_chkReconnect;
     QLabel* m_comm;
+    QLabel* m_note;
+    // What the last loss was, while it is the news.
+    QString m_lossText;
     std::array<QRadioButton*, 4> m_optCom{};
     std::array<QLabel*, 4> m_deviceLabels{};
     ListBox* m_List1;

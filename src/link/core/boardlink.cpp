@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +39,16 @@ QString virtualBoardDevice(const QString& linkPath)
     if (linkPath.isEmpty() || !link.isSymLink() || !ownFolder(link.absolutePath()))
         return {};
     const QString device = link.symLinkTarget();
-    return QFileInfo::exists(device) ? device : QString();
+    // A board that was killed leaves its link behind, and the kernel gives
+    // its pseudo-terminal's number to the next terminal opened; a link older
+    // than the device it names was made for an earlier one.
+    struct stat linkStat{};
+    struct stat deviceStat{};
+    if (::lstat(QFile::encodeName(linkPath).constData(), &linkStat) != 0
+        || ::stat(QFile::encodeName(device).constData(), &deviceStat) != 0)
+        return {};
+    const auto made = [](const timespec& t) { return std::pair(t.tv_sec, t.tv_nsec); };
+    return made(linkStat.st_mtim) >= made(deviceStat.st_ctim) ? device : QString();
 }
 
 } // namespace varnix::link

@@ -84,29 +84,94 @@ QStringList orderDevices(QStringList paths)
     return paths;
 }
 
+DeviceIdentity PortMap::identity(const QString& device) const
+{
+    if (device.isEmpty())
+        return {};
+    if (!m_boardLink.isEmpty() && virtualBoardDevice(m_boardLink) == device) {
+        DeviceIdentity board;
+        board.boardLink = m_boardLink;
+        return board;
+    }
+    return usbIdentity(device);
+}
+
 SystemPortMap::SystemPortMap(QObject* parent) : SystemPortMap(virtualBoardLink(), parent) {}
 
 SystemPortMap::SystemPortMap(const QString& boardLink, QObject* parent)
-    : PortMap(parent), m_watcher(new QFileSystemWatcher(this)), m_boardLink(boardLink)
+    : PortMap(parent), m_watcher(new QFileSystemWatcher(this)), m_quiet(new QTimer(this)),
+      m_late(new QTimer(this))
 {
-    // A plugged or pulled adapter adds or removes its node in /dev; udev may
-    // finish setting it up a little later, so look again shortly after. A
-    // virtual board starting or ending adds or removes its node in /dev/pts.
-    m_watcher->addPaths({QStringLiteral("/dev"), QStringLiteral("/dev/pts")});
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    setBoardLink(boardLink);
+    m_quiet->setSingleShot(true);
+    m_late->setSingleShot(true);
+    m_late->setInterval(kLateMs);
+    connect(m_quiet, &QTimer::timeout, this, [this] {
         refresh();
-        QTimer::singleShot(700, this, &SystemPortMap::refresh);
+        m_late->start();
     });
+    connect(m_late, &QTimer::timeout, this, &SystemPortMap::refresh);
+
+    // A plugged or pulled adapter adds or removes its node in /dev. A
+    // virtual board starting or ending makes or removes its link.
+    m_watcher->addPath(QStringLiteral("/dev"));
+    if (!boardLink.isEmpty()) {
+        m_boardFolder = QFileInfo(boardLink).absolutePath();
+        m_boardParent = QFileInfo(m_boardFolder).absolutePath();
+        watchBoardFolder();
+    }
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &SystemPortMap::onDirectoryChanged);
     refresh();
+}
+
+void SystemPortMap::onDirectoryChanged(const QString& path)
+{
+    if (path != m_boardFolder && path != m_boardParent) {
+        devicesMayHaveChanged();
+        return;
+    }
+    // The board's folder holds other things too, and its parent (the
+    // runtime folder, or /tmp) far more: only a board that came, went or
+    // moved to another device matters.
+    watchBoardFolder();
+    if (virtualBoardDevice(boardLink()) != virtualBoard())
+        devicesMayHaveChanged();
+}
+
+void SystemPortMap::devicesMayHaveChanged()
+{
+    if (!m_quiet->isActive())
+        m_burst.start();
+    m_late->stop();
+    const qint64 left = kLongestWaitMs - m_burst.elapsed();
+    m_quiet->start(int(std::clamp<qint64>(left, 0, kQuietMs)));
+}
+
+void SystemPortMap::watchBoardFolder()
+{
+    const bool folderThere = QFileInfo(m_boardFolder).isDir();
+    const QStringList watched = m_watcher->directories();
+    if (folderThere && !watched.contains(m_boardFolder)) {
+        m_watcher->addPath(m_boardFolder);
+        if (watched.contains(m_boardParent))
+            m_watcher->removePath(m_boardParent);
+    } else if (!folderThere) {
+        // A removed folder is no longer watched; wait for it to be made again.
+        if (watched.contains(m_boardFolder))
+            m_watcher->removePath(m_boardFolder);
+        if (!watched.contains(m_boardParent) && QFileInfo(m_boardParent).isDir())
+            m_watcher->addPath(m_boardParent);
+    }
 }
 
 void SystemPortMap::refresh()
 {
+    ++m_looks;
     QStringList paths;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         paths << info.systemLocation();
     paths = orderDevices(paths);
-    const QString board = virtualBoardDevice(m_boardLink);
+    const QString board = virtualBoardDevice(boardLink());
     if (!board.isEmpty() && !paths.contains(board)) {
         const auto firstOnBoard = std::find_if_not(paths.begin(), paths.end(), isUsb);
         paths.insert(firstOnBoard, board);
