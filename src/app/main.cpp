@@ -8,21 +8,12 @@
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Varnix %s\n", varnix::kVersion);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: varnix [--help] [--version]  (draws on a Tessel graphic LCD board over a serial "
-                      "port; everything else is done in its window)");
-            return 0;
-        }
-    }
+    // --help, --version, --run and --preview are done without a window.
+    if (const auto code = varnix::commandLine(argc, argv))
+        return *code;
     if (!varnix::displayAvailable()) {
         std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
                    stderr);
