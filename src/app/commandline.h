@@ -29,7 +29,7 @@ struct Command {
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port; empty: port 1's device
-    int delay = 20;   // --delay
+    int delay = 20;   // --delay, as a run from the command line starts
     bool verify = false;
     QString png;      // --preview's --png
     int scale = 1;

@@ -17,13 +17,11 @@ void Recorder::start()
 {
     m_items.clear();
     m_recording = true;
-    emit changed();
 }
 
 void Recorder::stop()
 {
     m_recording = false;
-    emit changed();
 }
 
 void Recorder::take(const QString& characters, bool transmission)
@@ -34,7 +32,6 @@ void Recorder::take(const QString& characters, bool transmission)
         m_items.back().text += characters;
     } else {
         m_items.append(Item{characters, m_delay(), !transmission});
-        emit changed();
     }
 }
 

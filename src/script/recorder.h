@@ -31,9 +31,6 @@ public:
     // a delay line before the first and wherever the delay changed.
     QString scriptText() const;
 
-signals:
-    void changed();
-
 private:
     struct Item {
         QString text;

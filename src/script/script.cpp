@@ -5,10 +5,9 @@
 #include "link/core/transmitter.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cmath>
+#include <algorithm>
 
 namespace varnix::script {
 
