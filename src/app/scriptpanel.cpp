@@ -234,31 +234,27 @@ void ScriptPanel::cmdRunScript_Click()
     QString message;
     switch (result.outcome) {
     case Outcome::Done:
-        if (!result.unanswered.isEmpty())
+        if (!result.unanswered.isEmpty()) {
+            QStringList lines;
+            for (int line : result.unanswered)
+                lines << QString::number(line);
             message = QStringLiteral("%1 ran to its end, but no \"%2\" came within %3 s for the frames of %4 %5.")
-                          .arg(name, QLatin1String(script::Runner::kPrompt))
-                          .arg(script::kReadyTimeoutMs / 1000)
-                          .arg(result.unanswered.size() == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
-                          .arg([&] {
-                              QStringList lines;
-                              for (int line : result.unanswered)
-                                  lines << QString::number(line);
-                              return lines.join(QStringLiteral(", "));
-                          }());
+                          .arg(name, QLatin1String(script::Runner::kPrompt),
+                               QString::number(script::kReadyTimeoutMs / 1000),
+                               lines.size() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
+                               lines.join(QStringLiteral(", ")));
+        }
         break;
     case Outcome::BoardError:
         message = QStringLiteral("%1 line %2: the board answered \"%3\"; the script stopped there.")
-                      .arg(name)
-                      .arg(result.line)
-                      .arg(errorLine(result.answer));
+                      .arg(name, QString::number(result.line), errorLine(result.answer));
         break;
     case Outcome::ExpectTimedOut:
         for (const script::Step& step : script.steps) {
             if (step.line == result.line) {
                 message = QStringLiteral("%1 line %2: \"%3\" did not come within %4; the script stopped there.")
-                              .arg(name)
-                              .arg(result.line)
-                              .arg(script::escaped(step.text), script::durationText(step.milliseconds));
+                              .arg(name, QString::number(result.line), script::escaped(step.text),
+                                   script::durationText(step.milliseconds));
             }
         }
         break;
