@@ -1,7 +1,13 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
+
+class QTextStream;
 
 namespace varnix {
 
@@ -16,5 +22,35 @@ inline bool displayAvailable()
     }
     return false;
 }
+
+// What the command line asks for.
+struct Command {
+    enum class Kind { Window, Help, Version, Run, Preview, Refused };
+    Kind kind = Kind::Window;
+    QString script;
+    QString device;   // --port; empty: port 1's device
+    int delay = 20;   // --delay, as a run from the command line starts
+    bool verify = false;
+    QString png;      // --preview's --png
+    int scale = 1;
+    QString refusal;  // one line saying what is wrong
+};
+
+Command parseCommandLine(const QStringList& arguments);
+
+// Sends a script to the board and prints one line per frame with its
+// answer: 0 when every frame was answered (and, with --verify, the board's
+// display equals the model's), 1 at the first "Error:", an expect that timed
+// out or a difference, 2 when the script cannot be read or the port not
+// opened. Needs a running Q(Core)Application.
+int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
+// Writes what a script draws as a PNG, black on white; 0, or 2 when the
+// script cannot be read or the picture not written.
+int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
+
+// The command line's own work (help, version, --run, --preview, a refused
+// option) done without a display; its exit code. Nothing when the window is
+// to start.
+std::optional<int> commandLine(int argc, char* argv[]);
 
 } // namespace varnix

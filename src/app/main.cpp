@@ -2,27 +2,18 @@
 #include "app/icon.h"
 #include "app/mainwindow.h"
 #include "app/realplatform.h"
-#include "app/usage.h"
 
 #include "varnixversion.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char* argv[])
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Varnix %s\n", varnix::kVersion);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(varnix::usage::helpText(varnix::usage::varnix()).c_str(), stdout);
-            return 0;
-        }
-    }
+    // --help, --version, --run and --preview are done without a window.
+    if (const auto code = varnix::commandLine(argc, argv))
+        return *code;
     if (!varnix::displayAvailable()) {
         std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
                    stderr);

@@ -3,6 +3,7 @@
 #include "app/displayview.h"
 #include "app/helpwindow.h"
 #include "app/infopage.h"
+#include "app/scriptpanel.h"
 #include "board/boardshadow.h"
 #include "commands/bar.h"
 #include "commands/centredshapes.h"
@@ -155,7 +156,15 @@ void Main::buildWindow()
     tabControl->addWidget(m_tabs, 1);
     auto* left = new QVBoxLayout;
     left->addLayout(tabControl, 1);
-    left->addWidget(buildDisplayPanel());
+    // The script's controls beside the display they preview and check.
+    auto* displayRow = new QHBoxLayout;
+    displayRow->addWidget(buildDisplayPanel(), 1);
+    m_scriptPanel = new ScriptPanel({*this, *m_sender, *m_connection, m_platform.pause, *m_terminal, *m_portPanel,
+                                     *m_shadow, this},
+                                    this);
+    connect(m_scriptPanel, &ScriptPanel::overDisplayChanged, m_previewTimer, qOverload<>(&QTimer::start));
+    displayRow->addWidget(m_scriptPanel->group());
+    left->addLayout(displayRow);
     left->addWidget(m_sender->progressWidget());
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_terminal->clearLcdButton());
@@ -205,7 +214,12 @@ QWidget* Main::buildDisplayPanel()
     m_previewTimer->setSingleShot(true);
     m_previewTimer->setInterval(0);
     connect(m_previewTimer, &QTimer::timeout, this, &Main::showPreview);
-    auto preview = [this] { m_previewTimer->start(); };
+    auto preview = [this] {
+        // A comparison with the board is out of date once anything changes.
+        if (m_scriptPanel)
+            m_scriptPanel->dropComparison();
+        m_previewTimer->start();
+    };
     connect(m_shadow, &board::BoardShadow::changed, this, preview);
     connect(m_tabs, &QTabWidget::currentChanged, this, preview);
     for (int i = 0; i < m_tabs->count(); ++i) {
@@ -224,6 +238,10 @@ QWidget* Main::buildDisplayPanel()
 void Main::showPreview()
 {
     m_displayView->setDisplay(m_shadow->firmware().display());
+    if (const auto over = m_scriptPanel ? m_scriptPanel->overDisplay() : std::nullopt) {
+        m_displayView->setPreview(over);
+        return;
+    }
     QStringList frames;
     for (const DrawingPages* family : m_drawingPages) {
         frames = family->previewFrames(m_tabs->currentWidget());
@@ -358,6 +376,7 @@ void Main::closeEvent(QCloseEvent* event)
     if (m_sender->sending()) {
         // The transmission is still on the stack below us: end it, and end
         // the system once it has unwound.
+        m_scriptPanel->stop();
         m_sender->shutDown();
         event->ignore();
         QTimer::singleShot(0, this, [this] {

@@ -26,6 +26,7 @@ class TabRows;
 class CentredShapes;
 class DisplayView;
 class DrawingPages;
+class ScriptPanel;
 
 namespace board {
 class BoardShadow;
@@ -113,6 +114,7 @@ private:
     // What the board should be showing, and what the page in view would add.
     board::BoardShadow* m_shadow = nullptr;
     std::vector<DrawingPages*> m_drawingPages;
+    ScriptPanel* m_scriptPanel = nullptr;
     QGroupBox* m_displayPanel = nullptr;
     DisplayView* m_displayView = nullptr;
     QPushButton* m_displayToggle = nullptr;

@@ -1,5 +1,7 @@
 #include "board/boardshadow.h"
 
+#include "board/displaycheck.h"
+
 #include "link/core/connection.h"
 
 namespace varnix::board {
@@ -30,12 +32,7 @@ void BoardShadow::take(const QString& characters, bool transmission)
 
 Firmware BoardShadow::after(const QStringList& frames) const
 {
-    Firmware board = m_firmware;
-    for (const QString& frame : frames) {
-        board.feed(frame.toLatin1());
-        board.silence();
-    }
-    return board;
+    return drawn(frames, m_firmware);
 }
 
 } // namespace varnix::board

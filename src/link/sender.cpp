@@ -127,6 +127,37 @@ void Sender::transmitText(bool whole)
         QTimer::singleShot(0, this, &Sender::runWaiting);
 }
 
+void Sender::beginRun()
+{
+    m_sending = true;
+    m_latest = {};
+    m_refresh->start();
+}
+
+link::Transmitter::Outcome Sender::sendPart(const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
+                                            const std::function<void(const link::Progress&)>& progress)
+{
+    if (m_closing || !m_connection.isOpen())
+        return link::Transmitter::Outcome::Failed;
+    m_terminal.txmText()->setExactText(frame);
+    m_terminal.setPolling(false);
+    m_panel.showStatus(PortPanel::Status::Busy);
+    const auto outcome = m_connection.transmit(frame, pacing, delay, progress);
+    m_panel.showStatus(m_connection.isOpen() ? PortPanel::Status::On : PortPanel::Status::Off);
+    if (!m_closing)
+        m_terminal.setPolling(true);
+    return outcome;
+}
+
+void Sender::endRun()
+{
+    m_refresh->stop();
+    m_sending = false;
+    m_progress->hide();
+    if (!m_waiting.empty())
+        QTimer::singleShot(0, this, &Sender::runWaiting);
+}
+
 void Sender::whenIdle(std::function<void()> action)
 {
     if (m_closing)

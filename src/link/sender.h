@@ -48,6 +48,15 @@ public:
     // transmission and the action around it have returned.
     void whenIdle(std::function<void()> action);
 
+    // A script's run is one long send: the actions of clicks and keys wait
+    // for its end, and the progress shows the whole run. Its frames go out
+    // one by one through sendPart(), each shown in the transmit window.
+    void beginRun();
+    link::Transmitter::Outcome sendPart(const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
+                                        const std::function<void(const link::Progress&)>& progress);
+    void showRunProgress(const link::Progress& whole) { m_latest = whole; }
+    void endRun();
+
     // The system is ending: a transmission in progress stops, nothing more
     // is sent and nothing waiting for the end of a send runs.
     void shutDown();

@@ -6,6 +6,7 @@
 #include "widgets/tabrows.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -29,6 +30,7 @@ class WindowLayoutTest : public QObject
 private slots:
     void defaultSizeFitsTheScreen();
     void receiveWindowTakesTheRoomTheWindowGrows();
+    void scriptControlsInViewWithTheirWholeCaptions();
     void everyCaptionInViewAndChoosesItsPage();
     void accessKeyOfThePageInViewPressesItsButton_data();
     void accessKeyOfThePageInViewPressesItsButton();
@@ -55,6 +57,25 @@ void WindowLayoutTest::receiveWindowTakesTheRoomTheWindowGrows()
     f.main().resize(f.main().size() + QSize(200, 100));
     QTRY_COMPARE(f.rcvText()->size(), before + QSize(200, 100));
     QCOMPARE(f.page(0)->width(), page.width());
+}
+
+void WindowLayoutTest::scriptControlsInViewWithTheirWholeCaptions()
+{
+    test::Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    QList<QRect> taken{placeOn(f.find<QWidget>(QStringLiteral("displayView")), &f.main()),
+                       placeOn(f.tabs(), &f.main()), placeOn(f.rcvText(), &f.main())};
+    for (const char* name : {"cmdRecord", "cmdSaveScript", "cmdRunScript", "cmdStop", "cmdCompare"}) {
+        const auto* button = f.find<QPushButton>(QString::fromLatin1(name));
+        QVERIFY2(button && button->isVisible(), name);
+        const QRect place = placeOn(button, &f.main());
+        QVERIFY2(f.main().rect().contains(place), name);
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text().remove(u'&')) < button->width(), name);
+        for (const QRect& other : taken)
+            QVERIFY2(!place.intersects(other), name);
+        taken << place;
+    }
 }
 
 void WindowLayoutTest::everyCaptionInViewAndChoosesItsPage()
@@ -128,7 +149,12 @@ void WindowLayoutTest::accessKeyOfThePageInViewPressesItsButton_data()
                                       << QStringLiteral("Nothing to there to copy!");
     QTest::newRow("Write EEprom P") << 19 << int(Qt::Key_P) << QStringList() << QByteArray()
                                     << QStringLiteral("Nothing to paste!");
-    // Elsewhere the window's own keys work.
+    // Elsewhere the window's own keys work: "&Record" gives way to "&Read"
+    // and "&Reset Dot" on their pages.
+    QTest::newRow("Record R") << 0 << int(Qt::Key_R) << QStringList() << QByteArray() << QStringLiteral("cmdRecord=on");
+    QTest::newRow("Compare with Board B")
+        << 0 << int(Qt::Key_B) << QStringList() << QByteArray("]n]007f0007")
+        << QStringLiteral("The board did not send its display memory; it answered \"nothing\".");
     QTest::newRow("Clear LCD C") << 0 << int(Qt::Key_C) << QStringList() << QByteArray("]k") << QString();
     QTest::newRow("terminal's Clear L") << 19 << int(Qt::Key_L) << QStringList{"txmText=]k"} << QByteArray()
                                         << QStringLiteral("txmText=");

@@ -2,6 +2,7 @@
 
 #include "widgets/fields.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -54,7 +55,7 @@ QString shown(WindowFixture& f, const QString& name)
         return area->exactText();
     if (auto* label = f.find<QLabel>(name))
         return label->text();
-    if (auto* option = f.find<QRadioButton>(name))
+    if (auto* option = f.find<QAbstractButton>(name); option && option->isCheckable())
         return option->isChecked() ? QStringLiteral("on") : QStringLiteral("off");
     return QStringLiteral("(nothing called %1)").arg(name);
 }

@@ -18,7 +18,7 @@ void applySettings(WindowFixture& f, const QStringList& settings);
 void verifyState(WindowFixture& f, const QStringList& expectations);
 
 // What the named field, text area or label shows, "on" / "off" for an option
-// button; for a name the window lacks, a text that says so.
+// or toggle button; for a name the window lacks, a text that says so.
 QString shown(WindowFixture& f, const QString& name);
 
 // Every one-line field of the window as "name=text", for verifyState(), less

@@ -10,6 +10,7 @@ Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
     : QObject(parent), m_port(port), m_transmitter(port, pause)
 {
     connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
+    connect(&m_port, &SerialPort::readyRead, this, &Connection::readyRead);
 }
 
 bool Connection::isOpen() const

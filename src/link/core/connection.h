@@ -42,6 +42,8 @@ signals:
     void closed();
     // Characters taken from the device by readAll(), as they came.
     void received(const QString& characters);
+    // Characters wait at the port for readAll().
+    void readyRead();
     // Characters that went to the device: those of a transmission when it
     // returns (all of the frame, or as far as it got), or one typed character.
     void sent(const QString& characters, bool transmission);

@@ -52,7 +52,7 @@ void EventLoopPause::wait(int milliseconds)
         QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
         wake.start(int(std::chrono::duration_cast<std::chrono::milliseconds>(loopTime).count()));
         m_loop = &loop;
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec(m_takesInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
         m_loop = nullptr;
         if (m_cancelled)
             return;
@@ -66,7 +66,7 @@ void EventLoopPause::wait(int milliseconds)
 void EventLoopPause::yield()
 {
     if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(m_takesInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
 }
 
 void EventLoopPause::cancel()

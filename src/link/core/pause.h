@@ -17,6 +17,9 @@ public:
     // Ends a wait in progress early; later waits return at once until reset().
     virtual void cancel() {}
     virtual void reset() {}
+    // Whether the user's clicks and keys are handled while waiting: off by
+    // default; a script's run turns it on and holds back all but Stop itself.
+    virtual void setTakesInput(bool) {}
 };
 
 // Waits precisely while the event loop keeps running everything but the
@@ -29,9 +32,11 @@ public:
     void yield() override;
     void cancel() override;
     void reset() override { m_cancelled = false; }
+    void setTakesInput(bool on) override { m_takesInput = on; }
 
 private:
     bool m_cancelled = false;
+    bool m_takesInput = false;
     QEventLoop* m_loop = nullptr;
 };
 

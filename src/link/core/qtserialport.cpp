@@ -59,6 +59,7 @@ QString permissionHint(const QString& devicePath)
 QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), m_map(map)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialPort::readyRead);
     connect(&m_port, &QIODevice::aboutToClose, this, [this] {
         if (m_roomLoop)
             m_roomLoop->quit();

@@ -45,6 +45,9 @@ signals:
     // once; the port has closed itself by the time it is delivered. The
     // reason is a short phrase for the user, or empty when it is not known.
     void lost(const QString& reason);
+    // Characters arrived and wait for readAll() (a port may leave this out;
+    // then only polling finds them).
+    void readyRead();
 };
 
 } // namespace varnix::link

@@ -1,0 +1,339 @@
+#include "app/scriptpanel.h"
+
+#include "board/boardshadow.h"
+#include "board/displaycheck.h"
+#include "link/core/connection.h"
+#include "link/core/linesettings.h"
+#include "link/core/pause.h"
+#include "link/core/serialport.h"
+#include "link/portpanel.h"
+#include "link/sender.h"
+#include "link/terminal.h"
+#include "script/clock.h"
+#include "script/escapes.h"
+#include "script/recorder.h"
+#include "script/script.h"
+#include "widgets/fields.h"
+#include "widgets/inputhold.h"
+#include "widgets/pagehost.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace varnix {
+
+namespace {
+
+QString fileFilter()
+{
+    return QStringLiteral("Varnix scripts (*.%1);;All files (*)").arg(QLatin1String(script::kExtension));
+}
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+// The board's error line among its answers, escaped for a message.
+QString errorLine(const QString& answer)
+{
+    const qsizetype start = std::max<qsizetype>(answer.indexOf(QLatin1String(script::Runner::kError)), 0);
+    qsizetype end = start;
+    while (end < answer.size() && answer[end] != u'\r' && answer[end] != u'\n')
+        ++end;
+    return script::escaped(QStringView(answer).sliced(start, end - start));
+}
+
+QString plural(qsizetype count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+} // namespace
+
+QString QtScriptDialogs::openScript(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Run Script"), QString(), fileFilter());
+}
+
+QString QtScriptDialogs::saveScript(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Save Script"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(fileFilter());
+    dialog.setDefaultSuffix(QLatin1String(script::kExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtScriptDialogs::confirmRun(QWidget* parent, const QString& question)
+{
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QStringLiteral("Varnix"));
+    box.setText(question);
+    box.setTextFormat(Qt::PlainText);
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
+    : QObject(parent), m_parts(parts), m_group(new QGroupBox(QStringLiteral("Script"))),
+      m_ownDialogs(std::make_unique<QtScriptDialogs>()), m_dialogs(m_ownDialogs.get()),
+      m_clock(std::make_unique<script::EventLoopClock>())
+{
+    m_group->setObjectName(QStringLiteral("scriptGroup"));
+    m_cmdRecord = button(QStringLiteral("cmdRecord"), QStringLiteral("&Record"), m_group);
+    m_cmdRecord->setCheckable(true);
+    m_cmdRecord->setToolTip(QStringLiteral("Takes every frame and typed character sent, until pressed again"));
+    m_cmdSaveScript = button(QStringLiteral("cmdSaveScript"), QStringLiteral("Save Script\u2026"), m_group);
+    m_cmdRunScript = button(QStringLiteral("cmdRunScript"), QStringLiteral("Run Script\u2026"), m_group);
+    m_cmdStop = button(QStringLiteral("cmdStop"), QStringLiteral("Stop"), m_group);
+    m_cmdStop->setEnabled(false);
+    m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("Compare with &Board"), m_group);
+    m_cmdCompare->setToolTip(QStringLiteral("Reads the board's display memory and shows where it differs from "
+                                            "what the board should be showing"));
+    auto* layout = new QVBoxLayout(m_group);
+    for (QPushButton* b : {m_cmdRecord, m_cmdSaveScript, m_cmdRunScript, m_cmdStop, m_cmdCompare})
+        layout->addWidget(b);
+    layout->addStretch(1);
+
+    m_runner = new script::Runner(parts.connection, *m_clock, this);
+    // The receive window reads the port, so that the answers show there.
+    m_runner->setReader([this] { m_parts.terminal.Timer1_Timer(); });
+    m_runner->setTransmit([this](const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
+                                 const std::function<void(const link::Progress&)>& progress) {
+        return m_parts.sender.sendPart(frame, pacing, delay, progress);
+    });
+    connect(m_runner, &script::Runner::progress, this,
+            [this](const link::Progress& whole) { m_parts.sender.showRunProgress(whole); });
+    m_recorder = new script::Recorder(parts.connection, [this] {
+        return int(link::pacingDelay(m_parts.portPanel.xmitdelay()->exactText()).value_or(0));
+    }, this);
+    m_hold = new InputHold(this);
+
+    connect(m_cmdRecord, &QPushButton::toggled, this, &ScriptPanel::cmdRecord_Click);
+    connect(m_cmdSaveScript, &QPushButton::clicked, this, &ScriptPanel::cmdSaveScript_Click);
+    connect(m_cmdRunScript, &QPushButton::clicked, this, &ScriptPanel::cmdRunScript_Click);
+    connect(m_cmdStop, &QPushButton::clicked, this, &ScriptPanel::cmdStop_Click);
+    connect(m_cmdCompare, &QPushButton::clicked, this, &ScriptPanel::cmdCompare_Click);
+}
+
+ScriptPanel::~ScriptPanel() = default;
+
+void ScriptPanel::setDialogs(ScriptDialogs* dialogs)
+{
+    m_dialogs = dialogs ? dialogs : m_ownDialogs.get();
+}
+
+std::optional<board::Display> ScriptPanel::overDisplay() const
+{
+    return m_target ? m_target : m_comparison;
+}
+
+void ScriptPanel::dropComparison()
+{
+    m_comparison.reset();
+}
+
+bool ScriptPanel::running() const
+{
+    return m_runner->running();
+}
+
+void ScriptPanel::stop()
+{
+    m_runner->stop();
+}
+
+void ScriptPanel::cmdRecord_Click(bool on)
+{
+    if (on)
+        m_recorder->start();
+    else
+        m_recorder->stop();
+}
+
+void ScriptPanel::cmdSaveScript_Click()
+{
+    if (m_recorder->isEmpty()) {
+        m_parts.host.message(QStringLiteral("Nothing recorded: press Record, then send what the script is to "
+                                            "hold."));
+        return;
+    }
+    QString path = m_dialogs->saveScript(m_parts.window);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += u'.' + QLatin1String(script::kExtension);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_recorder->scriptText().toUtf8()) < 0 || !file.commit())
+        m_parts.host.message(QStringLiteral("Could not save %1: %2").arg(path, file.errorString()));
+}
+
+std::optional<int> ScriptPanel::windowDelay()
+{
+    const auto delay = link::pacingDelay(m_parts.portPanel.xmitdelay()->exactText());
+    if (!delay)
+        m_parts.host.message(QString::fromLatin1(Sender::kNothingToSend));
+    return delay;
+}
+
+void ScriptPanel::cmdRunScript_Click()
+{
+    if (running() || !m_parts.host.portGuard())
+        return;
+    const QString path = m_dialogs->openScript(m_parts.window);
+    if (path.isEmpty())
+        return;
+    const QString name = QFileInfo(path).fileName();
+    const auto read = script::readScriptFile(path);
+    if (const auto* error = std::get_if<script::ReadError>(&read)) {
+        m_parts.host.message(QStringLiteral("Cannot run %1: %2").arg(name, error->describe()));
+        return;
+    }
+    const script::Script& script = std::get<script::Script>(read);
+    if (script.frameCount() == 0) {
+        m_parts.host.message(QString::fromLatin1(Sender::kNothingToSend));
+        return;
+    }
+    const auto delay = windowDelay();
+    if (!delay)
+        return;
+    const auto pacing = link::pacingCharacter(m_parts.portPanel.waitchr()->exactText());
+
+    // What it will draw, before anything is sent.
+    m_comparison.reset();
+    m_target = m_parts.shadow.after(script.frames()).display();
+    emit overDisplayChanged();
+    const auto settings = link::LineSettings::parse(m_parts.connection.port().settings());
+    const auto lineMs = script::lineMilliseconds(script, pacing, *delay, settings ? settings->baudRate : 0);
+    const QString question = QStringLiteral("Run %1?\n\nIt sends %2; the line will take about %3.\n"
+                                            "The display view shows in red what it will draw.")
+                                 .arg(name, plural(script.frameCount(), "frame", "frames"),
+                                      script::durationText(lineMs));
+    const bool go = m_dialogs->confirmRun(m_parts.window, question) && m_parts.host.portGuard();
+    script::Runner::Result result;
+    if (go)
+        result = runInWindow(script, *delay, pacing);
+    m_target.reset();
+    emit overDisplayChanged();
+    if (!go || m_parts.sender.closing())
+        return;
+
+    using Outcome = script::Runner::Outcome;
+    QString message;
+    switch (result.outcome) {
+    case Outcome::Done:
+        if (!result.unanswered.isEmpty()) {
+            QStringList lines;
+            for (int line : result.unanswered)
+                lines << QString::number(line);
+            message = QStringLiteral("%1 ran to its end, but no \"%2\" came within %3 s for the frames of %4 %5.")
+                          .arg(name, QLatin1String(script::Runner::kPrompt),
+                               QString::number(script::kReadyTimeoutMs / 1000),
+                               lines.size() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
+                               lines.join(QStringLiteral(", ")));
+        }
+        break;
+    case Outcome::BoardError:
+        message = QStringLiteral("%1 line %2: the board answered \"%3\"; the script stopped there.")
+                      .arg(name, QString::number(result.line), errorLine(result.answer));
+        break;
+    case Outcome::ExpectTimedOut:
+        for (const script::Step& step : script.steps) {
+            if (step.line == result.line) {
+                message = QStringLiteral("%1 line %2: \"%3\" did not come within %4; the script stopped there.")
+                              .arg(name, QString::number(result.line), script::escaped(step.text),
+                                   script::durationText(step.milliseconds));
+            }
+        }
+        break;
+    case Outcome::Failed:
+        message = QString::fromLatin1(Sender::kNothingToSend);
+        break;
+    case Outcome::Stopped:
+    case Outcome::Lost:
+        // Stopped on purpose; a lost device has been told already.
+        break;
+    }
+    if (!message.isEmpty())
+        m_parts.host.message(message);
+}
+
+script::Runner::Result ScriptPanel::runInWindow(const script::Script& script, int delay,
+                                                std::optional<QChar> pacing)
+{
+    showRunning(true);
+    m_parts.sender.beginRun();
+    m_hold->hold({m_cmdStop});
+    m_parts.pause.setTakesInput(true);
+    m_runner->setPacing(pacing);
+    const auto result = m_runner->run(script, delay);
+    m_parts.pause.setTakesInput(false);
+    m_hold->release();
+    m_parts.sender.endRun();
+    showRunning(false);
+    return result;
+}
+
+void ScriptPanel::showRunning(bool running)
+{
+    m_cmdStop->setEnabled(running);
+    m_cmdRunScript->setEnabled(!running);
+    m_cmdCompare->setEnabled(!running);
+}
+
+void ScriptPanel::cmdStop_Click()
+{
+    stop();
+}
+
+void ScriptPanel::cmdCompare_Click()
+{
+    if (running() || !m_parts.host.portGuard())
+        return;
+    const auto delay = windowDelay();
+    if (!delay)
+        return;
+    m_parts.host.clearReceived();
+    script::Script read;
+    read.steps.append(script::Step{script::Step::Kind::Send, 0, QString::fromLatin1(board::kWholeDisplayRead)});
+    const auto result = runInWindow(read, *delay, link::pacingCharacter(m_parts.portPanel.waitchr()->exactText()));
+    if (m_parts.sender.closing() || result.outcome == script::Runner::Outcome::Stopped
+        || result.outcome == script::Runner::Outcome::Lost)
+        return;
+    if (result.outcome == script::Runner::Outcome::Failed) {
+        m_parts.host.message(QString::fromLatin1(Sender::kNothingToSend));
+        return;
+    }
+    const auto shownByBoard = board::displayFromAnswer(result.lastAnswer);
+    if (!shownByBoard) {
+        const QString answer = script::escaped(result.lastAnswer.left(80));
+        m_parts.host.message(QStringLiteral("The board did not send its display memory; it answered \"%1\".")
+                                 .arg(answer.isEmpty() ? QStringLiteral("nothing") : answer));
+        return;
+    }
+    const board::Difference difference = board::compare(m_parts.shadow.firmware().display(), *shownByBoard);
+    m_comparison = *shownByBoard;
+    emit overDisplayChanged();
+    if (difference.count == 0) {
+        m_parts.host.message(QStringLiteral("The board shows what was sent: no pixel differs."));
+        return;
+    }
+    m_parts.host.message(QStringLiteral("Compared with what was sent, %1.\n\n"
+                                        "The display view shows them over what the board should be showing: "
+                                        "in red where the board has a dot set, faintly where it has one clear.")
+                             .arg(difference.describe()));
+}
+
+} // namespace varnix

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+namespace varnix::script {
+
+// A script file (UTF-8, ".vnx") holds one item a line:
+//   ]c]402014          text sent as it stands, paced; see escapes.h
+//   # comment          ignored, as are blank lines
+//   delay MS           the pacing delay for the frames that follow
+//   wait MS            a pause
+//   expect TEXT [S]    waits until the answers since the last frame contain
+//                      TEXT, at most S seconds (5 when left out)
+//   ready off|on       whether each frame waits for the board's "Ready:"
+// A line to send begins with "]" or with an escape, so that text typed in
+// the terminal ("A", " x") is written "\x41", "\x20x" and no word is
+// mistaken for it.
+
+constexpr int kDefaultDelay = 20;
+constexpr int kReadyTimeoutMs = 2000;
+constexpr int kExpectSeconds = 5;
+constexpr int kLongestDelayMs = 10'000;
+constexpr int kLongestWaitMs = 3'600'000;
+constexpr char kExtension[] = "vnx";
+
+struct Step {
+    enum class Kind { Send, Delay, Wait, Expect, Ready };
+    Kind kind = Kind::Send;
+    int line = 0;          // in the file, from 1
+    QString text;          // what Send sends, what Expect waits for
+    int milliseconds = 0;  // Delay, Wait, and Expect's longest wait
+    bool on = true;        // Ready
+};
+
+struct Script {
+    QList<Step> steps;
+
+    // The texts that go to the board, in order.
+    QStringList frames() const;
+    qsizetype frameCount() const;
+};
+
+// Why a script was refused: the line (0 for the file as a whole) and what
+// is wrong there.
+struct ReadError {
+    int line = 0;
+    QString reason;
+    // "line 3: unknown word "colour"", or the reason alone for line 0.
+    QString describe() const;
+};
+
+using ReadResult = std::variant<Script, ReadError>;
+
+// Reads a script; the first line it cannot take refuses the whole script.
+ReadResult readScript(QByteArrayView utf8);
+ReadResult readScriptFile(const QString& path);
+
+// How long the line is busy with a script: the pacing pauses and the waits,
+// and every character at the given baud rate (10 bits a character). Answers
+// are not counted: they depend on the board.
+std::int64_t lineMilliseconds(const Script& script, std::optional<QChar> pacing, int startDelay,
+                              int baudRate);
+
+// "0.4 s", "12 s", "3 min 5 s".
+QString durationText(std::int64_t milliseconds);
+
+// The line that sends `text` as it is: escaped, and its first character
+// escaped too unless it is "]", so that the reader takes it for text.
+QString sendLine(const QString& text);
+
+} // namespace varnix::script

@@ -1,0 +1,192 @@
+// varnix --run and --preview: runs against a virtual board in this process,
+// and the program itself started without a display.
+#include "app/commandline.h"
+#include "board/displaycheck.h"
+#include "board/virtualboard.h"
+#include "script/script.h"
+#include "support/testmain.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace varnix;
+
+namespace {
+
+QString writeCommandScript(const QTemporaryDir& dir, const QByteArray& text)
+{
+    const QString path = dir.filePath(QStringLiteral("run.vnx"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    return path;
+}
+
+// The program with no display server to reach.
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+} // namespace
+
+class ScriptCommandTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void runAgainstVirtualBoard_data();
+    void runAgainstVirtualBoard();
+    void previewIsTheModelsDisplayWithoutADisplayServer();
+    void runWithoutADisplayServer();
+    void refusesWhatItCannotDo_data();
+    void refusesWhatItCannotDo();
+};
+
+void ScriptCommandTest::runAgainstVirtualBoard_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("sneaked");  // written straight to the board first
+    QTest::addColumn<bool>("verify");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");  // a line the run prints
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QByteArray>("reached");  // what the board received, from the script
+
+    const QByteArray screen = "]k\n]r]007f003f]1\n]c]402014\n]h]0A04]V]A]R]N]I]X]@\nexpect Ready:\n";
+    QTest::newRow("draws and verifies") << screen << QByteArray() << true << 0
+                                        << "verify: no pixel differs" << ""
+                                        << QByteArray("]k]r]007f003f]1]c]402014]h]0A04]V]A]R]N]I]X]@]n]007f0007");
+    QTest::newRow("a difference fails the check")
+        << QByteArray("]c]402014\n") << QByteArray("]d]0506") << true << 1
+        << "verify: 1 pixel differs; the first at column 5, row 6" << "" << QByteArray("]c]402014]n]007f0007");
+    QTest::newRow("error stops there") << QByteArray("]k\n]c]40zz14\n]d]0101\n") << QByteArray() << false << 1
+                                       << "2: ]c]40zz14 -> Error: hex digit expected | Ready:"
+                                       << "run.vnx line 2: the board answered: Error: hex digit expected"
+                                       << QByteArray("]k]c]40zz14");
+    QTest::newRow("expect times out") << QByteArray("]k\nexpect Done 0.3\n]d]0101\n") << QByteArray() << false << 1
+                                      << "1: ]k -> Ready:" << "run.vnx line 2: \"Done\" did not come within 0.3 s"
+                                      << QByteArray("]k");
+    QTest::newRow("unreadable script") << QByteArray("]k\n\nfill 3\n") << QByteArray() << false << 2 << ""
+                                       << "line 3: unknown word \"fill\"" << QByteArray();
+}
+
+void ScriptCommandTest::runAgainstVirtualBoard()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, sneaked);
+    QFETCH(bool, verify);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, reached);
+
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    if (!sneaked.isEmpty()) {
+        const int fd = ::open(QFile::encodeName(board.devicePath()).constData(), O_WRONLY | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, sneaked.constData(), size_t(sneaked.size())), ssize_t(sneaked.size()));
+        ::close(fd);
+        QTRY_COMPARE(board.received(), sneaked);
+        QTest::qWait(100);
+    }
+    QTemporaryDir dir;
+    Command command;
+    command.kind = Command::Kind::Run;
+    command.script = writeCommandScript(dir, script);
+    command.device = board.devicePath();
+    command.verify = verify;
+    QString printed, complained;
+    QTextStream outStream(&printed), errStream(&complained);
+
+    QCOMPARE(runScriptCommand(command, outStream, errStream), code);
+    QVERIFY2(out.isEmpty() || printed.contains(out), qPrintable(printed));
+    QVERIFY2(err.isEmpty() ? complained.isEmpty() : complained.contains(err), qPrintable(complained));
+    QCOMPARE(board.received().mid(sneaked.size()), reached);
+    if (code == 0) {
+        const auto read = script::readScript(script);
+        QCOMPARE(board.firmware().display(), board::drawn(std::get<script::Script>(read).frames()).display());
+    }
+}
+
+void ScriptCommandTest::previewIsTheModelsDisplayWithoutADisplayServer()
+{
+    QTemporaryDir dir;
+    const QByteArray text = "]k\n]f]4\n]b]1030081a]1\n]p]4020]Q\n]e]0000\n";
+    const QString png = dir.filePath(QStringLiteral("out.png"));
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(QStringLiteral(VARNIX_PROGRAM),
+                  {"--preview", writeCommandScript(dir, text), "--png", png, "--scale", "3"});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 0);
+
+    const QImage picture(png);
+    QCOMPARE(picture.size(), QSize(128 * 3, 64 * 3));
+    const board::Display model = board::drawn(std::get<script::Script>(script::readScript(text)).frames()).display();
+    int differing = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb expected = model.pixel(x / 3, y / 3) ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+            differing += picture.pixel(x, y) != expected;
+        }
+    }
+    QCOMPARE(differing, 0);
+}
+
+void ScriptCommandTest::runWithoutADisplayServer()
+{
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    QTemporaryDir dir;
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(VARNIX_PROGRAM), {"--run", writeCommandScript(dir, "]k\n]c]402014\n"), "--port",
+                                                    board.devicePath(), "--delay", "0"});
+    // The board answers from this process's event loop.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(program.readAllStandardOutput(), QByteArray("1: ]k -> Ready:\n2: ]c]402014 -> Ready:\n"));
+    QCOMPARE(board.received(), QByteArray("]k]c]402014"));
+}
+
+void ScriptCommandTest::refusesWhatItCannotDo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("unknown option") << QStringList{"--log2", "x"} << "unknown option --log2 (see --help)";
+    QTest::newRow("stray argument") << QStringList{"demo.vnx"} << "unexpected argument \"demo.vnx\" (see --help)";
+    QTest::newRow("run without its script") << QStringList{"--run"} << "--run needs a value (see --help)";
+    QTest::newRow("both") << QStringList{"--run", "a", "--preview", "b"} << "give one of --run and --preview, once";
+    QTest::newRow("preview without png") << QStringList{"--preview", "a"} << "--preview needs --png OUT.png";
+    QTest::newRow("verify without run") << QStringList{"--preview", "a", "--png", "b", "--verify"}
+                                        << "--port, --delay and --verify go with --run SCRIPT";
+    QTest::newRow("scale beyond") << QStringList{"--preview", "a", "--png", "b", "--scale=33"}
+                                  << "--scale takes a whole number from 1 to 32, not \"33\"";
+    QTest::newRow("delay not a number") << QStringList{"--run", "a", "--delay", "5ms"}
+                                        << "--delay takes milliseconds from 0 to 10000, not \"5ms\"";
+    QTest::newRow("the window") << QStringList() << "";
+}
+
+void ScriptCommandTest::refusesWhatItCannotDo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, refusal);
+    const Command command = parseCommandLine(arguments);
+    QCOMPARE(command.refusal, refusal);
+    QCOMPARE(command.kind, refusal.isEmpty() ? Command::Kind::Window : Command::Kind::Refused);
+}
+
+VARNIX_TEST_MAIN(ScriptCommandTest)
+#include "tst_scriptcommand.moc"

@@ -1,0 +1,177 @@
+// Scripts in the window, against a virtual board in this process: a run
+// previewed and then drawn, Stop with a click held for after it, and the
+// comparison of the board's display memory with the model.
+#include "app/displayview.h"
+#include "board/displaycheck.h"
+#include "script/runner.h"
+#include "support/boardfixture.h"
+#include "support/pagedriver.h"
+#include "support/scriptstandins.h"
+#include "support/testmain.h"
+#include "widgets/fields.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace varnix;
+
+namespace {
+
+QString writeScriptFile(const QTemporaryDir& dir, const QByteArray& text)
+{
+    const QString path = dir.filePath(QStringLiteral("test.vnx"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    return path;
+}
+
+DisplayView* scriptView(test::BoardFixture& f)
+{
+    return f.find<DisplayView>(QStringLiteral("displayView"));
+}
+
+} // namespace
+
+class ScriptWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void runShowsWhatItWillDrawThenDrawsIt();
+    void stopEndsTheRunAndHeldClickFollows();
+    void compareFindsPixelsChangedBehindTheProgramsBack();
+};
+
+void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
+{
+    test::BoardFixture f;
+    f.open();
+    QVERIFY(f.settle());
+    f.click(QStringLiteral("cmdCirc"));  // drawn before the script: its toggle clears a dot of it
+    QVERIFY(f.settle());
+    QTemporaryDir dir;
+    const QStringList frames{"]r]007f003f]1", "]h]0A04]V]A]R]N]I]X]@", "]e]5420", "]e]0202"};
+    test::StandInScriptDialogs dialogs;
+    dialogs.openPath = writeScriptFile(dir, "# a screen\ndelay 2\n" + frames.join(u'\n').toLatin1() + '\n');
+    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+
+    std::optional<board::Display> shownWhileAsked;
+    qsizetype receivedWhileAsked = -1;
+    dialogs.whileAsked = [&] {
+        QCoreApplication::processEvents();
+        shownWhileAsked = scriptView(f)->preview();
+        receivedWhileAsked = f.board.received().size();
+    };
+    const qsizetype before = f.board.received().size();
+    const QString readyBefore = f.rcvText()->exactText();
+    f.click(QStringLiteral("cmdRunScript"));
+    QVERIFY(f.settle());
+
+    QCOMPARE(dialogs.questions.size(), 1);
+    QVERIFY2(dialogs.questions[0].contains(QStringLiteral("It sends 4 frames; the line will take about")),
+             qPrintable(dialogs.questions[0]));
+    // Asked before anything went out, with the model's picture of the result.
+    QCOMPARE(receivedWhileAsked, before);
+    QVERIFY(shownWhileAsked);
+    QCOMPARE(*shownWhileAsked, board::drawn(frames, board::drawn({"]c]402014"})).display());
+    QCOMPARE(f.board.firmware().display(), *shownWhileAsked);
+    QCOMPARE(f.board.received().mid(before), frames.join(QString()).toLatin1());
+    QCOMPARE(f.desktop.texts(), QStringList());
+    QCOMPARE(f.rcvText()->exactText().count(QStringLiteral("Ready:")), readyBefore.count(u"Ready:") + 4);
+    QCOMPARE(f.txmText()->exactText(), frames.last());
+
+    // Declined, nothing is sent and the preview goes.
+    dialogs.answer = false;
+    f.click(QStringLiteral("cmdRunScript"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.board.received().size(), before + frames.join(QString()).size());
+    QCOMPARE(dialogs.questions.size(), 2);
+    QTRY_VERIFY(scriptView(f)->preview() != shownWhileAsked);
+}
+
+void ScriptWindowTest::stopEndsTheRunAndHeldClickFollows()
+{
+    test::BoardFixture f;
+    f.open();
+    QVERIFY(f.settle());
+    test::showActive(f);
+    QTemporaryDir dir;
+    QString all;
+    QByteArray file = "delay 25\n";
+    for (int i = 0; i < 60; ++i) {
+        const QString frame = QStringLiteral("]d]%1%2").arg(i, 2, 16, QLatin1Char('0')).arg(10, 2, 16, QLatin1Char('0'));
+        all += frame;
+        file += frame.toLatin1() + '\n';
+    }
+    test::StandInScriptDialogs dialogs;
+    dialogs.openPath = writeScriptFile(dir, file);
+    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+    auto* runner = f.main().findChild<script::Runner*>();
+    int answered = 0;
+    QObject::connect(runner, &script::Runner::answered, [&] {
+        if (++answered != 3)
+            return;
+        // A click on "Clear LCD" waits for the run; Stop ends it.
+        QTimer::singleShot(30, [&] {
+            QTest::mouseClick(f.find<QPushButton>(QStringLiteral("Command1")), Qt::LeftButton);
+            QTest::mouseClick(f.find<QPushButton>(QStringLiteral("cmdStop")), Qt::LeftButton);
+        });
+    });
+    const qsizetype before = f.board.received().size();
+    f.click(QStringLiteral("cmdRunScript"));
+    QVERIFY(f.settle());
+
+    const QByteArray sent = f.board.received().mid(before);
+    QVERIFY2(sent.endsWith("]k"), sent.constData());
+    const QByteArray ofScript = sent.chopped(2);
+    QVERIFY2(ofScript.size() > 3 * 7 && ofScript.size() < all.size() / 2, sent.constData());
+    QVERIFY(all.toLatin1().startsWith(ofScript));
+    QVERIFY(!f.find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
+    QVERIFY(f.find<QPushButton>(QStringLiteral("cmdRunScript"))->isEnabled());
+    QCOMPARE(f.desktop.texts(), QStringList());
+}
+
+void ScriptWindowTest::compareFindsPixelsChangedBehindTheProgramsBack()
+{
+    test::BoardFixture f;
+    // Opened before the program takes the device for itself.
+    const int behind = ::open(QFile::encodeName(f.board.devicePath()).constData(), O_WRONLY | O_NOCTTY);
+    QVERIFY(behind >= 0);
+    f.open();
+    QVERIFY(f.settle());
+    f.click(QStringLiteral("cmdCirc"));
+    QVERIFY(f.settle());
+    const board::Display model = scriptView(f)->display();
+
+    f.click(QStringLiteral("cmdCompare"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts(), QStringList{"The board shows what was sent: no pixel differs."});
+    QVERIFY2(f.rcvText()->exactText().startsWith(QStringLiteral("0000")), qPrintable(f.rcvText()->exactText()));
+
+    // A dot set and one of the circle toggled off, behind the program's back.
+    const QByteArray sneaked = "]d]0506]e]402c";
+    QCOMPARE(::write(behind, sneaked.constData(), size_t(sneaked.size())), ssize_t(sneaked.size()));
+    ::close(behind);
+    QVERIFY(f.settle());
+    f.desktop.messages.clear();
+    f.click(QStringLiteral("cmdCompare"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts().size(), 1);
+    QVERIFY2(f.desktop.texts()[0].startsWith(
+                 QStringLiteral("Compared with what was sent, 2 pixels differ; the first at column 5, row 6.")),
+             qPrintable(f.desktop.texts()[0]));
+    // Shown over what the board should be showing: the board's own display.
+    QCOMPARE(scriptView(f)->display(), model);
+    QCOMPARE(scriptView(f)->preview(), std::optional(f.board.firmware().display()));
+    // Gone with the next change.
+    f.click(QStringLiteral("Command1"));
+    QVERIFY(f.settle());
+    QTRY_VERIFY(scriptView(f)->preview() != std::optional(f.board.firmware().display()));
+}
+
+VARNIX_TEST_MAIN(ScriptWindowTest)
+#include "tst_scriptwindow.moc"

@@ -1,0 +1,238 @@
+// Scripts: the reader on good and bad files, the runner on a port in memory
+// with time that passes at once, and a recording saved and read back.
+#include "link/core/connection.h"
+#include "link/terminal.h"
+#include "script/recorder.h"
+#include "script/runner.h"
+#include "script/script.h"
+#include "support/fixture.h"
+#include "support/scriptstandins.h"
+#include "support/testmain.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace varnix;
+using Outcome = script::Runner::Outcome;
+
+namespace {
+
+// The steps as "line:kind:text:ms", one per step.
+QStringList described(const script::Script& s)
+{
+    static const char* const kinds[] = {"send", "delay", "wait", "expect", "ready"};
+    QStringList out;
+    for (const script::Step& step : s.steps) {
+        QString text = step.kind == script::Step::Kind::Ready ? QString(step.on ? "on" : "off") : step.text;
+        out << QStringLiteral("%1:%2:%3:%4").arg(step.line).arg(kinds[int(step.kind)], text).arg(step.milliseconds);
+    }
+    return out;
+}
+
+QString errorOf(const script::ReadResult& read)
+{
+    const auto* error = std::get_if<script::ReadError>(&read);
+    return error ? error->describe() : QString();
+}
+
+} // namespace
+
+class ScriptTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsGoodScripts_data();
+    void readsGoodScripts();
+    void refusesBadLinesByNumber_data();
+    void refusesBadLinesByNumber();
+    void runsAgainstAnsweringPort_data();
+    void runsAgainstAnsweringPort();
+    void recordingSavedReplaysTheSameBytes();
+};
+
+void ScriptTest::readsGoodScripts_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("frames, comments, blanks, CRLF")
+        << QByteArray("# a screen\r\n\r\n]k\r\n  ]c]402014  \r\n\t# indented comment\n]d]4020")
+        << QStringList{"3:send:]k:0", "4:send:]c]402014:0", "6:send:]d]4020:0"};
+    QTest::newRow("words") << QByteArray("delay 5\nwait 250\nready off\nready on\nexpect Ready:")
+                           << QStringList{"1:delay::5", "2:wait::250", "3:ready:off:0", "4:ready:on:0",
+                                          "5:expect:Ready::5000"};
+    QTest::newRow("expect with seconds, spaces and escapes")
+        << QByteArray("expect 41424344Ready: 0.5\nexpect two words 2\nexpect 12\nexpect a\\x20b\\\\ 10")
+        << QStringList{"1:expect:41424344Ready::500", "2:expect:two words:2000", "3:expect:12:5000",
+                       "4:expect:a b\\:10000"};
+    QTest::newRow("escaped frames") << QByteArray("]p]0a0a]\\x5d\n]h]0120]A]\\\\]@\n\\x41bc\n]p]0a0a]\\xe9")
+                                    << QStringList{"1:send:]p]0a0a]]:0", "2:send:]h]0120]A]\\]@:0",
+                                                   "3:send:Abc:0", QStringLiteral("4:send:]p]0a0a]\u00e9:0")};
+}
+
+void ScriptTest::readsGoodScripts()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, steps);
+    const auto read = script::readScript(file);
+    QVERIFY2(std::holds_alternative<script::Script>(read), qPrintable(errorOf(read)));
+    QCOMPARE(described(std::get<script::Script>(read)), steps);
+}
+
+void ScriptTest::refusesBadLinesByNumber_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("unknown word") << QByteArray("]k\n\nclear\n]c]402014") << "line 3: unknown word \"clear\"";
+    QTest::newRow("capital word") << QByteArray("Delay 5") << "line 1: unknown word \"Delay\"";
+    QTest::newRow("delay not a number") << QByteArray("# x\ndelay fast") << "line 2: delay needs";
+    QTest::newRow("delay negative") << QByteArray("delay -5") << "line 1: delay needs";
+    QTest::newRow("delay missing") << QByteArray("delay") << "line 1: delay needs";
+    QTest::newRow("delay beyond the longest") << QByteArray("delay 10001") << "line 1: delay needs";
+    QTest::newRow("wait with a fraction") << QByteArray("]k\nwait 1.5") << "line 2: wait needs";
+    QTest::newRow("expect nothing") << QByteArray("expect") << "line 1: expect needs the text";
+    QTest::newRow("ready maybe") << QByteArray("ready maybe") << "line 1: ready takes on or off";
+    QTest::newRow("lone backslash") << QByteArray("]k\n]p]0a0a]\\") << "line 2: bad escape \"\\\\\"";
+    QTest::newRow("short hex escape") << QByteArray("]p]0a0a]\\x4") << "line 1: bad escape \"\\\\x4\"";
+    QTest::newRow("unknown escape") << QByteArray("\n\n]h]0120]\\n]@") << "line 3: bad escape \"\\\\n]@\"";
+    QTest::newRow("beyond one byte") << QByteArray("]p]0a0a]\xe2\x82\xac") << "line 1: the character";
+    QTest::newRow("not UTF-8") << QByteArray("]k\n]k\n]p]0a0a]\xff\n") << "line 3: not UTF-8 text";
+    QTest::newRow("frame too long") << QByteArray("]k\n]m]" + QByteArray(40000, '0'))
+                                    << "line 2: a frame of 40003 characters";
+}
+
+void ScriptTest::refusesBadLinesByNumber()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    const auto read = script::readScript(file);
+    QVERIFY(std::holds_alternative<script::ReadError>(read));
+    const QString said = std::get<script::ReadError>(read).describe();
+    QVERIFY2(said.startsWith(error), qPrintable(said));
+}
+
+void ScriptTest::runsAgainstAnsweringPort_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    // "frame=answer": what the port answers a frame; a frame not listed
+    // gets "Ready:".
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("unanswered");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<int>("atLeastMs");
+
+    const QString error = QStringLiteral("Error: unknown command\r\nReady:\r\n");
+    QTest::newRow("every frame answered") << QByteArray("]k\n]c]402014") << QStringList() << int(Outcome::Done) << 0
+                                          << "" << "]k]c]402014" << 0;
+    QTest::newRow("a prompt that never comes") << QByteArray("]k\n]d]0101\n]c]402014") << QStringList{"]d]0101="}
+                                               << int(Outcome::Done) << 0 << "2" << "]k]d]0101]c]402014"
+                                               << script::kReadyTimeoutMs;
+    QTest::newRow("error stops there") << QByteArray("]k\n]z]\n]c]402014") << QStringList{"]z]=" + error}
+                                       << int(Outcome::BoardError) << 2 << "" << "]k]z]" << 0;
+    QTest::newRow("error seen at the next frame with the prompt off")
+        << QByteArray("ready off\n]z]\n]c]402014") << QStringList{"]z]=" + error} << int(Outcome::BoardError) << 2
+        << "" << "]z]" << 0;
+    QTest::newRow("no prompt awaited when off") << QByteArray("ready off\n]d]0101\n]k") << QStringList{"]d]0101="}
+                                                << int(Outcome::Done) << 0 << "" << "]d]0101]k" << 0;
+    QTest::newRow("expect met") << QByteArray("]n]00000000\nexpect ff") << QStringList{"]n]00000000=ffReady:\r\n"}
+                                << int(Outcome::Done) << 0 << "" << "]n]00000000" << 0;
+    QTest::newRow("expect times out") << QByteArray("]k\nexpect Done 3\n]c]402014") << QStringList()
+                                      << int(Outcome::ExpectTimedOut) << 2 << "" << "]k" << 3000;
+    QTest::newRow("wait") << QByteArray("wait 1500\n]k") << QStringList() << int(Outcome::Done) << 0 << "" << "]k"
+                          << 1500;
+}
+
+void ScriptTest::runsAgainstAnsweringPort()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, answers);
+    QFETCH(int, outcome);
+    QFETCH(int, line);
+    QFETCH(QString, unanswered);
+    QFETCH(QString, written);
+    QFETCH(int, atLeastMs);
+
+    test::FakePort port;
+    test::RecordingPause pause;
+    link::Connection connection(port, pause);
+    QVERIFY(connection.open());
+    QObject::connect(&connection, &link::Connection::sent, [&](const QString& frame, bool) {
+        QString answer = QStringLiteral("Ready:\r\n");
+        for (const QString& entry : answers) {
+            if (entry.section(u'=', 0, 0) == frame)
+                answer = entry.section(u'=', 1);
+        }
+        port.incoming += answer;
+    });
+    test::StandInClock clock;
+    script::Runner runner(connection, clock);
+    const auto result = runner.run(std::get<script::Script>(script::readScript(file)), 20);
+
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.line, line);
+    QStringList lines;
+    for (int l : result.unanswered)
+        lines << QString::number(l);
+    QCOMPARE(lines.join(u','), unanswered);
+    QCOMPARE(port.written, written);
+    QVERIFY2(clock.ms >= atLeastMs, qPrintable(QString::number(clock.ms)));
+    // A prompt that comes ends its wait at once.
+    if (atLeastMs == 0)
+        QVERIFY2(clock.ms < 1000, qPrintable(QString::number(clock.ms)));
+}
+
+void ScriptTest::recordingSavedReplaysTheSameBytes()
+{
+    test::Fixture f;
+    f.openPort();
+    QTemporaryDir dir;
+    test::StandInScriptDialogs dialogs;
+    dialogs.savePath = dir.filePath(QStringLiteral("taken"));
+    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+
+    f.click(QStringLiteral("Command1"));  // ]k before recording: not taken
+    f.click(QStringLiteral("cmdRecord"));
+    f.click(QStringLiteral("Command1"));
+    // Typed: Escape, a backslash, a letter, Enter.
+    for (const QChar key : {QChar(27), QChar(u'\\'), QChar(u'a'), QChar(13)})
+        f.main().terminal().txmText_KeyPress(key);
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("5"));
+    f.setField(QStringLiteral("txtH"), QStringLiteral("A\\]B"));
+    f.click(QStringLiteral("cmdH"));
+    f.setField(QStringLiteral("txtPutChr"), QStringLiteral("\u00e9"));
+    f.click(QStringLiteral("cmdPutChr"));
+    f.click(QStringLiteral("cmdRecord"));
+    f.click(QStringLiteral("Command1"));  // after: not taken
+    f.click(QStringLiteral("cmdSaveScript"));
+    QCOMPARE(f.desktop.texts(), QStringList());
+
+    const QString expected = f.port.written.mid(2, f.port.written.size() - 4);
+    QVERIFY(expected.contains(QChar(0xc9)) && expected.contains(QChar(27)));
+    const auto read = script::readScriptFile(dialogs.savePath + QStringLiteral(".vnx"));
+    QVERIFY2(std::holds_alternative<script::Script>(read), qPrintable(errorOf(read)));
+    const script::Script& saved = std::get<script::Script>(read);
+    QCOMPARE(saved.frames().join(QString()), expected);
+    QStringList delays;
+    for (const script::Step& step : saved.steps) {
+        if (step.kind == script::Step::Kind::Delay)
+            delays << QString::number(step.milliseconds);
+    }
+    QCOMPARE(delays, (QStringList{"20", "5"}));
+
+    // Played back, the same bytes go out, paced as they were.
+    test::FakePort port;
+    test::RecordingPause pause;
+    link::Connection connection(port, pause);
+    QVERIFY(connection.open());
+    test::StandInClock clock;
+    script::Runner runner(connection, clock);
+    runner.setReadyTimeout(0);
+    QCOMPARE(int(runner.run(saved, 200).outcome), int(Outcome::Done));
+    QCOMPARE(port.written, expected);
+    QCOMPARE(pause.waits.first().milliseconds, 20);
+    QCOMPARE(pause.waits.last().milliseconds, 5);
+}
+
+VARNIX_TEST_MAIN(ScriptTest)
+#include "tst_script.moc"
