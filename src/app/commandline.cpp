@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "app/usage.h"
+
 #include "board/boardshadow.h"
 #include "board/displaycheck.h"
 #include "link/core/connection.h"
@@ -29,28 +31,6 @@ constexpr int kLargestScale = 32;
 constexpr char kLineSettings[] = "19200,n,8,1";
 // How much of a long frame or answer a line of the run shows.
 constexpr qsizetype kShownCharacters = 72;
-
-const char kUsage[] =
-    "Usage: varnix [--help] [--version]\n"
-    "       varnix --run SCRIPT [--port DEVICE] [--delay MS] [--verify]\n"
-    "       varnix --preview SCRIPT --png OUT.png [--scale N]\n"
-    "\n"
-    "Without options, the window: draw on a Tessel graphic LCD board over a serial port.\n"
-    "\n"
-    "  --run SCRIPT      send a script (.vnx) to the board and print each frame with its answer;\n"
-    "                    exit 0 when every frame was answered, 1 at the first \"Error:\" or an\n"
-    "                    expect that timed out, 2 when the script or the port cannot be used\n"
-    "  --port DEVICE     the serial device, e.g. /dev/ttyUSB0 (default: port 1's device as the\n"
-    "                    window numbers them: a USB adapter, else a running varnix-board)\n"
-    "  --delay MS        the pacing delay the script starts with (default 20)\n"
-    "  --verify          then read the board's display memory and compare it with what the\n"
-    "                    script should have drawn; exit 1 when a pixel differs\n"
-    "  --preview SCRIPT  draw what the script would draw, with the board's firmware model,\n"
-    "                    opening no port\n"
-    "  --png OUT.png     where --preview writes the display, black on white\n"
-    "  --scale N         each pixel N x N pixels in the PNG (default 1: 128 x 64)\n"
-    "\n"
-    "Neither --run nor --preview needs a display.\n";
 
 std::optional<int> wholeNumber(const QString& text, int lowest, int highest)
 {
@@ -335,7 +315,7 @@ std::optional<int> commandLine(int argc, char* argv[])
     case Command::Kind::Window:
         return std::nullopt;
     case Command::Kind::Help:
-        out << kUsage;
+        out << QString::fromStdString(usage::helpText(usage::varnix()));
         return 0;
     case Command::Kind::Version:
         out << "Varnix " << kVersion << Qt::endl;

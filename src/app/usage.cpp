@@ -10,8 +10,36 @@ namespace {
 constexpr Option kHelp{"--help", nullptr, "show this help and exit",
                        "Print the forms of the command line and what every option does, and exit."};
 
-constexpr const char* kVarnixSynopses[] = {"[--help | --version]"};
+constexpr const char* kVarnixSynopses[] = {
+    "",
+    "--run SCRIPT [--port DEVICE] [--delay MS] [--verify]",
+    "--preview SCRIPT --png OUT.png [--scale N]",
+    "--help | --version",
+};
 constexpr Option kVarnixOptions[] = {
+    {"--run", "SCRIPT", "send a script (.vnx) to the board and print each frame with its answer",
+     "Send the script to the board without a window, and print one line for each frame with the board's "
+     "answer. The exit status says how the run ended (see EXIT STATUS). The script's format is described in "
+     "scripts.md, with an example in examples/screen.vnx, in the program's documentation folder "
+     "(/usr/share/doc/varnix)."},
+    {"--port", "DEVICE", "with --run: the serial device, e.g. /dev/ttyUSB0 (default: port 1's device)",
+     "The serial device that --run sends to, a path such as /dev/ttyUSB0. Without it, the device of port 1 as "
+     "the window numbers the ports: a USB adapter, else a running virtual board. The line settings are "
+     "19200,n,8,1."},
+    {"--delay", "MS", "with --run: the pacing delay the script starts with (default 20)",
+     "The pause in milliseconds before each pacing character that --run starts with, until a delay line of the "
+     "script sets another; 20 when not given."},
+    {"--verify", nullptr, "with --run: then compare the board's display memory with the script's drawing",
+     "After a run that went well, read the board's whole display memory and compare it with what the script "
+     "draws on the firmware model: print the number of differing pixels and the first of them, and exit with 1 "
+     "when any pixel differs. The model starts from a clear display, so a script to verify begins with ]k."},
+    {"--preview", "SCRIPT", "draw what the script would draw, with the board's firmware model; no port",
+     "Draw what the script would draw with the board's own firmware model, opening no port, and write it as "
+     "the PNG that --png names."},
+    {"--png", "OUT.png", "with --preview: the picture to write, black on white",
+     "Where --preview writes the display: 128 x 64 pixels at scale 1, black dots on white."},
+    {"--scale", "N", "with --preview: each dot as N x N pixels (default 1)",
+     "Each dot of the display as N x N pixels of the picture, N from 1 to 32."},
     kHelp,
     {"--version", nullptr, "show the version and exit", "Print the program's name and version, and exit."},
 };
@@ -61,7 +89,8 @@ const Program& varnix()
     static const Program program{
         "varnix", kVarnixSynopses,
         "Draws on the display of a Tessel graphic LCD controller board, reads and writes its memories and talks "
-        "to it, over a serial port. Everything is done in its window.",
+        "to it, over a serial port, in its window. --run and --preview send and draw scripts without a window and "
+        "need no display.",
         kVarnixOptions};
     return program;
 }
