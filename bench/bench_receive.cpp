@@ -1,10 +1,15 @@
-// Receiving into a full receive window: what one tick of the receive poll
-// costs when the window already holds 10 MB, and the CPU the window uses
-// while a pseudo-terminal feeds it text at 56000 baud's rate.
-// Usage: bench_receive [seconds of feeding, default 60]
+// Receiving for a long time: a long session of 80-column lines through a
+// pseudo-terminal into the window, with the resident memory, the receive
+// tick and the time of Copy every 5 MB; then what one tick of the receive
+// poll costs when the window is already full (10 MB put into it), and the
+// CPU the window uses while a pseudo-terminal feeds it text at 56000 baud's
+// rate.
+// Usage: bench_receive [seconds of feeding, default 60] [MB of the long
+// session, default 30; 0 leaves it out]
 #include "benchutil.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
+#include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
@@ -14,7 +19,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,6 +52,103 @@ QByteArray textLines(qsizetype size, int firstLine)
     return text;
 }
 
+// Copy puts the text on the application's real clipboard, so that its time
+// is what a person's Copy costs; messages are recorded, not shown.
+class ClipboardDesktop : public test::RecordingDesktop
+{
+public:
+    void setClipboardText(const QString& text) override
+    {
+        QApplication::clipboard()->setText(text);
+    }
+};
+
+QByteArray columnLines(qsizetype size, qint64 firstLine)
+{
+    QByteArray text;
+    text.reserve(size + 82);
+    qint64 line = firstLine;
+    while (text.size() < size) {
+        QByteArray row = "Line " + QByteArray::number(line++) + ": ";
+        while (row.size() < 80)
+            row += char('A' + row.size() % 26);
+        text += row;
+        text += "\r\n";
+    }
+    return text;
+}
+
+// A long session: megabytes of 80-column lines (80 characters and CR LF)
+// through the pseudo-terminal at 1 MB a second, taken by the receive poll as
+// the program runs it, only timed. Every 5 MB: the resident memory against
+// its size when the port was opened, the ticks of those 5 MB, and a Copy.
+void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtOpen)
+{
+    constexpr qint64 kMb = 1024 * 1024;
+    constexpr qint64 kRate = kMb;  // characters a second
+    const qint64 total = megabytes * kMb;
+    Terminal& terminal = window.terminal();
+    auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
+    terminal.setPolling(false);
+
+    qint64 received = 0;
+    QObject::connect(&window.connection(), &link::Connection::received,
+                     [&](const QString& characters) { received += characters.size(); });
+    std::atomic<bool> feeding{true};
+    std::thread feeder([&] {
+        qint64 sent = 0;
+        qint64 line = 0;
+        const auto start = Clock::now();
+        while (feeding.load() && sent < total) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+            const qint64 due = std::min<qint64>(qint64(elapsed * double(kRate)), total);
+            if (due > sent) {
+                QByteArray chunk = columnLines(due - sent, line);
+                line += chunk.size() / 82;
+                chunk.truncate(due - sent);
+                pty.send(chunk);
+                sent = due;
+            }
+        }
+    });
+
+    std::vector<double> ticks;
+    std::vector<double> residents;
+    qint64 nextMark = 5 * kMb;
+    QTimer poll;
+    poll.setInterval(Terminal::kPollMs);
+    QEventLoop loop;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const auto start = Clock::now();
+        terminal.Timer1_Timer();
+        ticks.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (received < nextMark && received < total)
+            return;
+        const double resident = residentMb();
+        residents.push_back(resident);
+        const auto copyStart = Clock::now();
+        terminal.Command7_Click();
+        const double copyMs = std::chrono::duration<double, std::milli>(Clock::now() - copyStart).count();
+        std::printf("%5.1f MB received: resident %.1f MB (%+.1f MB since the port was opened); %zu ticks, "
+                    "median %.3f ms, max %.3f ms; Copy of %lld characters %.3f ms\n",
+                    double(received) / double(kMb), resident, resident - residentAtOpen, ticks.size(),
+                    median(ticks), ticks.empty() ? 0.0 : *std::max_element(ticks.begin(), ticks.end()),
+                    (long long)rcv->exactText().size(), copyMs);
+        ticks.clear();
+        nextMark += 5 * kMb;
+        if (received >= total)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    poll.stop();
+    feeding = false;
+    feeder.join();
+    if (residents.size() >= 6)
+        std::printf("resident memory from 20 to 30 MB received: %+.1f MB\n", residents[5] - residents[3]);
+}
+
 // Counts the paints of the receive window's text.
 class PaintCount : public QObject
 {
@@ -68,9 +172,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int feedSeconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
+    const int sessionMb = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
 
     test::Pty pty;
-    test::RecordingDesktop desktop;
+    ClipboardDesktop desktop;
     link::PortMap ports;
     ports.setDevices({pty.slavePath()});
     link::QtSerialPort port(ports);
@@ -86,6 +191,9 @@ int main(int argc, char** argv)
     }
     Terminal& terminal = window.terminal();
     auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
+    QApplication::processEvents();
+    if (sessionMb > 0)
+        longSession(window, pty, sessionMb, residentMb());
 
     QElapsedTimer fill;
     fill.start();
