@@ -32,6 +32,7 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_rcvText->setExactText(QString::fromLatin1(kWaiting));
+    m_rcvText->setLimit(kReceiveLimit);
     m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
     // Replies and frames line up in columns, as on a terminal.
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);

@@ -25,6 +25,9 @@ class Terminal : public QObject
 public:
     static constexpr const char* kWaiting = "Waiting.....";
     static constexpr int kPollMs = 50;
+    // What the receive window keeps of a long session: the newest million
+    // characters or so, far more than the longest reply of the board.
+    static constexpr qsizetype kReceiveLimit = 1'000'000;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
