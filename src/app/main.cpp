@@ -6,20 +6,31 @@
 #include "varnixversion.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <cstring>
 
 int main(int argc, char* argv[])
 {
+    const char* logFile = nullptr;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--log") == 0) {
+            if (i + 1 >= argc) {
+                std::fputs("varnix: --log needs the file to write the session log to\n", stderr);
+                return 2;
+            }
+            logFile = argv[++i];
+            continue;
+        }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Varnix %s\n", varnix::kVersion);
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: varnix [--help] [--version]  (draws on a Tessel graphic LCD board over a serial "
-                      "port; everything else is done in its window)");
+            std::puts("Usage: varnix [--help] [--version] [--log FILE]  (draws on a Tessel graphic LCD board over a "
+                      "serial port; everything else is done in its window)\n"
+                      "  --log FILE  start with the session log running, added to the end of FILE");
             return 0;
         }
     }
@@ -40,5 +51,7 @@ int main(int argc, char* argv[])
     varnix::RealPlatform real;
     varnix::Main window(real.platform());
     window.show();
+    if (logFile)
+        window.startLog(QFile::decodeName(logFile));
     return QApplication::exec();
 }

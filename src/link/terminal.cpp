@@ -91,6 +91,11 @@ void Terminal::showPortOpen(bool open)
     m_cmdClear->setVisible(open);
 }
 
+void Terminal::addToButtonRow(QWidget* control)
+{
+    static_cast<QGridLayout*>(m_group->layout())->addWidget(control, 3, 2);
+}
+
 void Terminal::Timer1_Timer()
 {
     if (!m_connection.isOpen())

@@ -6,6 +6,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimer;
+class QWidget;
 
 namespace varnix {
 
@@ -42,6 +43,8 @@ public:
     bool polling() const;
     // Dresses the terminal for an open or a closed port.
     void showPortOpen(bool open);
+    // Puts a control of the window's into the row of the terminal's buttons.
+    void addToButtonRow(QWidget* control);
 
     void Timer1_Timer();
     void txmText_KeyPress(QChar key);
