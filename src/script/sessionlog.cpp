@@ -236,6 +236,7 @@ void SessionLog::close()
     m_typed = {};
     m_out.clear();
     m_file.close();
+    m_path.clear();
 }
 
 } // namespace varnix::script
