@@ -1,6 +1,7 @@
 // Receiving for a long time: a long session of 80-column lines through a
 // pseudo-terminal into the window, with the resident memory, the receive
-// tick and the time of Copy every 5 MB; then what one tick of the receive
+// tick and the time of Copy every 5 MB, and 5 MB more with the session log
+// running; then what one tick of the receive
 // poll costs when the window is already full (10 MB put into it), and the
 // CPU the window uses while a pseudo-terminal feeds it text at 56000 baud's
 // rate.
@@ -14,6 +15,7 @@
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
 #include "link/terminal.h"
+#include "script/sessionlog.h"
 #include "support/fixture.h"
 #include "support/pty.h"
 
@@ -22,6 +24,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -82,7 +86,8 @@ QByteArray columnLines(qsizetype size, qint64 firstLine)
 // through the pseudo-terminal at 1 MB a second, taken by the receive poll as
 // the program runs it, only timed. Every 5 MB: the resident memory against
 // its size when the port was opened, the ticks of those 5 MB, and a Copy.
-void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtOpen)
+void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtOpen, const char* since,
+                 qint64 firstLine = 0)
 {
     constexpr qint64 kMb = 1024 * 1024;
     constexpr qint64 kRate = kMb;  // characters a second
@@ -92,12 +97,13 @@ void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtO
     terminal.setPolling(false);
 
     qint64 received = 0;
-    QObject::connect(&window.connection(), &link::Connection::received,
-                     [&](const QString& characters) { received += characters.size(); });
+    const auto counting = QObject::connect(&window.connection(), &link::Connection::received,
+                                           [&](const QString& characters) { received += characters.size(); });
     std::atomic<bool> feeding{true};
+    std::atomic<bool> fed{false};
     std::thread feeder([&] {
         qint64 sent = 0;
-        qint64 line = 0;
+        qint64 line = firstLine;
         const auto start = Clock::now();
         while (feeding.load() && sent < total) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -111,6 +117,7 @@ void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtO
                 sent = due;
             }
         }
+        fed = true;
     });
 
     std::vector<double> ticks;
@@ -134,11 +141,10 @@ void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtO
         const auto copyStart = Clock::now();
         terminal.Command7_Click();
         const double copyMs = std::chrono::duration<double, std::milli>(Clock::now() - copyStart).count();
-        std::printf("%5.1f MB received: resident %.1f MB (%+.1f MB since the port was opened, at most %+.1f MB in "
-                    "these 5 MB); %zu ticks, median %.3f ms, max %.3f ms; Copy of %lld characters %.3f ms\n",
-                    double(received) / double(kMb), resident, resident - residentAtOpen, peak - residentAtOpen,
-                    ticks.size(),
-                    median(ticks), ticks.empty() ? 0.0 : *std::max_element(ticks.begin(), ticks.end()),
+        std::printf("%5.1f MB received: resident %.1f MB (%+.1f MB since %s, at most %+.1f MB in these 5 MB); "
+                    "%zu ticks, median %.3f ms, max %.3f ms; Copy of %lld characters %.3f ms\n",
+                    double(received) / double(kMb), resident, resident - residentAtOpen, since, peak - residentAtOpen,
+                    ticks.size(), median(ticks), ticks.empty() ? 0.0 : *std::max_element(ticks.begin(), ticks.end()),
                     (long long)rcv->exactText().size(), copyMs);
         ticks.clear();
         peak = 0;
@@ -150,7 +156,13 @@ void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtO
     loop.exec();
     poll.stop();
     feeding = false;
+    // A feeder stopped early may wait for room in the pseudo-terminal.
+    while (!fed.load()) {
+        terminal.Timer1_Timer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     feeder.join();
+    QObject::disconnect(counting);
     if (peaks.size() >= 6)
         std::printf("highest resident memory from 20 to 25 MB received: %.1f MB, from 25 to 30 MB: %.1f MB "
                     "(%+.1f MB)\n", peaks[4], peaks[5], peaks[5] - peaks[4]);
@@ -199,8 +211,17 @@ int main(int argc, char** argv)
     Terminal& terminal = window.terminal();
     auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
     QApplication::processEvents();
-    if (sessionMb > 0)
-        longSession(window, pty, sessionMb, residentMb());
+    if (sessionMb > 0) {
+        longSession(window, pty, sessionMb, residentMb(), "the port was opened");
+        // The same with the session log writing every line to a file.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.log"));
+        window.startLog(path);
+        std::printf("with the session log running:\n");
+        longSession(window, pty, 5, residentMb(), "the log started", 1'000'000);
+        window.sessionLog().stop();
+        std::printf("the log holds %lld bytes\n", (long long)QFileInfo(path).size());
+    }
 
     QElapsedTimer fill;
     fill.start();
