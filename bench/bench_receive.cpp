@@ -1,20 +1,31 @@
-// Receiving into a full receive window: what one tick of the receive poll
-// costs when the window already holds 10 MB, and the CPU the window uses
-// while a pseudo-terminal feeds it text at 56000 baud's rate.
-// Usage: bench_receive [seconds of feeding, default 60]
+// Receiving for a long time: a long session of 80-column lines through a
+// pseudo-terminal into the window, with the resident memory, the receive
+// tick and the time of Copy every 5 MB, and 5 MB more with the session log
+// running; then what one tick of the receive
+// poll costs when the window is already full (10 MB put into it), and the
+// CPU the window uses while a pseudo-terminal feeds it text at 56000 baud's
+// rate.
+// Usage: bench_receive [seconds of feeding, default 60] [MB of the long
+// session, default 30; 0 leaves it out]
 #include "benchutil.h"
 #include "app/mainwindow.h"
 #include "widgets/fields.h"
+#include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
 #include "link/terminal.h"
+#include "script/sessionlog.h"
 #include "support/fixture.h"
 #include "support/pty.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,6 +56,118 @@ QByteArray textLines(qsizetype size, int firstLine)
     return text;
 }
 
+// Copy puts the text on the application's real clipboard, so that its time
+// is what a person's Copy costs; messages are recorded, not shown.
+class ClipboardDesktop : public test::RecordingDesktop
+{
+public:
+    void setClipboardText(const QString& text) override
+    {
+        QApplication::clipboard()->setText(text);
+    }
+};
+
+QByteArray columnLines(qsizetype size, qint64 firstLine)
+{
+    QByteArray text;
+    text.reserve(size + 82);
+    qint64 line = firstLine;
+    while (text.size() < size) {
+        QByteArray row = "Line " + QByteArray::number(line++) + ": ";
+        while (row.size() < 80)
+            row += char('A' + row.size() % 26);
+        text += row;
+        text += "\r\n";
+    }
+    return text;
+}
+
+// A long session: megabytes of 80-column lines (80 characters and CR LF)
+// through the pseudo-terminal at 1 MB a second, taken by the receive poll as
+// the program runs it, only timed. Every 5 MB: the resident memory against
+// its size when the port was opened, the ticks of those 5 MB, and a Copy.
+void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtOpen, const char* since,
+                 qint64 firstLine = 0)
+{
+    constexpr qint64 kMb = 1024 * 1024;
+    constexpr qint64 kRate = kMb;  // characters a second
+    const qint64 total = megabytes * kMb;
+    Terminal& terminal = window.terminal();
+    auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
+    terminal.setPolling(false);
+
+    qint64 received = 0;
+    const auto counting = QObject::connect(&window.connection(), &link::Connection::received,
+                                           [&](const QString& characters) { received += characters.size(); });
+    std::atomic<bool> feeding{true};
+    std::atomic<bool> fed{false};
+    std::thread feeder([&] {
+        qint64 sent = 0;
+        qint64 line = firstLine;
+        const auto start = Clock::now();
+        while (feeding.load() && sent < total) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+            const qint64 due = std::min<qint64>(qint64(elapsed * double(kRate)), total);
+            if (due > sent) {
+                QByteArray chunk = columnLines(due - sent, line);
+                line += chunk.size() / 82;
+                chunk.truncate(due - sent);
+                pty.send(chunk);
+                sent = due;
+            }
+        }
+        fed = true;
+    });
+
+    std::vector<double> ticks;
+    std::vector<double> peaks;
+    double peak = 0;
+    qint64 nextMark = 5 * kMb;
+    QTimer poll;
+    poll.setInterval(Terminal::kPollMs);
+    QEventLoop loop;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const auto start = Clock::now();
+        terminal.Timer1_Timer();
+        ticks.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        // The window's size saws up and down between its drops: the highest
+        // of each 5 MB shows whether memory creeps.
+        const double resident = residentMb();
+        peak = std::max(peak, resident);
+        if (received < nextMark && received < total)
+            return;
+        peaks.push_back(peak);
+        const auto copyStart = Clock::now();
+        terminal.Command7_Click();
+        const double copyMs = std::chrono::duration<double, std::milli>(Clock::now() - copyStart).count();
+        std::printf("%5.1f MB received: resident %.1f MB (%+.1f MB since %s, at most %+.1f MB in these 5 MB); "
+                    "%zu ticks, median %.3f ms, max %.3f ms; Copy of %lld characters %.3f ms\n",
+                    double(received) / double(kMb), resident, resident - residentAtOpen, since, peak - residentAtOpen,
+                    ticks.size(), median(ticks), ticks.empty() ? 0.0 : *std::max_element(ticks.begin(), ticks.end()),
+                    (long long)rcv->exactText().size(), copyMs);
+        ticks.clear();
+        peak = 0;
+        nextMark += 5 * kMb;
+        if (received >= total)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    poll.stop();
+    feeding = false;
+    // A feeder stopped early may wait for room in the pseudo-terminal.
+    while (!fed.load()) {
+        terminal.Timer1_Timer();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    feeder.join();
+    QObject::disconnect(counting);
+    if (peaks.size() >= 6)
+        std::printf("highest resident memory from 20 to 25 MB received: %.1f MB, from 25 to 30 MB: %.1f MB "
+                    "(%+.1f MB)\n", peaks[4], peaks[5], peaks[5] - peaks[4]);
+}
+
 // Counts the paints of the receive window's text.
 class PaintCount : public QObject
 {
@@ -68,9 +191,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int feedSeconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
+    const int sessionMb = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
 
     test::Pty pty;
-    test::RecordingDesktop desktop;
+    ClipboardDesktop desktop;
     link::PortMap ports;
     ports.setDevices({pty.slavePath()});
     link::QtSerialPort port(ports);
@@ -86,13 +210,25 @@ int main(int argc, char** argv)
     }
     Terminal& terminal = window.terminal();
     auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
+    QApplication::processEvents();
+    if (sessionMb > 0) {
+        longSession(window, pty, sessionMb, residentMb(), "the port was opened");
+        // The same with the session log writing every line to a file.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("session.log"));
+        window.startLog(path);
+        std::printf("with the session log running:\n");
+        longSession(window, pty, 5, residentMb(), "the log started", 1'000'000);
+        window.sessionLog().stop();
+        std::printf("the log holds %lld bytes\n", (long long)QFileInfo(path).size());
+    }
 
     QElapsedTimer fill;
     fill.start();
     rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
     QApplication::processEvents();
-    std::printf("receive window filled with %lld characters in %lld ms\n", (long long)rcv->exactText().size(),
-                (long long)fill.elapsed());
+    std::printf("receive window given 10485760 characters in %lld ms; it holds %lld\n", (long long)fill.elapsed(),
+                (long long)rcv->exactText().size());
 
     // One tick at a time, each bringing 1 KB.
     terminal.setPolling(false);
@@ -115,7 +251,7 @@ int main(int argc, char** argv)
         ticks.push_back(std::chrono::duration<double, std::milli>(ticked - start).count());
         ticksWithPaint.push_back(std::chrono::duration<double, std::milli>(painted - start).count());
     }
-    std::printf("tick bringing 1 KB into 10 MB: median %.3f ms, max %.3f ms; with the repaint after it: "
+    std::printf("tick bringing 1 KB into the full window: median %.3f ms, max %.3f ms; with the repaint after it: "
                 "median %.3f ms, max %.3f ms\n",
                 median(ticks), *std::max_element(ticks.begin(), ticks.end()), median(ticksWithPaint),
                 *std::max_element(ticksWithPaint.begin(), ticksWithPaint.end()));
@@ -148,7 +284,9 @@ int main(int argc, char** argv)
     });
     PaintCount paintCount;
     rcv->viewport()->installEventFilter(&paintCount);
-    const qsizetype before = rcv->exactText().size();
+    qint64 arrived = 0;
+    QObject::connect(&window.connection(), &link::Connection::received,
+                     [&](const QString& characters) { arrived += characters.size(); });
     const double cpuBefore = threadCpuMs();
     QElapsedTimer wall;
     wall.start();
@@ -175,7 +313,7 @@ int main(int argc, char** argv)
     std::printf("feeding %d s at 5600 characters/s: %lld characters arrived, window thread used %.0f ms CPU "
                 "(%.2f%% of one core), %.0f ms of it in %zu ticks (first tenth median %.3f ms, last tenth "
                 "median %.3f ms a tick)\n",
-                feedSeconds, (long long)(rcv->exactText().size() - before), cpu, 100.0 * cpu / double(wall.elapsed()),
+                feedSeconds, (long long)arrived, cpu, 100.0 * cpu / double(wall.elapsed()),
                 ticksCpu, tickCpu.size(),
                 median(std::vector<double>(tickCpu.begin(), tickCpu.begin() + std::ptrdiff_t(tenth))),
                 median(std::vector<double>(tickCpu.end() - std::ptrdiff_t(tenth), tickCpu.end())));

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <vector>
+
+#include <unistd.h>
 
 // The CPU time the calling thread has used, in milliseconds.
 inline double threadCpuMs()
@@ -19,4 +22,17 @@ inline double median(std::vector<double> values)
         return 0;
     std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2), values.end());
     return values[values.size() / 2];
+}
+
+// The resident memory of this process in megabytes (MiB), 0 when unknown.
+inline double residentMb()
+{
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        long size = 0;
+        if (std::fscanf(statm, "%ld %ld", &size, &pages) != 2)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return double(pages) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }

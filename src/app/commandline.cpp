@@ -21,6 +21,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <optional>
 #include <memory>
 
 namespace varnix {
@@ -98,7 +99,8 @@ Command parseCommandLine(const QStringList& arguments)
         }
         const bool takesValue = name == QLatin1String("--run") || name == QLatin1String("--preview")
             || name == QLatin1String("--port") || name == QLatin1String("--delay")
-            || name == QLatin1String("--png") || name == QLatin1String("--scale");
+            || name == QLatin1String("--png") || name == QLatin1String("--scale")
+            || name == QLatin1String("--log");
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -130,6 +132,10 @@ Command parseCommandLine(const QStringList& arguments)
                                   .arg(script::kLongestDelayMs).arg(*value));
             command.delay = *delay;
             sawDelay = true;
+        } else if (name == QLatin1String("--log")) {
+            if (value->isEmpty())
+                return refuse(QStringLiteral("--log needs the file to write the session log to"));
+            command.logFile = *value;
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
         } else if (name == QLatin1String("--png")) {
@@ -152,6 +158,8 @@ Command parseCommandLine(const QStringList& arguments)
     const bool preview = command.kind == Command::Kind::Preview;
     if (!run && (sawPort || sawDelay || command.verify))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
+    if ((run || preview) && !command.logFile.isEmpty())
+        return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
     if (!preview && (sawPng || sawScale))
         return refuse(QStringLiteral("--png and --scale go with --preview SCRIPT"));
     if (preview && command.png.isEmpty())
@@ -302,18 +310,22 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
     return 0;
 }
 
-std::optional<int> commandLine(int argc, char* argv[])
+QStringList arguments(int argc, char* argv[])
 {
-    QStringList arguments;
+    QStringList list;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const Command command = parseCommandLine(arguments);
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
 
+int runCommand(const Command& command, int argc, char* argv[])
+{
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (command.kind) {
     case Command::Kind::Window:
-        return std::nullopt;
+        err << "varnix: the window is not started from the command line" << Qt::endl;
+        return 2;
     case Command::Kind::Help:
         out << QString::fromStdString(usage::helpText(usage::varnix()));
         return 0;

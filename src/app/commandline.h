@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <initializer_list>
-#include <optional>
 
 class QTextStream;
 
@@ -33,9 +32,12 @@ struct Command {
     bool verify = false;
     QString png;      // --preview's --png
     int scale = 1;
+    QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
 };
 
+// The program's arguments, without its name.
+QStringList arguments(int argc, char* argv[]);
 Command parseCommandLine(const QStringList& arguments);
 
 // Sends a script to the board and prints one line per frame with its
@@ -49,8 +51,7 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 
 // The command line's own work (help, version, --run, --preview, a refused
-// option) done without a display; its exit code. Nothing when the window is
-// to start.
-std::optional<int> commandLine(int argc, char* argv[]);
+// option) done without a display; its exit code.
+int runCommand(const Command& command, int argc, char* argv[]);
 
 } // namespace varnix

@@ -12,8 +12,9 @@
 int main(int argc, char* argv[])
 {
     // --help, --version, --run and --preview are done without a window.
-    if (const auto code = varnix::commandLine(argc, argv))
-        return *code;
+    const varnix::Command command = varnix::parseCommandLine(varnix::arguments(argc, argv));
+    if (command.kind != varnix::Command::Kind::Window)
+        return varnix::runCommand(command, argc, argv);
     if (!varnix::displayAvailable()) {
         std::fputs("varnix: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
                    stderr);
@@ -31,5 +32,7 @@ int main(int argc, char* argv[])
     varnix::RealPlatform real;
     varnix::Main window(real.platform());
     window.show();
+    if (!command.logFile.isEmpty())
+        window.startLog(command.logFile);
     return QApplication::exec();
 }

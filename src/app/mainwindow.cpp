@@ -4,6 +4,7 @@
 #include "app/helpwindow.h"
 #include "app/infopage.h"
 #include "app/scriptpanel.h"
+#include "app/logcontrol.h"
 #include "board/boardshadow.h"
 #include "commands/bar.h"
 #include "commands/centredshapes.h"
@@ -18,6 +19,9 @@
 #include "link/portpanel.h"
 #include "link/sender.h"
 #include "link/terminal.h"
+#include "link/core/portmap.h"
+#include "link/core/reconnector.h"
+#include "script/sessionlog.h"
 #include "transfer/eepromread.h"
 #include "transfer/eepromwrite.h"
 #include "transfer/lcdmemory.h"
@@ -32,6 +36,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,7 +67,8 @@ const char* const kPageCaptions[PageCount] = {
 
 Main::Main(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), m_platform(platform),
-      m_connection(std::make_unique<link::Connection>(platform.port, platform.pause))
+      m_connection(std::make_unique<link::Connection>(platform.port, platform.pause)),
+      m_log(std::make_unique<script::SessionLog>(*m_connection))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Varnix Ver %1").arg(QLatin1String(kVersion)));
@@ -75,6 +81,7 @@ Main::~Main()
     // The widgets go first, while the window they call back into is whole;
     // nothing they report from now on is acted upon.
     m_sender->shutDown();
+    m_log->stop();
     if (m_help)
         delete m_help.data();
     if (m_about)
@@ -104,6 +111,12 @@ void Main::buildWindow()
     m_terminal = new Terminal(*this, *m_connection, this);
     m_portPanel = new PortPanel(*this, m_platform.desktop, *m_connection, m_platform.ports, *m_terminal, this);
     m_sender = new Sender(*this, *m_connection, *m_terminal, *m_portPanel, this);
+    m_logControl = new LogControl(this, *this, m_platform.desktop, *m_log, [this] { return logDevice(); }, this);
+    m_terminal->addToButtonRow(m_logControl->widget());
+    // The log has already said the port opened; this says why it did.
+    connect(&m_portPanel->reconnector(), &link::Reconnector::reconnected, this, [this](const QString& device) {
+        m_log->note(QStringLiteral("reconnected: %1 came back").arg(device));
+    });
 
     // The six options standing on the tab control itself form one choice.
     m_pageOptions = new QButtonGroup(this);
@@ -266,6 +279,31 @@ void Main::Form_Load()
     m_portPanel->waitchr()->setExactText(QStringLiteral("]"));
     m_platform.port.setSettings(QStringLiteral("19200,n,8,1"));
     m_platform.port.setPortNumber(1);
+}
+
+QString Main::logDevice() const
+{
+    // The open port's device, or the one the chosen number would open.
+    int number = m_platform.port.portNumber();
+    if (!m_connection->isOpen()) {
+        for (int i = 1; i <= 4; ++i) {
+            const auto* option = findChild<QRadioButton*>(QStringLiteral("optCom%1").arg(i));
+            if (option && option->isChecked())
+                number = i;
+        }
+    }
+    // A device the map has a name for ("virtual board") goes by it, any
+    // other by its path under /dev ("ttyUSB0", "pts-3").
+    const QString path = m_platform.ports.device(number);
+    const QString label = m_platform.ports.label(number);
+    if (path.isEmpty() || label != QFileInfo(path).fileName())
+        return label;
+    return path.startsWith(QStringLiteral("/dev/")) ? path.mid(5) : label;
+}
+
+bool Main::startLog(const QString& path)
+{
+    return m_log->start(path, script::SessionLog::Mode::Append);
 }
 
 void Main::send()

@@ -19,6 +19,7 @@ class QTimer;
 namespace varnix {
 
 class Desktop;
+class LogControl;
 class Terminal;
 class PortPanel;
 class Sender;
@@ -30,6 +31,10 @@ class ScriptPanel;
 
 namespace board {
 class BoardShadow;
+}
+
+namespace script {
+class SessionLog;
 }
 
 namespace link {
@@ -78,6 +83,10 @@ public:
     void whenIdle(std::function<void()> action) override;
 
     link::Connection& connection() { return *m_connection; }
+    script::SessionLog& sessionLog() { return *m_log; }
+    // Starts the session log into the file, adding to what it holds; a
+    // failure is told as a message.
+    bool startLog(const QString& path);
     // True once the system is ending.
     bool closing() const;
     Terminal& terminal() { return *m_terminal; }
@@ -98,17 +107,21 @@ private:
     void buildWindow();
     QWidget* buildDisplayPanel();
     void showPreview();
+    // What the session log's file is named after.
+    QString logDevice() const;
     void Form_Load();
     void endSystem();
 
     Platform m_platform;
     std::unique_ptr<link::Connection> m_connection;
+    std::unique_ptr<script::SessionLog> m_log;
     // The parts are children of the window, which owns them.
     QTabWidget* m_tabs = nullptr;
     TabRows* m_tabRows = nullptr;
     QButtonGroup* m_pageOptions = nullptr;
     Terminal* m_terminal = nullptr;
     PortPanel* m_portPanel = nullptr;
+    LogControl* m_logControl = nullptr;
     Sender* m_sender = nullptr;
     CentredShapes* m_centredShapes = nullptr;
     // What the board should be showing, and what the page in view would add.

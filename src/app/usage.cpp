@@ -11,12 +11,15 @@ constexpr Option kHelp{"--help", nullptr, "show this help and exit",
                        "Print the forms of the command line and what every option does, and exit."};
 
 constexpr const char* kVarnixSynopses[] = {
-    "",
+    "[--log FILE]",
     "--run SCRIPT [--port DEVICE] [--delay MS] [--verify]",
     "--preview SCRIPT --png OUT.png [--scale N]",
     "--help | --version",
 };
 constexpr Option kVarnixOptions[] = {
+    {"--log", "FILE", "start the window with the session log running, added to the end of FILE",
+     "Start the window with the session log running, written to the end of FILE (see FILES). The log can be "
+     "stopped and started again with the window's Log button."},
     {"--run", "SCRIPT", "send a script (.vnx) to the board and print each frame with its answer",
      "Send the script to the board without a window, and print one line for each frame with the board's "
      "answer. The exit status says how the run ended (see EXIT STATUS). The script's format is described in "

@@ -32,6 +32,7 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_rcvText->setExactText(QString::fromLatin1(kWaiting));
+    m_rcvText->setLimit(kReceiveLimit);
     m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
     // Replies and frames line up in columns, as on a terminal.
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -88,6 +89,11 @@ void Terminal::showPortOpen(bool open)
     setBackground(m_txmText, open ? QColor(192, 255, 192) : QColor(255, 255, 255));
     m_lblXmit->setVisible(open);
     m_cmdClear->setVisible(open);
+}
+
+void Terminal::addToButtonRow(QWidget* control)
+{
+    static_cast<QGridLayout*>(m_group->layout())->addWidget(control, 3, 2);
 }
 
 void Terminal::Timer1_Timer()

@@ -6,6 +6,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QTimer;
+class QWidget;
 
 namespace varnix {
 
@@ -25,6 +26,9 @@ class Terminal : public QObject
 public:
     static constexpr const char* kWaiting = "Waiting.....";
     static constexpr int kPollMs = 50;
+    // What the receive window keeps of a long session: the newest million
+    // characters or so, far more than the longest reply of the board.
+    static constexpr qsizetype kReceiveLimit = 1'000'000;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
@@ -39,6 +43,8 @@ public:
     bool polling() const;
     // Dresses the terminal for an open or a closed port.
     void showPortOpen(bool open);
+    // Puts a control of the window's into the row of the terminal's buttons.
+    void addToButtonRow(QWidget* control);
 
     void Timer1_Timer();
     void txmText_KeyPress(QChar key);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -33,6 +34,12 @@ QString QtDesktop::clipboardText()
 void QtDesktop::setClipboardText(const QString& text)
 {
     QApplication::clipboard()->setText(text);
+}
+
+QString QtDesktop::saveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                                const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, title, proposed, filter);
 }
 
 } // namespace varnix

@@ -8,7 +8,8 @@ class QWidget;
 namespace varnix {
 
 // The desktop services an action uses: message boxes, the beep, the
-// clipboard. The program uses QtDesktop; tests record instead of blocking.
+// clipboard, the file dialog. The program uses QtDesktop; tests record
+// instead of blocking.
 class Desktop
 {
 public:
@@ -20,6 +21,10 @@ public:
     virtual void beep() = 0;
     virtual QString clipboardText() = 0;
     virtual void setClipboardText(const QString& text) = 0;
+    // Asks where to save a file, proposing a path; the path chosen (a file
+    // that exists is to be replaced), or empty when the user cancelled.
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                                 const QString& filter) = 0;
 };
 
 class QtDesktop : public Desktop
@@ -30,6 +35,8 @@ public:
     void beep() override;
     QString clipboardText() override;
     void setClipboardText(const QString& text) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& proposed,
+                         const QString& filter) override;
 };
 
 } // namespace varnix

@@ -77,6 +77,21 @@ QString ExactText::append(QStringView more, bool* dropLast)
     return shown;
 }
 
+qsizetype ExactText::replaceFront(qsizetype count, const QString& replacement, QString* shownReplacement)
+{
+    // Every CR LF pair of what goes is one shown separator.
+    const qsizetype pairs = m_lines == Lines::Multi ? QStringView(m_text).left(count).count(u"\r\n") : 0;
+    const qsizetype shownCount = count - pairs;
+    *shownReplacement = toShown(replacement);
+    // Removing at the front only moves the strings' start, and the freed
+    // room there takes the replacement.
+    m_text.remove(0, count);
+    m_text.prepend(replacement);
+    m_shown.remove(0, shownCount);
+    m_shown.prepend(*shownReplacement);
+    return shownCount;
+}
+
 int ExactText::exactPosition(int shownPosition) const
 {
     // Every separator stands for two exact characters, everything else for one.

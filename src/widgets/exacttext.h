@@ -33,6 +33,12 @@ public:
     // character (the CR's picture) becomes the separator, so dropLast is set.
     QString append(QStringView more, bool* dropLast);
 
+    // Replaces the first `count` exact characters by `replacement` and returns
+    // how many shown characters stood for them; `shownReplacement` receives
+    // the replacement's shown form. The cut must not fall between a CR and
+    // its LF.
+    qsizetype replaceFront(qsizetype count, const QString& replacement, QString* shownReplacement);
+
     // The widget now shows newShownRaw after a user edit: carry it over. Only
     // the changed stretch is converted back; the rest keeps its exact text.
     void edited(const QString& newShownRaw);

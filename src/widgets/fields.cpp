@@ -1,6 +1,7 @@
 #include "widgets/fields.h"
 
 #include <QKeyEvent>
+#include <QLocale>
 
 #include <algorithm>
 #include <QScrollBar>
@@ -90,6 +91,9 @@ TextArea::TextArea(const QString& name, QWidget* parent) : QPlainTextEdit(parent
 void TextArea::setExactText(const QString& text)
 {
     m_exact.set(text);
+    m_dropped = 0;
+    m_notice.clear();
+    dropOldest();
     m_programChange = true;
     QPlainTextEdit::setPlainText(m_exact.shownPlain());
     m_programChange = false;
@@ -102,6 +106,10 @@ void TextArea::appendExact(QStringView more)
         return;
     QScrollBar* bar = verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
+    // Where the view stands, in case the text above it goes.
+    const QTextBlock top = firstVisibleBlock();
+    const int topPosition = top.position();
+    const int topOffset = bar->value() - top.firstLineNumber();
     bool dropLast = false;
     QString shown = m_exact.append(more, &dropLast);
     shown.replace(QChar(0x2029), QChar(u'\n'));
@@ -112,10 +120,48 @@ void TextArea::appendExact(QStringView more)
     if (dropLast)
         cursor.deletePreviousChar();
     cursor.insertText(shown);
+    const std::optional<Dropped> dropped = dropOldest();
+    if (dropped) {
+        QString notice = dropped->shownNotice;
+        notice.replace(QChar(0x2029), QChar(u'\n'));
+        QTextCursor front(document());
+        front.setPosition(int(dropped->shownRemoved), QTextCursor::KeepAnchor);
+        front.insertText(notice);
+    }
     m_programChange = false;
-    if (following)
+    if (following) {
         bar->setValue(bar->maximum());
+    } else if (dropped) {
+        // The same text stays in view; when it went, the first line shows.
+        const qsizetype moved = topPosition - dropped->shownRemoved;
+        const QTextBlock kept = moved >= 0 ? document()->findBlock(int(moved + dropped->shownNotice.size()))
+                                           : document()->firstBlock();
+        bar->setValue(kept.firstLineNumber() + (moved >= 0 ? topOffset : 0));
+    }
     emit changed();
+}
+
+std::optional<TextArea::Dropped> TextArea::dropOldest()
+{
+    const QString& text = m_exact.text();
+    const qsizetype noticeSize = !m_notice.isEmpty() && text.startsWith(m_notice) ? m_notice.size() : 0;
+    const qsizetype slack = std::max<qsizetype>(1, m_limit / 8);
+    if (m_limit <= 0 || text.size() - noticeSize <= m_limit + slack)
+        return std::nullopt;
+    // Dropping an eighth at a time keeps the cost in proportion to what
+    // arrives. The cut goes to the start of a line when one begins within
+    // that eighth; a longer line is cut, though never inside a CR LF.
+    qsizetype cut = text.size() - m_limit;
+    const qsizetype lineBreak = QStringView(text).mid(cut - 1, slack + 1).indexOf(u"\r\n");
+    if (lineBreak >= 0)
+        cut += lineBreak + 1;
+    m_dropped += cut - noticeSize;
+    QLocale grouped(QLocale::C);
+    grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+    m_notice = QStringLiteral("[%1 earlier characters dropped]\r\n").arg(grouped.toString(m_dropped));
+    Dropped dropped;
+    dropped.shownRemoved = m_exact.replaceFront(cut, m_notice, &dropped.shownNotice);
+    return dropped;
 }
 
 void TextArea::keyPressEvent(QKeyEvent* event)

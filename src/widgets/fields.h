@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 
 #include <functional>
+#include <optional>
 
 namespace varnix {
 
@@ -64,6 +65,17 @@ public:
     // keeps its place, and follows the end when it was showing the end.
     void appendExact(QStringView more);
 
+    // Keeps the area's text from growing without end: once it holds more
+    // than an eighth over `characters`, the oldest lines go, so that at most
+    // `characters` remain, and a first line of its own says how many were
+    // dropped in all ("[1,234 earlier characters dropped]"). Lines go whole
+    // unless one is too long for that. 0, the default, keeps everything; a
+    // text set anew starts the count again.
+    void setLimit(qsizetype characters) { m_limit = characters; }
+    qsizetype limit() const { return m_limit; }
+    // Characters dropped since the text was last set.
+    qint64 dropped() const { return m_dropped; }
+
     QString toPlainText() const = delete;
     void setPlainText(const QString&) = delete;
     void appendPlainText(const QString&) = delete;
@@ -80,10 +92,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    struct Dropped {
+        qsizetype shownRemoved = 0;
+        QString shownNotice;
+    };
     void syncFromWidget();
+    // Drops the oldest text from the exact text when it has grown past the
+    // limit; the caller brings the document along.
+    std::optional<Dropped> dropOldest();
 
     ExactText m_exact{ExactText::Lines::Multi};
     bool m_programChange = false;
+    qsizetype m_limit = 0;
+    qint64 m_dropped = 0;
+    // The line that says what was dropped, as it stands first in the text.
+    QString m_notice;
 };
 
 // A list that always keeps one entry selected once one has been.

@@ -176,7 +176,12 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
                                   << "--scale takes a whole number from 1 to 32, not \"33\"";
     QTest::newRow("delay not a number") << QStringList{"--run", "a", "--delay", "5ms"}
                                         << "--delay takes milliseconds from 0 to 10000, not \"5ms\"";
+    QTest::newRow("log with a run") << QStringList{"--run", "a", "--log", "b.log"}
+                                    << "--log goes with the window, not with --run or --preview";
+    QTest::newRow("log without its file") << QStringList{"--log="}
+                                          << "--log needs the file to write the session log to";
     QTest::newRow("the window") << QStringList() << "";
+    QTest::newRow("the window with a log") << QStringList{"--log", "b.log"} << "";
 }
 
 void ScriptCommandTest::refusesWhatItCannotDo()
@@ -186,6 +191,8 @@ void ScriptCommandTest::refusesWhatItCannotDo()
     const Command command = parseCommandLine(arguments);
     QCOMPARE(command.refusal, refusal);
     QCOMPARE(command.kind, refusal.isEmpty() ? Command::Kind::Window : Command::Kind::Refused);
+    if (arguments.contains(QStringLiteral("b.log")) && refusal.isEmpty())
+        QCOMPARE(command.logFile, QStringLiteral("b.log"));
 }
 
 VARNIX_TEST_MAIN(ScriptCommandTest)

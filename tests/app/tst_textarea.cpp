@@ -20,6 +20,9 @@ private slots:
     void editingKeepsControlCharactersElsewhere();
     void appendJoinsACrWithTheLfThatFollows();
     void appendKeepsTheViewWhereTheUserPutIt();
+    void limitDropsTheOldestLines_data();
+    void limitDropsTheOldestLines();
+    void droppingKeepsTheLineInView();
     void typedCharacterCanBeReplaced();
     void lineFieldKeepsControlCharacters();
     void typingLimitHoldsTypingOnly();
@@ -118,6 +121,82 @@ void TextAreaTest::appendKeepsTheViewWhereTheUserPutIt()
     area.appendExact(u"and more\r\nand more\r\n");
     QCOMPARE(bar->value(), bar->maximum());
     QVERIFY(bar->value() > middle);
+}
+
+void TextAreaTest::limitDropsTheOldestLines_data()
+{
+    QTest::addColumn<QStringList>("chunks");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("notice");  // the first line at the end
+    QTest::addColumn<bool>("wholeLines");
+
+    QStringList lines;
+    for (int i = 0; i < 40; ++i)
+        lines << QStringLiteral("line %1\r\n").arg(i, 2, 10, QChar(u'0'));
+    // 13 lines of 9 characters pass 100 and its eighth: 2 lines go, and 2
+    // more for every 2 that come after them: 14 times 18 characters.
+    QTest::newRow("lines one by one") << lines << 100 << "[252 earlier characters dropped]" << true;
+    QTest::newRow("all at once") << QStringList{lines.join(QString())} << 100 << "[261 earlier characters dropped]"
+                                 << true;
+    QTest::newRow("CR and LF in two chunks") << QStringList{lines.join(QString()).chopped(1), "\n"} << 100
+                                             << "[261 earlier characters dropped]" << true;
+    QTest::newRow("a line longer than the limit")
+        << QStringList{"start\r\n" + QString(300, u'x'), "yz"} << 100 << "[207 earlier characters dropped]" << false;
+    QTest::newRow("a big limit") << lines << 1'000'000 << "line 00" << true;
+}
+
+void TextAreaTest::limitDropsTheOldestLines()
+{
+    QFETCH(QStringList, chunks);
+    QFETCH(int, limit);
+    QFETCH(QString, notice);
+    QFETCH(bool, wholeLines);
+    TextArea area(QStringLiteral("area"));
+    area.setLimit(limit);
+    for (const QString& chunk : chunks)
+        area.appendExact(chunk);
+
+    // One first line tells what went; the rest is the newest text, as it came.
+    const QString all = chunks.join(QString());
+    QCOMPARE(area.document()->firstBlock().text(), notice);
+    const QString kept = area.dropped() > 0 ? area.exactText().section(u'\n', 1) : area.exactText();
+    QVERIFY(kept.size() <= limit + limit / 8);
+    QCOMPARE(area.dropped() + kept.size(), all.size());
+    QVERIFY(all.endsWith(kept));
+    if (wholeLines && area.dropped() > 0)
+        QVERIFY(all.left(area.dropped()).endsWith(u"\r\n"));
+    // What is shown is what is held, line for line.
+    QCOMPARE(area.document()->blockCount(), area.exactText().count(u"\r\n") + 1);
+
+    // A text set anew starts again.
+    area.setExactText(QStringLiteral("fresh"));
+    QCOMPARE(area.dropped(), 0);
+    area.appendExact(u"\r\n");
+    QCOMPARE(area.exactText(), QStringLiteral("fresh\r\n"));
+}
+
+void TextAreaTest::droppingKeepsTheLineInView()
+{
+    TextArea area(QStringLiteral("area"));
+    area.setLimit(2000);
+    area.resize(200, 100);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QString lines;
+    for (int i = 0; i < 200; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i, 3, 10, QChar(u'0'));
+    area.setExactText(lines);
+    const auto topLine = [&] { return area.cursorForPosition(QPoint(2, 2)).block().text(); };
+    QScrollBar* bar = area.verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const QString inView = topLine();
+
+    // 400 characters more: the first 40 lines go, the one in view stays.
+    for (int i = 200; i < 240; ++i)
+        area.appendExact(QStringLiteral("line %1\r\n").arg(i));
+    QVERIFY(area.dropped() > 0);
+    QVERIFY(area.exactText().contains(inView));
+    QCOMPARE(topLine(), inView);
 }
 
 void TextAreaTest::typedCharacterCanBeReplaced()

@@ -12,6 +12,8 @@
 #include "widgets/fields.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -156,6 +158,8 @@ void ReconnectTest::usbPortIsTheInterfaceOfTheTty()
 void ReconnectTest::boardRestartedUnderItsLinkIsOpenedAgain()
 {
     ReconnectFixture f;
+    const QString logPath = f.dir.filePath(QStringLiteral("session.log"));
+    QVERIFY(f.main().startLog(logPath));
     f.openBoard();
     f.endBoard();
     QVERIFY2(f.note()->text().contains(QStringLiteral("opens again")), qPrintable(f.note()->text()));
@@ -174,6 +178,14 @@ void ReconnectTest::boardRestartedUnderItsLinkIsOpenedAgain()
     QVERIFY2(f.note()->text().contains(QStringLiteral("reconnected")), qPrintable(f.note()->text()));
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("ON"));
     QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("Close"));
+    // The log tells the loss, the opening and why it opened, in that order.
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString events = QString::fromLatin1(log.readAll());
+    const QRegularExpression order(QStringLiteral(
+        "\\* lost[^\\n]*\\n[^\\n]*\\* opened %1, 19200,n,8,1\\n[^\\n]*\\* reconnected: %1 came back\\n")
+                                       .arg(QRegularExpression::escape(f.board->devicePath())));
+    QVERIFY2(order.match(events).hasMatch(), qPrintable(events));
 
     // The next click draws on the new board, and it is all the board got.
     test::press(f, QStringLiteral("cmdCirc"));

@@ -39,12 +39,21 @@ public:
     void beep() override { ++beeps; }
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString& text) override { clipboard = text; }
+    // Answers a save dialog at once with `savePath` (empty: cancelled) and
+    // keeps the path it proposed.
+    QString saveFileName(QWidget*, const QString&, const QString& proposed, const QString&) override
+    {
+        proposedPaths << proposed;
+        return savePath;
+    }
 
     QStringList texts() const;
 
     QList<Message> messages;
     int beeps = 0;
     QString clipboard;
+    QString savePath;
+    QStringList proposedPaths;
     // Runs while a message box would be open.
     std::function<void(const Message&)> onMessage;
 };

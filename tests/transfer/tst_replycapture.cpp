@@ -34,6 +34,8 @@ private slots:
     void copyRightAfterReadCopiesTheReply();
     void textTypedIntoTheAreaIsKept_data() { addPages(); }
     void textTypedIntoTheAreaIsKept();
+    void replyAfterTheWindowWasFull_data() { addPages(); }
+    void replyAfterTheWindowWasFull();
 };
 
 void ReplyCaptureTest::trailerIsCut_data()
@@ -103,6 +105,35 @@ void ReplyCaptureTest::textTypedIntoTheAreaIsKept()
     f.find<QPushButton>(read)->setFocus();
     clickInto(f, area);
     QCOMPARE(shown(f, area), QStringLiteral("01Ready:\r\n02"));
+}
+
+void ReplyCaptureTest::replyAfterTheWindowWasFull()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, copy);
+    QFETCH(QString, area);
+    PtyFixture f;
+    f.rcvText()->setLimit(400);
+    openOnPage(f, qPrintable(read));
+    QByteArray chatter;
+    for (int i = 0; i < 60; ++i)
+        chatter += "chatter " + QByteArray::number(i) + "\r\n";
+    boardAnswers(f, chatter);
+    const QString window = f.rcvText()->exactText();
+    QVERIFY2(window.startsWith(QStringLiteral("[%1 earlier characters dropped]\r\n").arg(f.rcvText()->dropped())),
+             qPrintable(window.left(60)));
+    QVERIFY(window.endsWith("chatter 59\r\n"));
+
+    // A reply longer than what was left after the drop, read after it.
+    press(f, read);
+    QByteArray reply;
+    for (int i = 0; i < 20; ++i)
+        reply += "00112233445566778899\r\n";
+    boardAnswers(f, reply + "Ready:\r\n");
+    clickInto(f, area);
+    QCOMPARE(shown(f, area), QString::fromLatin1(reply));
+    press(f, copy);
+    QCOMPARE(f.desktop.clipboard, QString::fromLatin1(reply));
 }
 
 VARNIX_TEST_MAIN(ReplyCaptureTest)
