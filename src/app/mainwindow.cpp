@@ -172,7 +172,7 @@ void Main::buildWindow()
     // The script's controls beside the display they preview and check.
     auto* displayRow = new QHBoxLayout;
     displayRow->addWidget(buildDisplayPanel(), 1);
-    m_scriptPanel = new ScriptPanel({*this, *m_sender, *m_connection, m_platform.pause, *m_terminal, *m_portPanel,
+    m_scriptPanel = new ScriptPanel({*this, m_platform.desktop, *m_sender, *m_connection, m_platform.pause, *m_terminal, *m_portPanel,
                                      *m_shadow, this},
                                     this);
     connect(m_scriptPanel, &ScriptPanel::overDisplayChanged, m_previewTimer, qOverload<>(&QTimer::start));

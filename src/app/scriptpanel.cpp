@@ -13,14 +13,13 @@
 #include "script/escapes.h"
 #include "script/recorder.h"
 #include "script/script.h"
+#include "widgets/desktop.h"
 #include "widgets/fields.h"
 #include "widgets/inputhold.h"
 #include "widgets/pagehost.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QVBoxLayout>
@@ -58,37 +57,8 @@ QString plural(qsizetype count, const char* one, const char* many)
 
 } // namespace
 
-QString QtScriptDialogs::openScript(QWidget* parent)
-{
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Run Script"), QString(), fileFilter());
-}
-
-QString QtScriptDialogs::saveScript(QWidget* parent)
-{
-    QFileDialog dialog(parent, QStringLiteral("Save Script"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(fileFilter());
-    dialog.setDefaultSuffix(QLatin1String(script::kExtension));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
-}
-
-bool QtScriptDialogs::confirmRun(QWidget* parent, const QString& question)
-{
-    QMessageBox box(parent);
-    box.setIcon(QMessageBox::NoIcon);
-    box.setWindowTitle(QStringLiteral("Varnix"));
-    box.setText(question);
-    box.setTextFormat(Qt::PlainText);
-    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok;
-}
-
 ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     : QObject(parent), m_parts(parts), m_group(new QGroupBox(QStringLiteral("Script"))),
-      m_ownDialogs(std::make_unique<QtScriptDialogs>()), m_dialogs(m_ownDialogs.get()),
       m_clock(std::make_unique<script::EventLoopClock>())
 {
     m_group->setObjectName(QStringLiteral("scriptGroup"));
@@ -130,11 +100,6 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
 
 ScriptPanel::~ScriptPanel() = default;
 
-void ScriptPanel::setDialogs(ScriptDialogs* dialogs)
-{
-    m_dialogs = dialogs ? dialogs : m_ownDialogs.get();
-}
-
 std::optional<board::Display> ScriptPanel::overDisplay() const
 {
     return m_target ? m_target : m_comparison;
@@ -170,7 +135,8 @@ void ScriptPanel::cmdSaveScript_Click()
                                             "hold."));
         return;
     }
-    QString path = m_dialogs->saveScript(m_parts.window);
+    QString path = m_parts.desktop.saveFileName(m_parts.window, QStringLiteral("Save Script"), QString(),
+                                                fileFilter());
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -192,7 +158,8 @@ void ScriptPanel::cmdRunScript_Click()
 {
     if (running() || !m_parts.host.portGuard())
         return;
-    const QString path = m_dialogs->openScript(m_parts.window);
+    const QString path =
+        m_parts.desktop.openFileName(m_parts.window, QStringLiteral("Run Script"), fileFilter());
     if (path.isEmpty())
         return;
     const QString name = QFileInfo(path).fileName();
@@ -221,7 +188,8 @@ void ScriptPanel::cmdRunScript_Click()
                                             "The display view shows in red what it will draw.")
                                  .arg(name, plural(script.frameCount(), "frame", "frames"),
                                       script::durationText(lineMs));
-    const bool go = m_dialogs->confirmRun(m_parts.window, question) && m_parts.host.portGuard();
+    const bool go = m_parts.desktop.question(m_parts.window, question, QStringLiteral("Varnix"))
+        && m_parts.host.portGuard();
     script::Runner::Result result;
     if (go)
         result = runInWindow(script, *delay, pacing);

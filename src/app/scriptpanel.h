@@ -16,6 +16,7 @@ class QWidget;
 
 namespace varnix {
 
+class Desktop;
 class InputHold;
 class PageHost;
 class PortPanel;
@@ -34,28 +35,6 @@ class EventLoopClock;
 class Recorder;
 }
 
-// The file dialogs and the question before a run. The program uses
-// QtScriptDialogs; tests answer at once instead of blocking.
-class ScriptDialogs
-{
-public:
-    virtual ~ScriptDialogs() = default;
-    // The script to run; empty when the user cancelled.
-    virtual QString openScript(QWidget* parent) = 0;
-    // Where to save a recording; empty when the user cancelled.
-    virtual QString saveScript(QWidget* parent) = 0;
-    // Asks before a run; true to go ahead.
-    virtual bool confirmRun(QWidget* parent, const QString& question) = 0;
-};
-
-class QtScriptDialogs : public ScriptDialogs
-{
-public:
-    QString openScript(QWidget* parent) override;
-    QString saveScript(QWidget* parent) override;
-    bool confirmRun(QWidget* parent, const QString& question) override;
-};
-
 // The window's script controls: record what is sent and save it as a
 // script, run a script after showing what it will draw, stop a run, and
 // compare the board's display memory with what it should be showing.
@@ -65,6 +44,8 @@ class ScriptPanel : public QObject
 public:
     struct Parts {
         PageHost& host;
+        // The file dialogs and the question before a run.
+        Desktop& desktop;
         Sender& sender;
         link::Connection& connection;
         link::Pause& pause;
@@ -78,8 +59,6 @@ public:
     ~ScriptPanel() override;
 
     QGroupBox* group() const { return m_group; }
-    // The dialogs to use from now on (the panel's own Qt dialogs at first).
-    void setDialogs(ScriptDialogs* dialogs);
 
     // What the display view shows over what the board should be showing:
     // while a run is asked about and goes on, what the script will draw; after
@@ -116,8 +95,6 @@ private:
     QPushButton* m_cmdRunScript;
     QPushButton* m_cmdStop;
     QPushButton* m_cmdCompare;
-    std::unique_ptr<QtScriptDialogs> m_ownDialogs;
-    ScriptDialogs* m_dialogs;
     std::unique_ptr<script::EventLoopClock> m_clock;
     script::Runner* m_runner;
     script::Recorder* m_recorder;

@@ -42,4 +42,21 @@ QString QtDesktop::saveFileName(QWidget* parent, const QString& title, const QSt
     return QFileDialog::getSaveFileName(parent, title, proposed, filter);
 }
 
+QString QtDesktop::openFileName(QWidget* parent, const QString& title, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+bool QtDesktop::question(QWidget* parent, const QString& text, const QString& title)
+{
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
 } // namespace varnix

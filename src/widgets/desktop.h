@@ -8,7 +8,7 @@ class QWidget;
 namespace varnix {
 
 // The desktop services an action uses: message boxes, the beep, the
-// clipboard, the file dialog. The program uses QtDesktop; tests record
+// clipboard, the file dialogs. The program uses QtDesktop; tests record
 // instead of blocking.
 class Desktop
 {
@@ -25,6 +25,10 @@ public:
     // that exists is to be replaced), or empty when the user cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& proposed,
                                  const QString& filter) = 0;
+    // Asks for a file to read; empty when the user cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+    // A modal question with OK and Cancel, no icon; true for OK.
+    virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
 };
 
 class QtDesktop : public Desktop
@@ -37,6 +41,8 @@ public:
     void setClipboardText(const QString& text) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& proposed,
                          const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
+    bool question(QWidget* parent, const QString& text, const QString& title) override;
 };
 
 } // namespace varnix

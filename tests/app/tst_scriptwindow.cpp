@@ -6,7 +6,6 @@
 #include "script/runner.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
-#include "support/scriptstandins.h"
 #include "support/testmain.h"
 #include "widgets/fields.h"
 
@@ -55,13 +54,11 @@ void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
     QVERIFY(f.settle());
     QTemporaryDir dir;
     const QStringList frames{"]r]007f003f]1", "]h]0A04]V]A]R]N]I]X]@", "]e]5420", "]e]0202"};
-    test::StandInScriptDialogs dialogs;
-    dialogs.openPath = writeScriptFile(dir, "# a screen\ndelay 2\n" + frames.join(u'\n').toLatin1() + '\n');
-    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+    f.desktop.openPath = writeScriptFile(dir, "# a screen\ndelay 2\n" + frames.join(u'\n').toLatin1() + '\n');
 
     std::optional<board::Display> shownWhileAsked;
     qsizetype receivedWhileAsked = -1;
-    dialogs.whileAsked = [&] {
+    f.desktop.whileAsked = [&] {
         QCoreApplication::processEvents();
         shownWhileAsked = scriptView(f)->preview();
         receivedWhileAsked = f.board.received().size();
@@ -71,9 +68,9 @@ void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
     f.click(QStringLiteral("cmdRunScript"));
     QVERIFY(f.settle());
 
-    QCOMPARE(dialogs.questions.size(), 1);
-    QVERIFY2(dialogs.questions[0].contains(QStringLiteral("It sends 4 frames; the line will take about")),
-             qPrintable(dialogs.questions[0]));
+    QCOMPARE(f.desktop.questions.size(), 1);
+    QVERIFY2(f.desktop.questions[0].contains(QStringLiteral("It sends 4 frames; the line will take about")),
+             qPrintable(f.desktop.questions[0]));
     // Asked before anything went out, with the model's picture of the result.
     QCOMPARE(receivedWhileAsked, before);
     QVERIFY(shownWhileAsked);
@@ -85,11 +82,11 @@ void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
     QCOMPARE(f.txmText()->exactText(), frames.last());
 
     // Declined, nothing is sent and the preview goes.
-    dialogs.answer = false;
+    f.desktop.answer = false;
     f.click(QStringLiteral("cmdRunScript"));
     QVERIFY(f.settle());
     QCOMPARE(f.board.received().size(), before + frames.join(QString()).size());
-    QCOMPARE(dialogs.questions.size(), 2);
+    QCOMPARE(f.desktop.questions.size(), 2);
     QTRY_VERIFY(scriptView(f)->preview() != shownWhileAsked);
 }
 
@@ -107,9 +104,7 @@ void ScriptWindowTest::stopEndsTheRunAndHeldClickFollows()
         all += frame;
         file += frame.toLatin1() + '\n';
     }
-    test::StandInScriptDialogs dialogs;
-    dialogs.openPath = writeScriptFile(dir, file);
-    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+    f.desktop.openPath = writeScriptFile(dir, file);
     auto* runner = f.main().findChild<script::Runner*>();
     int answered = 0;
     QObject::connect(runner, &script::Runner::answered, [&] {

@@ -187,9 +187,7 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
     test::Fixture f;
     f.openPort();
     QTemporaryDir dir;
-    test::StandInScriptDialogs dialogs;
-    dialogs.savePath = dir.filePath(QStringLiteral("taken"));
-    f.main().findChild<ScriptPanel*>()->setDialogs(&dialogs);
+    f.desktop.savePath = dir.filePath(QStringLiteral("taken"));
 
     f.click(QStringLiteral("Command1"));  // ]k before recording: not taken
     f.click(QStringLiteral("cmdRecord"));
@@ -209,7 +207,7 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
 
     const QString expected = f.port.written.mid(2, f.port.written.size() - 4);
     QVERIFY(expected.contains(QChar(0xc9)) && expected.contains(QChar(27)));
-    const auto read = script::readScriptFile(dialogs.savePath + QStringLiteral(".vnx"));
+    const auto read = script::readScriptFile(f.desktop.savePath + QStringLiteral(".vnx"));
     QVERIFY2(std::holds_alternative<script::Script>(read), qPrintable(errorOf(read)));
     const script::Script& saved = std::get<script::Script>(read);
     QCOMPARE(saved.frames().join(QString()), expected);

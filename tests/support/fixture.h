@@ -47,6 +47,17 @@ public:
         return savePath;
     }
 
+    // Answers an open dialog at once with `openPath`.
+    QString openFileName(QWidget*, const QString&, const QString&) override { return openPath; }
+    // Answers a question with `answer`, after running `whileAsked`.
+    bool question(QWidget*, const QString& text, const QString&) override
+    {
+        questions << text;
+        if (whileAsked)
+            whileAsked();
+        return answer;
+    }
+
     QStringList texts() const;
 
     QList<Message> messages;
@@ -54,6 +65,10 @@ public:
     QString clipboard;
     QString savePath;
     QStringList proposedPaths;
+    QString openPath;
+    bool answer = true;
+    QStringList questions;
+    std::function<void()> whileAsked;
     // Runs while a message box would be open.
     std::function<void(const Message&)> onMessage;
 };

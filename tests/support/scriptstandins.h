@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/scriptpanel.h"
 #include "script/clock.h"
 
 #include <QStringList>
@@ -24,28 +23,6 @@ public:
 
     std::int64_t ms = 0;
     std::function<void()> duringSleep;
-};
-
-// Answers the script dialogs at once and records the questions.
-class StandInScriptDialogs : public ScriptDialogs
-{
-public:
-    QString openScript(QWidget*) override { return openPath; }
-    QString saveScript(QWidget*) override { return savePath; }
-    bool confirmRun(QWidget*, const QString& question) override
-    {
-        questions << question;
-        if (whileAsked)
-            whileAsked();
-        return answer;
-    }
-
-    QString openPath;
-    QString savePath;
-    bool answer = true;
-    QStringList questions;
-    // Runs while the question is on screen.
-    std::function<void()> whileAsked;
 };
 
 } // namespace varnix::test
