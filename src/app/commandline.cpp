@@ -79,6 +79,18 @@ QString linesText(const QList<int>& lines)
     return out.join(QStringLiteral(", "));
 }
 
+// The script the command names, or nothing when it cannot be read, said in
+// one line.
+std::optional<script::Script> readScript(const Command& command, QTextStream& err)
+{
+    auto read = script::readScriptFile(command.script);
+    if (const auto* error = std::get_if<script::ReadError>(&read)) {
+        err << "varnix: " << command.script << ": " << error->describe() << Qt::endl;
+        return std::nullopt;
+    }
+    return std::get<script::Script>(std::move(read));
+}
+
 } // namespace
 
 Command parseCommandLine(const QStringList& arguments)
@@ -171,12 +183,10 @@ Command parseCommandLine(const QStringList& arguments)
 
 int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 {
-    const auto read = script::readScriptFile(command.script);
-    if (const auto* error = std::get_if<script::ReadError>(&read)) {
-        err << "varnix: " << command.script << ": " << error->describe() << Qt::endl;
+    const auto loaded = readScript(command, err);
+    if (!loaded)
         return 2;
-    }
-    const script::Script& script = std::get<script::Script>(read);
+    const script::Script& script = *loaded;
 
     std::unique_ptr<link::PortMap> ports;
     if (command.device.isEmpty()) {
@@ -279,12 +289,10 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 {
-    const auto read = script::readScriptFile(command.script);
-    if (const auto* error = std::get_if<script::ReadError>(&read)) {
-        err << "varnix: " << command.script << ": " << error->describe() << Qt::endl;
+    const auto loaded = readScript(command, err);
+    if (!loaded)
         return 2;
-    }
-    const script::Script& script = std::get<script::Script>(read);
+    const script::Script& script = *loaded;
     const board::Display display = board::drawn(script.frames()).display();
 
     // As "Save Picture..." writes a block: black on white, a pixel per dot.
