@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the virtual board's firmware model reads what the line brings,
 // against the time the serial line takes to carry it at 56000 baud (10 bits
 // a byte). A ratio far below 1 means the model never holds up the line.

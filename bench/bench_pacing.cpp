@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pacing on a pseudo-terminal: how closely the pauses before pacing
 // characters keep to the delay asked, with the whole window showing and
 // repainting its progress, and what the transmission costs in CPU.

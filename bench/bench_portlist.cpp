@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an idle Varnix pays for other programs' terminals, and for sitting
 // with its port open.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receiving for a long time: a long session of 80-column lines through a
 // pseudo-terminal into the window, with the resident memory, the receive
 // tick and the time of Copy every 5 MB, and 5 MB more with the session log

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts: reading a script of 100,000 lines, previewing what it draws with
 // the firmware model, and a run at delay 0 against a virtual board on a
 // pseudo-terminal, against the time a 56000 baud line needs for the frames

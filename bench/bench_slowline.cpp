@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A frame sent without pauses to a board behind a slow line: the far end of a
 // pseudo-terminal reads only so many bytes a second, so the port spends most
 // of the send waiting for room in a full output buffer. Prints how long the

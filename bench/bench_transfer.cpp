@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The EEPROM and LCD memory pages with large data: what Reformat, the reply
 // capture and Paste cost (the text work alone, and the whole action with the
 // text area taking the result and painting it), and how long the window

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and then starts Varnix beside a virtual
 # board (run) or runs
 # every test (test): once in a release build with warnings as errors, once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon for the desktop's icon theme:
 // <dir>/hicolor/<n>x<n>/apps/org.varnix.Varnix.png for each size a desktop
 // looks for.

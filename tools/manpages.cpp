@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a program's manual page from its template: the lines @SYNOPSIS@ and
 // @OPTIONS@ become the forms and the options of the program's own table (the
 // one --help prints), and @VERSION@ the project's version.

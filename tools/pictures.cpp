@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of Varnix at work, made offscreen against a virtual board:
 //   varnix_pictures pages DIR   the board's display after each drawing
 //                               page's button, with the page's start values

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual board: the board's firmware on a pseudo-terminal, with a
 // window that shows its display, or without one (--headless).
 #include "app/boardwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/recorder.h"
 
 #include "link/core/connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/runner.h"
 
 #include "link/core/connection.h"

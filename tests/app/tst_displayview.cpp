@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's view of what the board should be showing, and the preview
 // of what the page in view would draw, against a virtual board.
 #include "app/displayview.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Varnix and the virtual board together: the real window, offscreen, on
 // the program's serial port, talking to a virtual board in this process
 // through a pseudo-terminal.

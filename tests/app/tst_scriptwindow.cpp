@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts in the window, against a virtual board in this process: a run
 // previewed and then drawn, Stop with a click held for after it, and the
 // comparison of the board's display memory with the model.

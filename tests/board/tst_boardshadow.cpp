@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board as the program's own sending leaves it.
 #include "board/boardshadow.h"
 #include "link/core/connection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual board on its pseudo-terminal, and how Varnix finds it.
 #include "support/testmain.h"
 #include "board/virtualboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The centred shapes on their own: built on plain page widgets and a
 // stand-in for the window, without the main window.
 #include "support/testmain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run of dots on a stand-in window: where it stops.
 #include "support/testmain.h"
 #include "commands/dots.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every drawing button on the pseudo-terminal: what a person sets on its page
 // and the exact bytes that reach the board.
 #include "support/testmain.h"

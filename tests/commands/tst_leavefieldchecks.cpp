@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The leave-field checks of the drawing fields, run by moving the focus as a
 // person would.
 #include "support/testmain.h"

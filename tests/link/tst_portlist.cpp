@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's list of serial ports: looked at again once a burst of
 // changes is over, not once for each change.
 #include "link/core/boardlink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial link on its own, without the window: the program's port class
 // on a pseudo-terminal whose far end the test works, byte for byte.
 #include "support/testmain.h"

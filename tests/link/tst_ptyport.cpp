@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/testmain.h"
 #include "widgets/fields.h"
 #include "link/core/connection.h"

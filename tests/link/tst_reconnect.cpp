@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A lost device opened again when it comes back: the real window on the
 // program's serial port and port list, and virtual boards in this process
 // made known under a link in a folder of the test's own.

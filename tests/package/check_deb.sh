@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the .deb that CPack built: what it holds, what it depends on, that
 # lintian and appstreamcli find nothing to say, that its desktop entry
 # validates, that the programs in it start, that the manual pages and --help

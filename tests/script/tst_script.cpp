@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts: the reader on good and bad files, the runner on a port in memory
 // with time that passes at once, and a recording saved and read back.
 #include "link/core/connection.h"

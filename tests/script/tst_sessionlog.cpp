@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session log: what a session on a pseudo-terminal leaves in the file,
 // how received text and typing become lines, and a file that fails.
 #include "support/pagedriver.h"

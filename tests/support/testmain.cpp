@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test suite's program: `varnix_tests tst_frames [Qt Test options]`
 // runs the tests of tst_frames.cpp, each file in a process of its own as
 // CTest starts it (a test that ends the application's event loop would end

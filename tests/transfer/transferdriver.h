@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Drives the EEPROM and LCD memory pages as a person does: the window shown

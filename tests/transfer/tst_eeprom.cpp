@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Read EEprom" and "Write EEprom" pages on a pseudo-terminal: what
 // reaches the board, the end addresses shown, the pacing delay and the
 // buttons after each step.

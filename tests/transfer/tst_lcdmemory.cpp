@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page "LCD Read/Write" on a pseudo-terminal: Reformat's checks and
 // counts, the frames of Write and Read, the two buttons' states, and a block
 // read from the board and written back unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures as blocks of display memory: the conversion both ways, and the
 // LCD page's picture buttons on a stand-in for the window.
 #include "board/firmware.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture buttons in the window: a picture onto the virtual board's
 // display and back into a file, through the window on a pseudo-terminal
 // (Load Picture, Reformat, Write, then Read and Save Picture), and their

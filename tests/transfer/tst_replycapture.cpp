@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply capture of the EEPROM and LCD reads: the board's answer reaches
 // the receive window through the receive poll and is taken over, less its
 // trailer, when the focus leaves the Read button.
