@@ -109,13 +109,9 @@ void Sender::transmitText(bool whole)
     // single-byte form fail before anything is written.
     if (delay && frame.size() <= link::kMaxFrameLength && protocol::isLatin1(frame)) {
         m_panel.showStatus(PortPanel::Status::Busy);
-        m_sending = true;
-        m_latest = {};
-        m_refresh->start();
+        beginRun();
         outcome = m_connection.transmit(frame, pacing, *delay, [this](const link::Progress& p) { m_latest = p; });
-        m_refresh->stop();
-        m_sending = false;
-        m_progress->hide();
+        endRun();
     }
     // Whatever happened, the label shows what the port now is.
     m_panel.showStatus(m_connection.isOpen() ? PortPanel::Status::On : PortPanel::Status::Off);
@@ -124,8 +120,6 @@ void Sender::transmitText(bool whole)
         m_host.message(QString::fromLatin1(kNothingToSend));
     if (!m_closing)
         m_terminal.setPolling(true);
-    if (!m_waiting.empty())
-        QTimer::singleShot(0, this, &Sender::runWaiting);
 }
 
 void Sender::beginRun()

@@ -49,9 +49,10 @@ public:
     // transmission and the action around it have returned.
     void whenIdle(std::function<void()> action);
 
-    // A script's run is one long send: the actions of clicks and keys wait
-    // for its end, and the progress shows the whole run. Its frames go out
-    // one by one through sendPart(), each shown in the transmit window.
+    // A send, of one frame or of a script's run: the actions of clicks and
+    // keys wait for its end, and the progress shows the whole. A run's frames
+    // go out one by one through sendPart(), each shown in the transmit
+    // window.
     void beginRun();
     link::Transmitter::Outcome sendPart(const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
                                         const std::function<void(const link::Progress&)>& progress);
