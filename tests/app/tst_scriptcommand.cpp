@@ -5,6 +5,7 @@
 #include "board/displaycheck.h"
 #include "board/virtualboard.h"
 #include "script/script.h"
+#include "support/scriptstandins.h"
 #include "support/testmain.h"
 
 #include <QImage>
@@ -20,15 +21,6 @@
 using namespace varnix;
 
 namespace {
-
-QString writeCommandScript(const QTemporaryDir& dir, const QByteArray& text)
-{
-    const QString path = dir.filePath(QStringLiteral("run.vnx"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        return {};
-    return path;
-}
 
 // The program with no display server to reach.
 QProcessEnvironment withoutDisplay()
@@ -72,10 +64,10 @@ void ScriptCommandTest::runAgainstVirtualBoard_data()
         << "verify: 1 pixel differs; the first at column 5, row 6" << "" << QByteArray("]c]402014]n]007f0007");
     QTest::newRow("error stops there") << QByteArray("]k\n]c]40zz14\n]d]0101\n") << QByteArray() << false << 1
                                        << "2: ]c]40zz14 -> Error: hex digit expected | Ready:"
-                                       << "run.vnx line 2: the board answered: Error: hex digit expected"
+                                       << "test.vnx line 2: the board answered: Error: hex digit expected"
                                        << QByteArray("]k]c]40zz14");
     QTest::newRow("expect times out") << QByteArray("]k\nexpect Done 0.3\n]d]0101\n") << QByteArray() << false << 1
-                                      << "1: ]k -> Ready:" << "run.vnx line 2: \"Done\" did not come within 0.3 s"
+                                      << "1: ]k -> Ready:" << "test.vnx line 2: \"Done\" did not come within 0.3 s"
                                       << QByteArray("]k");
     QTest::newRow("unreadable script") << QByteArray("]k\n\nfill 3\n") << QByteArray() << false << 2 << ""
                                        << "line 3: unknown word \"fill\"" << QByteArray();
@@ -104,7 +96,7 @@ void ScriptCommandTest::runAgainstVirtualBoard()
     QTemporaryDir dir;
     Command command;
     command.kind = Command::Kind::Run;
-    command.script = writeCommandScript(dir, script);
+    command.script = test::writeScriptFile(dir, script);
     command.device = board.devicePath();
     command.verify = verify;
     QString printed, complained;
@@ -128,7 +120,7 @@ void ScriptCommandTest::previewIsTheModelsDisplayWithoutADisplayServer()
     QProcess program;
     program.setProcessEnvironment(withoutDisplay());
     program.start(QStringLiteral(VARNIX_PROGRAM),
-                  {"--preview", writeCommandScript(dir, text), "--png", png, "--scale", "3"});
+                  {"--preview", test::writeScriptFile(dir, text), "--png", png, "--scale", "3"});
     QVERIFY(program.waitForFinished(30000));
     QCOMPARE(program.exitCode(), 0);
 
@@ -153,7 +145,7 @@ void ScriptCommandTest::runWithoutADisplayServer()
     QProcess program;
     program.setProcessEnvironment(withoutDisplay());
     QSignalSpy finished(&program, &QProcess::finished);
-    program.start(QStringLiteral(VARNIX_PROGRAM), {"--run", writeCommandScript(dir, "]k\n]c]402014\n"), "--port",
+    program.start(QStringLiteral(VARNIX_PROGRAM), {"--run", test::writeScriptFile(dir, "]k\n]c]402014\n"), "--port",
                                                     board.devicePath(), "--delay", "0"});
     // The board answers from this process's event loop.
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);

@@ -7,6 +7,7 @@
 #include "script/runner.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
+#include "support/scriptstandins.h"
 #include "support/testmain.h"
 #include "widgets/fields.h"
 
@@ -20,15 +21,6 @@
 using namespace varnix;
 
 namespace {
-
-QString writeScriptFile(const QTemporaryDir& dir, const QByteArray& text)
-{
-    const QString path = dir.filePath(QStringLiteral("test.vnx"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        return {};
-    return path;
-}
 
 DisplayView* scriptView(test::BoardFixture& f)
 {
@@ -55,7 +47,7 @@ void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
     QVERIFY(f.settle());
     QTemporaryDir dir;
     const QStringList frames{"]r]007f003f]1", "]h]0A04]V]A]R]N]I]X]@", "]e]5420", "]e]0202"};
-    f.desktop.openPath = writeScriptFile(dir, "# a screen\ndelay 2\n" + frames.join(u'\n').toLatin1() + '\n');
+    f.desktop.openPath = test::writeScriptFile(dir, "# a screen\ndelay 2\n" + frames.join(u'\n').toLatin1() + '\n');
 
     std::optional<board::Display> shownWhileAsked;
     qsizetype receivedWhileAsked = -1;
@@ -105,7 +97,7 @@ void ScriptWindowTest::stopEndsTheRunAndHeldClickFollows()
         all += frame;
         file += frame.toLatin1() + '\n';
     }
-    f.desktop.openPath = writeScriptFile(dir, file);
+    f.desktop.openPath = test::writeScriptFile(dir, file);
     auto* runner = f.main().findChild<script::Runner*>();
     int answered = 0;
     QObject::connect(runner, &script::Runner::answered, [&] {

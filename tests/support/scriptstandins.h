@@ -3,7 +3,9 @@
 
 #include "script/clock.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -25,5 +27,16 @@ public:
     std::int64_t ms = 0;
     std::function<void()> duringSleep;
 };
+
+// A script file in the folder, holding the text; its path, or empty when it
+// could not be written.
+inline QString writeScriptFile(const QTemporaryDir& dir, const QByteArray& text)
+{
+    const QString path = dir.filePath(QStringLiteral("test.vnx"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return {};
+    return path;
+}
 
 } // namespace varnix::test
