@@ -18,26 +18,12 @@ Firmware drawn(const QStringList& frames, Firmware from)
 std::optional<Display> displayFromAnswer(QStringView answer)
 {
     const qsizetype prompt = answer.indexOf(QLatin1String(script::Runner::kPrompt));
-    const QStringView bytes = prompt < 0 ? answer : answer.left(prompt);
-    Display display;
-    int digits = 0;
-    int high = 0;
-    for (const QChar c : bytes) {
-        if (c == u' ' || c == u'\r' || c == u'\n' || c == u'\t')
-            continue;
-        const int value = protocol::hexDigitValue(c.unicode());
-        if (value < 0 || digits >= Display::byteCount * 2)
-            return std::nullopt;
-        if (digits % 2 == 0) {
-            high = value;
-        } else {
-            const int index = digits / 2;
-            display.setByte(index % Display::width, index / Display::width, quint8(high * 16 + value));
-        }
-        ++digits;
-    }
-    if (digits != Display::byteCount * 2)
+    const auto bytes = protocol::pairBytes(prompt < 0 ? answer : answer.left(prompt), Display::byteCount);
+    if (!bytes)
         return std::nullopt;
+    Display display;
+    for (int index = 0; index < Display::byteCount; ++index)
+        display.setByte(index % Display::width, index / Display::width, quint8(bytes->at(index)));
     return display;
 }
 

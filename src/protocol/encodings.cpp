@@ -52,6 +52,29 @@ int hexDigitValue(char16_t c)
     return -1;
 }
 
+std::optional<QByteArray> pairBytes(QStringView text, qsizetype count)
+{
+    QByteArray bytes;
+    bytes.reserve(count);
+    int high = -1;
+    for (const QChar c : text) {
+        if (high < 0 && (c.isSpace() || c == u']'))
+            continue;
+        const int digit = hexDigitValue(c.unicode());
+        if (digit < 0 || bytes.size() == count)
+            return std::nullopt;
+        if (high < 0) {
+            high = digit;
+            continue;
+        }
+        bytes += char(high << 4 | digit);
+        high = -1;
+    }
+    if (high >= 0 || bytes.size() != count)
+        return std::nullopt;
+    return bytes;
+}
+
 QString fourDigitDecimal(std::int64_t value)
 {
     // The magnitude as unsigned so that the lowest int64 has one too.

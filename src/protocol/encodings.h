@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -22,6 +23,11 @@ std::optional<QString> hexWord(std::int64_t value);
 
 // The value of one hexadecimal digit, either case; -1 for any other character.
 int hexDigitValue(char16_t c);
+
+// The bytes of a text of hex pairs, as the board answers a read: white
+// space and "]" may stand between the pairs, never inside one. Nothing when
+// the text holds anything else, a lone digit, or other than `count` bytes.
+std::optional<QByteArray> pairBytes(QStringView text, qsizetype count);
 
 // Decimal padded with '0' to at least four digits; negatives as '-' and at
 // least four digits (-1 -> "-0001", 19997 -> "19997").

@@ -31,11 +31,6 @@ QImage whiteBlock(QSize size)
     return mono;
 }
 
-bool isPairSeparator(QChar c)
-{
-    return c.isSpace() || c == u']';
-}
-
 QString nativePath(const QString& path)
 {
     return QDir::toNativeSeparators(path);
@@ -119,30 +114,18 @@ QString blockHex(const QImage& mono, const LcdBlock& block)
 
 std::optional<QImage> blockPicture(QStringView hexPairs, const LcdBlock& block)
 {
+    const auto bytes = protocol::pairBytes(hexPairs, block.bytes());
+    if (!bytes)
+        return std::nullopt;
     QImage mono = whiteBlock(block.pixelSize());
-    int index = 0;
-    int high = -1;
-    for (const QChar c : hexPairs) {
-        if (high < 0 && isPairSeparator(c))
-            continue;
-        const int digit = protocol::hexDigitValue(c.unicode());
-        if (digit < 0 || index == block.bytes())
-            return std::nullopt;
-        if (high < 0) {
-            high = digit;
-            continue;
-        }
-        const int byte = high << 4 | digit;
-        high = -1;
+    for (int index = 0; index < block.bytes(); ++index) {
+        const auto byte = quint8(bytes->at(index));
         const int x = index % block.columns();
         const int top = index / block.columns() * 8;
         for (int bit = 0; bit < 8; ++bit)
             if (byte & (1 << bit))
                 mono.setPixel(x, top + bit, 1);
-        ++index;
     }
-    if (high >= 0 || index != block.bytes())
-        return std::nullopt;
     return mono;
 }
 

@@ -35,6 +35,8 @@ private slots:
     void latin1Checks();
     void latin1Upper_data();
     void latin1Upper();
+    void pairBytes_data();
+    void pairBytes();
 };
 
 void TestEncodings::hexPairs_data()
@@ -173,6 +175,30 @@ void TestEncodings::latin1Upper()
     QFETCH(QString, text);
     QFETCH(QString, expected);
     QCOMPARE(varnix::protocol::latin1Upper(text), expected);
+}
+
+void TestEncodings::pairBytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("bytes"); // hex of what is read, "-" for nothing
+
+    QTest::newRow("plain") << "00ff7A" << 3 << "00ff7a";
+    QTest::newRow("a reply's breaks and brackets") << "\r\n01 ]02\r\n03\r\n" << 3 << "010203";
+    QTest::newRow("a blank inside a pair") << "0 1" << 1 << "-";
+    QTest::newRow("a lone digit") << "010" << 2 << "-";
+    QTest::newRow("one byte short") << "0102" << 3 << "-";
+    QTest::newRow("one byte over") << "010203" << 2 << "-";
+    QTest::newRow("a prompt left in") << "01Ready:" << 1 << "-";
+}
+
+void TestEncodings::pairBytes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, count);
+    QFETCH(QString, bytes);
+    const auto read = varnix::protocol::pairBytes(text, count);
+    QCOMPARE(read ? QString::fromLatin1(read->toHex()) : QStringLiteral("-"), bytes);
 }
 
 VARNIX_TEST_MAIN(TestEncodings)
