@@ -3,7 +3,7 @@
 // characters keep to the delay asked, with the whole window showing and
 // repainting its progress, and what the transmission costs in CPU.
 #include "benchutil.h"
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"

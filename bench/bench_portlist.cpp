@@ -10,7 +10,7 @@
 // 2. The window in this process with its port open on a virtual board, idle
 //    for 10 seconds: its CPU as a share of one core.
 // Usage: bench_portlist [path of varnix, default ../varnix beside this bench]
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 #include "board/virtualboard.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"

@@ -9,7 +9,7 @@
 // Usage: bench_receive [seconds of feeding, default 60] [MB of the long
 // session, default 30; 0 leaves it out]
 #include "benchutil.h"
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 #include "widgets/fields.h"
 #include "link/core/connection.h"
 #include "link/core/pause.h"

@@ -2,7 +2,7 @@
 // Writes the program's icon for the desktop's icon theme:
 // <dir>/hicolor/<n>x<n>/apps/org.varnix.Varnix.png for each size a desktop
 // looks for.
-#include "app/icon.h"
+#include "display/icon.h"
 
 #include "varnixversion.h"
 

@@ -3,7 +3,7 @@
 // @OPTIONS@ become the forms and the options of the program's own table (the
 // one --help prints), and @VERSION@ the project's version.
 //   varnix_manpages PROGRAM TEMPLATE OUTPUT
-#include "app/usage.h"
+#include "app/cli/usage.h"
 
 #include "varnixversion.h"
 

@@ -4,8 +4,8 @@
 //                               page's button, with the page's start values
 //   varnix_pictures readme DIR  the main window and the virtual board's
 //                               window after a few drawing commands
-#include "app/boardwindow.h"
-#include "app/displayview.h"
+#include "app/virtualboard/boardwindow.h"
+#include "display/displayview.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 #include "widgets/desktop.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/commandline.h"
-#include "app/icon.h"
-#include "app/mainwindow.h"
-#include "app/realplatform.h"
+#include "app/cli/commandline.h"
+#include "display/icon.h"
+#include "app/window/mainwindow.h"
+#include "app/window/realplatform.h"
 
 #include "varnixversion.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/scriptpanel.h"
+#include "app/window/scriptpanel.h"
 
 #include "board/boardshadow.h"
 #include "board/displaycheck.h"

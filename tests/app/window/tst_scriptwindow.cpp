@@ -2,7 +2,7 @@
 // Scripts in the window, against a virtual board in this process: a run
 // previewed and then drawn, Stop with a click held for after it, and the
 // comparison of the board's display memory with the model.
-#include "app/displayview.h"
+#include "display/displayview.h"
 #include "board/displaycheck.h"
 #include "script/runner.h"
 #include "support/boardfixture.h"

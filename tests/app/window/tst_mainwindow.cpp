@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/testmain.h"
-#include "app/helpwindow.h"
+#include "app/window/helpwindow.h"
 #include "widgets/fields.h"
 #include "widgets/tabrows.h"
 #include "link/core/connection.h"

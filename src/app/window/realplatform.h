@@ -2,7 +2,7 @@
 #pragma once
 
 #include "widgets/desktop.h"
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // varnix --run and --preview: runs against a virtual board in this process,
 // and the program itself started without a display.
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
 #include "board/displaycheck.h"
 #include "board/virtualboard.h"
 #include "script/script.h"

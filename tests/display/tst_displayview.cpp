@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's view of what the board should be showing, and the preview
 // of what the page in view would draw, against a virtual board.
-#include "app/displayview.h"
+#include "display/displayview.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 #include "support/testmain.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/infopage.h"
+#include "app/window/infopage.h"
 
 #include "widgets/pagelayout.h"
 

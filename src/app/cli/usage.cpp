@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/usage.h"
+#include "app/cli/usage.h"
 
 #include <algorithm>
 #include <sstream>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/icon.h"
+#include "display/icon.h"
 
 #include "board/drawing.h"
 

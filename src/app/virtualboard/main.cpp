@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual board: the board's firmware on a pseudo-terminal, with a
 // window that shows its display, or without one (--headless).
-#include "app/boardwindow.h"
-#include "app/commandline.h"
-#include "app/usage.h"
+#include "app/virtualboard/boardwindow.h"
+#include "app/cli/commandline.h"
+#include "app/cli/usage.h"
 #include "board/virtualboard.h"
 #include "link/core/boardlink.h"
 

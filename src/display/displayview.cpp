@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/displayview.h"
+#include "display/displayview.h"
 
-#include "app/icon.h"
+#include "display/icon.h"
 
 #include <QPainter>
 

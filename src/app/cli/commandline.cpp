@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
 
-#include "app/usage.h"
+#include "app/cli/usage.h"
 
 #include "board/boardshadow.h"
 #include "board/displaycheck.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/logcontrol.h"
+#include "app/window/logcontrol.h"
 
 #include "widgets/desktop.h"
 #include "widgets/pagehost.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/helpwindow.h"
+#include "app/window/helpwindow.h"
 #include "widgets/pagehost.h"
 
 #include <QMainWindow>

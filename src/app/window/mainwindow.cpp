@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/mainwindow.h"
+#include "app/window/mainwindow.h"
 
-#include "app/displayview.h"
-#include "app/helpwindow.h"
-#include "app/infopage.h"
-#include "app/scriptpanel.h"
-#include "app/logcontrol.h"
+#include "display/displayview.h"
+#include "app/window/helpwindow.h"
+#include "app/window/infopage.h"
+#include "app/window/scriptpanel.h"
+#include "app/window/logcontrol.h"
 #include "board/boardshadow.h"
 #include "commands/bar.h"
 #include "commands/centredshapes.h"

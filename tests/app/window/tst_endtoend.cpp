@@ -2,7 +2,7 @@
 // Varnix and the virtual board together: the real window, offscreen, on
 // the program's serial port, talking to a virtual board in this process
 // through a pseudo-terminal.
-#include "app/displayview.h"
+#include "display/displayview.h"
 #include "board/firmware.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"

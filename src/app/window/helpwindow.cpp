@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/helpwindow.h"
+#include "app/window/helpwindow.h"
 
-#include "app/icon.h"
+#include "display/icon.h"
 
 #include "widgets/fields.h"
 #include "varnixversion.h"

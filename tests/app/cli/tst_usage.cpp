@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/testmain.h"
-#include "app/usage.h"
+#include "app/cli/usage.h"
 
 #include <QRegularExpression>
 #include <QStringList>

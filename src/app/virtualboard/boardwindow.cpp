@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/boardwindow.h"
+#include "app/virtualboard/boardwindow.h"
 
-#include "app/displayview.h"
-#include "app/icon.h"
+#include "display/displayview.h"
+#include "display/icon.h"
 #include "board/virtualboard.h"
 
 #include <QLabel>
