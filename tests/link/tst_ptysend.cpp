@@ -14,8 +14,6 @@ namespace {
 // Pauses are asked long enough that a scheduling hiccup between two unpaced
 // characters cannot pass for one.
 constexpr int kLongDelay = 100;
-// How late the reading thread may see a byte on a busy machine.
-constexpr auto kReaderLatency = std::chrono::milliseconds(8);
 } // namespace
 
 class PtySendTest : public QObject
@@ -98,7 +96,11 @@ void PtySendTest::pausesStandBeforePacingCharactersOnly()
         if (pacedHere && delay > 0) {
             ++pausesSoFar;
             QVERIFY(arrivals[i].at - start >= milliseconds(delay * pausesSoFar));
-            QVERIFY2(gap >= milliseconds(delay) - kReaderLatency,
+            // A reader woken late for the byte before shortens this gap by
+            // as much, on a loaded machine by tens of milliseconds; half the
+            // pause still tells a pause from none, and the check above holds
+            // every pause to its whole length.
+            QVERIFY2(gap >= milliseconds(delay / 2),
                      qPrintable(QStringLiteral("byte %1 came %2 us after the one before").arg(i).arg(gap.count())));
         } else {
             QVERIFY2(gap < milliseconds(kLongDelay / 2),
