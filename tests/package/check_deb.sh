@@ -15,7 +15,7 @@ files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' 
 for path in bin/varnix bin/varnix-board share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
             share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
             share/man/man1/varnix.1.gz share/man/man1/varnix-board.1.gz \
-            share/doc/varnix/copyright share/doc/varnix/changelog.gz; do
+            share/doc/varnix/copyright share/doc/varnix/changelog.gz share/doc/varnix/manual.md; do
   grep -qx "$path" <<<"$files" || fail "$path is not in $deb"
 done
 

@@ -6,6 +6,9 @@
 #include "widgets/fields.h"
 #include "varnixversion.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -90,6 +93,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_Text1 = new TextArea(QStringLiteral("Text1"), this);
     m_Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* lblManual = namedLabel(
+        "lblManual",
+        QStringLiteral("Varnix's own manual: %1")
+            .arg(QDir::toNativeSeparators(manualPath(QCoreApplication::applicationDirPath()))),
+        this);
+    lblManual->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* Command1 = new QPushButton(QStringLiteral("&Close"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     connect(Command1, &QPushButton::clicked, this, &HelpWindow::Command1_Click);
@@ -99,6 +108,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addWidget(Label2);
     layout->addWidget(Label3);
     layout->addWidget(m_Text1, 1);
+    layout->addWidget(lblManual);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(Command1);
@@ -110,6 +120,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 QString HelpWindow::commandReference()
 {
     return joinLines(kReferenceHead) + QStringLiteral("\r\n") + joinLines(kReferenceTail);
+}
+
+QString HelpWindow::manualPath(const QString& programDir)
+{
+    const QString besideProgram =
+        QDir::cleanPath(QDir(programDir).filePath(QLatin1String(kDocDirFromProgram) + QStringLiteral("/manual.md")));
+    if (QFileInfo::exists(besideProgram))
+        return besideProgram;
+    return QLatin1String(kInstalledDocDir) + QStringLiteral("/manual.md");
 }
 
 void HelpWindow::Form_Load()

@@ -7,8 +7,8 @@ namespace varnix {
 
 class TextArea;
 
-// The firmware's command reference. Created on the first Help and kept:
-// Close only hides it.
+// The firmware's command reference, and where Varnix's own manual is.
+// Created on the first Help and kept: Close only hides it.
 class HelpWindow : public QWidget
 {
     Q_OBJECT
@@ -18,6 +18,9 @@ public:
 
     // The reference as the firmware documents its commands, 26 lines.
     static QString commandReference();
+    // Varnix's own manual as installed beside the program in programDir, or,
+    // for a program that was not installed, where the install puts it.
+    static QString manualPath(const QString& programDir);
 
     void Command1_Click();
 

@@ -7,14 +7,19 @@
 #include "link/terminal.h"
 #include "protocol/frames.h"
 #include "support/fixture.h"
+#include "varnixversion.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -41,6 +46,7 @@ private slots:
     void refusedFieldIsNamedAndNothingSent();
     void helpShownTwiceIsOneWindow();
     void helpHoldsTheReference();
+    void helpNamesTheManualWhereItIsInstalled();
     void aboutAfterOkIsANewWindow();
     void exitWithThePortClosedLeavesThePortAlone();
     void exitClosesAnOpenPort();
@@ -341,6 +347,26 @@ void MainWindowTest::helpHoldsTheReference()
     QCOMPARE(help->findChild<QLabel*>("Label1")->text(), QStringLiteral("Lumdra  Application Command Line functions"));
     QCOMPARE(help->findChild<QLabel*>("Label3")->text(),
              QStringLiteral("The 'command' key is the ] character followed by parameters "));
+}
+
+void MainWindowTest::helpNamesTheManualWhereItIsInstalled()
+{
+    // Installed under some prefix, as the package and `cmake --install` do.
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    const QString docs = prefix.filePath(QStringLiteral("share/doc/varnix"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(docs));
+    // A program that was never installed points where the install puts it.
+    QCOMPARE(HelpWindow::manualPath(bin), QLatin1String(kInstalledDocDir) + QStringLiteral("/manual.md"));
+    QFile manual(docs + QStringLiteral("/manual.md"));
+    QVERIFY(manual.open(QIODevice::WriteOnly));
+    manual.close();
+    QCOMPARE(HelpWindow::manualPath(bin), docs + QStringLiteral("/manual.md"));
+
+    test::Fixture f;
+    f.click("Command6");
+    const QString shown = f.main().helpWindow()->findChild<QLabel*>("lblManual")->text();
+    QVERIFY2(shown.endsWith(HelpWindow::manualPath(QCoreApplication::applicationDirPath())), qPrintable(shown));
 }
 
 void MainWindowTest::aboutAfterOkIsANewWindow()
