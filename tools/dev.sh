@@ -3,11 +3,14 @@
 # Installs what is missing, builds, and then starts Varnix beside a virtual
 # board (run) or runs
 # every test (test): once in a release build with warnings as errors, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and then each
+# parser under clang's libFuzzer for a while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream)
+# clang and its runtime libraries for libFuzzer, which GCC does not have.
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -46,6 +49,9 @@ case "${1:-}" in
     # they find the same faults.
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
+    # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
+    build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    tools/fuzz.sh build-fuzz 20
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),

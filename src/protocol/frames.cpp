@@ -201,6 +201,8 @@ QString FrameResult::message() const
     case Refusal::NotSingleByte:
         return QStringLiteral("%1 holds the character %2, which cannot be sent to the board.")
             .arg(field, quoted(detail));
+    case Refusal::NoCharacter:
+        return QStringLiteral("%1 is empty; it must hold one character.").arg(field);
     }
     return QString();
 }
@@ -351,6 +353,10 @@ FrameResult putCharFrame(const FieldText& x, const FieldText& y, const FieldText
                             .add(pairOfField(y))
                             .rawItem(latin1Upper(character.text), character.named())
                             .result();
+    // Without its character the board would take the next frame's first
+    // byte for it.
+    if (frame.ok() && character.text.isEmpty())
+        return FrameResult::refused(Refusal::NoCharacter, character.named(), QString());
     // A blank is a character the board draws (an empty cell), and without
     // it the board would take the next frame's "]" for the character.
     frame.whole = frame.ok();

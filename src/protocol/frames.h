@@ -34,6 +34,7 @@ enum class Refusal {
     Negative,       // a hex pair has no form for a negative number
     TooLarge,       // beyond what the encoding can carry (32-bit)
     NotSingleByte,  // a character with no Latin-1 form
+    NoCharacter,    // a field for one character left empty
 };
 
 // The outcome of composing: the frame, or the field that stopped it.

@@ -4,6 +4,7 @@
 #include "script/escapes.h"
 
 #include "link/core/transmitter.h"
+#include "protocol/frames.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -78,9 +79,11 @@ qsizetype firstBlank(QStringView text)
     return -1;
 }
 
+// As the fields' refusals quote: escaped, and cut where a long text would
+// swamp the message.
 QString quoted(QStringView text)
 {
-    return u'"' + escaped(text) + u'"';
+    return protocol::quoted(escaped(text));
 }
 
 class Reader
@@ -187,25 +190,6 @@ std::optional<ReadError> Reader::expectLine(int number, QStringView rest)
     return std::nullopt;
 }
 
-// The line of the first byte that is not UTF-8.
-int firstBadLine(QByteArrayView utf8)
-{
-    int number = 1;
-    qsizetype start = 0;
-    while (start <= utf8.size()) {
-        qsizetype end = utf8.indexOf('\n', start);
-        if (end < 0)
-            end = utf8.size();
-        QStringDecoder decoder(QStringDecoder::Utf8);
-        [[maybe_unused]] const QString text = decoder(utf8.sliced(start, end - start));
-        if (decoder.hasError())
-            return number;
-        start = end + 1;
-        ++number;
-    }
-    return 0;
-}
-
 } // namespace
 
 QStringList Script::frames() const
@@ -233,17 +217,28 @@ QString ReadError::describe() const
 
 ReadResult readScript(QByteArrayView utf8)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(utf8);
-    if (decoder.hasError())
-        return ReadError{firstBadLine(utf8), QStringLiteral("not UTF-8 text")};
-
+    // Each line decoded on its own, so that a line which ends inside a
+    // character is refused by its number rather than spoiling the next.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     Reader reader;
     int number = 0;
-    for (const QStringView line : QStringView(text).tokenize(u'\n')) {
+    qsizetype start = 0;
+    while (start <= utf8.size()) {
+        qsizetype end = utf8.indexOf('\n', start);
+        if (end < 0)
+            end = utf8.size();
         ++number;
+        decoder.resetState();
+        QString line = decoder(utf8.sliced(start, end - start));
+        if (decoder.hasError())
+            return ReadError{number, QStringLiteral("not UTF-8 text")};
+        // A byte order mark begins the file, never a line within it.
+        if (number == 1 && line.startsWith(QChar::ByteOrderMark))
+            line.remove(0, 1);
         if (auto error = reader.line(number, line))
             return *error;
+        start = end + 1;
     }
     return std::move(reader.script);
 }
@@ -296,14 +291,23 @@ QString durationText(std::int64_t milliseconds)
 
 QString sendLine(const QString& text)
 {
-    const QString line = escaped(text);
-    if (text.isEmpty() || text.front() == u']')
-        return line;
-    // The first character as an escape, whatever it is.
-    constexpr char kDigits[] = "0123456789abcdef";
-    const char16_t c = text.front().unicode();
-    const QString first = QStringLiteral("\\x") + QChar(kDigits[(c >> 4) & 0xf]) + QChar(kDigits[c & 0xf]);
-    return first + escaped(QStringView(text).sliced(1));
+    QString line;
+    if (text.isEmpty() || text.front() == u']') {
+        line = escaped(text);
+    } else {
+        // The first character as an escape, whatever it is.
+        constexpr char kDigits[] = "0123456789abcdef";
+        const char16_t c = text.front().unicode();
+        line = QStringLiteral("\\x") + QChar(kDigits[(c >> 4) & 0xf]) + QChar(kDigits[c & 0xf])
+               + escaped(QStringView(text).sliced(1));
+    }
+    // The reader trims blanks from the ends of a line; a blank the frame
+    // ends with (the character of "]p") must survive that.
+    if (line.endsWith(u' ')) {
+        line.chop(1);
+        line += QStringLiteral("\\x20");
+    }
+    return line;
 }
 
 } // namespace varnix::script

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/transmitter.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -27,7 +29,8 @@ namespace varnix::script {
 constexpr int kDefaultDelay = 20;
 constexpr int kReadyTimeoutMs = 2000;
 constexpr int kExpectSeconds = 5;
-constexpr int kLongestDelayMs = 10'000;
+// The window's own range: any delay its XmitDelay field can send with.
+constexpr int kLongestDelayMs = link::kLongestPacingDelayMs;
 constexpr int kLongestWaitMs = 3'600'000;
 constexpr char kExtension[] = "vnx";
 
@@ -73,7 +76,8 @@ std::int64_t lineMilliseconds(const Script& script, std::optional<QChar> pacing,
 QString durationText(std::int64_t milliseconds);
 
 // The line that sends `text` as it is: escaped, and its first character
-// escaped too unless it is "]", so that the reader takes it for text.
+// escaped too unless it is "]", so that the reader takes it for text, and a
+// blank at its end escaped, so that the reader does not trim it.
 QString sendLine(const QString& text);
 
 } // namespace varnix::script

@@ -128,7 +128,8 @@ void DrawingPagesTest::buttonSendsItsFrames_data()
     row("put char at start", "cmdPutChr", {}, "]p]0a0a]A");
     row("put char lower case", "cmdPutChr", {"txtPutChr=b"}, "]p]0a0a]B", {}, {"txtPutChr=B"});
     row("put char digit", "cmdPutChr", {"txtPutChr=7"}, "]p]0a0a]7");
-    row("put char empty", "cmdPutChr", {"txtPutChr="}, "]p]0a0a]");
+    row("put char empty refused", "cmdPutChr", {"txtPutChr="}, "",
+        {"Charcter A-Z, 0-9 ONLY is empty; it must hold one character."});
     row("put char blank", "cmdPutChr", {"txtPutChr= "}, "]p]0a0a] ");
     row("put char empty x refused", "cmdPutChr", {"txtPutChrx="}, "",
         {"X on \"PutChar\" is empty; it must hold one number."});

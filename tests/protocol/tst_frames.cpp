@@ -187,7 +187,6 @@ void TestFrames::composes_data()
     QTest::newRow("put char accented") << "putChar" << QStringList{"10", "10", "\u00e9"}
                                        << "]p]0a0a]\u00c9";
     QTest::newRow("put char digit") << "putChar" << QStringList{"10", "10", "7"} << "]p]0a0a]7";
-    QTest::newRow("put char empty") << "putChar" << QStringList{"10", "10", ""} << "]p]0a0a]";
 
     // Strings: upper-case pairs, the characters of the text without its surrounding blanks.
     QTest::newRow("string AB") << "hString" << QStringList{"1", "32", "AB"} << "]h]0120]A]B]@";
@@ -322,6 +321,10 @@ void TestFrames::refuses_data()
                                    << Refusal::NotSingleByte << "field3" << "\u20ac";
     QTest::newRow("put char position empty") << "putChar" << QStringList{"", "10", "A"}
                                              << Refusal::NotANumber << "field1" << "";
+    QTest::newRow("put char empty") << "putChar" << QStringList{"10", "10", ""} << Refusal::NoCharacter
+                                    << "field3" << "";
+    QTest::newRow("put char and position empty") << "putChar" << QStringList{"10", "", ""}
+                                                 << Refusal::NotANumber << "field2" << "";
     QTest::newRow("string euro") << "hString" << QStringList{"1", "32", "A\u20ac"}
                                  << Refusal::NotSingleByte << "field3" << "\u20ac";
     QTest::newRow("string emoji whole") << "vString" << QStringList{"64", "0", "A\U0001F600"}

@@ -46,6 +46,8 @@ private slots:
     void readsGoodScripts();
     void refusesBadLinesByNumber_data();
     void refusesBadLinesByNumber();
+    void quotesAShortPartOfALongText_data();
+    void quotesAShortPartOfALongText();
     void runsAgainstAnsweringPort_data();
     void runsAgainstAnsweringPort();
     void recordingSavedReplaysTheSameBytes();
@@ -65,6 +67,8 @@ void ScriptTest::readsGoodScripts_data()
         << QByteArray("expect 41424344Ready: 0.5\nexpect two words 2\nexpect 12\nexpect a\\x20b\\\\ 10")
         << QStringList{"1:expect:41424344Ready::500", "2:expect:two words:2000", "3:expect:12:5000",
                        "4:expect:a b\\:10000"};
+    QTest::newRow("the longest delay, a byte order mark")
+        << QByteArray("\xef\xbb\xbf" "delay 2147483647") << QStringList{"1:delay::2147483647"};
     QTest::newRow("escaped frames") << QByteArray("]p]0a0a]\\x5d\n]h]0120]A]\\\\]@\n\\x41bc\n]p]0a0a]\\xe9")
                                     << QStringList{"1:send:]p]0a0a]]:0", "2:send:]h]0120]A]\\]@:0",
                                                    "3:send:Abc:0", QStringLiteral("4:send:]p]0a0a]\u00e9:0")};
@@ -88,7 +92,7 @@ void ScriptTest::refusesBadLinesByNumber_data()
     QTest::newRow("delay not a number") << QByteArray("# x\ndelay fast") << "line 2: delay needs";
     QTest::newRow("delay negative") << QByteArray("delay -5") << "line 1: delay needs";
     QTest::newRow("delay missing") << QByteArray("delay") << "line 1: delay needs";
-    QTest::newRow("delay beyond the longest") << QByteArray("delay 10001") << "line 1: delay needs";
+    QTest::newRow("delay beyond the longest") << QByteArray("delay 2147483648") << "line 1: delay needs";
     QTest::newRow("wait with a fraction") << QByteArray("]k\nwait 1.5") << "line 2: wait needs";
     QTest::newRow("expect nothing") << QByteArray("expect") << "line 1: expect needs the text";
     QTest::newRow("ready maybe") << QByteArray("ready maybe") << "line 1: ready takes on or off";
@@ -97,6 +101,8 @@ void ScriptTest::refusesBadLinesByNumber_data()
     QTest::newRow("unknown escape") << QByteArray("\n\n]h]0120]\\n]@") << "line 3: bad escape \"\\\\n]@\"";
     QTest::newRow("beyond one byte") << QByteArray("]p]0a0a]\xe2\x82\xac") << "line 1: the character";
     QTest::newRow("not UTF-8") << QByteArray("]k\n]k\n]p]0a0a]\xff\n") << "line 3: not UTF-8 text";
+    QTest::newRow("line ends inside a character") << QByteArray("# comment\xc3\n]k") << "line 1: not UTF-8 text";
+    QTest::newRow("last line ends inside a character") << QByteArray("]k\n# \xe2\x82") << "line 2: not UTF-8 text";
     QTest::newRow("frame too long") << QByteArray("]k\n]m]" + QByteArray(40000, '0'))
                                     << "line 2: a frame of 40003 characters";
 }
@@ -109,6 +115,30 @@ void ScriptTest::refusesBadLinesByNumber()
     QVERIFY(std::holds_alternative<script::ReadError>(read));
     const QString said = std::get<script::ReadError>(read).describe();
     QVERIFY2(said.startsWith(error), qPrintable(said));
+}
+
+void ScriptTest::quotesAShortPartOfALongText_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+    const QString cut = QString(39, u'9') + u'\u2026';
+    QTest::newRow("delay") << "delay " + QByteArray(50000, '9')
+                           << "line 1: delay needs a whole number of milliseconds from 0 to 2147483647, not \"" + cut
+                                  + u'"';
+    QTest::newRow("unknown word") << "]k\n" + QByteArray(50000, 'a')
+                                  << "line 2: unknown word \"" + QString(39, u'a') + "\u2026\" (a frame begins with \"]\")";
+    QTest::newRow("ready") << "ready " + QByteArray(50000, '\x01')
+                           << "line 1: ready takes on or off, not \"" + QString("\\x01").repeated(10).left(39)
+                                  + "\u2026\"";
+    QTest::newRow("forty stay whole") << "ready " + QByteArray(40, 'x')
+                                      << "line 1: ready takes on or off, not \"" + QString(40, u'x') + u'"';
+}
+
+void ScriptTest::quotesAShortPartOfALongText()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    QCOMPARE(errorOf(script::readScript(file)), error);
 }
 
 void ScriptTest::runsAgainstAnsweringPort_data()
@@ -201,13 +231,19 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
     f.click(QStringLiteral("cmdH"));
     f.setField(QStringLiteral("txtPutChr"), QStringLiteral("\u00e9"));
     f.click(QStringLiteral("cmdPutChr"));
+    // A blank for the character, which the frame must keep at its end, sent
+    // with a delay as long as the window allows.
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("2147483647"));
+    f.setField(QStringLiteral("txtPutChr"), QStringLiteral(" "));
+    f.click(QStringLiteral("cmdPutChr"));
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("20"));
     f.click(QStringLiteral("cmdRecord"));
     f.click(QStringLiteral("Command1"));  // after: not taken
     f.click(QStringLiteral("cmdSaveScript"));
     QCOMPARE(f.desktop.texts(), QStringList());
 
     const QString expected = f.port.written.mid(2, f.port.written.size() - 4);
-    QVERIFY(expected.contains(QChar(0xc9)) && expected.contains(QChar(27)));
+    QVERIFY(expected.contains(QChar(0xc9)) && expected.contains(QChar(27)) && expected.endsWith(u' '));
     const auto read = script::readScriptFile(f.desktop.savePath + QStringLiteral(".vnx"));
     QVERIFY2(std::holds_alternative<script::Script>(read), qPrintable(errorOf(read)));
     const script::Script& saved = std::get<script::Script>(read);
@@ -217,7 +253,7 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
         if (step.kind == script::Step::Kind::Delay)
             delays << QString::number(step.milliseconds);
     }
-    QCOMPARE(delays, (QStringList{"20", "5"}));
+    QCOMPARE(delays, (QStringList{"20", "5", "2147483647"}));
 
     // Played back, the same bytes go out, paced as they were.
     test::FakePort port;
@@ -230,7 +266,7 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
     QCOMPARE(int(runner.run(saved, 200).outcome), int(Outcome::Done));
     QCOMPARE(port.written, expected);
     QCOMPARE(pause.waits.first().milliseconds, 20);
-    QCOMPARE(pause.waits.last().milliseconds, 5);
+    QCOMPARE(pause.waits.last().milliseconds, 2147483647);
 }
 
 VARNIX_TEST_MAIN(ScriptTest)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace varnix::link {
@@ -20,7 +21,8 @@ constexpr int kMaxFrameLength = 32767;
 std::optional<QChar> pacingCharacter(const QString& waitchrText);
 // The pacing delay in whole milliseconds from the field's leading number,
 // rounded half to even; a negative delay counts as 0. Nothing when it does not
-// fit a signed 32-bit value.
+// fit a signed 32-bit value, so the longest delay a frame is sent with is:
+constexpr std::int32_t kLongestPacingDelayMs = std::numeric_limits<std::int32_t>::max();
 std::optional<std::int32_t> pacingDelay(const QString& xmitdelayText);
 // The text without trailing blanks: what a transmission puts on the line.
 QString withoutTrailingBlanks(const QString& text);

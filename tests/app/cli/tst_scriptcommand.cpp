@@ -168,7 +168,7 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
     QTest::newRow("scale beyond") << QStringList{"--preview", "a", "--png", "b", "--scale=33"}
                                   << "--scale takes a whole number from 1 to 32, not \"33\"";
     QTest::newRow("delay not a number") << QStringList{"--run", "a", "--delay", "5ms"}
-                                        << "--delay takes milliseconds from 0 to 10000, not \"5ms\"";
+                                        << "--delay takes milliseconds from 0 to 2147483647, not \"5ms\"";
     QTest::newRow("log with a run") << QStringList{"--run", "a", "--log", "b.log"}
                                     << "--log goes with the window, not with --run or --preview";
     QTest::newRow("log without its file") << QStringList{"--log="}
