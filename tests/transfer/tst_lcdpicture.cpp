@@ -6,12 +6,13 @@
 #include "protocol/encodings.h"
 #include "support/standinhost.h"
 #include "support/testmain.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 #include "transfer/lcdpictures.h"
 #include "widgets/fields.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDataStream>
 #include <QFile>
 #include <QFileDialog>
@@ -25,9 +26,10 @@
 
 using namespace varnix;
 using namespace varnix::transfer;
+using namespace varnix::render;
 using test::AnsweringDialogs;
 
-Q_DECLARE_METATYPE(varnix::transfer::LcdBlock)
+Q_DECLARE_METATYPE(varnix::render::LcdBlock)
 
 namespace {
 const LcdBlock kWholeDisplay{};
@@ -294,7 +296,7 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     p.pictures.cmdlcdloadpic()->click();
     QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
 
-    p.dialogs.choice = MonoChoice{Dither::Diffuse, false};
+    p.dialogs.choice = PictureChoice{{Dither::Diffuse, false}};
     p.pictures.cmdlcdloadpic()->click();
     QCOMPARE(p.loads, 1);
     QCOMPARE(p.area->exactText(), pictureHex(picture, kWholeDisplay));
@@ -311,7 +313,8 @@ void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
 {
     // Each dialog is answered from the event loop it runs, and closed even
     // when it is not what was expected, so that nothing blocks.
-    const QImage fitted = fitToBlock(test::shaded({128, 64}), kWholeDisplay);
+    const QImage source = test::shaded({128, 64});
+    const QImage fitted = fitToBlock(source, kWholeDisplay);
     QList<QImage> shown; // at start, then after the choice, then enlarged
     QTimer::singleShot(0, [&shown] {
         auto* dialog = qobject_cast<PicturePreview*>(QApplication::activeModalWidget());
@@ -323,14 +326,16 @@ void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
         shown << picture("realSize");
         dialog->findChild<QRadioButton*>(QStringLiteral("diffusion"))->click();
         dialog->findChild<QCheckBox*>(QStringLiteral("inverted"))->click();
+        dialog->findChild<QComboBox*>(QStringLiteral("rotation"))->setCurrentIndex(2);
         shown << picture("realSize") << picture("enlarged");
         dialog->accept();
     });
     QtPictureDialogs qt;
-    const auto choice = qt.choosePicture(nullptr, fitted);
-    QVERIFY(choice && choice->dither == Dither::Diffuse && choice->inverted);
+    const auto answer = qt.choosePicture(nullptr, {{source, 100}}, kWholeDisplay);
+    QVERIFY(answer && answer->choice.mono.dither == Dither::Diffuse && answer->choice.mono.inverted
+            && answer->choice.rotation == 180 && !answer->asScript);
     QCOMPARE(shown.size(), 3);
-    const QImage chosen = blackAndWhite(fitted, *choice);
+    const QImage chosen = convertPicture(source, kWholeDisplay, answer->choice);
     QCOMPARE(test::differingPixels(shown[0], blackAndWhite(fitted, {})), 0);
     QCOMPARE(test::differingPixels(shown[1], chosen), 0);
     QCOMPARE(test::differingPixels(shown[2], chosen.scaled(chosen.size() * kEnlargement)), 0);

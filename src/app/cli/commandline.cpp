@@ -13,7 +13,7 @@
 #include "script/escapes.h"
 #include "script/runner.h"
 #include "script/script.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 
 #include "varnixversion.h"
 
@@ -303,13 +303,13 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
         for (int column = 0; column < board::Display::width; ++column)
             hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
     }
-    const auto picture = transfer::blockPicture(hex, transfer::LcdBlock{});
+    const auto picture = render::blockPicture(hex, render::LcdBlock{});
     if (!picture) {
         err << "varnix: the display could not be drawn" << Qt::endl;
         return 2;
     }
     const QImage scaled = picture->scaled(picture->size() * command.scale);
-    const QString failure = transfer::savePicture(scaled, command.png, false);
+    const QString failure = render::savePicture(scaled, command.png, false);
     if (!failure.isEmpty()) {
         err << "varnix: " << failure << Qt::endl;
         return 2;
