@@ -5,10 +5,10 @@
 #include "protocol/frames.h"
 #include "script/script.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -99,6 +99,35 @@ QString header(const QString& title, const LcdBlock& block, qsizetype frames)
         + QStringLiteral("delay %1\n").arg(kFramePacingMs);
 }
 
+// "frame2" before "frame10": runs of digits compare by their numbers (QCollator
+// does so only where Qt is built with ICU).
+bool numberedBefore(const QString& a, const QString& b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype si = i, sj = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            // Leading zeros aside, the longer run is the larger number.
+            const QString x = a.mid(si, i - si).remove(QRegularExpression(QStringLiteral("^0+")));
+            const QString y = b.mid(sj, j - sj).remove(QRegularExpression(QStringLiteral("^0+")));
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (x != y)
+                return x < y;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
 } // namespace
 
 SourceFrames readFrames(const QStringList& paths)
@@ -108,10 +137,8 @@ SourceFrames readFrames(const QStringList& paths)
     if (paths.size() > kMostFrames)
         return {{}, tooManyFrames(QStringLiteral("The set of %1 files").arg(paths.size()))};
     QStringList ordered = paths;
-    QCollator numbers;
-    numbers.setNumericMode(true);
-    std::sort(ordered.begin(), ordered.end(), [&numbers](const QString& a, const QString& b) {
-        return numbers.compare(QFileInfo(a).fileName(), QFileInfo(b).fileName()) < 0;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const QString& a, const QString& b) {
+        return numberedBefore(QFileInfo(a).fileName(), QFileInfo(b).fileName());
     });
     SourceFrames out;
     for (const QString& path : ordered) {
