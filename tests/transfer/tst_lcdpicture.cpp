@@ -8,6 +8,7 @@
 #include "support/testmain.h"
 #include "render/picture.h"
 #include "transfer/lcdpictures.h"
+#include "render/text.h"
 #include "widgets/fields.h"
 
 #include <QApplication>
@@ -17,7 +18,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +104,8 @@ private slots:
     void refusedLoadChangesNothing_data();
     void refusedLoadChangesNothing();
     void loadThenSaveKeepsThePixels();
+    void textAndAnimationFromThePage();
+    void textPreviewFollowsTheChoices();
     void qtDialogsShowAndReturnTheChoice();
 };
 
@@ -307,6 +312,54 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     QCOMPARE(test::differingPixels(saved, picture), 0);
     const QImage enlarged(dir.filePath(QStringLiteral("out@4x.png")));
     QCOMPARE(test::differingPixels(enlarged, picture.scaled(512, 256)), 0);
+}
+
+void LcdPictureTest::textAndAnimationFromThePage()
+{
+    QTemporaryDir dir;
+    PicturePage p({0, 63, 2, 3});
+    TextChoice text;
+    text.text = QStringLiteral("12.5 V");
+    p.dialogs.text = text;
+    p.pictures.cmdlcdloadtext()->click();
+    QCOMPARE(p.loads, 1);
+    const LcdBlock block{0, 63, 2, 3};
+    QCOMPARE(p.area->exactText(), blockHex(renderText(text, block).mono, block));
+
+    // Two frames saved as a script; the text area keeps what it had.
+    p.dialogs.openPaths = {dir.filePath(QStringLiteral("b2.png")), dir.filePath(QStringLiteral("b1.png"))};
+    QVERIFY(oneColour({64, 16}, qRgb(0, 0, 0)).save(p.dialogs.openPaths[0]));
+    QVERIFY(oneColour({64, 16}, qRgb(255, 255, 255)).save(p.dialogs.openPaths[1]));
+    p.dialogs.asScript = true;
+    p.dialogs.scriptPath = dir.filePath(QStringLiteral("blink.vnx"));
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.dialogs.shownFrames, 2);
+    QCOMPARE(p.loads, 1);
+    QFile script(p.dialogs.scriptPath);
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(script.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    // White first (b1), then black: two writes of the whole block.
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\]m\\]003f0203"))).size(), 2);
+    QVERIFY(lines.filter(QStringLiteral("]m]")).constFirst().endsWith(QStringLiteral("]00")));
+    QVERIFY(lines.filter(QStringLiteral("]m]")).constLast().endsWith(QStringLiteral("]ff")));
+}
+
+void LcdPictureTest::textPreviewFollowsTheChoices()
+{
+    const LcdBlock block{0, 31, 0, 1};
+    TextPreview preview(block);
+    const auto find = [&preview](const char* name) { return preview.findChild<QWidget*>(QString::fromLatin1(name)); };
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("ON"));
+    qobject_cast<QComboBox*>(find("across"))->setCurrentIndex(2);
+    qobject_cast<QCheckBox*>(find("inverted"))->click();
+    const TextChoice choice = preview.choice();
+    QCOMPARE(choice.text, QStringLiteral("ON"));
+    QVERIFY(choice.across == Across::Right && choice.inverted);
+    const QImage shown = qobject_cast<QLabel*>(find("realSize"))->pixmap().toImage();
+    QCOMPARE(test::differingPixels(shown, renderText(choice, block).mono), 0);
+    QVERIFY(!qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit")));
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("TOO LONG FOR IT"));
+    QVERIFY(qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit the block of 32 x 16")));
 }
 
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
