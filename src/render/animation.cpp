@@ -3,12 +3,12 @@
 
 #include "protocol/encodings.h"
 #include "protocol/frames.h"
+#include "protocol/numbers.h"
 #include "script/script.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -40,7 +40,8 @@ SourceFrames readFile(const QString& path)
     SourceFrames out;
     if (QString reason = tooLargeReason(path, reader.size()); !reason.isEmpty())
         return {{}, reason};
-    while (reader.canRead()) {
+    // Read until a read fails: canRead() can say no before a GIF's last frame.
+    for (;;) {
         QImage image = reader.read();
         if (image.isNull())
             break;
@@ -99,35 +100,6 @@ QString header(const QString& title, const LcdBlock& block, qsizetype frames)
         + QStringLiteral("delay %1\n").arg(kFramePacingMs);
 }
 
-// "frame2" before "frame10": runs of digits compare by their numbers (QCollator
-// does so only where Qt is built with ICU).
-bool numberedBefore(const QString& a, const QString& b)
-{
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            const qsizetype si = i, sj = j;
-            while (i < a.size() && a[i].isDigit())
-                ++i;
-            while (j < b.size() && b[j].isDigit())
-                ++j;
-            // Leading zeros aside, the longer run is the larger number.
-            const QString x = a.mid(si, i - si).remove(QRegularExpression(QStringLiteral("^0+")));
-            const QString y = b.mid(sj, j - sj).remove(QRegularExpression(QStringLiteral("^0+")));
-            if (x.size() != y.size())
-                return x.size() < y.size();
-            if (x != y)
-                return x < y;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
-}
-
 } // namespace
 
 SourceFrames readFrames(const QStringList& paths)
@@ -138,7 +110,7 @@ SourceFrames readFrames(const QStringList& paths)
         return {{}, tooManyFrames(QStringLiteral("The set of %1 files").arg(paths.size()))};
     QStringList ordered = paths;
     std::stable_sort(ordered.begin(), ordered.end(), [](const QString& a, const QString& b) {
-        return numberedBefore(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+        return protocol::naturalLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
     });
     SourceFrames out;
     for (const QString& path : ordered) {

@@ -7,6 +7,7 @@
 #include "support/testmain.h"
 #include "transfer/picturedriver.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +50,53 @@ QImage squareAt(QPoint corner)
             mono.setPixel(corner + QPoint(x, y), 1);
     return mono;
 }
+// An animated GIF of black-and-white frames of one size, each with its delay
+// in hundredths of a second. Its LZW data is a clear code before every pixel
+// code, so that no decoder's table grows: plain, if not small.
+QByteArray gif(const QList<QImage>& frames, const QList<int>& centiseconds)
+{
+    QByteArray out("GIF89a");
+    const auto word = [&out](int value) { out += char(value & 0xff); out += char(value >> 8); };
+    const QSize size = frames.constFirst().size();
+    word(size.width());
+    word(size.height());
+    out += QByteArray::fromHex("800000ffffff000000"); // two colours: white, black
+    for (qsizetype f = 0; f < frames.size(); ++f) {
+        out += QByteArray::fromHex("21f90400");
+        word(centiseconds[f]);
+        out += QByteArray::fromHex("00002c00000000"); // the image at 0, 0
+        word(size.width());
+        word(size.height());
+        out += QByteArray::fromHex("0002");
+        QByteArray data;
+        int bits = 0, filled = 0;
+        const auto code = [&](int value) {
+            bits |= value << filled;
+            filled += 3;
+            while (filled >= 8) {
+                data += char(bits & 0xff);
+                bits >>= 8;
+                filled -= 8;
+            }
+        };
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                code(4);
+                code(test::dark(frames[f], x, y) ? 1 : 0);
+            }
+        code(5);
+        if (filled > 0)
+            data += char(bits & 0xff);
+        for (qsizetype at = 0; at < data.size(); at += 255) {
+            const QByteArray piece = data.mid(at, 255);
+            out += char(piece.size());
+            out += piece;
+        }
+        out += '\0';
+    }
+    return out + ';';
+}
+
 } // namespace
 
 class PictureBlockTest : public QObject
@@ -64,6 +112,7 @@ private slots:
     void turnsAndFlips();
     void animationWritesOnlyWhatChanged();
     void numberedFilesInTheirOrderAndTheLimit();
+    void gifFramesWithTheirDelays();
 };
 
 void PictureBlockTest::dithersKeepTheGrey_data()
@@ -205,6 +254,41 @@ void PictureBlockTest::numberedFilesInTheirOrderAndTheLimit()
     const SourceFrames tooMany = readFrames(paths);
     QVERIFY(tooMany.frames.isEmpty());
     QVERIFY2(tooMany.error.contains(QStringLiteral("more than 1,000 frames")), qPrintable(tooMany.error));
+}
+
+void PictureBlockTest::gifFramesWithTheirDelays()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("moving.gif"));
+    QList<QImage> frames;
+    for (int i = 0; i < 3; ++i) {
+        QImage frame = oneColour({16, 8}, qRgb(255, 255, 255));
+        for (int y = 0; y < 8; ++y)
+            frame.setPixel(i * 5, y, qRgb(0, 0, 0));
+        frames << frame;
+    }
+    const auto writeGif = [&path](const QByteArray& bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    // A delay of none is shown as browsers show it, 100 ms.
+    QVERIFY(writeGif(gif(frames, {5, 20, 0})));
+    const SourceFrames read = readFrames({path});
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.frames.size(), 3);
+    QList<int> delays;
+    for (qsizetype i = 0; i < 3; ++i) {
+        delays << read.frames[i].delayMs;
+        QCOMPARE(test::differingPixels(read.frames[i].image, frames[i]), 0);
+    }
+    QCOMPARE(delays, (QList<int>{50, 200, 100}));
+
+    QVERIFY(writeGif(gif(QList<QImage>(kMostFrames + 1, frames[0]), QList<int>(kMostFrames + 1, 1))));
+    const SourceFrames tooMany = readFrames({path});
+    QVERIFY(tooMany.frames.isEmpty());
+    QVERIFY2(tooMany.error.endsWith(QStringLiteral("moving.gif has more than 1,000 frames: animations of up to 1,000 "
+                                                   "frames are made into scripts.")),
+             qPrintable(tooMany.error));
 }
 
 VARNIX_TEST_MAIN(PictureBlockTest)
