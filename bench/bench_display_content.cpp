@@ -12,25 +12,11 @@
 #include <QGuiApplication>
 #include <QPainter>
 
-#include <chrono>
 #include <cstdio>
-#include <functional>
 
 using namespace varnix::render;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double medianMs(int repetitions, const std::function<void()>& work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return median(times);
-}
 
 // Soft gradients and circles: a picture that every dither has work on.
 QImage photo(QSize size)
