@@ -18,7 +18,7 @@ LcdPictures::LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, std:
     : QObject(parent), m_host(host), m_txtlcd(txtlcd), m_corners(std::move(corners)), m_loaded(std::move(loaded)),
       m_cmdlcdloadpic(pagelayout::button(QStringLiteral("cmdlcdloadpic"), QStringLiteral("Load Pic&ture\u2026"))),
       m_cmdlcdsavepic(pagelayout::button(QStringLiteral("cmdlcdsavepic"), QStringLiteral("Save P&icture\u2026"))),
-      m_cmdlcdloadtext(pagelayout::button(QStringLiteral("cmdlcdloadtext"), QStringLiteral("Load Te&xt\u2026")))
+      m_cmdlcdloadtext(pagelayout::button(QStringLiteral("cmdlcdloadtext"), QStringLiteral("Loa&d Text\u2026")))
 {
     connect(m_cmdlcdloadpic, &QPushButton::clicked, this, &LcdPictures::cmdlcdloadpic_Click);
     connect(m_cmdlcdsavepic, &QPushButton::clicked, this, &LcdPictures::cmdlcdsavepic_Click);

@@ -165,7 +165,7 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock&
       m_level(spin("level", 0, 255, kMiddleLevel)),
       m_inverted(named(new QCheckBox(QStringLiteral("&Inverted")), "inverted")),
       m_rotation(rotations("rotation")),
-      m_flipHorizontal(named(new QCheckBox(QStringLiteral("Flip &across")), "flipHorizontal")),
+      m_flipHorizontal(named(new QCheckBox(QStringLiteral("Flip a&cross")), "flipHorizontal")),
       m_flipVertical(named(new QCheckBox(QStringLiteral("Flip &upside down")), "flipVertical")),
       m_fit(choices("fit", {QStringLiteral("Fit"), QStringLiteral("Fill"), QStringLiteral("1:1")})),
       m_baudRate(named(new QComboBox, "baudRate")),
