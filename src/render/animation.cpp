@@ -50,7 +50,9 @@ SourceFrames readFile(const QString& path)
         if (out.frames.size() == kMostFrames)
             return {{}, tooManyFrames(QDir::toNativeSeparators(path))};
         const int delay = reader.nextImageDelay();
-        out.frames.append({image, delay < kShortestFrameMs ? kDefaultFrameMs : delay});
+        // A thousand frames of a large picture in colour would take
+        // gigabytes; in greys a quarter of that.
+        out.frames.append({greyOnWhite(image), delay < kShortestFrameMs ? kDefaultFrameMs : delay});
     }
     if (out.frames.isEmpty())
         return {{}, readPicture(path).error};
@@ -91,8 +93,8 @@ QRect changedBytes(const QImage& before, const QImage& after)
 
 QString header(const QString& title, const LcdBlock& block, qsizetype frames)
 {
-    return QStringLiteral("# %1: %2 into the block of columns %3 to %4, rows %5 to %6.\n")
-        .arg(title, frames == 1 ? QStringLiteral("a picture") : QStringLiteral("%1 frames").arg(frames))
+    return QStringLiteral("# %1: %2 the block of columns %3 to %4, rows %5 to %6.\n")
+        .arg(title, frames == 1 ? QStringLiteral("written into") : QStringLiteral("%1 frames played in").arg(frames))
         .arg(block.x1)
         .arg(block.x2)
         .arg(block.y1)
@@ -117,7 +119,7 @@ SourceFrames readFrames(const QStringList& paths)
         const PictureFile file = readPicture(path);
         if (!file.error.isEmpty())
             return {{}, file.error};
-        out.frames.append({file.image, kDefaultFrameMs});
+        out.frames.append({greyOnWhite(file.image), kDefaultFrameMs});
     }
     return out;
 }

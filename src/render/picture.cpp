@@ -79,6 +79,16 @@ void diffuse(std::vector<float>& grey, int width, int height, const Spread (&spr
 }
 } // namespace
 
+QImage greyOnWhite(const QImage& picture)
+{
+    if (!picture.hasAlphaChannel())
+        return picture.convertToFormat(QImage::Format_Grayscale8);
+    QImage canvas(picture.size(), QImage::Format_RGB32);
+    canvas.fill(kWhitePixel);
+    QPainter(&canvas).drawImage(0, 0, picture);
+    return canvas.convertToFormat(QImage::Format_Grayscale8);
+}
+
 QImage whiteBlock(QSize size)
 {
     QImage mono(size, QImage::Format_Mono);

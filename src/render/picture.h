@@ -106,6 +106,10 @@ QString blockHex(const QImage& mono, const LcdBlock& block);
 // block's bytes.
 std::optional<QImage> blockPicture(QStringView hexPairs, const LcdBlock& block);
 
+// The picture in greys, its transparent parts white: all that the
+// conversion uses of it, in a quarter of the memory of its colours.
+QImage greyOnWhite(const QImage& picture);
+
 // A white (all off) black-and-white picture of the size.
 QImage whiteBlock(QSize size);
 
