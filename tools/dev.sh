@@ -50,10 +50,11 @@ case "${1:-}" in
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
-    # and the README's pictures of the windows (docs/images).
+    # and the pictures of the windows and of the Load Text dialog (docs/images).
     build build Release -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images
+    QT_QPA_PLATFORM=offscreen ./build/varnix_pictures dialogs docs/images
     ;;
   *)
     echo "usage: tools/dev.sh run|test|pictures" >&2

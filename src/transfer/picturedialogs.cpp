@@ -295,7 +295,7 @@ TextPreview::TextPreview(const LcdBlock& block, QWidget* parent)
     place->addStretch(1);
     auto* options = new QFormLayout;
     options->addRow(QStringLiteral("&Text:"), m_text);
-    options->addRow(QStringLiteral("&Font:"), style);
+    options->addRow(QStringLiteral("Font:"), style);
     options->addRow(QStringLiteral("Place:"), place);
 
     auto* buttons = okCancel(this);
