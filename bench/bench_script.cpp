@@ -76,18 +76,6 @@ QByteArray scriptText(int lines, QRandomGenerator& random)
     return text;
 }
 
-template <typename Work>
-double medianMs(int passes, Work work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < passes; ++i) {
-        const auto start = Clock::now();
-        work();
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    }
-    return median(times);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -36,4 +37,17 @@ inline double residentMb()
         std::fclose(statm);
     }
     return double(pages) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The median wall time of `passes` runs of `work`, in milliseconds.
+template <typename Work>
+double medianMs(int passes, Work work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < passes; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    return median(times);
 }

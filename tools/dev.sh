@@ -8,9 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# clang and its runtime libraries for libFuzzer, which GCC does not have.
+# clang and its runtime libraries for libFuzzer, which GCC does not have; a
+# font that every machine draws the same, for the tests of text in a block.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -55,10 +56,11 @@ case "${1:-}" in
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
-    # and the README's pictures of the windows (docs/images).
+    # and the pictures of the windows and of the Load Text dialog (docs/images).
     build build Release -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images
+    QT_QPA_PLATFORM=offscreen ./build/varnix_pictures dialogs docs/images
     ;;
   *)
     echo "usage: tools/dev.sh run|test|pictures" >&2

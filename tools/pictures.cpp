@@ -4,14 +4,20 @@
 //                               page's button, with the page's start values
 //   varnix_pictures readme DIR  the main window and the virtual board's
 //                               window after a few drawing commands
+//   varnix_pictures dialogs DIR the Load Text dialog with a screen in it
 #include "app/virtualboard/boardwindow.h"
 #include "display/displayview.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
+#include "transfer/picturedialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -105,19 +111,39 @@ int readme(const QString& dir)
     return 0;
 }
 
+int dialogs(const QString& dir)
+{
+    transfer::TextPreview preview(render::LcdBlock{});
+    preview.findChild<QPlainTextEdit*>(QStringLiteral("text"))->setPlainText(QStringLiteral("BOILER\n63.5 °C"));
+    preview.findChild<QComboBox*>(QStringLiteral("font"))->setCurrentText(QStringLiteral("DejaVu Sans"));
+    preview.findChild<QSpinBox*>(QStringLiteral("size"))->setValue(22);
+    preview.findChild<QCheckBox*>(QStringLiteral("bold"))->setChecked(true);
+    preview.findChild<QComboBox*>(QStringLiteral("across"))->setCurrentIndex(1);
+    preview.findChild<QComboBox*>(QStringLiteral("down"))->setCurrentIndex(1);
+    preview.show();
+    QCoreApplication::processEvents();
+    const QString path = dir + QStringLiteral("/load-text.png");
+    if (!save(preview.grab().toImage(), path))
+        return 1;
+    std::printf("%s\n", qPrintable(path));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 3 || (args[1] != u"pages" && args[1] != u"readme")) {
-        std::fputs("usage: varnix_pictures pages|readme DIR\n", stderr);
+    if (args.size() != 3 || (args[1] != u"pages" && args[1] != u"readme" && args[1] != u"dialogs")) {
+        std::fputs("usage: varnix_pictures pages|readme|dialogs DIR\n", stderr);
         return 2;
     }
     if (!QDir().mkpath(args[2])) {
         std::fprintf(stderr, "varnix_pictures: cannot make %s\n", qPrintable(args[2]));
         return 1;
     }
+    if (args[1] == u"dialogs")
+        return dialogs(args[2]);
     return args[1] == u"pages" ? pages(args[2]) : readme(args[2]);
 }

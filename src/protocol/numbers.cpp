@@ -229,4 +229,39 @@ QString decimalText(double value)
     return QString::fromLatin1(buffer.data(), ptr - buffer.data());
 }
 
+bool naturalLess(QStringView a, QStringView b)
+{
+    const auto digitsFrom = [](QStringView text, qsizetype at) {
+        qsizetype end = at;
+        while (end < text.size() && text[end].isDigit())
+            ++end;
+        return end;
+    };
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype endA = digitsFrom(a, i), endB = digitsFrom(b, j);
+            // Without their leading zeros, the longer run is the larger
+            // number, and runs of one length compare digit by digit.
+            while (i + 1 < endA && a[i] == u'0')
+                ++i;
+            while (j + 1 < endB && b[j] == u'0')
+                ++j;
+            const QStringView numberA = a.sliced(i, endA - i), numberB = b.sliced(j, endB - j);
+            if (numberA.size() != numberB.size())
+                return numberA.size() < numberB.size();
+            if (numberA != numberB)
+                return numberA < numberB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 } // namespace varnix::protocol

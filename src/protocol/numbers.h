@@ -33,4 +33,8 @@ std::optional<std::int16_t> roundHalfEvenInt16(double value);
 // ("2.5"). Independent of the user's locale.
 QString decimalText(double value);
 
+// Names compared with their runs of digits as numbers, of any length:
+// ttyUSB2 before ttyUSB10, frame9.png before frame10.png.
+bool naturalLess(QStringView a, QStringView b);
+
 } // namespace varnix::protocol

@@ -64,7 +64,8 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
         .cell(QStringLiteral("Text area Bytes:"), m_txtbytes)
         .fill(m_txtlcd)
         .row({m_cmdlcdfmt, m_cmdwritelcd, m_cmdlcdpaste, m_lcrlcdtxt})
-        .row({m_cmdlcdread, m_cdmlcdcopy, pictures->cmdlcdloadpic(), pictures->cmdlcdsavepic()});
+        .row({m_cmdlcdread, m_cdmlcdcopy, pictures->cmdlcdloadpic(), pictures->cmdlcdloadtext(),
+              pictures->cmdlcdsavepic()});
 
     connect(m_cmdlcdfmt, &QPushButton::clicked, this, &LcdMemory::cmdlcdfmt_Click);
     connect(m_cmdwritelcd, &QPushButton::clicked, this, &LcdMemory::cmdwritelcd_Click);

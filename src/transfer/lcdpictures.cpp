@@ -6,18 +6,23 @@
 #include "widgets/pagehost.h"
 #include "widgets/pagelayout.h"
 
+#include <QFileInfo>
 #include <QPushButton>
 
 namespace varnix::transfer {
+
+using namespace render;
 
 LcdPictures::LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, std::function<void()> loaded,
                          QObject* parent)
     : QObject(parent), m_host(host), m_txtlcd(txtlcd), m_corners(std::move(corners)), m_loaded(std::move(loaded)),
       m_cmdlcdloadpic(pagelayout::button(QStringLiteral("cmdlcdloadpic"), QStringLiteral("Load Pic&ture\u2026"))),
-      m_cmdlcdsavepic(pagelayout::button(QStringLiteral("cmdlcdsavepic"), QStringLiteral("Save P&icture\u2026")))
+      m_cmdlcdsavepic(pagelayout::button(QStringLiteral("cmdlcdsavepic"), QStringLiteral("Save P&icture\u2026"))),
+      m_cmdlcdloadtext(pagelayout::button(QStringLiteral("cmdlcdloadtext"), QStringLiteral("Loa&d Text\u2026")))
 {
     connect(m_cmdlcdloadpic, &QPushButton::clicked, this, &LcdPictures::cmdlcdloadpic_Click);
     connect(m_cmdlcdsavepic, &QPushButton::clicked, this, &LcdPictures::cmdlcdsavepic_Click);
+    connect(m_cmdlcdloadtext, &QPushButton::clicked, this, &LcdPictures::cmdlcdloadtext_Click);
 }
 
 std::optional<LcdBlock> LcdPictures::block()
@@ -36,27 +41,67 @@ std::optional<LcdBlock> LcdPictures::block()
     return block;
 }
 
+void LcdPictures::load(const QImage& mono, const LcdBlock& block)
+{
+    m_txtlcd->setExactText(blockHex(mono, block));
+    if (m_loaded)
+        m_loaded();
+}
+
 void LcdPictures::cmdlcdloadpic_Click()
 {
     const auto block = this->block();
     if (!block)
         return;
     QWidget* window = m_cmdlcdloadpic->window();
-    const QString path = m_dialogs->openPicture(window, pictureFilter());
-    if (path.isEmpty())
+    const QStringList paths = m_dialogs->openPictures(window, pictureFilter());
+    if (paths.isEmpty())
         return;
-    const PictureFile file = readPicture(path);
-    if (!file.error.isEmpty()) {
-        m_host.message(file.error + QStringLiteral(" Nothing was changed."));
+    const SourceFrames read = readFrames(paths);
+    if (!read.error.isEmpty()) {
+        m_host.message(read.error + QStringLiteral(" Nothing was changed."));
         return;
     }
-    const QImage fitted = fitToBlock(file.image, *block);
-    const auto choice = m_dialogs->choosePicture(window, fitted);
+    const auto answer = m_dialogs->choosePicture(window, read.frames, *block);
+    if (!answer)
+        return;
+    if (answer->asScript)
+        saveAnimation(read.frames, *block, *answer, QFileInfo(paths.constFirst()).fileName());
+    else
+        load(convertPicture(read.frames.constFirst().image, *block, answer->choice), *block);
+}
+
+void LcdPictures::saveAnimation(const QList<SourceFrame>& frames, const LcdBlock& block, const PictureAnswer& answer,
+                                const QString& title)
+{
+    const QString path = m_dialogs->saveScript(m_cmdlcdloadpic->window());
+    if (path.isEmpty())
+        return;
+    QList<QImage> monos;
+    QList<int> delays;
+    for (const SourceFrame& frame : frames) {
+        monos << convertPicture(frame.image, block, answer.choice);
+        delays << frame.delayMs;
+    }
+    const QString error = render::saveScript(animationScript(monos, delays, block, answer.baudRate, title).text, path);
+    if (!error.isEmpty())
+        m_host.message(error);
+}
+
+void LcdPictures::cmdlcdloadtext_Click()
+{
+    const auto block = this->block();
+    if (!block)
+        return;
+    const auto choice = m_dialogs->chooseText(m_cmdlcdloadtext->window(), *block);
     if (!choice)
         return;
-    m_txtlcd->setExactText(blockHex(blackAndWhite(fitted, *choice), *block));
-    if (m_loaded)
-        m_loaded();
+    const RenderedText rendered = renderText(*choice, *block);
+    if (!rendered.error.isEmpty()) {
+        m_host.message(rendered.error + QStringLiteral(" Nothing was changed."));
+        return;
+    }
+    load(rendered.mono, *block);
 }
 
 void LcdPictures::cmdlcdsavepic_Click()

@@ -22,8 +22,9 @@ namespace transfer {
 // The picture buttons of the page "LCD Read/Write". Load Picture fits a
 // picture file into the block of the page's corners and puts the block's
 // bytes into the text area as hex pairs, for Reformat and Write to send like
-// any block. Save Picture saves the block the text area holds (a read's
-// reply, or what Load put there) as a picture, one pixel per dot.
+// any block; an animation can be saved as a script instead. Load Text does
+// the same with a text. Save Picture saves the block the text area holds (a
+// read's reply, or what Load put there) as a picture, one pixel per dot.
 class LcdPictures : public QObject
 {
     Q_OBJECT
@@ -38,16 +39,22 @@ public:
 
     QPushButton* cmdlcdloadpic() const { return m_cmdlcdloadpic; }
     QPushButton* cmdlcdsavepic() const { return m_cmdlcdsavepic; }
+    QPushButton* cmdlcdloadtext() const { return m_cmdlcdloadtext; }
 
     // Qt's dialogs unless others are given; they must outlive the page.
     void setDialogs(PictureDialogs& dialogs) { m_dialogs = &dialogs; }
 
     void cmdlcdloadpic_Click();
     void cmdlcdsavepic_Click();
+    void cmdlcdloadtext_Click();
 
 private:
     // The block of the corners, or nothing once a message has refused them.
     std::optional<LcdBlock> block();
+    // The block's picture into the text area, as Load puts it there.
+    void load(const QImage& mono, const LcdBlock& block);
+    void saveAnimation(const QList<render::SourceFrame>& frames, const LcdBlock& block, const PictureAnswer& answer,
+                       const QString& title);
 
     PageHost& m_host;
     TextArea* m_txtlcd;
@@ -55,6 +62,7 @@ private:
     std::function<void()> m_loaded;
     QPushButton* m_cmdlcdloadpic;
     QPushButton* m_cmdlcdsavepic;
+    QPushButton* m_cmdlcdloadtext;
     QtPictureDialogs m_qtDialogs;
     PictureDialogs* m_dialogs = &m_qtDialogs;
 };

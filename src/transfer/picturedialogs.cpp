@@ -2,17 +2,24 @@
 #include "transfer/picturedialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace varnix::transfer {
+
+using namespace render;
 
 namespace {
 // A picture in a thin frame, so that the white edges of a block show.
@@ -25,19 +32,92 @@ QLabel* framedPicture(const QString& name)
     label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return label;
 }
-} // namespace
 
-QString QtPictureDialogs::openPicture(QWidget* parent, const QString& filter)
+template <typename T>
+T* named(T* widget, const char* name)
 {
-    return QFileDialog::getOpenFileName(parent, QStringLiteral("Load Picture"), QString(), filter);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
 }
 
-std::optional<MonoChoice> QtPictureDialogs::choosePicture(QWidget* parent, const QImage& fitted)
+QComboBox* choices(const char* name, const QStringList& items)
 {
-    PicturePreview preview(fitted, parent);
+    auto* box = named(new QComboBox, name);
+    box->addItems(items);
+    return box;
+}
+
+QComboBox* rotations(const char* name)
+{
+    return choices(name, {QStringLiteral("0°"), QStringLiteral("90°"), QStringLiteral("180°"), QStringLiteral("270°")});
+}
+
+QSpinBox* spin(const char* name, int lowest, int highest, int value)
+{
+    auto* box = named(new QSpinBox, name);
+    box->setRange(lowest, highest);
+    box->setValue(value);
+    return box;
+}
+
+// The block's picture at real size and enlarged, above the dialog's own
+// choices.
+QGridLayout* pictureGrid(QLabel* realSize, QLabel* enlarged)
+{
+    auto* pictures = new QGridLayout;
+    pictures->addWidget(new QLabel(QStringLiteral("Real size:")), 0, 0, Qt::AlignTop);
+    pictures->addWidget(realSize, 0, 1, Qt::AlignLeft | Qt::AlignTop);
+    pictures->addWidget(new QLabel(QStringLiteral("Enlarged %1 times:").arg(kEnlargement)), 1, 0, Qt::AlignTop);
+    pictures->addWidget(enlarged, 1, 1, Qt::AlignLeft | Qt::AlignTop);
+    pictures->setColumnStretch(1, 1);
+    return pictures;
+}
+
+void showBlock(QLabel* realSize, QLabel* enlarged, const QImage& mono)
+{
+    realSize->setPixmap(QPixmap::fromImage(mono));
+    enlarged->setPixmap(QPixmap::fromImage(mono.scaled(mono.size() * kEnlargement)));
+}
+
+QDialogButtonBox* okCancel(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+// Every change of a choice redraws.
+template <typename Dialog>
+void redrawOnChange(Dialog* dialog, const QList<QWidget*>& widgets, void (Dialog::*redraw)())
+{
+    for (QWidget* widget : widgets) {
+        if (auto* box = qobject_cast<QComboBox*>(widget))
+            QObject::connect(box, &QComboBox::currentIndexChanged, dialog, redraw);
+        else if (auto* number = qobject_cast<QSpinBox*>(widget))
+            QObject::connect(number, &QSpinBox::valueChanged, dialog, redraw);
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            QObject::connect(button, &QAbstractButton::toggled, dialog, redraw);
+        else if (auto* text = qobject_cast<QPlainTextEdit*>(widget))
+            QObject::connect(text, &QPlainTextEdit::textChanged, dialog, redraw);
+    }
+}
+
+constexpr int kBaudRates[] = {56000, 38400, 28800, 19200, 14400, 9600, 2400, 1200, 600};
+} // namespace
+
+QStringList QtPictureDialogs::openPictures(QWidget* parent, const QString& filter)
+{
+    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Load Picture"), QString(), filter);
+}
+
+std::optional<PictureAnswer> QtPictureDialogs::choosePicture(QWidget* parent, const QList<SourceFrame>& frames,
+                                                             const LcdBlock& block)
+{
+    PicturePreview preview(frames, block, parent);
     if (preview.exec() != QDialog::Accepted)
         return std::nullopt;
-    return preview.choice();
+    return preview.answer();
 }
 
 SaveTarget QtPictureDialogs::savePicture(QWidget* parent)
@@ -57,59 +137,219 @@ SaveTarget QtPictureDialogs::savePicture(QWidget* parent)
     return {dialog.selectedFiles().constFirst(), enlarged->isChecked()};
 }
 
-PicturePreview::PicturePreview(const QImage& fitted, QWidget* parent)
-    : QDialog(parent), m_fitted(fitted),
-      m_threshold(new QRadioButton(QStringLiteral("&Threshold"))),
-      m_diffuse(new QRadioButton(QStringLiteral("&Diffusion"))),
-      m_inverted(new QCheckBox(QStringLiteral("&Inverted"))),
+QString QtPictureDialogs::saveScript(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Save as Script"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("Scripts (*.vnx)"));
+    dialog.setDefaultSuffix(QStringLiteral("vnx"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<TextChoice> QtPictureDialogs::chooseText(QWidget* parent, const LcdBlock& block)
+{
+    TextPreview preview(block, parent);
+    if (preview.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return preview.choice();
+}
+
+PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock& block, QWidget* parent)
+    : QDialog(parent), m_frames(frames), m_block(block),
+      m_threshold(named(new QRadioButton(QStringLiteral("&Threshold")), "threshold")),
+      m_diffuse(named(new QRadioButton(QStringLiteral("&Diffusion")), "diffusion")),
+      m_atkinson(named(new QRadioButton(QStringLiteral("&Atkinson")), "atkinson")),
+      m_ordered(named(new QRadioButton(QStringLiteral("&Ordered")), "ordered")),
+      m_level(spin("level", 0, 255, kMiddleLevel)),
+      m_inverted(named(new QCheckBox(QStringLiteral("&Inverted")), "inverted")),
+      m_rotation(rotations("rotation")),
+      m_flipHorizontal(named(new QCheckBox(QStringLiteral("Flip a&cross")), "flipHorizontal")),
+      m_flipVertical(named(new QCheckBox(QStringLiteral("Flip &upside down")), "flipVertical")),
+      m_fit(choices("fit", {QStringLiteral("Fit"), QStringLiteral("Fill"), QStringLiteral("1:1")})),
+      m_baudRate(named(new QComboBox, "baudRate")),
+      m_animation(named(new QLabel, "animation")),
       m_realSize(framedPicture(QStringLiteral("realSize"))),
       m_enlarged(framedPicture(QStringLiteral("enlarged")))
 {
     setObjectName(QStringLiteral("PicturePreview"));
     setWindowTitle(QStringLiteral("Load Picture"));
-    m_threshold->setObjectName(QStringLiteral("threshold"));
-    m_diffuse->setObjectName(QStringLiteral("diffusion"));
-    m_inverted->setObjectName(QStringLiteral("inverted"));
     m_threshold->setChecked(true);
+    for (int rate : kBaudRates)
+        m_baudRate->addItem(QString::number(rate), rate);
+    m_baudRate->setCurrentText(QStringLiteral("19200"));
+    m_animation->setWordWrap(true);
 
-    auto* pictures = new QGridLayout;
-    pictures->addWidget(new QLabel(QStringLiteral("Real size:")), 0, 0, Qt::AlignTop);
-    pictures->addWidget(m_realSize, 0, 1, Qt::AlignLeft | Qt::AlignTop);
-    pictures->addWidget(new QLabel(QStringLiteral("Enlarged %1 times:").arg(kEnlargement)), 1, 0, Qt::AlignTop);
-    pictures->addWidget(m_enlarged, 1, 1, Qt::AlignLeft | Qt::AlignTop);
-    pictures->setColumnStretch(1, 1);
+    auto* dithers = new QHBoxLayout;
+    for (QWidget* widget : {static_cast<QWidget*>(m_threshold), static_cast<QWidget*>(m_level),
+                            static_cast<QWidget*>(m_diffuse), static_cast<QWidget*>(m_atkinson),
+                            static_cast<QWidget*>(m_ordered)})
+        dithers->addWidget(widget);
+    dithers->addStretch(1);
+    auto* turns = new QHBoxLayout;
+    turns->addWidget(m_rotation);
+    turns->addWidget(m_flipHorizontal);
+    turns->addWidget(m_flipVertical);
+    turns->addStretch(1);
+    auto* options = new QFormLayout;
+    options->addRow(QStringLiteral("Black and white:"), dithers);
+    options->addRow(QString(), m_inverted);
+    options->addRow(QStringLiteral("Turn:"), turns);
+    options->addRow(QStringLiteral("Size:"), m_fit);
 
-    auto* options = new QHBoxLayout;
-    options->addWidget(m_threshold);
-    options->addWidget(m_diffuse);
-    options->addSpacing(24);
-    options->addWidget(m_inverted);
-    options->addStretch(1);
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
+    auto* buttons = okCancel(this);
     auto* column = new QVBoxLayout(this);
-    column->addLayout(pictures);
+    column->addLayout(pictureGrid(m_realSize, m_enlarged));
     column->addLayout(options);
+    if (m_frames.size() > 1) {
+        options->addRow(QStringLiteral("Baud rate:"), m_baudRate);
+        column->addWidget(m_animation);
+        auto* script = named(buttons->addButton(QStringLiteral("Save as &Script\u2026"), QDialogButtonBox::ActionRole),
+                             "saveScript");
+        connect(script, &QPushButton::clicked, this, [this] {
+            m_asScript = true;
+            accept();
+        });
+    } else {
+        m_baudRate->hide();
+        m_animation->hide();
+    }
     column->addWidget(buttons);
 
-    connect(m_threshold, &QRadioButton::toggled, this, &PicturePreview::redraw);
-    connect(m_inverted, &QCheckBox::toggled, this, &PicturePreview::redraw);
+    redrawOnChange<PicturePreview>(this,
+                                   {m_threshold, m_diffuse, m_atkinson, m_ordered, m_level, m_inverted, m_rotation,
+                                    m_flipHorizontal, m_flipVertical, m_fit, m_baudRate},
+                                   &PicturePreview::redraw);
     redraw();
 }
 
-MonoChoice PicturePreview::choice() const
+PictureChoice PicturePreview::choice() const
 {
-    return {m_diffuse->isChecked() ? Dither::Diffuse : Dither::Threshold, m_inverted->isChecked()};
+    const Dither dither = m_diffuse->isChecked() ? Dither::Diffuse
+        : m_atkinson->isChecked()                ? Dither::Atkinson
+        : m_ordered->isChecked()                 ? Dither::Ordered
+                                                 : Dither::Threshold;
+    return {{dither, m_inverted->isChecked(), m_level->value()},
+            m_rotation->currentIndex() * 90,
+            m_flipHorizontal->isChecked(),
+            m_flipVertical->isChecked(),
+            Fit(m_fit->currentIndex())};
+}
+
+PictureAnswer PicturePreview::answer() const
+{
+    return {choice(), m_asScript, m_baudRate->currentData().toInt()};
 }
 
 void PicturePreview::redraw()
 {
-    const QImage mono = blackAndWhite(m_fitted, choice());
-    m_realSize->setPixmap(QPixmap::fromImage(mono));
-    m_enlarged->setPixmap(QPixmap::fromImage(mono.scaled(mono.size() * kEnlargement)));
+    m_level->setEnabled(m_threshold->isChecked());
+    if (m_frames.isEmpty())
+        return;
+    const PictureChoice chosen = choice();
+    showBlock(m_realSize, m_enlarged, convertPicture(m_frames.constFirst().image, m_block, chosen));
+    if (m_frames.size() > 1) {
+        QList<QImage> monos;
+        QList<int> delays;
+        for (const SourceFrame& frame : std::as_const(m_frames)) {
+            monos << convertPicture(frame.image, m_block, chosen);
+            delays << frame.delayMs;
+        }
+        const int baud = m_baudRate->currentData().toInt();
+        m_animation->setText(animationScript(monos, delays, m_block, baud, {}).summary(baud));
+    }
+}
+
+TextPreview::TextPreview(const LcdBlock& block, QWidget* parent)
+    : QDialog(parent), m_block(block), m_text(named(new QPlainTextEdit, "text")),
+      m_font(choices("font", fontNames())), m_size(spin("size", 1, 64, 8)),
+      m_bold(named(new QCheckBox(QStringLiteral("&Bold")), "bold")),
+      m_italic(named(new QCheckBox(QStringLiteral("&Italic")), "italic")),
+      m_across(choices("across", {QStringLiteral("Left"), QStringLiteral("Centre"), QStringLiteral("Right")})),
+      m_down(choices("down", {QStringLiteral("Top"), QStringLiteral("Middle"), QStringLiteral("Bottom")})),
+      m_lineSpacing(spin("lineSpacing", -16, 32, 0)), m_rotation(rotations("rotation")),
+      m_inverted(named(new QCheckBox(QStringLiteral("I&nverted")), "inverted")), m_note(named(new QLabel, "note")),
+      m_realSize(framedPicture(QStringLiteral("realSize"))), m_enlarged(framedPicture(QStringLiteral("enlarged"))),
+      m_ok(nullptr)
+{
+    setObjectName(QStringLiteral("TextPreview"));
+    setWindowTitle(QStringLiteral("Load Text"));
+    m_text->setTabChangesFocus(true);
+    m_text->setFixedHeight(m_text->fontMetrics().lineSpacing() * 4 + 12);
+
+    auto* style = new QHBoxLayout;
+    style->addWidget(m_font, 1);
+    style->addWidget(new QLabel(QStringLiteral("Size (pixels):")));
+    style->addWidget(m_size);
+    style->addWidget(m_bold);
+    style->addWidget(m_italic);
+    auto* place = new QHBoxLayout;
+    place->addWidget(m_across);
+    place->addWidget(m_down);
+    place->addWidget(new QLabel(QStringLiteral("Line spacing:")));
+    place->addWidget(m_lineSpacing);
+    place->addWidget(new QLabel(QStringLiteral("Turn:")));
+    place->addWidget(m_rotation);
+    place->addWidget(m_inverted);
+    place->addStretch(1);
+    auto* options = new QFormLayout;
+    options->addRow(QStringLiteral("&Text:"), m_text);
+    options->addRow(QStringLiteral("Font:"), style);
+    options->addRow(QStringLiteral("Place:"), place);
+
+    auto* buttons = okCancel(this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(options);
+    column->addLayout(pictureGrid(m_realSize, m_enlarged));
+    column->addWidget(m_note);
+    column->addWidget(buttons);
+
+    redrawOnChange<TextPreview>(
+        this, {m_text, m_font, m_size, m_bold, m_italic, m_across, m_down, m_lineSpacing, m_rotation, m_inverted},
+        &TextPreview::redraw);
+    redraw();
+}
+
+TextChoice TextPreview::choice() const
+{
+    return {m_text->toPlainText(),
+            m_font->currentText(),
+            m_size->value(),
+            m_bold->isChecked(),
+            m_italic->isChecked(),
+            Across(m_across->currentIndex()),
+            Down(m_down->currentIndex()),
+            m_lineSpacing->value(),
+            m_rotation->currentIndex() * 90,
+            m_inverted->isChecked()};
+}
+
+void TextPreview::redraw()
+{
+    const RenderedText rendered = renderText(choice(), m_block);
+    m_ok->setEnabled(rendered.error.isEmpty());
+    if (!rendered.error.isEmpty()) {
+        m_note->setText(rendered.error);
+        return;
+    }
+    showBlock(m_realSize, m_enlarged, rendered.mono);
+    QSize room = m_block.pixelSize();
+    if (m_rotation->currentIndex() % 2)
+        room.transpose();
+    m_note->setText(rendered.clipped
+                        ? QStringLiteral("The text is %1 x %2 pixels and does not fit the block of %3 x %4: it is "
+                                         "cut at the block's edges.")
+                              .arg(rendered.extent.width())
+                              .arg(rendered.extent.height())
+                              .arg(room.width())
+                              .arg(room.height())
+                        : QStringLiteral("The text is %1 x %2 pixels; the block is %3 x %4.")
+                              .arg(rendered.extent.width())
+                              .arg(rendered.extent.height())
+                              .arg(room.width())
+                              .arg(room.height()));
 }
 
 } // namespace varnix::transfer

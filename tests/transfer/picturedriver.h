@@ -3,7 +3,7 @@
 
 // What the picture tests share: dialogs that answer at once, and pictures.
 #include "board/display.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 #include "transfer/picturedialogs.h"
 
 #include <QImage>
@@ -15,16 +15,22 @@ namespace varnix::test {
 class AnsweringDialogs : public transfer::PictureDialogs
 {
 public:
-    QString openPicture(QWidget*, const QString&) override
+    QStringList openPictures(QWidget*, const QString&) override
     {
         ++opens;
-        return openPath;
+        return openPaths.isEmpty() && !openPath.isEmpty() ? QStringList{openPath} : openPaths;
     }
-    std::optional<transfer::MonoChoice> choosePicture(QWidget*, const QImage&) override
+    std::optional<transfer::PictureAnswer> choosePicture(QWidget*, const QList<render::SourceFrame>& frames,
+                                                         const render::LcdBlock&) override
     {
         ++choices;
-        return choice;
+        shownFrames = frames.size();
+        if (!choice)
+            return std::nullopt;
+        return transfer::PictureAnswer{*choice, asScript, baudRate};
     }
+    QString saveScript(QWidget*) override { return scriptPath; }
+    std::optional<render::TextChoice> chooseText(QWidget*, const render::LcdBlock&) override { return text; }
     transfer::SaveTarget savePicture(QWidget*) override
     {
         ++saves;
@@ -32,7 +38,13 @@ public:
     }
 
     QString openPath;
-    std::optional<transfer::MonoChoice> choice = transfer::MonoChoice{};
+    QStringList openPaths;
+    std::optional<render::PictureChoice> choice = render::PictureChoice{};
+    bool asScript = false;
+    int baudRate = 19200;
+    QString scriptPath;
+    std::optional<render::TextChoice> text;
+    qsizetype shownFrames = 0;
     transfer::SaveTarget saveTarget;
     int opens = 0;
     int choices = 0;
@@ -67,7 +79,7 @@ inline int differingPixels(const QImage& a, const QImage& b)
 
 // The display's pixels that are not the picture placed at the block's corner
 // and, everywhere else, what `around` shows.
-inline int wrongPixels(const board::Display& display, const QImage& picture, const transfer::LcdBlock& block,
+inline int wrongPixels(const board::Display& display, const QImage& picture, const render::LcdBlock& block,
                        const board::Display& around = {})
 {
     const QRect inBlock(QPoint(), block.pixelSize());

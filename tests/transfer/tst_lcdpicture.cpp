@@ -6,17 +6,21 @@
 #include "protocol/encodings.h"
 #include "support/standinhost.h"
 #include "support/testmain.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 #include "transfer/lcdpictures.h"
+#include "render/text.h"
 #include "widgets/fields.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDataStream>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,9 +29,10 @@
 
 using namespace varnix;
 using namespace varnix::transfer;
+using namespace varnix::render;
 using test::AnsweringDialogs;
 
-Q_DECLARE_METATYPE(varnix::transfer::LcdBlock)
+Q_DECLARE_METATYPE(varnix::render::LcdBlock)
 
 namespace {
 const LcdBlock kWholeDisplay{};
@@ -99,6 +104,8 @@ private slots:
     void refusedLoadChangesNothing_data();
     void refusedLoadChangesNothing();
     void loadThenSaveKeepsThePixels();
+    void textAndAnimationFromThePage();
+    void textPreviewFollowsTheChoices();
     void qtDialogsShowAndReturnTheChoice();
 };
 
@@ -294,7 +301,7 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     p.pictures.cmdlcdloadpic()->click();
     QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
 
-    p.dialogs.choice = MonoChoice{Dither::Diffuse, false};
+    p.dialogs.choice = PictureChoice{{Dither::Diffuse, false}};
     p.pictures.cmdlcdloadpic()->click();
     QCOMPARE(p.loads, 1);
     QCOMPARE(p.area->exactText(), pictureHex(picture, kWholeDisplay));
@@ -307,11 +314,60 @@ void LcdPictureTest::loadThenSaveKeepsThePixels()
     QCOMPARE(test::differingPixels(enlarged, picture.scaled(512, 256)), 0);
 }
 
+void LcdPictureTest::textAndAnimationFromThePage()
+{
+    QTemporaryDir dir;
+    PicturePage p({0, 63, 2, 3});
+    TextChoice text;
+    text.text = QStringLiteral("12.5 V");
+    p.dialogs.text = text;
+    p.pictures.cmdlcdloadtext()->click();
+    QCOMPARE(p.loads, 1);
+    const LcdBlock block{0, 63, 2, 3};
+    QCOMPARE(p.area->exactText(), blockHex(renderText(text, block).mono, block));
+
+    // Two frames saved as a script; the text area keeps what it had.
+    p.dialogs.openPaths = {dir.filePath(QStringLiteral("b2.png")), dir.filePath(QStringLiteral("b1.png"))};
+    QVERIFY(oneColour({64, 16}, qRgb(0, 0, 0)).save(p.dialogs.openPaths[0]));
+    QVERIFY(oneColour({64, 16}, qRgb(255, 255, 255)).save(p.dialogs.openPaths[1]));
+    p.dialogs.asScript = true;
+    p.dialogs.scriptPath = dir.filePath(QStringLiteral("blink.vnx"));
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.dialogs.shownFrames, 2);
+    QCOMPARE(p.loads, 1);
+    QFile script(p.dialogs.scriptPath);
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(script.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    // White first (b1), then black: two writes of the whole block.
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^\\]m\\]003f0203"))).size(), 2);
+    QVERIFY(lines.filter(QStringLiteral("]m]")).constFirst().endsWith(QStringLiteral("]00")));
+    QVERIFY(lines.filter(QStringLiteral("]m]")).constLast().endsWith(QStringLiteral("]ff")));
+}
+
+void LcdPictureTest::textPreviewFollowsTheChoices()
+{
+    const LcdBlock block{0, 31, 0, 1};
+    TextPreview preview(block);
+    const auto find = [&preview](const char* name) { return preview.findChild<QWidget*>(QString::fromLatin1(name)); };
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("ON"));
+    qobject_cast<QComboBox*>(find("across"))->setCurrentIndex(2);
+    qobject_cast<QCheckBox*>(find("inverted"))->click();
+    const TextChoice choice = preview.choice();
+    QCOMPARE(choice.text, QStringLiteral("ON"));
+    QVERIFY(choice.across == Across::Right && choice.inverted);
+    const QImage shown = qobject_cast<QLabel*>(find("realSize"))->pixmap().toImage();
+    QCOMPARE(test::differingPixels(shown, renderText(choice, block).mono), 0);
+    QVERIFY(!qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit")));
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("TOO LONG FOR IT"));
+    QVERIFY(qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit the block of 32 x 16")));
+}
+
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
 {
     // Each dialog is answered from the event loop it runs, and closed even
     // when it is not what was expected, so that nothing blocks.
-    const QImage fitted = fitToBlock(test::shaded({128, 64}), kWholeDisplay);
+    const QImage source = test::shaded({128, 64});
+    const QImage fitted = fitToBlock(source, kWholeDisplay);
     QList<QImage> shown; // at start, then after the choice, then enlarged
     QTimer::singleShot(0, [&shown] {
         auto* dialog = qobject_cast<PicturePreview*>(QApplication::activeModalWidget());
@@ -323,14 +379,16 @@ void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
         shown << picture("realSize");
         dialog->findChild<QRadioButton*>(QStringLiteral("diffusion"))->click();
         dialog->findChild<QCheckBox*>(QStringLiteral("inverted"))->click();
+        dialog->findChild<QComboBox*>(QStringLiteral("rotation"))->setCurrentIndex(2);
         shown << picture("realSize") << picture("enlarged");
         dialog->accept();
     });
     QtPictureDialogs qt;
-    const auto choice = qt.choosePicture(nullptr, fitted);
-    QVERIFY(choice && choice->dither == Dither::Diffuse && choice->inverted);
+    const auto answer = qt.choosePicture(nullptr, {{source, 100}}, kWholeDisplay);
+    QVERIFY(answer && answer->choice.mono.dither == Dither::Diffuse && answer->choice.mono.inverted
+            && answer->choice.rotation == 180 && !answer->asScript);
     QCOMPARE(shown.size(), 3);
-    const QImage chosen = blackAndWhite(fitted, *choice);
+    const QImage chosen = convertPicture(source, kWholeDisplay, answer->choice);
     QCOMPARE(test::differingPixels(shown[0], blackAndWhite(fitted, {})), 0);
     QCOMPARE(test::differingPixels(shown[1], chosen), 0);
     QCOMPARE(test::differingPixels(shown[2], chosen.scaled(chosen.size() * kEnlargement)), 0);

@@ -8,7 +8,7 @@
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 #include "support/testmain.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 #include "transfer/lcdpictures.h"
 #include "widgets/fields.h"
 
@@ -17,6 +17,7 @@
 
 using namespace varnix;
 using namespace varnix::transfer;
+using namespace varnix::render;
 
 class LcdPictureBoardTest : public QObject
 {
@@ -54,7 +55,7 @@ void LcdPictureBoardTest::pictureOntoTheBoardAndBack()
     QVERIFY(picture.save(in));
     test::AnsweringDialogs dialogs;
     dialogs.openPath = in;
-    dialogs.choice = choice;
+    dialogs.choice = PictureChoice{choice};
     dialogs.saveTarget = {dir.filePath(QStringLiteral("read.png")), false};
 
     test::BoardFixture f;

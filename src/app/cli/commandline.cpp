@@ -13,7 +13,7 @@
 #include "script/escapes.h"
 #include "script/runner.h"
 #include "script/script.h"
-#include "transfer/lcdpicture.h"
+#include "render/picture.h"
 
 #include "varnixversion.h"
 
@@ -113,7 +113,7 @@ Command parseCommandLine(const QStringList& arguments)
         const bool takesValue = name == QLatin1String("--run") || name == QLatin1String("--preview")
             || name == QLatin1String("--port") || name == QLatin1String("--delay")
             || name == QLatin1String("--png") || name == QLatin1String("--scale")
-            || name == QLatin1String("--log");
+            || name == QLatin1String("--log") || content::takesValue(name);
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -149,6 +149,15 @@ Command parseCommandLine(const QStringList& arguments)
             if (value->isEmpty())
                 return refuse(QStringLiteral("--log needs the file to write the session log to"));
             command.logFile = *value;
+        } else if (content::isOption(name)) {
+            if (const QString why = content::readOption(name, value.value_or(QString()), command.content);
+                !why.isEmpty())
+                return refuse(why);
+            if (name == QLatin1String("--text") || name == QLatin1String("--picture")) {
+                if (command.kind != Command::Kind::Window)
+                    return refuse(QStringLiteral("give one of --run, --preview, --text and --picture, once"));
+                command.kind = Command::Kind::Make;
+            }
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
         } else if (name == QLatin1String("--png")) {
@@ -171,10 +180,15 @@ Command parseCommandLine(const QStringList& arguments)
     const bool preview = command.kind == Command::Kind::Preview;
     if (!run && (sawPort || sawDelay || command.verify))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
-    if ((run || preview) && !command.logFile.isEmpty())
+    if ((run || preview || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
-    if (!preview && (sawPng || sawScale))
-        return refuse(QStringLiteral("--png and --scale go with --preview SCRIPT"));
+    const bool make = command.kind == Command::Kind::Make;
+    if (!preview && !make && (sawPng || sawScale))
+        return refuse(QStringLiteral("--png and --scale go with --preview, --text or --picture"));
+    if (!make && !command.content.seen.isEmpty())
+        return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
+    if (make && command.png.isEmpty() && command.content.script.isEmpty())
+        return refuse(QStringLiteral("--text and --picture need --png OUT.png or --script OUT.vnx"));
     if (preview && command.png.isEmpty())
         return refuse(QStringLiteral("--preview needs --png OUT.png"));
     if ((run || preview) && command.script.isEmpty())
@@ -303,13 +317,13 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
         for (int column = 0; column < board::Display::width; ++column)
             hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
     }
-    const auto picture = transfer::blockPicture(hex, transfer::LcdBlock{});
+    const auto picture = render::blockPicture(hex, render::LcdBlock{});
     if (!picture) {
         err << "varnix: the display could not be drawn" << Qt::endl;
         return 2;
     }
     const QImage scaled = picture->scaled(picture->size() * command.scale);
-    const QString failure = transfer::savePicture(scaled, command.png, false);
+    const QString failure = render::savePicture(scaled, command.png, false);
     if (!failure.isEmpty()) {
         err << "varnix: " << failure << Qt::endl;
         return 2;
@@ -344,6 +358,8 @@ int runCommand(const Command& command, int argc, char* argv[])
     case Command::Kind::Refused:
         err << "varnix: " << command.refusal << Qt::endl;
         return 2;
+    case Command::Kind::Make:
+        return content::make(command.content, command.png, command.scale, argc, argv);
     case Command::Kind::Run:
     case Command::Kind::Preview:
         break;

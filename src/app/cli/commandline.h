@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/cli/contentcommand.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,16 +27,18 @@ inline bool displayAvailable()
 
 // What the command line asks for.
 struct Command {
-    enum class Kind { Window, Help, Version, Run, Preview, Refused };
+    // Make: --text or --picture.
+    enum class Kind { Window, Help, Version, Run, Preview, Make, Refused };
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port; empty: port 1's device
     int delay = 20;   // --delay, as a run from the command line starts
     bool verify = false;
-    QString png;      // --preview's --png
+    QString png;      // --preview's, --text's or --picture's --png
     int scale = 1;
     QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
+    ContentRequest content; // --text or --picture and their options
 };
 
 // The program's arguments, without its name.
@@ -51,8 +55,8 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 // script cannot be read or the picture not written.
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 
-// The command line's own work (help, version, --run, --preview, a refused
-// option) done without a display; its exit code.
+// The command line's own work (help, version, --run, --preview, --text,
+// --picture, a refused option) done without a display; its exit code.
 int runCommand(const Command& command, int argc, char* argv[]);
 
 } // namespace varnix

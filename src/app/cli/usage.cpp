@@ -15,6 +15,8 @@ constexpr const char* kVarnixSynopses[] = {
     "[--log FILE]",
     "--run SCRIPT [--port DEVICE] [--delay MS] [--verify]",
     "--preview SCRIPT --png OUT.png [--scale N]",
+    "--text TEXT [options] [--png OUT.png] [--script OUT.vnx]",
+    "--picture FILE [options] [--png OUT.png] [--script OUT.vnx]",
     "--help | --version",
 };
 constexpr Option kVarnixOptions[] = {
@@ -40,9 +42,52 @@ constexpr Option kVarnixOptions[] = {
     {"--preview", "SCRIPT", "draw what the script would draw, with the board's firmware model; no port",
      "Draw what the script would draw with the board's own firmware model, opening no port, and write it as "
      "the PNG that --png names."},
-    {"--png", "OUT.png", "with --preview: the picture to write, black on white",
-     "Where --preview writes the display: 128 x 64 pixels at scale 1, black dots on white."},
-    {"--scale", "N", "with --preview: each dot as N x N pixels (default 1)",
+    {"--text", "TEXT", "make a block of display memory from a text",
+     "Draw TEXT into the block (a line break in it, such as $'A\\nB' in bash, starts a line), every pixel on or off, lines never wrapped: what does not fit is cut at the "
+     "block's edge and said so. Write it with --png, --script or both. Needs no display."},
+    {"--picture", "FILE", "make a block from a picture; an animated GIF or a folder of numbered PNGs: an animation",
+     "Convert the picture into the block. An animated GIF, or a folder whose PNG files are numbered frames (100 "
+     "ms each), becomes an animation: its script writes each frame's changed rectangle and waits the frame's "
+     "delay less the line's time. Pictures over 40 million pixels and animations over 1000 frames are refused."},
+    {"--font", "NAME", "with --text: an installed font family (default: the board's own 5 x 7 font)",
+     "The font family of --text, which must be installed (fc-list lists them); a font that is not is refused by "
+     "its name. Without it, the board's own 5 x 7 font, drawn as its firmware draws strings."},
+    {"--size", "PX", "with --text: the font's height in display pixels (default 8)",
+     "The height of the font in pixels of the display, not points. The board's font is drawn at whole multiples "
+     "of its 8-pixel line."},
+    {"--bold", nullptr, "with --text: bold", "Draw the text bold."},
+    {"--italic", nullptr, "with --text: italic", "Draw the text italic."},
+    {"--align", "H,V", "with --text: left, centre or right, and top, middle or bottom",
+     "Where the text stands in the block: left, centre or right, and top, middle or bottom, such as "
+     "centre,middle (default left,top)."},
+    {"--spacing", "PX", "with --text: pixels between lines beyond the font's own (default 0)",
+     "Pixels added between lines, beyond the font's own line height; may be negative."},
+    {"--rotate", "DEG", "turn clockwise by 0, 90, 180 or 270 degrees",
+     "Turn the text or picture clockwise, for a display mounted on its side."},
+    {"--flip", "WAY", "with --picture: flip across or down",
+     "Flip the picture across (left for right) or down (upside down), after turning it."},
+    {"--invert", nullptr, "light on dark", "Every pixel the other way round: light text or picture on dark."},
+    {"--dither", "HOW", "with --picture: threshold (default), diffusion, atkinson or ordered",
+     "How the picture becomes black and white: threshold at --level, Floyd-Steinberg diffusion, Atkinson "
+     "diffusion or an ordered 4 x 4 Bayer pattern."},
+    {"--level", "GREY", "with --picture and threshold: the grey from 0 to 255 below which a pixel is dark (128)",
+     "The threshold's level: pixels darker than this grey (0 to 255) are on. 128 when not given."},
+    {"--fit", "HOW", "with --picture: fit (default), fill or 1:1",
+     "fit scales a larger picture down to fit whole; fill scales it to cover the block and crops it; 1:1 takes "
+     "it pixel for pixel and crops it. Each is centred."},
+    {"--block", "X1,X2,Y1,Y2", "with --text or --picture: the block, columns 0-127, rows 0-7 (default whole)",
+     "The block of the display memory to fill: columns X1 to X2 (0 to 127) and rows of 8 pixels Y1 to Y2 (0 to "
+     "7), both ends included. The whole display when not given."},
+    {"--baud", "RATE", "with --picture: the baud rate an animation's waits allow for (default 19200)",
+     "The line's baud rate that an animation's waits are reckoned for: each frame waits its own delay less the "
+     "time its write takes on the line."},
+    {"--script", "OUT.vnx", "with --text or --picture: write the script that writes the block",
+     "Write a script that writes the block (with delay 0, the line's speed alone setting the pace), or, for an "
+     "animation, plays it; the file is written whole or not at all."},
+    {"--png", "OUT.png", "with --preview, --text or --picture: the picture to write, black on white",
+     "Where --preview writes the display, or --text and --picture their block (an animation's first frame): a "
+     "pixel per dot at scale 1, black dots on white."},
+    {"--scale", "N", "with --png: each dot as N x N pixels (default 1)",
      "Each dot of the display as N x N pixels of the picture, N from 1 to 32."},
     kHelp,
     {"--version", nullptr, "show the version and exit", "Print the program's name and version, and exit."},
@@ -94,7 +139,7 @@ const Program& varnix()
         "varnix", kVarnixSynopses,
         "Draws on the display of a Tessel graphic LCD controller board, reads and writes its memories and talks "
         "to it, over a serial port, in its window. --run and --preview send and draw scripts without a window and "
-        "need no display.",
+        "need no display; --text and --picture make blocks of display memory and scripts from texts and pictures.",
         kVarnixOptions};
     return program;
 }

@@ -2,6 +2,7 @@
 #include "link/core/portmap.h"
 
 #include "link/core/boardlink.h"
+#include "protocol/numbers.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -34,36 +35,6 @@ void PortMap::setDevices(const QStringList& devices, const QString& virtualBoard
     emit changed();
 }
 
-namespace {
-// Kernel names compared with their numbers as numbers: ttyUSB2 < ttyUSB10.
-bool naturalLess(const QString& a, const QString& b)
-{
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            const qsizetype startA = i;
-            const qsizetype startB = j;
-            while (i < a.size() && a[i].isDigit())
-                ++i;
-            while (j < b.size() && b[j].isDigit())
-                ++j;
-            const QString numberA = a.mid(startA, i - startA);
-            const QString numberB = b.mid(startB, j - startB);
-            const qulonglong valueA = numberA.toULongLong();
-            const qulonglong valueB = numberB.toULongLong();
-            if (valueA != valueB)
-                return valueA < valueB;
-            continue;
-        }
-        if (a[i] != b[j])
-            return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    return a.size() - i < b.size() - j;
-}
-} // namespace
 
 namespace {
 bool isUsb(const QString& path)
@@ -80,7 +51,7 @@ QStringList orderDevices(QStringList paths)
         const bool usbB = isUsb(b);
         if (usbA != usbB)
             return usbA;
-        return naturalLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+        return protocol::naturalLess(QFileInfo(a).fileName(), QFileInfo(b).fileName());
     });
     return paths;
 }

@@ -169,6 +169,7 @@ const ButtonRow kButtons[] = {
     {20, "lcrlcdtxt", "Clear", true},
     {20, "cmdlcdfmt", "Reformat to Send", true},
     {20, "cmdlcdloadpic", "Load Pic&ture…", true},
+    {20, "cmdlcdloadtext", "Loa&d Text…", true},
     {20, "cmdlcdsavepic", "Save P&icture…", true},
 };
 

@@ -15,7 +15,7 @@
 // lowest bit at the top, and a set bit is a dark (black) pixel. A block
 // travels row by row: all its columns of the first row from left to right,
 // then the next row.
-namespace varnix::transfer {
+namespace varnix::render {
 
 constexpr int kLcdColumns = 128;
 constexpr int kLcdRows = 8;
@@ -43,25 +43,57 @@ struct LcdBlock {
     QSize pixelSize() const { return {columns(), rows() * 8}; }
 };
 
-enum class Dither { Threshold, Diffuse };
+// Threshold: dark where the grey is below the level. Diffuse (Floyd and
+// Steinberg) and Atkinson spread each pixel's error to its neighbours;
+// Ordered compares with a 4 x 4 Bayer matrix, a pattern that stays put
+// between the frames of an animation.
+enum class Dither { Threshold, Diffuse, Atkinson, Ordered };
+constexpr int kMiddleLevel = 128;
 
-// How a picture becomes black and white.
+// How a picture becomes black and white. The level (0 to 255) is the
+// threshold's; the other dithers keep the picture's own mean.
 struct MonoChoice {
     Dither dither = Dither::Threshold;
     bool inverted = false;
+    int level = kMiddleLevel;
+};
+
+// How a picture takes the block: Fit scales a larger one down to fit whole,
+// Fill scales it to cover the block and crops the rest, Actual takes it
+// pixel for pixel and crops it; each is centred.
+enum class Fit { Fit, Fill, Actual };
+
+// Everything a picture's conversion takes: turned clockwise by `rotation`
+// (0, 90, 180 or 270 degrees) and flipped first, then placed, then made
+// black and white.
+struct PictureChoice {
+    MonoChoice mono;
+    int rotation = 0;
+    bool flipHorizontal = false;
+    bool flipVertical = false;
+    Fit fit = Fit::Fit;
 };
 
 // The size a picture takes in a block: its own when it fits, otherwise
 // scaled down to fit, keeping its proportions (at least one pixel each way).
 QSize fittedSize(QSize picture, QSize block);
 
-// The picture on a white block of the block's size, scaled to fittedSize()
-// and centred (an odd pixel of room goes right and below); transparent parts
-// are white. A picture of exactly the block's size is taken pixel for pixel.
-QImage fitToBlock(const QImage& picture, const LcdBlock& block);
+// The picture on a white block of the block's size, placed as `fit` says
+// (Fit: scaled to fittedSize()) and centred (an odd pixel of room goes right
+// and below); transparent parts are white. A picture of exactly the block's
+// size is taken pixel for pixel.
+QImage fitToBlock(const QImage& picture, const LcdBlock& block, Fit fit = Fit::Fit);
 
-// The fitted picture in black and white by Qt's own dithering. The result is
-// QImage::Format_Mono with colour index 1 black, i.e. a pixel that is on.
+// The picture turned clockwise by a multiple of 90 degrees and flipped.
+QImage turned(const QImage& picture, int rotation, bool flipHorizontal = false, bool flipVertical = false);
+
+// The picture fitted as the choice says, before it is made black and white.
+QImage placedInBlock(const QImage& picture, const LcdBlock& block, const PictureChoice& choice);
+// The whole conversion: the block's picture in black and white.
+QImage convertPicture(const QImage& picture, const LcdBlock& block, const PictureChoice& choice);
+
+// The fitted picture in black and white. The result is QImage::Format_Mono
+// with colour index 1 black, i.e. a pixel that is on.
 QImage blackAndWhite(const QImage& fitted, const MonoChoice& choice);
 
 // The bytes of a black-and-white picture of the block's size as the write
@@ -74,6 +106,13 @@ QString blockHex(const QImage& mono, const LcdBlock& block);
 // block's bytes.
 std::optional<QImage> blockPicture(QStringView hexPairs, const LcdBlock& block);
 
+// The picture in greys, its transparent parts white: all that the
+// conversion uses of it, in a quarter of the memory of its colours.
+QImage greyOnWhite(const QImage& picture);
+
+// A white (all off) black-and-white picture of the size.
+QImage whiteBlock(QSize size);
+
 // A picture file as it is decoded, or why it is refused (empty, not a
 // picture Qt reads, more than kLargestPicturePixels).
 struct PictureFile {
@@ -81,6 +120,8 @@ struct PictureFile {
     QString error;
 };
 PictureFile readPicture(const QString& path);
+// Why a picture of this size is refused, or empty when it is not.
+QString tooLargeReason(const QString& path, QSize size);
 
 // The file dialog's filter: the formats this Qt reads, then all files.
 QString pictureFilter();
@@ -94,4 +135,4 @@ QString enlargedPath(const QString& path);
 // otherwise what failed.
 QString savePicture(const QImage& mono, const QString& path, bool enlarged);
 
-} // namespace varnix::transfer
+} // namespace varnix::render

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "render/picture.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace varnix::render {
+
+// The name that stands for the board's own 5 x 7 font among the installed
+// ones.
+inline QString boardFontName()
+{
+    return QStringLiteral("Board 5 x 7");
+}
+
+enum class Across { Left, Centre, Right };
+enum class Down { Top, Middle, Bottom };
+
+// A text as it is put into a block.
+struct TextChoice {
+    QString text;                     // lines separated by line breaks
+    QString font = boardFontName();   // an installed family, or the board's font
+    // Pixels from the top of the tallest letter to the bottom of the lowest;
+    // the board's font is drawn at whole multiples of its 8-pixel line.
+    int pixelSize = 8;
+    bool bold = false;
+    bool italic = false;
+    Across across = Across::Left;
+    Down down = Down::Top;
+    int lineSpacing = 0;  // pixels between lines, beyond the font's own
+    int rotation = 0;     // clockwise: 0, 90, 180 or 270
+    bool inverted = false;
+};
+
+struct RenderedText {
+    QImage mono;          // the block's picture, colour index 1 dark
+    QSize extent;         // the lines' own size, in the text's direction
+    bool clipped = false; // the text does not fit the block
+    QString error;        // the font is not installed; mono is then null
+};
+
+// The text drawn into a block: every pixel on or off, never anti-aliased;
+// lines never wrapped, and what does not fit is cut at the block's edge. An
+// empty text gives a block with nothing on.
+RenderedText renderText(const TextChoice& choice, const LcdBlock& block);
+
+// The installed font families, the board's own first. Needs a
+// QGuiApplication.
+QStringList fontNames();
+
+} // namespace varnix::render
