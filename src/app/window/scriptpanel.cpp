@@ -107,12 +107,11 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
 
     connect(&parts.portPanel.reconnector(), &link::Reconnector::reconnected, this, [this] { followBoard(true); });
     connect(&parts.connection, &link::Connection::opened, this, [this] {
-        m_justOpened = true;
+        m_heardSinceOpen = 0;
         m_startTail.clear();
     });
     connect(&parts.connection, &link::Connection::received, this, &ScriptPanel::watchForStart);
     connect(&parts.connection, &link::Connection::sent, this, [this](const QString& characters, bool transmission) {
-        m_justOpened = false;
         // A cleared display is known again, whatever was on it.
         if (transmission && characters == protocol::clearDisplayFrame().frame)
             setUncertainty({});
@@ -308,15 +307,24 @@ ScriptPanel::BoardRead ScriptPanel::readBoard(int delay)
                               .arg(answer.isEmpty() ? QStringLiteral("nothing") : answer)};
 }
 
-void ScriptPanel::cmdCompare_Click()
+std::optional<ScriptPanel::BoardRead> ScriptPanel::readByHand(bool clearReceived)
 {
     if (running() || !m_parts.host.portGuard())
-        return;
+        return std::nullopt;
     const auto delay = windowDelay();
     if (!delay)
+        return std::nullopt;
+    if (clearReceived)
+        m_parts.host.clearReceived();
+    return readBoard(*delay);
+}
+
+void ScriptPanel::cmdCompare_Click()
+{
+    const auto asked = readByHand(true);
+    if (!asked)
         return;
-    m_parts.host.clearReceived();
-    const BoardRead read = readBoard(*delay);
+    const BoardRead& read = *asked;
     if (!read.display) {
         if (!read.failure.isEmpty())
             m_parts.host.message(read.failure);
@@ -337,14 +345,9 @@ void ScriptPanel::cmdCompare_Click()
 
 void ScriptPanel::cmdReadBoard_Click()
 {
-    if (running() || !m_parts.host.portGuard())
-        return;
-    const auto delay = windowDelay();
-    if (!delay)
-        return;
-    const BoardRead read = readBoard(*delay);
-    if (!takeIntoView(read) && !read.failure.isEmpty())
-        m_parts.host.message(read.failure);
+    const auto read = readByHand(false);
+    if (read && !takeIntoView(*read) && !read->failure.isEmpty())
+        m_parts.host.message(read->failure);
 }
 
 bool ScriptPanel::takeIntoView(const BoardRead& read)
@@ -410,10 +413,12 @@ void ScriptPanel::readAfterChange(bool reconnected)
 void ScriptPanel::watchForStart(const QString& characters)
 {
     const QLatin1String startLine(board::Firmware::kStartLine);
+    const qint64 tailAt = m_heardSinceOpen - m_startTail.size();
     m_startTail += characters;
-    const bool started = m_startTail.contains(startLine);
+    m_heardSinceOpen += characters.size();
+    const qsizetype found = m_startTail.lastIndexOf(startLine);
     m_startTail = m_startTail.right(startLine.size() - 1);
-    if (started && !m_justOpened)
+    if (found >= 0 && tailAt + found > 0)
         followBoard(false);
 }
 

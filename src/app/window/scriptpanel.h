@@ -105,6 +105,8 @@ private:
         QString failure;
     };
     BoardRead readBoard(int delay);
+    // A read clicked for: nothing when the port guard or the delay refused it.
+    std::optional<BoardRead> readByHand(bool clearReceived);
     // Takes a read into the view, or marks the view uncertain; true when read.
     bool takeIntoView(const BoardRead& read);
     void setUncertainty(const QString& why);
@@ -130,9 +132,10 @@ private:
     QString m_uncertainty;
     // A read of the board on its own is waiting or under way.
     bool m_following = false;
-    // Nothing sent since the port opened: a start-up line now is what the
-    // board said before the port was opened, not news of a restart.
-    bool m_justOpened = false;
+    // Characters received since the port opened. A start-up line that comes
+    // first is what the board said before the port was opened, not news of
+    // a restart.
+    qint64 m_heardSinceOpen = 0;
     // The end of what came, where the start-up line may be split.
     QString m_startTail;
 };

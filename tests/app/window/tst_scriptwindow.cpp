@@ -121,7 +121,8 @@ void ScriptWindowTest::stopEndsTheRunAndHeldClickFollows()
     const QByteArray sent = f.board.received().mid(before);
     QVERIFY2(sent.endsWith("]k"), sent.constData());
     const QByteArray ofScript = sent.chopped(2);
-    QVERIFY2(ofScript.size() > 3 * 7 && ofScript.size() < all.size() / 2, sent.constData());
+    // At least the three answered frames; on a loaded machine the fourth may not have begun.
+    QVERIFY2(ofScript.size() >= 3 * 7 && ofScript.size() < all.size() / 2, sent.constData());
     QVERIFY(all.toLatin1().startsWith(ofScript));
     QVERIFY(!f.find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
     QVERIFY(f.find<QPushButton>(QStringLiteral("cmdRunScript"))->isEnabled());
@@ -160,6 +161,12 @@ void ScriptWindowTest::compareFindsPixelsChangedBehindTheProgramsBack()
     // Shown over what the board should be showing: the board's own display.
     QCOMPARE(scriptView(f)->display(), model);
     QCOMPARE(scriptView(f)->preview(), std::optional(f.board.firmware().display()));
+    // Read into the view, the board's display is what the view shows.
+    f.click(QStringLiteral("cmdReadBoard"));
+    QVERIFY(f.settle());
+    QTRY_COMPARE(scriptView(f)->display(), f.board.firmware().display());
+    QVERIFY(scriptView(f)->display() != model);
+    QCOMPARE(f.desktop.texts().size(), 1);
     // Gone with the next change.
     f.click(QStringLiteral("Command1"));
     QVERIFY(f.settle());
@@ -192,8 +199,9 @@ void ScriptWindowTest::startLineReadsTheBoardIntoTheView()
     QTRY_COMPARE(view->display(), circle);
     const QByteArray readFrame(board::kWholeDisplayRead);
 
-    // Started again and silent: the view is marked as not known.
-    QVERIFY(f.pty.send(board::Firmware().banner()));
+    // The circle answered, then started again and silent: the view is
+    // marked as not known.
+    QVERIFY(f.pty.send("Ready:\r\n" + board::Firmware().banner()));
     QTRY_VERIFY_WITH_TIMEOUT(f.pty.received().contains(readFrame), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!view->uncertainNote().isEmpty(), 5000);
     QCOMPARE(view->display(), circle);
