@@ -31,6 +31,12 @@ void BoardShadow::take(const QString& characters, bool transmission)
     emit changed();
 }
 
+void BoardShadow::takeDisplay(const Display& display)
+{
+    m_firmware.setDisplay(display);
+    emit changed();
+}
+
 Firmware BoardShadow::after(const QStringList& frames) const
 {
     return drawn(frames, m_firmware);

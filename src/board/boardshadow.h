@@ -24,6 +24,8 @@ public:
     const Firmware& firmware() const { return m_firmware; }
     // The board as it would be after these frames as well; nothing is sent.
     Firmware after(const QStringList& frames) const;
+    // The display as read from the board, in place of what was drawn.
+    void takeDisplay(const Display& display);
 
 signals:
     void changed();

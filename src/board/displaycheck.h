@@ -19,9 +19,24 @@ constexpr char kWholeDisplayRead[] = "]n]007f0007";
 // it does between a script's frames.
 Firmware drawn(const QStringList& frames, Firmware from = {});
 
-// The display memory from the board's answer to kWholeDisplayRead: the hex
-// pairs of every byte, row by row, before the prompt. Blanks and line breaks
-// are passed over; nothing when the bytes are not all there.
+// The board's answer to kWholeDisplayRead as far as it has come: the hex
+// pairs of every byte, row by row, then the prompt. Whole prompt lines ahead
+// of the pairs are the late answers of a frame before and are passed over,
+// as are blanks and line breaks; the answer may end anywhere, even inside a
+// prompt.
+struct DisplayAnswer {
+    // All the bytes have come.
+    std::optional<Display> display;
+    // Nothing more belongs to the answer: the prompt followed the bytes, or
+    // what came is no dump at all (then without a display).
+    bool finished = false;
+};
+DisplayAnswer readDisplayAnswer(QStringView answer);
+// What ends a runner's wait for that answer.
+bool displayAnswerFinished(const QString& answers);
+
+// The display memory in a whole answer to kWholeDisplayRead, its prompt
+// there or not; nothing when the bytes are not all there.
 std::optional<Display> displayFromAnswer(QStringView answer);
 
 // Where two displays differ; the first difference in reading order (top row

@@ -74,7 +74,7 @@ Firmware::Firmware()
 
 QByteArray Firmware::banner() const
 {
-    return QByteArray("Lumdra demo firmware, virtual Tessel board\r\n") + prompt;
+    return QByteArray(kStartLine) + ", virtual Tessel board\r\n" + prompt;
 }
 
 QByteArray Firmware::feed(QByteArrayView bytes)

@@ -31,8 +31,10 @@ public:
 
     Firmware();
 
-    // What the board sends when it starts, ending with the prompt.
+    // What the board sends when it starts, ending with the prompt. Its first
+    // line begins with kStartLine.
     QByteArray banner() const;
+    static constexpr char kStartLine[] = "Lumdra demo firmware";
 
     // Reads bytes from the line; returns the answers they produce, often none.
     QByteArray feed(QByteArrayView bytes);
@@ -45,6 +47,9 @@ public:
     static constexpr int kSilenceMs = 40;
 
     const Display& display() const { return m_display; }
+    // The display memory as read from a board, which may have drawn what
+    // this model was never fed.
+    void setDisplay(const Display& display) { m_display = display; }
 
     // Erased bytes read 0xff.
     const QByteArray& internalEeprom() const { return m_internal; }

@@ -50,6 +50,14 @@ void DisplayView::setPreview(const std::optional<board::Display>& preview)
     update();
 }
 
+void DisplayView::setUncertain(const QString& note)
+{
+    if (note == m_uncertainNote)
+        return;
+    m_uncertainNote = note;
+    update();
+}
+
 QSize DisplayView::sizeHint() const
 {
     return {board::Display::width * m_scale + 2 * kBorder, board::Display::height * m_scale + 2 * kBorder};
@@ -66,8 +74,17 @@ void DisplayView::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), lcd::bezel);
     const int scale = std::max(1, std::min((width() - 2 * kBorder) / board::Display::width,
                                            (height() - 2 * kBorder) / board::Display::height));
-    const QImage picture = renderDisplay(m_display, scale, m_preview ? &*m_preview : nullptr);
-    painter.drawImage(QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2), picture);
+    QImage picture = renderDisplay(m_display, scale, m_preview ? &*m_preview : nullptr);
+    if (!m_uncertainNote.isEmpty())
+        picture = picture.convertToFormat(QImage::Format_Grayscale8);
+    const QRect place(QPoint((width() - picture.width()) / 2, (height() - picture.height()) / 2), picture.size());
+    painter.drawImage(place.topLeft(), picture);
+    if (m_uncertainNote.isEmpty())
+        return;
+    // Faded further, so that the note reads over any drawing.
+    painter.fillRect(place, QColor(128, 128, 128, 140));
+    painter.setPen(Qt::black);
+    painter.drawText(place.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWordWrap, m_uncertainNote);
 }
 
 } // namespace varnix

@@ -4,6 +4,7 @@
 #include "board/display.h"
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
 
 #include <optional>
@@ -29,6 +30,10 @@ public:
     // What the display would become, shown over it; none shows the display alone.
     void setPreview(const std::optional<board::Display>& preview);
     const std::optional<board::Display>& preview() const { return m_preview; }
+    // With a note, what is shown may not be what the board shows: the
+    // picture is greyed and the note written over it. Empty: shown plainly.
+    void setUncertain(const QString& note);
+    const QString& uncertainNote() const { return m_uncertainNote; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -40,6 +45,7 @@ private:
     int m_scale;
     board::Display m_display;
     std::optional<board::Display> m_preview;
+    QString m_uncertainNote;
 };
 
 } // namespace varnix

@@ -264,6 +264,14 @@ void PortPanel::shutDown()
     m_reconnector->forget();
 }
 
+void PortPanel::tellAboutBoard(const QString& sentence, bool afterReconnect)
+{
+    if (afterReconnect && !m_note->isHidden() && m_lossText.isEmpty())
+        showNote(m_note->text() + u' ' + sentence);
+    else
+        showNote(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + u' ' + sentence);
+}
+
 void PortPanel::showNote(const QString& text)
 {
     m_note->setText(text);

@@ -50,6 +50,10 @@ public:
     // Puts the chosen line settings and port number into the port.
     void applySettings();
 
+    // Says what was done about the board without being asked: after the
+    // note of a reconnect just shown, or as a note of its own, timed.
+    void tellAboutBoard(const QString& sentence, bool afterReconnect);
+
     void cmdCom_Click();
     void cmdComSet_Click();
     // The window is ending: no device is waited for any more.

@@ -13,6 +13,10 @@ namespace {
 // before the first frame, so that they are not read as its prompt.
 constexpr int kSettleMs = 30;
 constexpr int kLongestSettleMs = 1000;
+// A frame sent before the run may still be answered: the board gives a frame
+// ending in a number 40 ms of quiet before it answers, and a real one may be
+// busy drawing. This much quiet means no answer is coming.
+constexpr int kOwedSettleMs = 250;
 // How often a wait looks at the port when nothing tells it that data came.
 constexpr int kLookEveryMs = 20;
 } // namespace
@@ -25,7 +29,16 @@ Runner::Runner(link::Connection& connection, Clock& clock, QObject* parent)
         return m_connection.transmit(frame, pacing, delay, progress);
     };
     m_reader = [this] { m_connection.readAll(); };
+    connect(&m_connection, &link::Connection::sent, this, [this] {
+        m_promptOwed = true;
+        m_tail.clear();
+    });
     connect(&m_connection, &link::Connection::received, this, [this](const QString& characters) {
+        const QLatin1String prompt(kPrompt);
+        m_tail += characters;
+        if (m_tail.contains(prompt))
+            m_promptOwed = false;
+        m_tail = m_tail.right(prompt.size() - 1);
         if (!m_running)
             return;
         m_answers += characters;
@@ -95,7 +108,8 @@ void Runner::settle()
     pull();
     while (!ended() && m_clock.now() < until) {
         const qsizetype before = m_answers.size();
-        m_clock.sleep(kSettleMs);
+        // A wake ends the sleep early when something comes.
+        m_clock.sleep(m_promptOwed ? kOwedSettleMs : kSettleMs);
         pull();
         if (m_answers.size() == before)
             break;
@@ -215,8 +229,9 @@ Runner::Result Runner::run(const Script& script, int startDelay)
                 return finish(m_connection.isOpen() ? Outcome::Failed : Outcome::Lost, step.line);
             ++result.framesSent;
             if (readyOn) {
-                const Wait wait = waitFor([this] { return m_answers.contains(QLatin1String(kPrompt)); },
-                                          m_readyTimeoutMs, true);
+                const Wait wait = waitFor([this] {
+                    return m_answered ? m_answered(m_answers) : m_answers.contains(QLatin1String(kPrompt));
+                }, m_readyTimeoutMs, true);
                 if (wait == Wait::Ended)
                     return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
                 if (wait == Wait::TimedOut)

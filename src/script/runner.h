@@ -75,6 +75,11 @@ public:
     // How long an answer may keep the board's prompt waiting while nothing
     // arrives.
     void setReadyTimeout(int milliseconds) { m_readyTimeoutMs = milliseconds; }
+    // When a frame's answers are all there; by default once they hold the
+    // prompt. A read whose answer can be told complete (a dump, then the
+    // prompt) is not fooled by a late prompt of the frame before.
+    using Answered = std::function<bool(const QString& answers)>;
+    void setAnswered(Answered answered) { m_answered = std::move(answered); }
 
 signals:
     // A frame went out and its answers came (or the time for them is up).
@@ -100,6 +105,11 @@ private:
     bool m_running = false;
     bool m_stopped = false;
     bool m_lost = false;
+    Answered m_answered;
+    // Something went to the board and its prompt has not been seen since;
+    // the end of what came, where a prompt may be split.
+    bool m_promptOwed = false;
+    QString m_tail;
     int m_delay = kDefaultDelay;
     QString m_answers;
     // Per step: characters before it, and the milliseconds of pauses and

@@ -2,8 +2,10 @@
 // A lost device opened again when it comes back: the real window on the
 // program's serial port and port list, and virtual boards in this process
 // made known under a link in a folder of the test's own.
+#include "board/displaycheck.h"
 #include "board/firmware.h"
 #include "board/virtualboard.h"
+#include "display/displayview.h"
 #include "link/core/deviceidentity.h"
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
@@ -20,6 +22,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace varnix;
 
@@ -99,6 +104,7 @@ private slots:
     void usbPortIsTheInterfaceOfTheTty();
     void boardRestartedUnderItsLinkIsOpenedAgain();
     void withoutReconnectNothingReopens();
+    void viewFollowsTheBoardThroughARestart();
 };
 
 void ReconnectTest::identityDecidesWhatIsTheSameDevice_data()
@@ -188,11 +194,13 @@ void ReconnectTest::boardRestartedUnderItsLinkIsOpenedAgain()
                                        .arg(QRegularExpression::escape(f.board->devicePath())));
     QVERIFY2(order.match(events).hasMatch(), qPrintable(events));
 
-    // The next click draws on the new board, and it is all the board got.
-    test::press(f, QStringLiteral("cmdCirc"));
+    // The next click draws on the new board; a read of its display went
+    // before, and nothing else.
     QTRY_COMPARE_WITH_TIMEOUT(f.board->firmware().commandsDone(), qint64(1), 3000);
+    test::press(f, QStringLiteral("cmdCirc"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.board->firmware().commandsDone(), qint64(2), 3000);
     QTest::qWait(200);
-    QCOMPARE(f.board->firmware().commandsDone(), qint64(1));
+    QCOMPARE(f.board->received(), QByteArray(board::kWholeDisplayRead) + "]c]402014");
     QCOMPARE(f.board->firmware().errors(), qint64(0));
     board::Firmware circle;
     circle.feed("]c]402014");
@@ -218,6 +226,34 @@ void ReconnectTest::withoutReconnectNothingReopens()
     // Ticked again, the board that is back is opened.
     f.find<QCheckBox>("chkReconnect")->setChecked(true);
     QTRY_VERIFY_WITH_TIMEOUT(f.port.isOpen(), 2000);
+}
+
+void ReconnectTest::viewFollowsTheBoardThroughARestart()
+{
+    ReconnectFixture f;
+    f.openBoard();
+    auto* view = f.find<DisplayView>(QStringLiteral("displayView"));
+    f.click(QStringLiteral("cmdCirc"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.board->firmware().commandsDone(), qint64(1), 3000);
+    QTRY_COMPARE(view->display(), f.board->firmware().display());
+    f.endBoard();
+
+    // The new board shows something else before the program has it again.
+    f.startBoard();
+    const int other = ::open(QFile::encodeName(f.board->devicePath()).constData(), O_WRONLY | O_NOCTTY);
+    QVERIFY(other >= 0);
+    const QByteArray drawn = "]d]0506]r]10200818]1";
+    QCOMPARE(::write(other, drawn.constData(), size_t(drawn.size())), ssize_t(drawn.size()));
+    ::close(other);
+
+    QTRY_VERIFY_WITH_TIMEOUT(f.port.isOpen(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.note()->text().contains(QStringLiteral("The display view shows what the board")),
+                             5000);
+    QTRY_COMPARE(view->display(), f.board->firmware().display());
+    QCOMPARE(view->display(), board::drawn({QString::fromLatin1(drawn)}).display());
+    QVERIFY(view->uncertainNote().isEmpty());
+    QVERIFY2(f.note()->text().contains(QStringLiteral("reconnected")), qPrintable(f.note()->text()));
+    QCOMPARE(f.desktop.texts(), QStringList());
 }
 
 VARNIX_TEST_MAIN(ReconnectTest)

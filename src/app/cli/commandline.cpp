@@ -283,6 +283,7 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
         const board::Display expected = model.firmware().display();
         script::Script read;
         read.steps.append(script::Step{script::Step::Kind::Send, 0, QString::fromLatin1(board::kWholeDisplayRead)});
+        runner.setAnswered(board::displayAnswerFinished);
         const auto result = runner.run(read, runner.delay());
         code = outcomeCode(result);
         if (code == 0) {

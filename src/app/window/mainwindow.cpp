@@ -252,6 +252,7 @@ QWidget* Main::buildDisplayPanel()
 void Main::showPreview()
 {
     m_displayView->setDisplay(m_shadow->firmware().display());
+    m_displayView->setUncertain(m_scriptPanel ? m_scriptPanel->uncertainty() : QString());
     if (const auto over = m_scriptPanel ? m_scriptPanel->overDisplay() : std::nullopt) {
         m_displayView->setPreview(over);
         return;

@@ -6,10 +6,12 @@
 #include "link/core/connection.h"
 #include "link/core/linesettings.h"
 #include "link/core/pause.h"
+#include "link/core/reconnector.h"
 #include "link/core/serialport.h"
 #include "link/portpanel.h"
 #include "link/sender.h"
 #include "link/terminal.h"
+#include "protocol/frames.h"
 #include "script/clock.h"
 #include "script/escapes.h"
 #include "script/recorder.h"
@@ -23,6 +25,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace varnix {
@@ -73,8 +76,11 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     m_cmdCompare = button(QStringLiteral("cmdCompare"), QStringLiteral("Compare with &Board"), m_group);
     m_cmdCompare->setToolTip(QStringLiteral("Reads the board's display memory and shows where it differs from "
                                             "what the board should be showing"));
+    m_cmdReadBoard = button(QStringLiteral("cmdReadBoard"), QStringLiteral("Read Board into View"), m_group);
+    m_cmdReadBoard->setToolTip(QStringLiteral("Reads the board's display memory and shows it as what the board "
+                                              "is showing"));
     auto* layout = new QVBoxLayout(m_group);
-    for (QPushButton* b : {m_cmdRecord, m_cmdSaveScript, m_cmdRunScript, m_cmdStop, m_cmdCompare})
+    for (QPushButton* b : {m_cmdRecord, m_cmdSaveScript, m_cmdRunScript, m_cmdStop, m_cmdCompare, m_cmdReadBoard})
         layout->addWidget(b);
     layout->addStretch(1);
 
@@ -97,6 +103,19 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     connect(m_cmdRunScript, &QPushButton::clicked, this, &ScriptPanel::cmdRunScript_Click);
     connect(m_cmdStop, &QPushButton::clicked, this, &ScriptPanel::cmdStop_Click);
     connect(m_cmdCompare, &QPushButton::clicked, this, &ScriptPanel::cmdCompare_Click);
+    connect(m_cmdReadBoard, &QPushButton::clicked, this, &ScriptPanel::cmdReadBoard_Click);
+
+    connect(&parts.portPanel.reconnector(), &link::Reconnector::reconnected, this, [this] { followBoard(true); });
+    connect(&parts.connection, &link::Connection::opened, this, [this] {
+        m_heardSinceOpen = 0;
+        m_startTail.clear();
+    });
+    connect(&parts.connection, &link::Connection::received, this, &ScriptPanel::watchForStart);
+    connect(&parts.connection, &link::Connection::sent, this, [this](const QString& characters, bool transmission) {
+        // A cleared display is known again, whatever was on it.
+        if (transmission && characters == protocol::clearDisplayFrame().frame)
+            setUncertainty({});
+    });
 }
 
 ScriptPanel::~ScriptPanel() = default;
@@ -260,6 +279,7 @@ void ScriptPanel::showRunning(bool running)
     m_cmdStop->setEnabled(running);
     m_cmdRunScript->setEnabled(!running);
     m_cmdCompare->setEnabled(!running);
+    m_cmdReadBoard->setEnabled(!running);
 }
 
 void ScriptPanel::cmdStop_Click()
@@ -267,33 +287,51 @@ void ScriptPanel::cmdStop_Click()
     stop();
 }
 
-void ScriptPanel::cmdCompare_Click()
+ScriptPanel::BoardRead ScriptPanel::readBoard(int delay)
 {
-    if (running() || !m_parts.host.portGuard())
-        return;
-    const auto delay = windowDelay();
-    if (!delay)
-        return;
-    m_parts.host.clearReceived();
     script::Script read;
     read.steps.append(script::Step{script::Step::Kind::Send, 0, QString::fromLatin1(board::kWholeDisplayRead)});
-    const auto result = runInWindow(read, *delay, link::pacingCharacter(m_parts.portPanel.waitchr()->exactText()));
+    // The dump ends the wait, not a prompt the frame before still owed.
+    m_runner->setAnswered(board::displayAnswerFinished);
+    const auto result = runInWindow(read, delay, link::pacingCharacter(m_parts.portPanel.waitchr()->exactText()));
+    m_runner->setAnswered({});
     if (m_parts.sender.closing() || result.outcome == script::Runner::Outcome::Stopped
         || result.outcome == script::Runner::Outcome::Lost)
+        return {};
+    if (result.outcome == script::Runner::Outcome::Failed)
+        return {std::nullopt, QString::fromLatin1(Sender::kNothingToSend)};
+    if (const auto shownByBoard = board::displayFromAnswer(result.lastAnswer))
+        return {shownByBoard, {}};
+    const QString answer = script::escaped(result.lastAnswer.left(80));
+    return {std::nullopt, QStringLiteral("The board did not send its display memory; it answered \"%1\".")
+                              .arg(answer.isEmpty() ? QStringLiteral("nothing") : answer)};
+}
+
+std::optional<ScriptPanel::BoardRead> ScriptPanel::readByHand(bool clearReceived)
+{
+    if (running() || !m_parts.host.portGuard())
+        return std::nullopt;
+    const auto delay = windowDelay();
+    if (!delay)
+        return std::nullopt;
+    if (clearReceived)
+        m_parts.host.clearReceived();
+    return readBoard(*delay);
+}
+
+void ScriptPanel::cmdCompare_Click()
+{
+    const auto asked = readByHand(true);
+    if (!asked)
         return;
-    if (result.outcome == script::Runner::Outcome::Failed) {
-        m_parts.host.message(QString::fromLatin1(Sender::kNothingToSend));
+    const BoardRead& read = *asked;
+    if (!read.display) {
+        if (!read.failure.isEmpty())
+            m_parts.host.message(read.failure);
         return;
     }
-    const auto shownByBoard = board::displayFromAnswer(result.lastAnswer);
-    if (!shownByBoard) {
-        const QString answer = script::escaped(result.lastAnswer.left(80));
-        m_parts.host.message(QStringLiteral("The board did not send its display memory; it answered \"%1\".")
-                                 .arg(answer.isEmpty() ? QStringLiteral("nothing") : answer));
-        return;
-    }
-    const board::Difference difference = board::compare(m_parts.shadow.firmware().display(), *shownByBoard);
-    m_comparison = *shownByBoard;
+    const board::Difference difference = board::compare(m_parts.shadow.firmware().display(), *read.display);
+    m_comparison = *read.display;
     emit overDisplayChanged();
     if (difference.count == 0) {
         m_parts.host.message(QStringLiteral("The board shows what was sent: no pixel differs."));
@@ -303,6 +341,85 @@ void ScriptPanel::cmdCompare_Click()
                                         "The display view shows them over what the board should be showing: "
                                         "in red where the board has a dot set, faintly where it has one clear.")
                              .arg(difference.describe()));
+}
+
+void ScriptPanel::cmdReadBoard_Click()
+{
+    const auto read = readByHand(false);
+    if (read && !takeIntoView(*read) && !read->failure.isEmpty())
+        m_parts.host.message(read->failure);
+}
+
+bool ScriptPanel::takeIntoView(const BoardRead& read)
+{
+    if (!read.display) {
+        if (!read.failure.isEmpty())
+            setUncertainty(QStringLiteral("The board did not answer the read of its display memory: it may "
+                                          "show something else."));
+        return false;
+    }
+    m_comparison.reset();
+    setUncertainty({});
+    m_parts.shadow.takeDisplay(*read.display);
+    return true;
+}
+
+void ScriptPanel::setUncertainty(const QString& why)
+{
+    if (why == m_uncertainty)
+        return;
+    m_uncertainty = why;
+    emit overDisplayChanged();
+}
+
+void ScriptPanel::followBoard(bool reconnected)
+{
+    if (m_following)
+        return;
+    m_following = true;
+    // Out of the signal that told of the change, then after any send.
+    QTimer::singleShot(0, this, [this, reconnected] {
+        m_parts.host.whenIdle([this, reconnected] { readAfterChange(reconnected); });
+    });
+}
+
+void ScriptPanel::readAfterChange(bool reconnected)
+{
+    if (running() || m_target) {
+        // A run is on or being asked about: after it.
+        QTimer::singleShot(100, this, [this, reconnected] {
+            m_parts.host.whenIdle([this, reconnected] { readAfterChange(reconnected); });
+        });
+        return;
+    }
+    if (!m_parts.connection.isOpen() || !m_parts.host.portGuard()) {
+        m_following = false;
+        return;
+    }
+    const BoardRead read = readBoard(int(link::pacingDelay(m_parts.portPanel.xmitdelay()->exactText())
+                                             .value_or(script::kDefaultDelay)));
+    m_following = false;
+    const QString why = reconnected ? QString() : QStringLiteral("The board started again. ");
+    if (takeIntoView(read)) {
+        m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The display view shows what the board shows."),
+                                         reconnected);
+    } else if (!read.failure.isEmpty()) {
+        m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The board did not answer the read of its display "
+                                                              "memory; the display view may differ from it."),
+                                         reconnected);
+    }
+}
+
+void ScriptPanel::watchForStart(const QString& characters)
+{
+    const QLatin1String startLine(board::Firmware::kStartLine);
+    const qint64 tailAt = m_heardSinceOpen - m_startTail.size();
+    m_startTail += characters;
+    m_heardSinceOpen += characters.size();
+    const qsizetype found = m_startTail.lastIndexOf(startLine);
+    m_startTail = m_startTail.right(startLine.size() - 1);
+    if (found >= 0 && tailAt + found > 0)
+        followBoard(false);
 }
 
 } // namespace varnix

@@ -38,7 +38,10 @@ class Recorder;
 
 // The window's script controls: record what is sent and save it as a
 // script, run a script after showing what it will draw, stop a run, and
-// compare the board's display memory with what it should be showing.
+// compare the board's display memory with what it should be showing or take
+// it as what the board shows. The board's display memory is read on its own
+// after a reconnect and when the board says it has started again, since
+// nothing the window drew before need be on it then.
 class ScriptPanel : public QObject
 {
     Q_OBJECT
@@ -69,6 +72,10 @@ public:
     // a comparison shown is out of date.
     void dropComparison();
 
+    // Why the display view may not show what the board shows (the board did
+    // not answer a read); empty while it should.
+    const QString& uncertainty() const { return m_uncertainty; }
+
     bool running() const;
     void stop();
 
@@ -77,6 +84,7 @@ public:
     void cmdRunScript_Click();
     void cmdStop_Click();
     void cmdCompare_Click();
+    void cmdReadBoard_Click();
 
 signals:
     void overDisplayChanged();
@@ -89,6 +97,24 @@ private:
     // when the delay cannot be used.
     std::optional<int> windowDelay();
 
+    // The board's display memory, read through the window's paced send
+    // once the port guard has passed. Without a display, why not: empty
+    // when the read ended without an answer to tell (stopped, port lost).
+    struct BoardRead {
+        std::optional<board::Display> display;
+        QString failure;
+    };
+    BoardRead readBoard(int delay);
+    // A read clicked for: nothing when the port guard or the delay refused it.
+    std::optional<BoardRead> readByHand(bool clearReceived);
+    // Takes a read into the view, or marks the view uncertain; true when read.
+    bool takeIntoView(const BoardRead& read);
+    void setUncertainty(const QString& why);
+    // The board may show something else now: read it once the port is idle.
+    void followBoard(bool reconnected);
+    void readAfterChange(bool reconnected);
+    void watchForStart(const QString& characters);
+
     Parts m_parts;
     QGroupBox* m_group;
     QPushButton* m_cmdRecord;
@@ -96,12 +122,22 @@ private:
     QPushButton* m_cmdRunScript;
     QPushButton* m_cmdStop;
     QPushButton* m_cmdCompare;
+    QPushButton* m_cmdReadBoard;
     std::unique_ptr<script::EventLoopClock> m_clock;
     script::Runner* m_runner;
     script::Recorder* m_recorder;
     InputHold* m_hold;
     std::optional<board::Display> m_target;
     std::optional<board::Display> m_comparison;
+    QString m_uncertainty;
+    // A read of the board on its own is waiting or under way.
+    bool m_following = false;
+    // Characters received since the port opened. A start-up line that comes
+    // first is what the board said before the port was opened, not news of
+    // a restart.
+    qint64 m_heardSinceOpen = 0;
+    // The end of what came, where the start-up line may be split.
+    QString m_startTail;
 };
 
 } // namespace varnix

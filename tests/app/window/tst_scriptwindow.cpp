@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts in the window, against a virtual board in this process: a run
-// previewed and then drawn, Stop with a click held for after it, and the
-// comparison of the board's display memory with the model.
+// previewed and then drawn, Stop with a click held for after it, the
+// comparison of the board's display memory with the model, and the read of
+// it into the view when the board says it started again.
 #include "display/displayview.h"
 #include "board/displaycheck.h"
 #include "script/runner.h"
@@ -11,6 +12,8 @@
 #include "support/testmain.h"
 #include "widgets/fields.h"
 
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +39,8 @@ private slots:
     void runShowsWhatItWillDrawThenDrawsIt();
     void stopEndsTheRunAndHeldClickFollows();
     void compareFindsPixelsChangedBehindTheProgramsBack();
+    void compareRightAfterAFrameTakesTheWholeDump();
+    void startLineReadsTheBoardIntoTheView();
 };
 
 void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
@@ -116,6 +121,7 @@ void ScriptWindowTest::stopEndsTheRunAndHeldClickFollows()
     const QByteArray sent = f.board.received().mid(before);
     QVERIFY2(sent.endsWith("]k"), sent.constData());
     const QByteArray ofScript = sent.chopped(2);
+    // At least the three answered frames; on a loaded machine the fourth may not have begun.
     QVERIFY2(ofScript.size() >= 3 * 7 && ofScript.size() < all.size() / 2, sent.constData());
     QVERIFY(all.toLatin1().startsWith(ofScript));
     QVERIFY(!f.find<QPushButton>(QStringLiteral("cmdStop"))->isEnabled());
@@ -155,10 +161,81 @@ void ScriptWindowTest::compareFindsPixelsChangedBehindTheProgramsBack()
     // Shown over what the board should be showing: the board's own display.
     QCOMPARE(scriptView(f)->display(), model);
     QCOMPARE(scriptView(f)->preview(), std::optional(f.board.firmware().display()));
+    // Read into the view, the board's display is what the view shows.
+    f.click(QStringLiteral("cmdReadBoard"));
+    QVERIFY(f.settle());
+    QTRY_COMPARE(scriptView(f)->display(), f.board.firmware().display());
+    QVERIFY(scriptView(f)->display() != model);
+    QCOMPARE(f.desktop.texts().size(), 1);
     // Gone with the next change.
     f.click(QStringLiteral("Command1"));
     QVERIFY(f.settle());
     QTRY_VERIFY(scriptView(f)->preview() != std::optional(f.board.firmware().display()));
+}
+
+void ScriptWindowTest::compareRightAfterAFrameTakesTheWholeDump()
+{
+    test::BoardFixture f;
+    f.open();
+    QVERIFY(f.settle());
+    // The circle's prompt comes only once the line has been quiet, after the
+    // compare has begun.
+    f.click(QStringLiteral("cmdCirc"));
+    f.click(QStringLiteral("cmdCompare"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts(), QStringList{"The board shows what was sent: no pixel differs."});
+}
+
+void ScriptWindowTest::startLineReadsTheBoardIntoTheView()
+{
+    test::PtyFixture f;
+    f.pty.startReading();
+    f.click(QStringLiteral("cmdCom"));
+    QVERIFY(f.port.isOpen());
+    auto* view = f.find<DisplayView>(QStringLiteral("displayView"));
+    auto* note = f.find<QLabel>(QStringLiteral("lblPortNote"));
+    f.click(QStringLiteral("cmdCirc"));
+    const board::Display circle = board::drawn({QStringLiteral("]c]402014")}).display();
+    QTRY_COMPARE(view->display(), circle);
+    const QByteArray readFrame(board::kWholeDisplayRead);
+
+    // The circle answered, then started again and silent: the view is
+    // marked as not known.
+    QVERIFY(f.pty.send("Ready:\r\n" + board::Firmware().banner()));
+    QTRY_VERIFY_WITH_TIMEOUT(f.pty.received().contains(readFrame), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->uncertainNote().isEmpty(), 5000);
+    QCOMPARE(view->display(), circle);
+    QVERIFY2(note->text().contains(QStringLiteral("did not answer")), qPrintable(note->text()));
+    f.click(QStringLiteral("Command1"));
+    QTRY_VERIFY(view->uncertainNote().isEmpty());
+
+    // Started again and answering, a late prompt well ahead of the dump: the
+    // view is what it sent. The read waits with the event loop running.
+    board::Firmware started = board::drawn({QStringLiteral("]d]0506")});
+    const QByteArray dump = started.feed(readFrame);
+    const qsizetype before = f.pty.received().size();
+    QElapsedTimer sincePrompt;
+    QTimer board;
+    QObject::connect(&board, &QTimer::timeout, [&] {
+        if (!sincePrompt.isValid() && f.pty.received().mid(before).contains(readFrame)) {
+            f.pty.send("Ready:\r\n");
+            sincePrompt.start();
+        } else if (sincePrompt.isValid() && sincePrompt.elapsed() > 150) {
+            f.pty.send(dump);
+            board.stop();
+        }
+    });
+    board.start(10);
+    QVERIFY(f.pty.send(started.banner()));
+    QTRY_COMPARE_WITH_TIMEOUT(view->display(), started.display(), 5000);
+    QVERIFY(view->uncertainNote().isEmpty());
+    QVERIFY2(note->text().contains(QStringLiteral("The board started again. The display view shows what the "
+                                                  "board shows.")),
+             qPrintable(note->text()));
+    // Drawn on from there.
+    f.click(QStringLiteral("cmdCirc"));
+    QTRY_COMPARE(view->display(), board::drawn({QStringLiteral("]c]402014")}, started).display());
+    QCOMPARE(f.desktop.texts(), QStringList());
 }
 
 VARNIX_TEST_MAIN(ScriptWindowTest)
