@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream)
+packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream ser2net)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
