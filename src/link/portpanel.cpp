@@ -214,8 +214,16 @@ void PortPanel::cmdComSet_Click()
 {
     stopWaiting();
     m_ports.refresh();
-    if (m_connection.isOpen())
+    if (m_connection.isOpen()) {
+        // A serial device takes new settings at its next Open. A server is
+        // asked again at once, and says whether it takes them.
+        const bool network = link::isNetworkAddress(m_connection.port().device());
+        if (network && m_List1->selectedText() != m_connection.port().settings()) {
+            closePort();
+            openPort();
+        }
         return;
+    }
     applySettings();
 }
 

@@ -100,11 +100,20 @@ void NetworkTest::lineSettingsReachTheServer()
     QVERIFY2(server.start(), qPrintable(server.error()));
     auto* list = f.find<ListBox>(QStringLiteral("List1"));
     list->setCurrentItem(list->findItems(QStringLiteral("9600,n,8,1"), Qt::MatchExactly).value(0));
-    QVERIFY2(f.openNetwork(server.rfc2217Address()), qPrintable(f.desktop.texts().join(u'|')));
+    // As `varnix --port ADDRESS` starts the window.
+    f.main().openPort(server.rfc2217Address());
+    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
     // ser2net has put them on the board's line.
-    const termios line = lineOf(f.board.devicePath());
+    termios line = lineOf(f.board.devicePath());
     QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
     QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
+
+    // Set while open asks the server again.
+    list->setCurrentItem(list->findItems(QStringLiteral("2400,n,8,1"), Qt::MatchExactly).value(0));
+    f.click(QStringLiteral("cmdComSet"));
+    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    line = lineOf(f.board.devicePath());
+    QCOMPARE(::cfgetospeed(&line), speed_t(B2400));
 }
 
 void NetworkTest::byte255GoesBothWaysAsOneByte()
