@@ -46,15 +46,6 @@ private:
     link::EventLoopPause m_inner;
 };
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5));
-    return values[index];
-}
-
 void report(const char* what, const std::vector<double>& overshootUs, bool countShorter)
 {
     std::printf("  %-36s median %7.1f us  p99 %8.1f us  max %8.1f us", what, percentile(overshootUs, 0.5),

@@ -26,6 +26,16 @@ inline double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// The value below which the fraction p of the values lie; 0 for none.
+inline double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto index = std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
 // The resident memory of this process in megabytes (MiB), 0 when unknown.
 inline double residentMb()
 {

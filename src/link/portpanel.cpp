@@ -2,6 +2,7 @@
 #include "link/portpanel.h"
 
 #include "link/core/connection.h"
+#include "link/core/networkaddress.h"
 #include "link/core/portmap.h"
 #include "link/core/reconnector.h"
 #include "link/core/serialport.h"
@@ -11,15 +12,27 @@
 #include "widgets/pagehost.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTime>
 #include <QVBoxLayout>
 
 namespace varnix {
+
+namespace {
+// The network addresses used, kept across starts.
+QSettings addressSettings()
+{
+    return QSettings(QStringLiteral("varnix"), QStringLiteral("varnix"));
+}
+constexpr char kRecentKey[] = "network/recent";
+} // namespace
 
 PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connection, link::PortMap& ports,
                      Terminal& terminal, QObject* parent)
@@ -71,22 +84,33 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
         grid->addWidget(m_deviceLabels[i], i + 1, 1);
     }
     m_optCom[0]->setChecked(true);
+    m_optNetwork = new QRadioButton(QStringLiteral("Network"), m_settingsGroup);
+    m_optNetwork->setObjectName(QStringLiteral("optNetwork"));
+    m_cboAddress = new QComboBox(m_settingsGroup);
+    m_cboAddress->setObjectName(QStringLiteral("cboAddress"));
+    m_cboAddress->setEditable(true);
+    m_cboAddress->setInsertPolicy(QComboBox::NoInsert);
+    m_cboAddress->setToolTip(QStringLiteral("%1, or a device path").arg(QLatin1String(link::kAddressForms)));
+    m_cboAddress->addItems(addressSettings().value(QLatin1String(kRecentKey)).toStringList());
+    m_cboAddress->lineEdit()->setPlaceholderText(QStringLiteral("rfc2217://host:port"));
+    grid->addWidget(m_optNetwork, 5, 0);
+    grid->addWidget(m_cboAddress, 5, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Baud rate"), m_settingsGroup), 0, 2);
     m_List1 = new ListBox(QStringLiteral("List1"), {}, m_settingsGroup);
     m_List1->setMaximumHeight(90);
     grid->addWidget(m_List1, 1, 2, 4, 1);
     m_cmdComSet = new QPushButton(QStringLiteral("S&et"), m_settingsGroup);
     m_cmdComSet->setObjectName(QStringLiteral("cmdComSet"));
-    grid->addWidget(m_cmdComSet, 5, 2, Qt::AlignLeft);
+    grid->addWidget(m_cmdComSet, 6, 2, Qt::AlignLeft);
     // Their start values are set by the window's start-up.
     m_waitchr = new LineField(QStringLiteral("waitchr"), QString(), 0, m_settingsGroup);
     m_xmitdelay = new LineField(QStringLiteral("xmitdelay"), QString(), 0, m_settingsGroup);
     m_waitchr->setMaximumWidth(60);
     m_xmitdelay->setMaximumWidth(60);
-    grid->addWidget(new QLabel(QStringLiteral("WaitChar"), m_settingsGroup), 5, 0);
-    grid->addWidget(m_waitchr, 5, 1);
-    grid->addWidget(new QLabel(QStringLiteral("XmitDelay"), m_settingsGroup), 6, 0);
-    grid->addWidget(m_xmitdelay, 6, 1);
+    grid->addWidget(new QLabel(QStringLiteral("WaitChar"), m_settingsGroup), 6, 0);
+    grid->addWidget(m_waitchr, 6, 1);
+    grid->addWidget(new QLabel(QStringLiteral("XmitDelay"), m_settingsGroup), 7, 0);
+    grid->addWidget(m_xmitdelay, 7, 1);
 
     connect(m_cmdCom, &QPushButton::clicked, this, &PortPanel::cmdCom_Click);
     connect(m_cmdComSet, &QPushButton::clicked, this, &PortPanel::cmdComSet_Click);
@@ -100,7 +124,7 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     connect(m_reconnector, &link::Reconnector::reconnected, this, &PortPanel::reconnected);
     connect(m_reconnector, &link::Reconnector::reopenFailed, this,
             [this](const QString&, const QString& reason) { reopenFailed(reason); });
-    for (QRadioButton* option : m_optCom) {
+    for (QRadioButton* option : {m_optCom[0], m_optCom[1], m_optCom[2], m_optCom[3], m_optNetwork}) {
         connect(option, &QRadioButton::toggled, this, [this](bool on) {
             if (on)
                 stopWaiting();
@@ -143,6 +167,37 @@ void PortPanel::applySettings()
         if (m_optCom[i]->isChecked())
             port.setPortNumber(i + 1);
     }
+    if (m_optNetwork->isChecked()) {
+        m_ports.setAddress(m_cboAddress->currentText().trimmed());
+        port.setPortNumber(link::PortMap::kNetwork);
+    }
+}
+
+void PortPanel::openGiven(const QString& name)
+{
+    m_cboAddress->setCurrentText(name);
+    m_optNetwork->setChecked(true);
+    if (m_connection.isOpen())
+        closePort();
+    openPort();
+}
+
+QString PortPanel::portName(int number) const
+{
+    return number == link::PortMap::kNetwork ? m_ports.address() : QStringLiteral("Comm:%1").arg(number);
+}
+
+void PortPanel::rememberAddress(const QString& address)
+{
+    QStringList recent = addressSettings().value(QLatin1String(kRecentKey)).toStringList();
+    recent.removeAll(address);
+    recent.prepend(address);
+    while (recent.size() > kRecentAddresses)
+        recent.removeLast();
+    addressSettings().setValue(QLatin1String(kRecentKey), recent);
+    m_cboAddress->clear();
+    m_cboAddress->addItems(recent);
+    m_cboAddress->setCurrentText(address);
 }
 
 void PortPanel::cmdCom_Click()
@@ -159,8 +214,16 @@ void PortPanel::cmdComSet_Click()
 {
     stopWaiting();
     m_ports.refresh();
-    if (m_connection.isOpen())
+    if (m_connection.isOpen()) {
+        // A serial device takes new settings at its next Open. A server is
+        // asked again at once, and says whether it takes them.
+        const bool network = link::isNetworkAddress(m_connection.port().device());
+        if (network && m_List1->selectedText() != m_connection.port().settings()) {
+            closePort();
+            openPort();
+        }
         return;
+    }
     applySettings();
 }
 
@@ -171,14 +234,21 @@ void PortPanel::openPort()
     showNote({});
     m_terminal.rcvText()->setExactText(QString::fromLatin1(Terminal::kWaiting));
     applySettings();
+    const int number = m_connection.port().portNumber();
+    const QString address = m_ports.address();
+    const bool network = number == link::PortMap::kNetwork && link::isNetworkAddress(address);
     if (!m_connection.open()) {
-        QString text = QStringLiteral("Error opening Comm:%1").arg(m_connection.port().portNumber());
-        if (const QString hint = m_connection.port().failureHint(); !hint.isEmpty())
+        const QString hint = m_connection.port().failureHint();
+        // A network port's hint names the address and the reason.
+        QString text = network && !hint.isEmpty() ? hint : QStringLiteral("Error opening %1").arg(portName(number));
+        if (!network && !hint.isEmpty())
             text += QStringLiteral("\n\n") + hint;
         m_host.message(text);
         showDevices();
         return;
     }
+    if (number == link::PortMap::kNetwork)
+        rememberAddress(address);
     showOpen();
 }
 
@@ -195,7 +265,7 @@ void PortPanel::showOpen()
 void PortPanel::closePort()
 {
     if (!m_connection.close()) {
-        m_host.message(QStringLiteral("Error opening Comm:%1").arg(m_connection.port().portNumber()));
+        m_host.message(QStringLiteral("Error opening %1").arg(portName(m_connection.port().portNumber())));
         if (m_connection.isOpen())
             return;
     }
@@ -216,9 +286,8 @@ void PortPanel::portLost(const QString& reason)
     // click, what happened.
     const int number = m_connection.port().portNumber();
     closePort();
-    m_lossText = QStringLiteral("%1 Comm:%2 stopped working and has been closed")
-                     .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
-                     .arg(number);
+    m_lossText = QStringLiteral("%1 %2 stopped working and has been closed")
+                     .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), portName(number));
     m_lossText += reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (%1).").arg(reason);
     showLossNote();
     showDevices();
@@ -226,6 +295,13 @@ void PortPanel::portLost(const QString& reason)
 
 void PortPanel::showLossNote()
 {
+    const bool network = link::isNetworkAddress(m_ports.device(m_connection.port().portNumber()));
+    if (network) {
+        showNote(m_lossText
+                 + (m_reconnector->isWaiting() ? QStringLiteral(" It opens again when the address answers again.")
+                                               : QStringLiteral(" Press Open when the server is back.")));
+        return;
+    }
     showNote(m_lossText
              + (m_reconnector->isWaiting() ? QStringLiteral(" It opens again when the device comes back.")
                                            : QStringLiteral(" Reconnect the device and press Open.")));
@@ -239,15 +315,19 @@ void PortPanel::reconnected(const QString& device)
     QString name = m_ports.label(number);
     if (m_ports.device(number) != device)
         name = device;
-    showNote(QStringLiteral("%1 Comm:%2 reconnected (%3).")
-                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
-                 .arg(number)
-                 .arg(name));
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+    if (number == link::PortMap::kNetwork && device == m_ports.address())
+        showNote(QStringLiteral("%1 %2 reconnected.").arg(time, device));
+    else
+        showNote(QStringLiteral("%1 %2 reconnected (%3).").arg(time, portName(number), name));
 }
 
 void PortPanel::reopenFailed(const QString& reason)
 {
-    QString text = m_lossText + QStringLiteral(" The device is back but does not open; trying again.");
+    const bool network = link::isNetworkAddress(m_ports.device(m_connection.port().portNumber()));
+    QString text = m_lossText
+        + (network ? QStringLiteral(" No connection yet; trying again, less often the longer it takes.")
+                   : QStringLiteral(" The device is back but does not open; trying again."));
     if (!reason.isEmpty())
         text += u' ' + reason;
     showNote(text);

@@ -6,6 +6,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -56,6 +57,11 @@ public:
 
     void cmdCom_Click();
     void cmdComSet_Click();
+    // Opens the given port at once: a network address or a device path,
+    // through the "Network" choice and its field.
+    void openGiven(const QString& name);
+    // The network addresses used last, newest first, as kept across starts.
+    static constexpr int kRecentAddresses = 8;
     // The window is ending: no device is waited for any more.
     void shutDown();
 
@@ -71,6 +77,9 @@ private:
     void showNote(const QString& text);
     void showLossNote();
     void showDevices();
+    // How messages name the port: its address, or "Comm:N".
+    QString portName(int number) const;
+    void rememberAddress(const QString& address);
 
     PageHost& m_host;
     Desktop& m_desktop;
@@ -88,6 +97,8 @@ private:
     QString m_lossText;
     std::array<QRadioButton*, 4> m_optCom{};
     std::array<QLabel*, 4> m_deviceLabels{};
+    QRadioButton* m_optNetwork;
+    QComboBox* m_cboAddress;
     ListBox* m_List1;
     QPushButton* m_cmdComSet;
     LineField* m_waitchr;

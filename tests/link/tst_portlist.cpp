@@ -22,6 +22,7 @@ private slots:
     void burstOfChangesIsOneLook_data();
     void burstOfChangesIsOneLook();
     void linkOlderThanItsTerminalIsNoBoard();
+    void linkFollowsTheRuntimeFolder();
 };
 
 void PortListTest::burstOfChangesIsOneLook_data()
@@ -90,6 +91,23 @@ void PortListTest::linkOlderThanItsTerminalIsNoBoard()
     if (others.back().slavePath() != device)
         QSKIP("the kernel gave the terminal's number to another program");
     QCOMPARE(link::virtualBoardDevice(link), QString());
+}
+
+void PortListTest::linkFollowsTheRuntimeFolder()
+{
+    const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString inRuntime = link::virtualBoardLink();
+    // A runtime folder others may write to is not trusted.
+    QFile::setPermissions(runtime.path(), QFile::Permissions(0x7777));
+    const QString openToOthers = link::virtualBoardLink();
+    if (before.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", before);
+    QCOMPARE(inRuntime, runtime.path() + QStringLiteral("/varnix/virtual-board"));
+    QVERIFY(!openToOthers.startsWith(runtime.path()));
 }
 
 VARNIX_TEST_MAIN(PortListTest)

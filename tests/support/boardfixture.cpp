@@ -3,7 +3,9 @@
 
 #include "widgets/fields.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QRadioButton>
 #include <QTest>
 
 namespace varnix::test {
@@ -26,6 +28,14 @@ void BoardFixture::open()
     QVERIFY2(!board.devicePath().isEmpty(), qPrintable(board.errorString()));
     click(QStringLiteral("cmdCom"));
     QVERIFY2(port.isOpen(), qPrintable(desktop.texts().join(u'|')));
+}
+
+bool BoardFixture::openNetwork(const QString& address)
+{
+    find<QComboBox>(QStringLiteral("cboAddress"))->setCurrentText(address);
+    find<QRadioButton>(QStringLiteral("optNetwork"))->setChecked(true);
+    click(QStringLiteral("cmdCom"));
+    return port.isOpen();
 }
 
 bool BoardFixture::settle(int timeoutMs)

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <cstdio>
@@ -49,6 +50,8 @@ int main(int argc, char* argv[])
     argv[1] = argv[0];
     int testArgc = argc - 1;
     char** testArgv = argv + 1;
+    // What the window keeps across starts goes to a folder of the tests' own.
+    QStandardPaths::setTestModeEnabled(true);
     QApplication app(testArgc, testArgv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     const std::unique_ptr<QObject> test = found->second();

@@ -8,7 +8,8 @@
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
-#include "link/core/qtserialport.h"
+#include "link/core/networkaddress.h"
+#include "link/core/portswitch.h"
 #include "script/clock.h"
 #include "script/escapes.h"
 #include "script/runner.h"
@@ -136,6 +137,11 @@ Command parseCommandLine(const QStringList& arguments)
             command.kind = name == QLatin1String("--run") ? Command::Kind::Run : Command::Kind::Preview;
             command.script = *value;
         } else if (name == QLatin1String("--port")) {
+            if (link::isNetworkAddress(*value)) {
+                const auto address = link::parseNetworkAddress(*value);
+                if (const auto* error = std::get_if<link::AddressError>(&address))
+                    return refuse(error->text);
+            }
             command.device = *value;
             sawPort = true;
         } else if (name == QLatin1String("--delay")) {
@@ -178,7 +184,7 @@ Command parseCommandLine(const QStringList& arguments)
     }
     const bool run = command.kind == Command::Kind::Run;
     const bool preview = command.kind == Command::Kind::Preview;
-    if (!run && (sawPort || sawDelay || command.verify))
+    if (!run && (sawDelay || command.verify || (preview && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
     if ((run || preview || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
@@ -210,7 +216,7 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
         ports = std::make_unique<link::PortMap>();
         ports->setDevices({command.device});
     }
-    link::QtSerialPort port(*ports);
+    link::PortSwitch port(*ports);
     port.setPortNumber(1);
     port.setSettings(QString::fromLatin1(kLineSettings));
     link::EventLoopPause pause;
@@ -225,6 +231,11 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
         return 2;
     }
     if (!connection.open()) {
+        // A network port's hint names the address already.
+        if (link::isNetworkAddress(device) && !port.failureHint().isEmpty()) {
+            err << "varnix: " << port.failureHint() << Qt::endl;
+            return 2;
+        }
         err << "varnix: cannot open " << device;
         if (!port.failureHint().isEmpty())
             err << ": " << port.failureHint();

@@ -31,7 +31,7 @@ struct Command {
     enum class Kind { Window, Help, Version, Run, Preview, Make, Refused };
     Kind kind = Kind::Window;
     QString script;
-    QString device;   // --port; empty: port 1's device
+    QString device;   // --port: a device or network address; empty: port 1's device
     int delay = 20;   // --delay, as a run from the command line starts
     bool verify = false;
     QString png;      // --preview's, --text's or --picture's --png

@@ -12,8 +12,8 @@ constexpr Option kHelp{"--help", nullptr, "show this help and exit",
                        "Print the forms of the command line and what every option does, and exit."};
 
 constexpr const char* kVarnixSynopses[] = {
-    "[--log FILE]",
-    "--run SCRIPT [--port DEVICE] [--delay MS] [--verify]",
+    "[--log FILE] [--port PORT]",
+    "--run SCRIPT [--port PORT] [--delay MS] [--verify]",
     "--preview SCRIPT --png OUT.png [--scale N]",
     "--text TEXT [options] [--png OUT.png] [--script OUT.vnx]",
     "--picture FILE [options] [--png OUT.png] [--script OUT.vnx]",
@@ -28,10 +28,13 @@ constexpr Option kVarnixOptions[] = {
      "answer. The exit status says how the run ended (see EXIT STATUS). The script's format is described in "
      "scripts.md, with an example in examples/screen.vnx, in the program's documentation folder "
      "(/usr/share/doc/varnix)."},
-    {"--port", "DEVICE", "with --run: the serial device, e.g. /dev/ttyUSB0 (default: port 1's device)",
-     "The serial device that --run sends to, a path such as /dev/ttyUSB0. Without it, the device of port 1 as "
-     "the window numbers the ports: a USB adapter, else a running virtual board. The line settings are "
-     "19200,n,8,1."},
+    {"--port", "PORT",
+     "a serial device (/dev/ttyUSB0) or a board on the network (rfc2217://HOST:PORT, tcp://HOST:PORT)",
+     "The port that --run sends to, or that the window starts with open: a serial device such as /dev/ttyUSB0, "
+     "or a board behind a serial server such as ser2net, as rfc2217://HOST:PORT (the line settings go to the "
+     "server) or tcp://HOST:PORT (raw TCP; the server's own settings apply). HOST is a name, an IPv4 address or "
+     "an IPv6 address in brackets. Without it, --run uses the device of port 1 as the window numbers the "
+     "ports: a USB adapter, else a running virtual board. The line settings are 19200,n,8,1."},
     {"--delay", "MS", "with --run: the pacing delay the script starts with (default 20)",
      "The pause in milliseconds before each pacing character that --run starts with, until a delay line of the "
      "script sets another; 20 when not given."},

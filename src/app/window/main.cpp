@@ -35,5 +35,7 @@ int main(int argc, char* argv[])
     window.show();
     if (!command.logFile.isEmpty())
         window.startLog(command.logFile);
+    if (!command.device.isEmpty())
+        window.openPort(command.device);
     return QApplication::exec();
 }

@@ -308,6 +308,11 @@ bool Main::startLog(const QString& path)
     return m_log->start(path, script::SessionLog::Mode::Append);
 }
 
+void Main::openPort(const QString& name)
+{
+    m_portPanel->openGiven(name);
+}
+
 void Main::send()
 {
     m_sender->send();

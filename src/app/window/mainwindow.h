@@ -88,6 +88,9 @@ public:
     // Starts the session log into the file, adding to what it holds; a
     // failure is told as a message.
     bool startLog(const QString& path);
+    // Opens the port on a network address or device path, as "Network" with
+    // that in its field and Open would; a failure is told as a message.
+    void openPort(const QString& name);
     // True once the system is ending.
     bool closing() const;
     Terminal& terminal() { return *m_terminal; }

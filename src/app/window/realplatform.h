@@ -5,11 +5,11 @@
 #include "app/window/mainwindow.h"
 #include "link/core/pause.h"
 #include "link/core/portmap.h"
-#include "link/core/qtserialport.h"
+#include "link/core/portswitch.h"
 
 namespace varnix {
 
-// The program's desktop, devices, serial port and pause. Needs a running
+// The program's desktop, devices, port (serial or network) and pause. Needs a running
 // QApplication.
 class RealPlatform
 {
@@ -20,7 +20,7 @@ public:
 private:
     QtDesktop m_desktop;
     link::SystemPortMap m_ports;
-    link::QtSerialPort m_port;
+    link::PortSwitch m_port;
     link::EventLoopPause m_pause;
 };
 

@@ -21,7 +21,11 @@ bool ownFolder(const QString& path)
 
 QString virtualBoardLink()
 {
-    const QString runtime = QStringLiteral("/run/user/%1").arg(::getuid());
+    // The session's runtime folder as desktop programs (and Qt's runtime
+    // location) take it; the usual place of one when it is not set.
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !ownFolder(runtime))
+        runtime = QStringLiteral("/run/user/%1").arg(::getuid());
     const QString folder =
         ownFolder(runtime) ? runtime + QStringLiteral("/varnix") : QStringLiteral("/tmp/varnix-%1").arg(::getuid());
     return folder + QStringLiteral("/virtual-board");

@@ -7,7 +7,7 @@ namespace varnix::link {
 
 // Where a running virtual board makes its device known: a symbolic link in
 // a folder of this user's own, in the user's runtime folder when there is
-// one, else under /tmp.
+// one ($XDG_RUNTIME_DIR, else /run/user/UID), else under /tmp.
 QString virtualBoardLink();
 
 // Makes the link's folder, for this user alone. False when it cannot, or

@@ -11,6 +11,8 @@ bool sameDevice(const DeviceIdentity& was, const DeviceIdentity& now)
 {
     if (!was.boardLink.isEmpty())
         return now.boardLink == was.boardLink;
+    if (!was.networkAddress.isEmpty())
+        return now.networkAddress == was.networkAddress;
     if (!was.hasUsbIds || !now.hasUsbIds || !now.boardLink.isEmpty())
         return false;
     if (was.vendor != now.vendor || was.product != now.product)

@@ -18,14 +18,16 @@ struct DeviceIdentity {
     quint16 product = 0;
     QString serialNumber;
     QString usbPath;
+    // A board on the network: its address.
+    QString networkAddress;
 
     // Whether the device can be recognised at all.
-    bool isKnown() const { return !boardLink.isEmpty() || hasUsbIds; }
+    bool isKnown() const { return !boardLink.isEmpty() || hasUsbIds || !networkAddress.isEmpty(); }
 };
 
 // Whether `now` is the device that `was` described: the same virtual board
-// link; or the same adapter by vendor, product and serial number, or by
-// vendor, product and USB port when it has no serial number.
+// link or network address; or the same adapter by vendor, product and serial
+// number, or by vendor, product and USB port when it has no serial number.
 bool sameDevice(const DeviceIdentity& was, const DeviceIdentity& now);
 
 // The USB interface a tty's sysfs device path lies on ("/sys/devices/.../

@@ -2,6 +2,7 @@
 #include "link/core/portmap.h"
 
 #include "link/core/boardlink.h"
+#include "link/core/networkaddress.h"
 #include "protocol/numbers.h"
 
 #include <QFileInfo>
@@ -15,6 +16,8 @@ namespace varnix::link {
 
 QString PortMap::device(int number) const
 {
+    if (number == kNetwork)
+        return m_address;
     return number >= 1 && number <= m_devices.size() ? m_devices[number - 1] : QString();
 }
 
@@ -23,7 +26,17 @@ QString PortMap::label(int number) const
     const QString path = device(number);
     if (path.isEmpty())
         return {};
+    if (number == kNetwork)
+        return path;
     return path == m_virtualBoard ? QStringLiteral("virtual board") : QFileInfo(path).fileName();
+}
+
+void PortMap::setAddress(const QString& address)
+{
+    if (address == m_address)
+        return;
+    m_address = address;
+    emit changed();
 }
 
 void PortMap::setDevices(const QStringList& devices, const QString& virtualBoard)
@@ -60,6 +73,11 @@ DeviceIdentity PortMap::identity(const QString& device) const
 {
     if (device.isEmpty())
         return {};
+    if (isNetworkAddress(device)) {
+        DeviceIdentity server;
+        server.networkAddress = device;
+        return server;
+    }
     if (!m_boardLink.isEmpty() && virtualBoardDevice(m_boardLink) == device) {
         DeviceIdentity board;
         board.boardLink = m_boardLink;

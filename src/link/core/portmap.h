@@ -12,12 +12,15 @@ class QTimer;
 
 namespace varnix::link {
 
-// Which device each port number 1 to 4 opens.
+// Which device each port number 1 to 4 opens, and the network address that
+// number 5 opens.
 class PortMap : public QObject
 {
     Q_OBJECT
 public:
     using QObject::QObject;
+
+    static constexpr int kNetwork = 5;
 
     // The device path for a port number, empty when there is none.
     QString device(int number) const;
@@ -32,13 +35,17 @@ public:
     // The devices in port number order; virtualBoard names the one among
     // them that is a virtual board, if any.
     void setDevices(const QStringList& devices, const QString& virtualBoard = QString());
+    // The address port kNetwork opens ("rfc2217://HOST:PORT"); empty for none.
+    void setAddress(const QString& address);
+    const QString& address() const { return m_address; }
 
     // Where a virtual board makes itself known; empty for nowhere.
     void setBoardLink(const QString& linkPath) { m_boardLink = linkPath; }
     const QString& boardLink() const { return m_boardLink; }
 
     // What makes the device the one it is, to know it again when it comes
-    // back: the virtual board behind the board link, or a USB adapter.
+    // back: the virtual board behind the board link, a USB adapter, or a
+    // network address.
     DeviceIdentity identity(const QString& device) const;
 
 signals:
@@ -48,6 +55,7 @@ private:
     QStringList m_devices;
     QString m_virtualBoard;
     QString m_boardLink;
+    QString m_address;
 };
 
 // Orders device paths the way a person would number them: USB adapters and

@@ -165,6 +165,11 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
     QTest::newRow("preview without png") << QStringList{"--preview", "a"} << "--preview needs --png OUT.png";
     QTest::newRow("verify without run") << QStringList{"--preview", "a", "--png", "b", "--verify"}
                                         << "--port, --delay and --verify go with --run SCRIPT";
+    QTest::newRow("port not an address") << QStringList{"--port", "rfc2217://board"}
+                                         << "\"rfc2217://board\" is not a network address (the port is missing); "
+                                            "use rfc2217://HOST:PORT or tcp://HOST:PORT";
+    QTest::newRow("port with preview") << QStringList{"--preview", "a", "--png", "b", "--port", "/dev/ttyS0"}
+                                       << "--port, --delay and --verify go with --run SCRIPT";
     QTest::newRow("scale beyond") << QStringList{"--preview", "a", "--png", "b", "--scale=33"}
                                   << "--scale takes a whole number from 1 to 32, not \"33\"";
     QTest::newRow("delay not a number") << QStringList{"--run", "a", "--delay", "5ms"}

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "link/core/serialport.h"
+#include "link/core/telnet.h"
+
+#include <QDeadlineTimer>
+#include <QTcpSocket>
+
+class QEventLoop;
+
+namespace varnix::link {
+
+// A board behind a serial server, reached over TCP: raw ("tcp://"), or as a
+// Telnet COM Port Control client ("rfc2217://") that hands the line settings
+// to the server on open and checks that it took them. Opening waits, with
+// the window painting, until the connection is made or the time is up.
+class NetworkPort : public SerialPort
+{
+    Q_OBJECT
+public:
+    static constexpr int kConnectTimeoutMs = 5000;
+
+    explicit NetworkPort(QObject* parent = nullptr);
+    ~NetworkPort() override;
+
+    // The address to open next ("rfc2217://HOST:PORT" or "tcp://HOST:PORT").
+    void setAddress(const QString& address) { m_address = address; }
+    // How long open() may take, all told.
+    void setConnectTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+
+    bool isOpen() const override;
+    bool open() override;
+    bool close() override;
+    void setPortNumber(int number) override { m_number = number; }
+    int portNumber() const override { return m_number; }
+    void setSettings(const QString& settings) override { m_settings = settings; }
+    QString settings() const override { return m_settings; }
+    bool write(QChar character) override;
+    void cancelWrite() override;
+    QString readAll() override;
+    QString failureHint() const override { return m_hint; }
+    // The address, while open.
+    QString device() const override;
+
+    // Unsent bytes beyond which write() waits for the network to take them.
+    static constexpr qint64 kMostUnsent = 64 * 1024;
+
+private:
+    enum class Stage { Closed, Connecting, Negotiating, Open };
+    bool connectTo(const class NetworkAddress& address);
+    bool negotiate();
+    // Runs the event loop until done() or the time left is up; false then.
+    bool waitUntil(const std::function<bool()>& done);
+    bool fail(const QString& reason);
+    void onReadyRead();
+    void onSocketGone();
+    // What the server said about a setting asked for, or nothing yet.
+    QString settingsMismatch() const;
+
+    QTcpSocket m_socket;
+    TelnetParser m_telnet;
+    bool m_rfc2217 = false;
+    Stage m_stage = Stage::Closed;
+    QString m_address;
+    QString m_openAddress;
+    int m_number = 1;
+    QString m_settings = QStringLiteral("19200,n,8,1");
+    int m_timeoutMs = kConnectTimeoutMs;
+    QDeadlineTimer m_deadline;
+    QString m_hint;
+    QByteArray m_input;
+    // The line settings asked for and the server's answers, by command.
+    QList<TelnetParser::ComPortMessage> m_asked;
+    QList<TelnetParser::ComPortMessage> m_answers;
+    QEventLoop* m_loop = nullptr;
+    bool m_writeCancelled = false;
+    bool m_lost = false;
+};
+
+} // namespace varnix::link

@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Boards on the network: the window and the command line on a real ser2net
+// serving a virtual board's (or a test's) pseudo-terminal on 127.0.0.1.
+#include "link/core/connection.h"
+#include "link/core/pause.h"
+#include "link/core/portswitch.h"
+#include "support/boardfixture.h"
+#include "support/pty.h"
+#include "support/ser2net.h"
+#include "support/testmain.h"
+#include "widgets/fields.h"
+#include "support/scriptstandins.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace varnix;
+
+namespace {
+constexpr int kShortTimeoutMs = 1000;
+
+#define REQUIRE_SER2NET()                                                                                     \
+    if (!test::Ser2net::installed())                                                                          \
+    QSKIP("ser2net is not installed")
+
+// The line settings in force on a terminal device.
+termios lineOf(const QString& device)
+{
+    termios t{};
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::tcgetattr(fd, &t);
+        ::close(fd);
+    }
+    return t;
+}
+} // namespace
+
+class NetworkTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void drawsAndComparesOverBothForms_data();
+    void drawsAndComparesOverBothForms();
+    void lineSettingsReachTheServer();
+    void byte255GoesBothWaysAsOneByte();
+    void serverEndedThenBackReconnects();
+    void failuresAreOneMessageInBoundedTime_data();
+    void failuresAreOneMessageInBoundedTime();
+    void commandLineRunsAndVerifiesOverRfc2217();
+};
+
+void NetworkTest::drawsAndComparesOverBothForms_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("raw") << false;
+    QTest::newRow("rfc2217") << true;
+}
+
+void NetworkTest::drawsAndComparesOverBothForms()
+{
+    REQUIRE_SER2NET();
+    QFETCH(bool, rfc2217);
+    test::BoardFixture f;
+    test::Ser2net server(f.board.devicePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    const QString address = rfc2217 ? server.rfc2217Address() : server.rawAddress();
+    QVERIFY2(f.openNetwork(address), qPrintable(f.desktop.texts().join(u'|')));
+    QCOMPARE(f.port.device(), address);
+    QVERIFY(f.settle());
+    f.click(QStringLiteral("cmdCirc"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.board.received(), QByteArray("]c]402014"));
+    f.click(QStringLiteral("cmdCompare"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts(), QStringList{"The board shows what was sent: no pixel differs."});
+    // Kept for the next start, first in the field's list.
+    test::BoardFixture next;
+    QCOMPARE(next.find<QComboBox>(QStringLiteral("cboAddress"))->itemText(0), address);
+}
+
+void NetworkTest::lineSettingsReachTheServer()
+{
+    REQUIRE_SER2NET();
+    test::BoardFixture f;
+    test::Ser2net server(f.board.devicePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    auto* list = f.find<ListBox>(QStringLiteral("List1"));
+    list->setCurrentItem(list->findItems(QStringLiteral("9600,n,8,1"), Qt::MatchExactly).value(0));
+    // As `varnix --port ADDRESS` starts the window.
+    f.main().openPort(server.rfc2217Address());
+    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    // ser2net has put them on the board's line.
+    termios line = lineOf(f.board.devicePath());
+    QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
+    QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
+
+    // Set while open asks the server again.
+    list->setCurrentItem(list->findItems(QStringLiteral("2400,n,8,1"), Qt::MatchExactly).value(0));
+    f.click(QStringLiteral("cmdComSet"));
+    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    line = lineOf(f.board.devicePath());
+    QCOMPARE(::cfgetospeed(&line), speed_t(B2400));
+}
+
+void NetworkTest::byte255GoesBothWaysAsOneByte()
+{
+    REQUIRE_SER2NET();
+    test::Pty pty;
+    pty.startReading();
+    test::Ser2net server(pty.slavePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    link::PortMap ports;
+    ports.setDevices({server.rfc2217Address()});
+    link::PortSwitch port(ports);
+    link::EventLoopPause pause;
+    link::Connection connection(port, pause);
+    QVERIFY2(connection.open(), qPrintable(port.failureHint()));
+    QVERIFY(connection.writeCharacter(QChar(0xff)));
+    QVERIFY(connection.writeCharacter(u'x'));
+    QVERIFY(pty.waitForBytes(2, 5000));
+    QTest::qWait(100);
+    QCOMPARE(pty.received(), QByteArray("\xffx"));
+
+    QVERIFY(pty.send(QByteArray("a\xff\xff" "b\r\n", 6)));
+    QString received;
+    QTRY_VERIFY_WITH_TIMEOUT((received += connection.readAll()).size() >= 6, 5000);
+    QCOMPARE(received, QString::fromLatin1(QByteArray("a\xff\xff" "b\r\n", 6)));
+}
+
+void NetworkTest::serverEndedThenBackReconnects()
+{
+    REQUIRE_SER2NET();
+    test::BoardFixture f;
+    test::Ser2net server(f.board.devicePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    QVERIFY2(f.openNetwork(server.rfc2217Address()), qPrintable(f.desktop.texts().join(u'|')));
+    QVERIFY(f.settle());
+
+    server.stop();
+    auto* note = f.find<QLabel>(QStringLiteral("lblPortNote"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.port.isOpen() && note->text().contains(QStringLiteral("stopped working")), 5000);
+    QVERIFY2(note->text().contains(server.rfc2217Address()), qPrintable(note->text()));
+    // Typed while the server is away: not kept to be sent later.
+    QTest::keyClicks(f.txmText(), QStringLiteral("]k"));
+
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    QTRY_VERIFY_WITH_TIMEOUT(f.port.isOpen(), 15000);
+    QVERIFY2(note->text().contains(QStringLiteral("reconnected")), qPrintable(note->text()));
+    QVERIFY(f.settle());
+    f.click(QStringLiteral("cmdCirc"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.board.received(), QByteArray("]c]402014"));
+    QVERIFY(f.desktop.messages.isEmpty());
+}
+
+void NetworkTest::failuresAreOneMessageInBoundedTime_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("reason");
+    // Nothing listens there: refused at once.
+    const quint16 closed = test::freeLocalPort();
+    QTest::newRow("refused") << QStringLiteral("tcp://127.0.0.1:%1").arg(closed)
+                             << QStringLiteral("the connection was refused");
+    QTest::newRow("unresolvable") << QStringLiteral("rfc2217://no-such-board.invalid:2000")
+                                  << QStringLiteral("does not resolve");
+    QTest::newRow("silent server") << QStringLiteral("silent") << QStringLiteral("in time");
+    QTest::newRow("settings refused") << QStringLiteral("9600 only")
+                                      << QStringLiteral("refused the line settings (baud rate 19200 asked, "
+                                                        "baud rate 9600 set)");
+    QTest::newRow("not an address") << QStringLiteral("rfc2217://board") << QStringLiteral("tcp://HOST:PORT");
+}
+
+void NetworkTest::failuresAreOneMessageInBoundedTime()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, reason);
+    // A server that takes the connection and never says a word, or one that
+    // agrees to COM Port Control and keeps its line at 9600,n,8,1.
+    QTcpServer server;
+    if (!address.contains(QLatin1String("://"))) {
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        if (address != u"silent") {
+            static const char answers[] = "\xff\xfd,\xff\xfa,e\0\0\x25\x80\xff\xf0\xff\xfa,f\x08\xff\xf0"
+                                          "\xff\xfa,g\x01\xff\xf0\xff\xfa,h\x01\xff\xf0";
+            QObject::connect(&server, &QTcpServer::newConnection, &server, [&server] {
+                server.nextPendingConnection()->write(answers, sizeof answers - 1);
+            });
+        }
+        address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.serverPort());
+    }
+    test::BoardFixture f;
+    f.port.network().setConnectTimeout(kShortTimeoutMs);
+    QElapsedTimer took;
+    took.start();
+    QVERIFY(!f.openNetwork(address));
+    QVERIFY(took.elapsed() < kShortTimeoutMs + 1500);
+    QCOMPARE(f.desktop.texts().size(), 1);
+    const QString text = f.desktop.texts()[0];
+    QVERIFY2(text.contains(address) && text.contains(reason), qPrintable(text));
+    QCOMPARE(f.find<QLabel>(QStringLiteral("comm"))->text(), QStringLiteral("OFF"));
+}
+
+void NetworkTest::commandLineRunsAndVerifiesOverRfc2217()
+{
+    REQUIRE_SER2NET();
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    test::Ser2net server(board.devicePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    QTemporaryDir dir;
+    QProcess program;
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(VARNIX_PROGRAM), {"--run", test::writeScriptFile(dir, "]k\n]c]402014\n"), "--port",
+                                                    server.rfc2217Address(), "--verify", "--delay", "0"});
+    // The board answers from this process's event loop.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
+    QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+    QVERIFY(program.readAllStandardOutput().contains("verify: "));
+    QCOMPARE(board.received().left(11), QByteArray("]k]c]402014"));
+}
+
+VARNIX_TEST_MAIN(NetworkTest)
+#include "tst_network.moc"

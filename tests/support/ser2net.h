@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace varnix::test {
+
+// A ser2net serving one device on 127.0.0.1, raw on one TCP port and as
+// RFC 2217 on another, from a configuration of its own. It can be ended and
+// started again on the same ports.
+class Ser2net
+{
+public:
+    explicit Ser2net(const QString& device);
+    ~Ser2net();
+    Ser2net(const Ser2net&) = delete;
+    Ser2net& operator=(const Ser2net&) = delete;
+
+    static bool installed();
+    // Starts the server and waits until both ports listen; false, with
+    // error(), when it does not.
+    bool start();
+    void stop();
+    QString error() const { return m_error; }
+
+    QString rawAddress() const;
+    QString rfc2217Address() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_device;
+    quint16 m_rawPort = 0;
+    quint16 m_rfc2217Port = 0;
+    QString m_error;
+};
+
+// A TCP port on 127.0.0.1 that nothing listens on now.
+quint16 freeLocalPort();
+// Whether something listens on that port of 127.0.0.1 (from /proc/net/tcp,
+// without connecting, which a server would count as a user).
+bool listening(quint16 port);
+
+} // namespace varnix::test
