@@ -5,6 +5,7 @@
 #include "link/core/receive.h"
 #include "link/receiveview.h"
 #include "protocol/frames.h"
+#include "protocol/textlimit.h"
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 
@@ -84,7 +85,10 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
 
     m_showTimer = new QTimer(this);
     m_showTimer->setSingleShot(true);
-    connect(m_showTimer, &QTimer::timeout, this, &Terminal::showReceived);
+    connect(m_showTimer, &QTimer::timeout, this, [this] { show(kShowAtOnce); });
+    m_trimTimer = new QTimer(this);
+    m_trimTimer->setSingleShot(true);
+    connect(m_trimTimer, &QTimer::timeout, this, &Terminal::trimMemory);
     connect(m_chkTimes, &QCheckBox::toggled, m_rcvText, &ReceiveText::setTimesShown);
     connect(m_chkHex, &QCheckBox::toggled, this, &Terminal::showHex);
     connect(m_findBar, &FindBar::queryChanged, this, &Terminal::searchAgain);
@@ -173,14 +177,40 @@ void Terminal::Timer1_Timer()
         return;
     const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
     m_pending.push_back({link::normaliseLineEnds(received), now.toMSecsSinceEpoch()});
+    m_pendingSize += m_pending.back().text.size();
     // A reply after a quiet spell shows at once; a stream, every kShowMs.
     if (!m_lastShown.isValid() || m_lastShown.elapsed() >= kShowMs)
-        showReceived();
+        show(kShowAtOnce);
     else if (!m_showTimer->isActive())
         m_showTimer->start(int(kShowMs - m_lastShown.elapsed()));
 }
 
-void Terminal::showReceived()
+void Terminal::skipUnseen()
+{
+    QString waiting;
+    waiting.reserve(m_pendingSize);
+    for (const Piece& piece : m_pending)
+        waiting += piece.text;
+    const qsizetype skip = protocol::limitCut(waiting, 0, kReceiveLimit);
+    if (skip == 0)
+        return;
+    m_model.dropAll(skip);
+    m_rcvText->dropAll(skip);
+    m_search.textSet(m_model);
+    qsizetype left = skip;
+    while (left > 0) {
+        Piece& first = m_pending.front();
+        if (first.text.size() > left) {
+            first.text.remove(0, left);
+            break;
+        }
+        left -= first.text.size();
+        m_pending.erase(m_pending.begin());
+    }
+    m_pendingSize -= skip;
+}
+
+void Terminal::show(qsizetype most)
 {
     m_showTimer->stop();
     m_lastShown.start();
@@ -188,19 +218,33 @@ void Terminal::showReceived()
         return;
     if (m_rcvText->exactText() == QLatin1String(kWaiting))
         m_rcvText->setExactText(QString());
+    m_showing = true;
+    skipUnseen();
     // The view and the model take the same pieces, so that they keep the
     // same limit at the same places.
     bool dropped = false;
-    m_showing = true;
-    for (const Piece& piece : m_pending) {
+    qsizetype budget = most < 0 ? m_pendingSize : most;
+    std::size_t done = 0;
+    for (; done < m_pending.size() && budget > 0; ++done) {
+        Piece& piece = m_pending[done];
+        const QString part = piece.text.size() > budget ? piece.text.left(budget) : piece.text;
         const qsizetype oldSize = m_model.text().size();
-        const link::ReceiveModel::Cut cut = m_model.append(piece.text, piece.time);
+        const link::ReceiveModel::Cut cut = m_model.append(part, piece.time);
         m_search.textAppended(m_model, oldSize, cut);
-        m_rcvText->appendExact(piece.text);
+        m_rcvText->appendExact(part);
         dropped = dropped || cut.cut > 0;
+        budget -= part.size();
+        m_pendingSize -= part.size();
+        if (part.size() < piece.text.size()) {
+            piece.text.remove(0, part.size());
+            break;
+        }
     }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(done));
     m_showing = false;
-    m_pending.clear();
+    // The rest follows once the events that wait have been seen to.
+    if (!m_pending.empty())
+        m_showTimer->start(0);
     if (m_rcvHex->isVisible())
         m_rcvHex->modelChanged();
     if (m_search.active()) {
@@ -217,8 +261,12 @@ void Terminal::trimMemory()
     // The text that went leaves free memory behind that glibc keeps; after a
     // flood that is tens of megabytes. Once a second is enough to give it
     // back, at a cost of a millisecond or two.
-    if (m_lastTrim.isValid() && m_lastTrim.elapsed() < 1000)
+    if (m_lastTrim.isValid() && m_lastTrim.elapsed() < 1000) {
+        // The last drop of a flood is given back too.
+        if (!m_trimTimer->isActive())
+            m_trimTimer->start(int(1000 - m_lastTrim.elapsed()));
         return;
+    }
     m_lastTrim.start();
     malloc_trim(0);
 #endif
@@ -227,6 +275,7 @@ void Terminal::trimMemory()
 void Terminal::clearReceived()
 {
     m_pending.clear();
+    m_pendingSize = 0;
     m_rcvText->setExactText(QString());
 }
 

@@ -48,6 +48,9 @@ public:
     // characters or so, far more than the longest reply of the board.
     static constexpr qsizetype kReceiveLimit = 1'000'000;
     static constexpr int kShowMs = 100;
+    // What the window takes in one go before it lets other events through:
+    // a flood is shown in parts, and never stalls the window for long.
+    static constexpr qsizetype kShowAtOnce = 32 * 1024;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
@@ -69,7 +72,7 @@ public:
     // The clock of the arrival times (local time); the system's by default.
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     // Puts what the poll took and the window has not shown yet into it.
-    void showReceived();
+    void showReceived() { show(-1); }
     // Empties the receive window, with what waits to be shown.
     void clearReceived();
     // Opens the find bar (Ctrl+F).
@@ -86,6 +89,11 @@ private:
         QString text;
         qint64 time;
     };
+    // Shows at most `most` characters of what waits (-1: all).
+    void show(qsizetype most);
+    // Of more waiting than the window keeps, what it would drop at once goes
+    // unshown.
+    void skipUnseen();
     void rcvText_Changed();
     void searchAgain();
     void showFound();
@@ -103,6 +111,8 @@ private:
     QElapsedTimer m_lastShown;
     QElapsedTimer m_lastTrim;
     QTimer* m_showTimer;
+    QTimer* m_trimTimer;
+    qsizetype m_pendingSize = 0;
     bool m_showing = false;
     ReceiveText* m_rcvText;
     HexView* m_rcvHex;

@@ -144,6 +144,19 @@ void TextArea::appendExact(QStringView more)
     emit changed();
 }
 
+void TextArea::dropAll(qint64 unseen)
+{
+    const QString& text = m_exact.text();
+    const qsizetype noticeSize = !m_notice.isEmpty() && text.startsWith(m_notice) ? m_notice.size() : 0;
+    m_dropped += text.size() - noticeSize + unseen;
+    m_notice = protocol::droppedNotice(m_dropped);
+    m_exact.set(m_notice);
+    m_programChange = true;
+    QPlainTextEdit::setPlainText(m_exact.shownPlain());
+    m_programChange = false;
+    emit changed();
+}
+
 std::optional<TextArea::Dropped> TextArea::dropOldest()
 {
     const QString& text = m_exact.text();

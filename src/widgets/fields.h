@@ -79,6 +79,9 @@ public:
     qsizetype limit() const { return m_limit; }
     // Characters dropped since the text was last set.
     qint64 dropped() const { return m_dropped; }
+    // Drops all the text but the line that tells how much went, counting
+    // `unseen` characters more that went without being shown.
+    void dropAll(qint64 unseen);
 
     QString toPlainText() const = delete;
     void setPlainText(const QString&) = delete;

@@ -44,6 +44,7 @@ private slots:
     void findBarCountsAndLeavesTheTextAlone();
     void timesAreTheLogs();
     void timesGoWithDroppedLines();
+    void floodKeepsViewAndModelAlike();
     void hexDumpOfControlCharacters_data();
     void hexDumpOfControlCharacters();
 };
@@ -167,6 +168,27 @@ void ReceiveWindowTest::timesGoWithDroppedLines()
     model.append(QString(100, u'x'), 5000);
     model.append(QStringLiteral("y"), 6000);
     QCOMPARE(model.lineTime(model.lineCount() - 1), 5000);
+}
+
+void ReceiveWindowTest::floodKeepsViewAndModelAlike()
+{
+    Fixture f;
+    f.openPort();
+    // More than the window keeps comes in one read, then a little more: what
+    // would go at once is never shown, and the count of it stays right.
+    QString flood;
+    for (int i = 0; flood.size() < Terminal::kReceiveLimit * 3 / 2; ++i)
+        flood += QStringLiteral("line %1\r\n").arg(i);
+    receive(f, flood);
+    receive(f, QStringLiteral("last\r\n"));
+    const ReceiveModel& model = f.main().terminal().received();
+    QCOMPARE(model.text(), f.rcvText()->exactText());
+    QCOMPARE(model.dropped(), f.rcvText()->dropped());
+    const QString kept = model.text().mid(model.noticeSize());
+    QCOMPARE(model.dropped() + kept.size(), flood.size() + 6);
+    QVERIFY(kept.startsWith(QStringLiteral("line ")));
+    QVERIFY(kept.size() <= Terminal::kReceiveLimit + Terminal::kReceiveLimit / 8);
+    QCOMPARE(f.rcvText()->document()->blockCount(), model.lineCount() + 1);
 }
 
 void ReceiveWindowTest::hexDumpOfControlCharacters_data()

@@ -35,6 +35,14 @@ ReceiveModel::Cut ReceiveModel::append(QStringView more, qint64 time)
     return keepLimit();
 }
 
+void ReceiveModel::dropAll(qint64 unseen)
+{
+    m_dropped += m_text.size() - noticeSize() + unseen;
+    m_notice = protocol::droppedNotice(m_dropped);
+    m_text = m_notice;
+    m_lines.assign(1, Line{0, kNoTime});
+}
+
 void ReceiveModel::addLines(qsizetype from, qint64 time)
 {
     if (m_text.size() <= from)

@@ -44,6 +44,9 @@ public:
     Cut set(const QString& text);
     // Text that arrived at `time`.
     Cut append(QStringView more, qint64 time);
+    // Drops all but the line that tells how much went, counting `unseen`
+    // characters more that went without being held (see TextArea::dropAll).
+    void dropAll(qint64 unseen);
 
     qsizetype lineCount() const { return qsizetype(m_lines.size()); }
     qsizetype lineStart(qsizetype line) const { return m_lines[std::size_t(line)].start; }
