@@ -284,7 +284,7 @@ void Terminal::rcvText_Changed()
     // Text set or typed rather than received: the model takes it anew.
     if (m_showing)
         return;
-    m_model.set(m_rcvText->exactText());
+    m_model.set(m_rcvText->exactText(), m_rcvText->dropped());
     m_search.textSet(m_model);
     if (m_rcvHex->isVisible())
         m_rcvHex->modelChanged();

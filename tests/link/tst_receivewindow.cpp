@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTest>
@@ -42,6 +43,7 @@ class ReceiveWindowTest : public QObject
 private slots:
     void searchFollowsArrivingAndDroppedText();
     void findBarCountsAndLeavesTheTextAlone();
+    void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
     void timesGoWithDroppedLines();
     void floodKeepsViewAndModelAlike();
@@ -113,6 +115,33 @@ void ReceiveWindowTest::findBarCountsAndLeavesTheTextAlone()
     QVERIFY(!field->isVisible());
     f.click(QStringLiteral("Command7"));
     QCOMPARE(f.desktop.clipboard, QStringLiteral("Ready:\r\nx\r\nReady:\r\nReady:\r\n"));
+}
+
+void ReceiveWindowTest::arrivingTextLeavesTheMatchInView()
+{
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.openPort();
+    QString lines;
+    for (int i = 0; i < 200; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i);
+    receive(f, lines);
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    f.main().terminal().openFind();
+    QTest::keyClicks(f.find<QLineEdit>(QStringLiteral("txtFind")), QStringLiteral("line 199"));
+    QCOMPARE(count(f), QStringLiteral("1 of 1"));
+    const int atMatch = bar->value();
+    receive(f, lines);
+    QCOMPARE(bar->value(), atMatch);
+    QVERIFY(bar->value() < bar->maximum());
+    QCOMPARE(count(f), QStringLiteral("1 of 2"));
+    // Closed, the window follows the end again.
+    QTest::keyClick(f.find<QLineEdit>(QStringLiteral("txtFind")), Qt::Key_Escape);
+    bar->setValue(bar->maximum());
+    receive(f, lines);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void ReceiveWindowTest::timesAreTheLogs()

@@ -17,14 +17,13 @@ qsizetype ReceiveModel::noticeSize() const
     return !m_notice.isEmpty() && m_text.startsWith(m_notice) ? m_notice.size() : 0;
 }
 
-ReceiveModel::Cut ReceiveModel::set(const QString& text)
+void ReceiveModel::set(const QString& text, qint64 dropped)
 {
     m_text = text;
     m_lines.clear();
-    m_dropped = 0;
-    m_notice.clear();
+    m_dropped = dropped;
+    m_notice = dropped > 0 ? protocol::droppedNotice(dropped) : QString();
     addLines(0, kNoTime);
-    return keepLimit();
 }
 
 ReceiveModel::Cut ReceiveModel::append(QStringView more, qint64 time)

@@ -40,8 +40,9 @@ public:
     // Length of the line that tells of the dropped text, 0 while none went.
     qsizetype noticeSize() const;
 
-    // The whole text anew; its lines have no time.
-    Cut set(const QString& text);
+    // The whole text anew, as it stands (the limit is not applied), after
+    // `dropped` characters that went before it; its lines have no time.
+    void set(const QString& text, qint64 dropped = 0);
     // Text that arrived at `time`.
     Cut append(QStringView more, qint64 time);
     // Drops all but the line that tells how much went, counting `unseen`
