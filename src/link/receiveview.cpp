@@ -78,6 +78,9 @@ void ReceiveText::paintMargin(QPaintEvent* event)
     QPainter painter(m_margin);
     painter.fillRect(event->rect(), palette().color(QPalette::Window));
     painter.setPen(palette().color(QPalette::PlaceholderText));
+    // One look-up of the local time's offset a paint: a conversion to local
+    // time for every line would cost more than the rest of the paint.
+    const int offset = QDateTime::currentDateTime().offsetFromUtc();
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {
@@ -85,7 +88,8 @@ void ReceiveText::paintMargin(QPaintEvent* event)
         const qint64 time = m_model.lineTime(block.blockNumber());
         if (time != link::ReceiveModel::kNoTime && top + height >= event->rect().top())
             painter.drawText(QRectF(0, top, m_margin->width() - 4, fontMetrics().height()), Qt::AlignRight,
-                             QDateTime::fromMSecsSinceEpoch(time).toString(kTimeFormat));
+                             QDateTime::fromMSecsSinceEpoch(time, Qt::OffsetFromUTC, offset)
+                                 .toString(kTimeFormat));
         top += height;
         block = block.next();
     }
