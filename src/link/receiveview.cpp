@@ -52,6 +52,13 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatches);
 }
 
+ReceiveText::~ReceiveText()
+{
+    // The model may be gone by the time the base classes let go of their
+    // scroll bar.
+    disconnect(verticalScrollBar(), nullptr, this, nullptr);
+}
+
 int ReceiveText::marginWidth() const
 {
     return m_timesShown ? fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 8 : 0;

@@ -25,6 +25,7 @@ class ReceiveText : public TextArea
     Q_OBJECT
 public:
     ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent = nullptr);
+    ~ReceiveText() override;
 
     void setTimesShown(bool shown);
     bool timesShown() const { return m_timesShown; }
