@@ -2,11 +2,13 @@
 // Receiving for a long time: a long session of 80-column lines through a
 // pseudo-terminal into the window, with the resident memory, the receive
 // tick and the time of Copy every 5 MB, and 5 MB more with the session log
-// running; then what one tick of the receive
-// poll costs when the window is already full (10 MB put into it), and the
-// CPU the window uses while a pseudo-terminal feeds it text at 56000 baud's
-// rate.
-// Usage: bench_receive [seconds of feeding, default 60] [MB of the long
+// running; then, with the window full, the find bar's search of it, what
+// one tick of the receive poll costs, the resident memory after one and
+// after five floods of 10 MiB with the longest stall of the event loop
+// while they arrive, and the CPU the window uses while a pseudo-terminal
+// feeds it text at 56000 baud's rate: as text, with the times margin, and
+// as the hex view.
+// Usage: bench_receive [seconds of each feeding, default 60] [MB of the long
 // session, default 30; 0 leaves it out]
 #include "benchutil.h"
 #include "app/window/mainwindow.h"
@@ -16,11 +18,15 @@
 #include "link/core/portmap.h"
 #include "link/core/qtserialport.h"
 #include "link/terminal.h"
+#include "link/receiveview.h"
 #include "script/sessionlog.h"
 #include "support/fixture.h"
 #include "support/pty.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -30,6 +36,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <numeric>
 #include <atomic>
 #include <chrono>
@@ -231,7 +240,54 @@ int main(int argc, char** argv)
     std::printf("receive window given 10485760 characters in %lld ms; it holds %lld\n", (long long)fill.elapsed(),
                 (long long)rcv->exactText().size());
 
-    // One tick at a time, each bringing 1 KB.
+    // The find bar over the full window: a rare word, a word on every line,
+    // and hex bytes in the hex view.
+    terminal.openFind();
+    auto* find = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
+    auto* findCount = window.findChild<QLabel*>(QStringLiteral("lblFindCount"));
+    auto* hex = window.findChild<QCheckBox*>(QStringLiteral("chkHex"));
+    auto* times = window.findChild<QCheckBox*>(QStringLiteral("chkTimes"));
+    const auto search = [&](const QString& query) {
+        const auto start = Clock::now();
+        find->setText(query);
+        QApplication::processEvents();
+        std::printf("search for \"%s\" over the full window: %.1f ms with its repaint (%s)\n", qPrintable(query),
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+                    qPrintable(findCount->text()));
+    };
+    search(QStringLiteral("Reply 20000:"));
+    search(QStringLiteral("reply"));
+    hex->setChecked(true);
+    search(QStringLiteral("0d 0a 52"));
+    hex->setChecked(false);
+    find->clear();
+    find->parentWidget()->hide();
+    QApplication::processEvents();
+
+    // What a flood costs the text view at most in one go: a part of
+    // kShowAtOnce characters, with the drop of an eighth of the window it
+    // brings now and then, and the drop of all when more waits than fits.
+    {
+        std::vector<double> parts;
+        const QString part = QString::fromLatin1(textLines(Terminal::kShowAtOnce, 5000));
+        for (int i = 0; i < 8; ++i) {
+            const auto start = Clock::now();
+            rcv->appendExact(part);
+            QApplication::processEvents();
+            parts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        const auto start = Clock::now();
+        rcv->dropAll(0);
+        QApplication::processEvents();
+        const double dropAll = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        std::printf("text view taking %lld characters into the full window, with its repaint: median %.1f ms, "
+                    "max %.1f ms (with a drop); dropping all it holds: %.1f ms\n",
+                    (long long)Terminal::kShowAtOnce, median(parts), *std::max_element(parts.begin(), parts.end()),
+                    dropAll);
+        rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
+    }
+
+    // One tick at a time, each bringing 1 KB and shown at once.
     terminal.setPolling(false);
     std::vector<double> ticks;
     std::vector<double> ticksWithPaint;
@@ -244,6 +300,7 @@ int main(int argc, char** argv)
         const qsizetype held = rcv->exactText().size();
         const auto start = Clock::now();
         terminal.Timer1_Timer();
+        terminal.showReceived();
         const auto ticked = Clock::now();
         if (rcv->exactText().size() - held < chunk.size())
             std::printf("a tick brought only %lld characters\n", (long long)(rcv->exactText().size() - held));
@@ -257,68 +314,131 @@ int main(int argc, char** argv)
                 median(ticks), *std::max_element(ticks.begin(), ticks.end()), median(ticksWithPaint),
                 *std::max_element(ticksWithPaint.begin(), ticksWithPaint.end()));
 
-    // A steady feed at 5,600 characters a second, as 56000 baud delivers. The
-    // poll runs as the program runs it, only timed: each tick's CPU is kept.
-    terminal.setPolling(false);
-    std::vector<double> tickCpu;
-    QTimer poll;
-    poll.setInterval(Terminal::kPollMs);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        const double before = threadCpuMs();
-        terminal.Timer1_Timer();
-        tickCpu.push_back(threadCpuMs() - before);
-    });
-    std::atomic<bool> feeding{true};
-    std::thread feeder([&] {
-        const QByteArray text = textLines(5600 * qsizetype(feedSeconds) + 64, 7);
-        qsizetype sent = 0;
-        const auto start = Clock::now();
-        while (feeding.load() && sent < 5600 * qsizetype(feedSeconds)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-            const qsizetype due = std::min<qsizetype>(qsizetype(elapsed * 5600), text.size());
-            if (due > sent) {
-                pty.send(text.mid(sent, due - sent));
-                sent = due;
-            }
-        }
-    });
-    PaintCount paintCount;
-    rcv->viewport()->installEventFilter(&paintCount);
     qint64 arrived = 0;
     QObject::connect(&window.connection(), &link::Connection::received,
                      [&](const QString& characters) { arrived += characters.size(); });
-    const double cpuBefore = threadCpuMs();
-    QElapsedTimer wall;
-    wall.start();
-    poll.start();
-    // CPU of each ten seconds, to show whether the cost creeps up as the
-    // window grows.
-    QTimer segments;
-    double segmentStart = threadCpuMs();
-    QStringList perSegment;
-    QObject::connect(&segments, &QTimer::timeout, [&] {
-        const double now = threadCpuMs();
-        perSegment << QString::number(100.0 * (now - segmentStart) / 10000.0, 'f', 2) + u'%';
-        segmentStart = now;
-    });
-    segments.start(10000);
-    QTimer::singleShot(feedSeconds * 1000 + 200, &app, &QCoreApplication::quit);
-    QApplication::exec();
-    poll.stop();
-    feeding = false;
-    feeder.join();
-    const double cpu = threadCpuMs() - cpuBefore;
-    const std::size_t tenth = std::max<std::size_t>(1, tickCpu.size() / 10);
-    const double ticksCpu = std::accumulate(tickCpu.begin(), tickCpu.end(), 0.0);
-    std::printf("feeding %d s at 5600 characters/s: %lld characters arrived, window thread used %.0f ms CPU "
-                "(%.2f%% of one core), %.0f ms of it in %zu ticks (first tenth median %.3f ms, last tenth "
-                "median %.3f ms a tick)\n",
-                feedSeconds, (long long)arrived, cpu, 100.0 * cpu / double(wall.elapsed()),
-                ticksCpu, tickCpu.size(),
-                median(std::vector<double>(tickCpu.begin(), tickCpu.begin() + std::ptrdiff_t(tenth))),
-                median(std::vector<double>(tickCpu.end() - std::ptrdiff_t(tenth), tickCpu.end())));
-    std::printf("the receive window's text was painted %d times; CPU by ten seconds: %s\n", paintCount.paints,
-                qPrintable(perSegment.join(u' ')));
+
+    // Floods: 10 MiB as fast as the pseudo-terminal takes them, the poll
+    // running as in the program; a 10 ms timer finds the event loop's
+    // longest stall. The window at rest, full, is the measure of memory.
+    const auto settle = [] {
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < 1500)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+    };
+    settle();
+#ifdef __GLIBC__
+    // The window at rest as the program keeps it: what the fill above left
+    // free is given back, as the window does after its drops.
+    malloc_trim(0);
+#endif
+    const double atRest = residentMb();
+    std::printf("resident memory at rest with a full receive window: %.1f MB\n", atRest);
+    const auto flood = [&](int number) {
+        constexpr qint64 kFlood = 10 * 1024 * 1024;
+        const qint64 target = arrived + kFlood;
+        std::thread feeder([&] {
+            const QByteArray text = columnLines(kFlood, qint64(number) * 200000);
+            for (qsizetype sent = 0; sent < kFlood; sent += 65536)
+                pty.send(text.mid(sent, std::min<qsizetype>(65536, kFlood - sent)));
+        });
+        terminal.setPolling(true);
+        QElapsedTimer probeClock;
+        probeClock.start();
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            const qint64 now = probeClock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        probe.start(10);
+        QElapsedTimer took;
+        took.start();
+        while (arrived < target && took.elapsed() < 120000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        probe.stop();
+        feeder.join();
+        terminal.setPolling(false);
+        const qint64 seconds = took.elapsed();
+        settle();
+        std::printf("flood %d of 10 MiB: taken in %lld ms, longest stall of the event loop %lld ms; resident "
+                    "memory then %.1f MB (%+.1f MB against the window at rest)\n",
+                    number, (long long)seconds, (long long)longest, residentMb(), residentMb() - atRest);
+    };
+    for (int i = 1; i <= 5; ++i)
+        flood(i);
+
+    // A steady feed at 5,600 characters a second, as 56000 baud delivers,
+    // the poll running as in the program: as text, with times, as hex.
+    PaintCount textPaints;
+    rcv->viewport()->installEventFilter(&textPaints);
+    PaintCount hexPaints;
+    terminal.rcvHex()->viewport()->installEventFilter(&hexPaints);
+    const auto steadyFeed = [&](const char* how) {
+        std::vector<double> tickCpu;
+        QTimer poll;
+        poll.setInterval(Terminal::kPollMs);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const double before = threadCpuMs();
+            terminal.Timer1_Timer();
+            tickCpu.push_back(threadCpuMs() - before);
+        });
+        std::atomic<bool> feeding{true};
+        std::thread feeder([&] {
+            const QByteArray text = textLines(5600 * qsizetype(feedSeconds) + 64, 7);
+            qsizetype sent = 0;
+            const auto start = Clock::now();
+            while (feeding.load() && sent < 5600 * qsizetype(feedSeconds)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+                const qsizetype due = std::min<qsizetype>(qsizetype(elapsed * 5600), text.size());
+                if (due > sent) {
+                    pty.send(text.mid(sent, due - sent));
+                    sent = due;
+                }
+            }
+        });
+        textPaints.paints = 0;
+        hexPaints.paints = 0;
+        const qint64 arrivedBefore = arrived;
+        const double cpuBefore = threadCpuMs();
+        QElapsedTimer wall;
+        wall.start();
+        poll.start();
+        // CPU of each ten seconds, to show whether the cost creeps up.
+        QTimer segments;
+        double segmentStart = threadCpuMs();
+        QStringList perSegment;
+        QObject::connect(&segments, &QTimer::timeout, [&] {
+            const double now = threadCpuMs();
+            perSegment << QString::number(100.0 * (now - segmentStart) / 10000.0, 'f', 2) + u'%';
+            segmentStart = now;
+        });
+        segments.start(10000);
+        QEventLoop loop;
+        QTimer::singleShot(feedSeconds * 1000 + 200, &loop, &QEventLoop::quit);
+        loop.exec();
+        poll.stop();
+        feeding = false;
+        feeder.join();
+        const double cpu = threadCpuMs() - cpuBefore;
+        const double ticksCpu = std::accumulate(tickCpu.begin(), tickCpu.end(), 0.0);
+        std::printf("feeding %d s at 5600 characters/s, %s: %lld characters arrived, window thread used %.0f ms CPU "
+                    "(%.2f%% of one core), %.0f ms of it in %zu ticks (median %.3f ms a tick); painted %d times; "
+                    "CPU by ten seconds: %s\n",
+                    feedSeconds, how, (long long)(arrived - arrivedBefore), cpu, 100.0 * cpu / double(wall.elapsed()),
+                    ticksCpu, tickCpu.size(), median(tickCpu), textPaints.paints + hexPaints.paints,
+                    qPrintable(perSegment.join(u' ')));
+    };
+    steadyFeed("text");
+    times->setChecked(true);
+    steadyFeed("text with times");
+    times->setChecked(false);
+    hex->setChecked(true);
+    steadyFeed("hex view");
     return 0;
 }

@@ -3,16 +3,27 @@
 
 #include "link/core/connection.h"
 #include "link/core/receive.h"
+#include "link/receiveview.h"
 #include "protocol/frames.h"
+#include "protocol/textlimit.h"
 #include "widgets/fields.h"
 #include "widgets/pagehost.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextBlock>
 #include <QTimer>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace varnix {
 
@@ -28,34 +39,89 @@ void setBackground(QWidget* widget, const QColor& colour)
 Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent)
     : QObject(parent), m_host(host), m_connection(connection), m_group(new QGroupBox(QStringLiteral("Terminal")))
 {
-    m_rcvText = new TextArea(QStringLiteral("rcvText"), m_group);
+    m_model.setLimit(kReceiveLimit);
+    m_rcvText = new ReceiveText(m_model, m_search, m_group);
     m_rcvText->setUndoRedoEnabled(false);
     m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_rcvText->setExactText(QString::fromLatin1(kWaiting));
     m_rcvText->setLimit(kReceiveLimit);
+    m_rcvHex = new HexView(m_model, m_search, m_group);
+    m_rcvHex->hide();
+    m_findBar = new FindBar(m_group);
+    m_findBar->hide();
+    connect(m_rcvText, &TextArea::changed, this, &Terminal::rcvText_Changed);
+    m_rcvText->setExactText(QString::fromLatin1(kWaiting));
     m_txmText = new LineField(QStringLiteral("txmText"), QString(), 0, m_group);
     // Replies and frames line up in columns, as on a terminal.
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_rcvText->setFont(fixed);
+    m_rcvHex->setFont(fixed);
     m_txmText->setFont(fixed);
     m_Command7 = new QPushButton(QStringLiteral("Copy"), m_group);
     m_Command7->setObjectName(QStringLiteral("Command7"));
     m_cmdClear = new QPushButton(QStringLiteral("C&lear"), m_group);
     m_cmdClear->setObjectName(QStringLiteral("cmdClear"));
     m_cmdClear->setVisible(false);
+    m_chkTimes = new QCheckBox(QStringLiteral("Times"), m_group);
+    m_chkTimes->setObjectName(QStringLiteral("chkTimes"));
+    m_chkHex = new QCheckBox(QStringLiteral("Hex"), m_group);
+    m_chkHex->setObjectName(QStringLiteral("chkHex"));
     m_lblXmit = new QLabel(QStringLiteral("Transmit Window Active"), m_group);
     m_lblXmit->setObjectName(QStringLiteral("lblXmit"));
     m_lblXmit->setVisible(false);
 
     auto* layout = new QGridLayout(m_group);
-    layout->addWidget(m_rcvText, 0, 0, 1, 3);
-    layout->addWidget(m_lblXmit, 1, 0, 1, 3);
-    layout->addWidget(m_txmText, 2, 0, 1, 3);
-    layout->addWidget(m_Command7, 3, 0);
-    layout->addWidget(m_cmdClear, 3, 1);
-    layout->setColumnStretch(2, 1);
+    layout->addWidget(m_rcvText, 0, 0, 1, 5);
+    layout->addWidget(m_rcvHex, 0, 0, 1, 5);
+    layout->addWidget(m_findBar, 1, 0, 1, 5);
+    layout->addWidget(m_lblXmit, 2, 0, 1, 5);
+    layout->addWidget(m_txmText, 3, 0, 1, 5);
+    layout->addWidget(m_Command7, 4, 0);
+    layout->addWidget(m_cmdClear, 4, 1);
+    layout->addWidget(m_chkTimes, 4, 2);
+    layout->addWidget(m_chkHex, 4, 3);
+    layout->setColumnStretch(4, 1);
     layout->setRowStretch(0, 1);
+
+    m_showTimer = new QTimer(this);
+    m_showTimer->setSingleShot(true);
+    connect(m_showTimer, &QTimer::timeout, this, [this] { show(kShowAtOnce); });
+    m_trimTimer = new QTimer(this);
+    m_trimTimer->setSingleShot(true);
+    connect(m_trimTimer, &QTimer::timeout, this, &Terminal::trimMemory);
+    connect(m_chkTimes, &QCheckBox::toggled, m_rcvText, &ReceiveText::setTimesShown);
+    connect(m_chkHex, &QCheckBox::toggled, this, &Terminal::showHex);
+    connect(m_findBar, &FindBar::queryChanged, this, &Terminal::searchAgain);
+    connect(m_findBar, &FindBar::next, this, [this] {
+        m_search.next();
+        showFound();
+    });
+    connect(m_findBar, &FindBar::previous, this, [this] {
+        m_search.previous();
+        showFound();
+    });
+    connect(m_findBar, &FindBar::closed, this, [this] {
+        m_search.clear();
+        m_rcvText->setFollowsEnd(true);
+        m_rcvText->showMatches();
+        m_rcvHex->viewport()->update();
+    });
+    auto* find = new QShortcut(QKeySequence::Find, m_group);
+    connect(find, &QShortcut::activated, this, &Terminal::openFind);
+    auto* findNext = new QShortcut(QKeySequence(Qt::Key_F3), m_group);
+    connect(findNext, &QShortcut::activated, this, [this] {
+        if (m_findBar->isHidden())
+            openFind();
+        else
+            emit m_findBar->next();
+    });
+    auto* findPrevious = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), m_group);
+    connect(findPrevious, &QShortcut::activated, this, [this] {
+        if (m_findBar->isHidden())
+            openFind();
+        else
+            emit m_findBar->previous();
+    });
 
     m_Command1 = new QPushButton(QStringLiteral("&Clear LCD"));
     m_Command1->setObjectName(QStringLiteral("Command1"));
@@ -69,6 +135,11 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     connect(m_cmdClear, &QPushButton::clicked, this, &Terminal::cmdClear_Click);
     connect(m_Command1, &QPushButton::clicked, this, &Terminal::Command1_Click);
     m_txmText->onKeyPress = [this](QChar key) { txmText_KeyPress(key); };
+}
+
+TextArea* Terminal::rcvText() const
+{
+    return m_rcvText;
 }
 
 void Terminal::setPolling(bool on)
@@ -94,7 +165,7 @@ void Terminal::showPortOpen(bool open)
 
 void Terminal::addToButtonRow(QWidget* control)
 {
-    static_cast<QGridLayout*>(m_group->layout())->addWidget(control, 3, 2);
+    static_cast<QGridLayout*>(m_group->layout())->addWidget(control, 4, 4);
 }
 
 void Terminal::Timer1_Timer()
@@ -104,9 +175,181 @@ void Terminal::Timer1_Timer()
     const QString received = m_connection.readAll();
     if (received.isEmpty())
         return;
+    const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
+    m_pending.push_back({link::normaliseLineEnds(received), now.toMSecsSinceEpoch()});
+    m_pendingSize += m_pending.back().text.size();
+    // A reply after a quiet spell shows at once; a stream, every kShowMs.
+    if (!m_lastShown.isValid() || m_lastShown.elapsed() >= kShowMs)
+        show(kShowAtOnce);
+    else if (!m_showTimer->isActive())
+        m_showTimer->start(int(kShowMs - m_lastShown.elapsed()));
+}
+
+void Terminal::skipUnseen()
+{
+    QString waiting;
+    waiting.reserve(m_pendingSize);
+    for (const Piece& piece : m_pending)
+        waiting += piece.text;
+    const qsizetype skip = protocol::limitCut(waiting, 0, kReceiveLimit);
+    if (skip == 0)
+        return;
+    m_model.dropAll(skip);
+    m_rcvText->dropAll(skip);
+    m_search.textSet(m_model);
+    qsizetype left = skip;
+    while (left > 0) {
+        Piece& first = m_pending.front();
+        if (first.text.size() > left) {
+            first.text.remove(0, left);
+            break;
+        }
+        left -= first.text.size();
+        m_pending.erase(m_pending.begin());
+    }
+    m_pendingSize -= skip;
+}
+
+void Terminal::show(qsizetype most)
+{
+    m_showTimer->stop();
+    m_lastShown.start();
+    if (m_pending.empty())
+        return;
     if (m_rcvText->exactText() == QLatin1String(kWaiting))
         m_rcvText->setExactText(QString());
-    m_rcvText->appendExact(link::normaliseLineEnds(received));
+    m_showing = true;
+    skipUnseen();
+    // The view and the model take the same pieces, so that they keep the
+    // same limit at the same places.
+    bool dropped = false;
+    qsizetype budget = most < 0 ? m_pendingSize : most;
+    std::size_t done = 0;
+    for (; done < m_pending.size() && budget > 0; ++done) {
+        Piece& piece = m_pending[done];
+        const QString part = piece.text.size() > budget ? piece.text.left(budget) : piece.text;
+        const qsizetype oldSize = m_model.text().size();
+        const link::ReceiveModel::Cut cut = m_model.append(part, piece.time);
+        m_search.textAppended(m_model, oldSize, cut);
+        m_rcvText->appendExact(part);
+        dropped = dropped || cut.cut > 0;
+        budget -= part.size();
+        m_pendingSize -= part.size();
+        if (part.size() < piece.text.size()) {
+            piece.text.remove(0, part.size());
+            break;
+        }
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(done));
+    m_showing = false;
+    // The rest follows once the events that wait have been seen to.
+    if (!m_pending.empty())
+        m_showTimer->start(0);
+    if (m_rcvHex->isVisible())
+        m_rcvHex->modelChanged();
+    if (m_search.active()) {
+        m_rcvText->showMatches();
+        showMatchCount();
+    }
+    if (dropped)
+        trimMemory();
+}
+
+void Terminal::trimMemory()
+{
+#ifdef __GLIBC__
+    // The text that went leaves free memory behind that glibc keeps; after a
+    // flood that is tens of megabytes. Once a second is enough to give it
+    // back, at a cost of a millisecond or two.
+    if (m_lastTrim.isValid() && m_lastTrim.elapsed() < 1000) {
+        // The last drop of a flood is given back too.
+        if (!m_trimTimer->isActive())
+            m_trimTimer->start(int(1000 - m_lastTrim.elapsed()));
+        return;
+    }
+    m_lastTrim.start();
+    malloc_trim(0);
+#endif
+}
+
+void Terminal::clearReceived()
+{
+    m_pending.clear();
+    m_pendingSize = 0;
+    m_rcvText->setExactText(QString());
+}
+
+void Terminal::rcvText_Changed()
+{
+    // Text set or typed rather than received: the model takes it anew.
+    if (m_showing)
+        return;
+    m_model.set(m_rcvText->exactText(), m_rcvText->dropped());
+    m_search.textSet(m_model);
+    if (m_rcvHex->isVisible())
+        m_rcvHex->modelChanged();
+    if (m_search.active()) {
+        m_rcvText->showMatches();
+        showMatchCount();
+    }
+}
+
+void Terminal::openFind()
+{
+    m_findBar->open();
+    if (!m_findBar->field()->text().isEmpty())
+        searchAgain();
+}
+
+void Terminal::searchAgain()
+{
+    const QString query = m_findBar->field()->text();
+    if (query.isEmpty()) {
+        m_search.clear();
+    } else {
+        const qsizetype near = m_chkHex->isChecked() ? m_rcvHex->topOffset() : m_rcvText->topPosition();
+        m_search.setQuery(m_model, query, m_findBar->matchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive,
+                          m_chkHex->isChecked(), near);
+    }
+    showFound();
+}
+
+void Terminal::showFound()
+{
+    // While a match is shown, arriving text must not scroll it away.
+    m_rcvText->setFollowsEnd(m_search.current() < 0);
+    if (m_chkHex->isChecked())
+        m_rcvHex->goToCurrent();
+    else
+        m_rcvText->goToCurrent();
+    showMatchCount();
+}
+
+void Terminal::showMatchCount()
+{
+    m_findBar->setCount(m_search.countText());
+}
+
+void Terminal::showHex(bool shown)
+{
+    QScrollBar* textBar = m_rcvText->verticalScrollBar();
+    if (shown) {
+        const bool atEnd = textBar->value() == textBar->maximum();
+        m_rcvHex->show();
+        m_rcvText->hide();
+        m_rcvHex->modelChanged();
+        m_rcvHex->showOffset(atEnd ? m_model.text().size() : m_rcvText->topPosition());
+    } else {
+        QScrollBar* hexBar = m_rcvHex->verticalScrollBar();
+        const bool atEnd = hexBar->value() == hexBar->maximum();
+        const qsizetype offset = m_rcvHex->topOffset();
+        m_rcvText->show();
+        m_rcvHex->hide();
+        const QTextBlock block = m_rcvText->document()->findBlockByNumber(int(m_model.lineOf(offset)));
+        textBar->setValue(atEnd ? textBar->maximum() : block.firstLineNumber());
+    }
+    if (m_search.active())
+        searchAgain();
 }
 
 void Terminal::txmText_KeyPress(QChar key)
@@ -120,11 +363,12 @@ void Terminal::txmText_KeyPress(QChar key)
 void Terminal::cmdClear_Click()
 {
     m_txmText->setExactText(QString());
-    m_rcvText->setExactText(QString());
+    clearReceived();
 }
 
 void Terminal::Command7_Click()
 {
+    showReceived();
     copyToClipboard(m_host, m_rcvText->exactText());
 }
 

@@ -1,8 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/receivemodel.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 
+#include <functional>
+#include <vector>
+
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -11,8 +19,11 @@ class QWidget;
 
 namespace varnix {
 
+class FindBar;
+class HexView;
 class LineField;
 class PageHost;
+class ReceiveText;
 class TextArea;
 
 namespace link {
@@ -21,6 +32,12 @@ class Connection;
 
 // The terminal: the receive window fed by the receive poll, the transmit
 // window that shows the last frame and sends typed keys, and its buttons.
+//
+// The poll takes what arrived from the port at its own pace and stamps it
+// with the time; the window shows it at most every kShowMs, as a person
+// cannot read faster, which halves the cost of painting. The receive
+// window's text view, its times margin, its hex view and the find bar all
+// work on one model of what was received.
 class Terminal : public QObject
 {
     Q_OBJECT
@@ -30,12 +47,18 @@ public:
     // What the receive window keeps of a long session: the newest million
     // characters or so, far more than the longest reply of the board.
     static constexpr qsizetype kReceiveLimit = 1'000'000;
+    static constexpr int kShowMs = 100;
+    // What the window takes in one go before it lets other events through:
+    // a flood is shown in parts, and never stalls the window for long.
+    static constexpr qsizetype kShowAtOnce = 32 * 1024;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
     QGroupBox* group() const { return m_group; }
     QPushButton* clearLcdButton() const { return m_Command1; }
-    TextArea* rcvText() const { return m_rcvText; }
+    TextArea* rcvText() const;
+    HexView* rcvHex() const { return m_rcvHex; }
+    const link::ReceiveModel& received() const { return m_model; }
     LineField* txmText() const { return m_txmText; }
     QTimer* timer() const { return m_Timer1; }
 
@@ -46,6 +69,14 @@ public:
     void showPortOpen(bool open);
     // Puts a control of the window's into the row of the terminal's buttons.
     void addToButtonRow(QWidget* control);
+    // The clock of the arrival times (local time); the system's by default.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    // Puts what the poll took and the window has not shown yet into it.
+    void showReceived() { show(-1); }
+    // Empties the receive window, with what waits to be shown.
+    void clearReceived();
+    // Opens the find bar (Ctrl+F).
+    void openFind();
 
     void Timer1_Timer();
     void txmText_KeyPress(QChar key);
@@ -54,10 +85,40 @@ public:
     void Command1_Click();
 
 private:
+    struct Piece {
+        QString text;
+        qint64 time;
+    };
+    // Shows at most `most` characters of what waits (-1: all).
+    void show(qsizetype most);
+    // Of more waiting than the window keeps, what it would drop at once goes
+    // unshown.
+    void skipUnseen();
+    void rcvText_Changed();
+    void searchAgain();
+    void showFound();
+    void showHex(bool shown);
+    void showMatchCount();
+    void trimMemory();
+
     PageHost& m_host;
     link::Connection& m_connection;
     QGroupBox* m_group;
-    TextArea* m_rcvText;
+    link::ReceiveModel m_model;
+    link::ReceiveSearch m_search;
+    std::function<QDateTime()> m_clock;
+    std::vector<Piece> m_pending;
+    QElapsedTimer m_lastShown;
+    QElapsedTimer m_lastTrim;
+    QTimer* m_showTimer;
+    QTimer* m_trimTimer;
+    qsizetype m_pendingSize = 0;
+    bool m_showing = false;
+    ReceiveText* m_rcvText;
+    HexView* m_rcvHex;
+    FindBar* m_findBar;
+    QCheckBox* m_chkTimes;
+    QCheckBox* m_chkHex;
     LineField* m_txmText;
     QPushButton* m_Command7;
     QPushButton* m_cmdClear;

@@ -71,6 +71,10 @@ public:
     // Writes an event line of the caller's ("reconnected to /dev/ttyUSB0").
     void note(const QString& event);
 
+    // The time on the log's clock, for whatever must match its lines.
+    QDateTime now() const;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
 signals:
     // Why the log could not be opened or written, as a sentence for the
     // user; the log has stopped by then.
@@ -88,7 +92,6 @@ private:
     void onReceived(const QString& characters);
     void onSent(const QString& characters, bool transmission);
     void event(const QString& text);
-    QDateTime now() const;
 
     // Ends the lines in progress, the received one and the typed one, the
     // one that began first written first: a line of either kind, or an

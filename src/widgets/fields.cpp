@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/fields.h"
 
+#include "protocol/textlimit.h"
+
 #include <QKeyEvent>
 #include <QLocale>
 
@@ -106,7 +108,7 @@ void TextArea::appendExact(QStringView more)
     if (more.isEmpty())
         return;
     QScrollBar* bar = verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
+    const bool following = m_followsEnd && bar->value() == bar->maximum();
     // Where the view stands, in case the text above it goes.
     const QTextBlock top = firstVisibleBlock();
     const int topPosition = top.position();
@@ -142,24 +144,28 @@ void TextArea::appendExact(QStringView more)
     emit changed();
 }
 
+void TextArea::dropAll(qint64 unseen)
+{
+    const QString& text = m_exact.text();
+    const qsizetype noticeSize = !m_notice.isEmpty() && text.startsWith(m_notice) ? m_notice.size() : 0;
+    m_dropped += text.size() - noticeSize + unseen;
+    m_notice = protocol::droppedNotice(m_dropped);
+    m_exact.set(m_notice);
+    m_programChange = true;
+    QPlainTextEdit::setPlainText(m_exact.shownPlain());
+    m_programChange = false;
+    emit changed();
+}
+
 std::optional<TextArea::Dropped> TextArea::dropOldest()
 {
     const QString& text = m_exact.text();
     const qsizetype noticeSize = !m_notice.isEmpty() && text.startsWith(m_notice) ? m_notice.size() : 0;
-    const qsizetype slack = std::max<qsizetype>(1, m_limit / 8);
-    if (m_limit <= 0 || text.size() - noticeSize <= m_limit + slack)
+    const qsizetype cut = protocol::limitCut(text, noticeSize, m_limit);
+    if (cut == 0)
         return std::nullopt;
-    // Dropping an eighth at a time keeps the cost in proportion to what
-    // arrives. The cut goes to the start of a line when one begins within
-    // that eighth; a longer line is cut, though never inside a CR LF.
-    qsizetype cut = text.size() - m_limit;
-    const qsizetype lineBreak = QStringView(text).mid(cut - 1, slack + 1).indexOf(u"\r\n");
-    if (lineBreak >= 0)
-        cut += lineBreak + 1;
     m_dropped += cut - noticeSize;
-    QLocale grouped(QLocale::C);
-    grouped.setNumberOptions(QLocale::DefaultNumberOptions);
-    m_notice = QStringLiteral("[%1 earlier characters dropped]\r\n").arg(grouped.toString(m_dropped));
+    m_notice = protocol::droppedNotice(m_dropped);
     Dropped dropped;
     dropped.shownRemoved = m_exact.replaceFront(cut, m_notice, &dropped.shownNotice);
     return dropped;

@@ -65,6 +65,9 @@ public:
     // Adds text at the end at a cost in proportion to what is added. The view
     // keeps its place, and follows the end when it was showing the end.
     void appendExact(QStringView more);
+    // Off, appended text never moves the view, even at the end: what the
+    // user looks at stays in view.
+    void setFollowsEnd(bool follows) { m_followsEnd = follows; }
 
     // Keeps the area's text from growing without end: once it holds more
     // than an eighth over `characters`, the oldest lines go, so that at most
@@ -76,6 +79,9 @@ public:
     qsizetype limit() const { return m_limit; }
     // Characters dropped since the text was last set.
     qint64 dropped() const { return m_dropped; }
+    // Drops all the text but the line that tells how much went, counting
+    // `unseen` characters more that went without being shown.
+    void dropAll(qint64 unseen);
 
     QString toPlainText() const = delete;
     void setPlainText(const QString&) = delete;
@@ -104,6 +110,7 @@ private:
 
     ExactText m_exact{ExactText::Lines::Multi};
     bool m_programChange = false;
+    bool m_followsEnd = true;
     qsizetype m_limit = 0;
     qint64 m_dropped = 0;
     // The line that says what was dropped, as it stands first in the text.

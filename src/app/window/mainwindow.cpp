@@ -110,6 +110,7 @@ void Main::buildWindow()
     connect(m_tabRows, &TabRows::doubleClicked, this, &Main::SSTab1_DblClick);
 
     m_terminal = new Terminal(*this, *m_connection, this);
+    m_terminal->setClock([this] { return m_log->now(); });
     m_portPanel = new PortPanel(*this, m_platform.desktop, *m_connection, m_platform.ports, *m_terminal, this);
     m_sender = new Sender(*this, *m_connection, *m_terminal, *m_portPanel, this);
     m_logControl = new LogControl(this, *this, m_platform.desktop, *m_log, [this] { return logDevice(); }, this);
@@ -345,12 +346,13 @@ void Main::setPacingDelay(const QString& milliseconds)
 
 QString Main::receivedText() const
 {
+    m_terminal->showReceived();
     return m_terminal->rcvText()->exactText();
 }
 
 void Main::clearReceived()
 {
-    m_terminal->rcvText()->setExactText(QString());
+    m_terminal->clearReceived();
 }
 
 QString Main::clipboardText()

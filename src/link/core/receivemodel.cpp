@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/core/receivemodel.h"
+
+#include "protocol/encodings.h"
+#include "protocol/textlimit.h"
+
+#include <algorithm>
+
+namespace varnix::link {
+
+namespace {
+constexpr int kTextColumn = 60;
+} // namespace
+
+qsizetype ReceiveModel::noticeSize() const
+{
+    return !m_notice.isEmpty() && m_text.startsWith(m_notice) ? m_notice.size() : 0;
+}
+
+void ReceiveModel::set(const QString& text, qint64 dropped)
+{
+    m_text = text;
+    m_lines.clear();
+    m_dropped = dropped;
+    m_notice = dropped > 0 ? protocol::droppedNotice(dropped) : QString();
+    addLines(0, kNoTime);
+}
+
+ReceiveModel::Cut ReceiveModel::append(QStringView more, qint64 time)
+{
+    const qsizetype oldSize = m_text.size();
+    m_text += more;
+    addLines(oldSize, time);
+    return keepLimit();
+}
+
+void ReceiveModel::dropAll(qint64 unseen)
+{
+    m_dropped += m_text.size() - noticeSize() + unseen;
+    m_notice = protocol::droppedNotice(m_dropped);
+    m_text = m_notice;
+    m_lines.assign(1, Line{0, kNoTime});
+}
+
+void ReceiveModel::addLines(qsizetype from, qint64 time)
+{
+    if (m_text.size() <= from)
+        return;
+    if (m_lines.empty())
+        m_lines.push_back({0, time});
+    // A CR at the end of the text before and an LF now make a break too.
+    const QStringView text(m_text);
+    for (qsizetype at = text.indexOf(u"\r\n", std::max<qsizetype>(0, from - 2)); at >= 0;
+         at = text.indexOf(u"\r\n", at + 2)) {
+        const qsizetype start = at + 2;
+        // A line begins with its first character, not with the break before.
+        if (start < m_text.size() && start > m_lines.back().start)
+            m_lines.push_back({start, time});
+    }
+}
+
+ReceiveModel::Cut ReceiveModel::keepLimit()
+{
+    const qsizetype oldNotice = noticeSize();
+    const qsizetype cut = protocol::limitCut(m_text, oldNotice, m_limit);
+    if (cut == 0)
+        return {};
+    m_dropped += cut - oldNotice;
+    m_notice = protocol::droppedNotice(m_dropped);
+    m_text.replace(0, cut, m_notice);
+    // The lines that went go with their times; a line cut inside keeps its
+    // time for what is left of it.
+    auto kept = std::upper_bound(m_lines.begin(), m_lines.end(), cut,
+                                 [](qsizetype position, const Line& line) { return position < line.start; });
+    const qint64 partialTime = (kept - 1)->time;
+    m_lines.erase(m_lines.begin(), kept);
+    const qsizetype shift = m_notice.size() - cut;
+    for (Line& line : m_lines)
+        line.start += shift;
+    m_lines.insert(m_lines.begin(), {Line{0, kNoTime}, Line{m_notice.size(), partialTime}});
+    return {cut, m_notice.size()};
+}
+
+qint64 ReceiveModel::lineTime(qsizetype line) const
+{
+    return line >= 0 && line < lineCount() ? m_lines[std::size_t(line)].time : kNoTime;
+}
+
+qsizetype ReceiveModel::lineOf(qsizetype position) const
+{
+    const auto after = std::upper_bound(m_lines.begin(), m_lines.end(), position,
+                                        [](qsizetype p, const Line& line) { return p < line.start; });
+    return std::max<qsizetype>(0, (after - m_lines.begin()) - 1);
+}
+
+qsizetype ReceiveModel::hexColumn(int offset)
+{
+    return 10 + offset * 3 + (offset >= kHexRowBytes / 2 ? 1 : 0);
+}
+
+qsizetype ReceiveModel::textColumn(int offset)
+{
+    return kTextColumn + offset;
+}
+
+QString ReceiveModel::hexRow(qsizetype row) const
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    const qsizetype first = row * kHexRowBytes;
+    const qsizetype count = std::min<qsizetype>(kHexRowBytes, m_text.size() - first);
+    QString out(kTextColumn + count, u' ');
+    for (int shift = 28, i = 0; shift >= 0; shift -= 4, ++i)
+        out[i] = QChar(kDigits[(first >> shift) & 0xf]);
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = m_text[first + i].unicode();
+        const int byte = c & 0xff;
+        out[hexColumn(i)] = QChar(kDigits[byte >> 4]);
+        out[hexColumn(i) + 1] = QChar(kDigits[byte & 0xf]);
+        out[textColumn(i)] = c >= 0x20 && c < 0x7f ? QChar(c) : QChar(u'.');
+    }
+    return out;
+}
+
+void ReceiveSearch::setQuery(const ReceiveModel& model, const QString& query, Qt::CaseSensitivity cs, bool hex,
+                             qsizetype near)
+{
+    const std::optional<QString> bytes = hex ? hexBytes(query) : std::nullopt;
+    m_needle = bytes ? *bytes : query;
+    m_cs = bytes ? Qt::CaseSensitive : cs;
+    textSet(model);
+    const auto at = std::lower_bound(m_matches.begin(), m_matches.end(), near);
+    m_current = m_matches.empty() ? -1 : at == m_matches.end() ? 0 : qsizetype(at - m_matches.begin());
+}
+
+void ReceiveSearch::clear()
+{
+    m_needle.clear();
+    m_matches.clear();
+    m_current = -1;
+}
+
+void ReceiveSearch::textSet(const ReceiveModel& model)
+{
+    m_matches.clear();
+    m_current = -1;
+    scan(model.text(), model.noticeSize());
+    if (!m_matches.empty())
+        m_current = 0;
+}
+
+void ReceiveSearch::textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut)
+{
+    if (!active())
+        return;
+    qsizetype scanFrom = oldSize - m_needle.size() + 1;
+    if (cut.cut > 0) {
+        // Matches in the text that went go with it; the current one, if it
+        // went, becomes the first that is left.
+        const auto kept = std::lower_bound(m_matches.begin(), m_matches.end(), cut.cut);
+        const qsizetype gone = kept - m_matches.begin();
+        m_matches.erase(m_matches.begin(), kept);
+        for (qsizetype& match : m_matches)
+            match += cut.notice - cut.cut;
+        m_current = std::max<qsizetype>(m_current - gone, 0);
+        scanFrom += cut.notice - cut.cut;
+    }
+    // A match may end in the new text yet begin in the old, not before the
+    // last match found.
+    if (!m_matches.empty())
+        scanFrom = std::max(scanFrom, m_matches.back() + m_needle.size());
+    scan(model.text(), std::max(scanFrom, model.noticeSize()));
+    if (m_matches.empty())
+        m_current = -1;
+    else if (m_current < 0)
+        m_current = 0;
+}
+
+void ReceiveSearch::scan(const QString& text, qsizetype from)
+{
+    if (m_needle.isEmpty())
+        return;
+    for (qsizetype at = text.indexOf(m_needle, from, m_cs); at >= 0; at = text.indexOf(m_needle, at + m_needle.size(), m_cs))
+        m_matches.push_back(at);
+}
+
+void ReceiveSearch::next()
+{
+    if (!m_matches.empty())
+        m_current = (m_current + 1) % qsizetype(m_matches.size());
+}
+
+void ReceiveSearch::previous()
+{
+    if (!m_matches.empty())
+        m_current = (m_current + qsizetype(m_matches.size()) - 1) % qsizetype(m_matches.size());
+}
+
+QString ReceiveSearch::countText() const
+{
+    if (!active())
+        return QString();
+    if (m_matches.empty())
+        return QStringLiteral("no match");
+    return QStringLiteral("%1 of %2").arg(m_current + 1).arg(m_matches.size());
+}
+
+std::optional<QString> ReceiveSearch::hexBytes(QStringView query)
+{
+    QString digits;
+    for (const QChar c : query) {
+        if (c == u' ')
+            continue;
+        if (protocol::hexDigitValue(c.unicode()) < 0)
+            return std::nullopt;
+        digits += c;
+    }
+    if (digits.isEmpty() || digits.size() % 2 != 0)
+        return std::nullopt;
+    QString bytes;
+    for (qsizetype i = 0; i < digits.size(); i += 2)
+        bytes += QChar(char16_t(protocol::hexDigitValue(digits[i].unicode()) * 16
+                                + protocol::hexDigitValue(digits[i + 1].unicode())));
+    return bytes;
+}
+
+} // namespace varnix::link

@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/receiveview.h"
+
+#include "link/core/receivemodel.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextBlock>
+
+#include <algorithm>
+
+namespace varnix {
+
+namespace {
+const QColor kMatch(255, 240, 120);
+const QColor kCurrentMatch(255, 150, 50);
+const QString kTimeFormat = QStringLiteral("HH:mm:ss.zzz");
+} // namespace
+
+class ReceiveText::Margin : public QWidget
+{
+public:
+    explicit Margin(ReceiveText* text) : QWidget(text), m_text(text) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override { m_text->paintMargin(event); }
+
+private:
+    ReceiveText* m_text;
+};
+
+ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
+    : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this))
+{
+    m_margin->setObjectName(QStringLiteral("rcvTimes"));
+    m_margin->hide();
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+        if (!m_timesShown)
+            return;
+        if (dy != 0)
+            m_margin->scroll(0, dy);
+        else
+            m_margin->update(0, rect.y(), m_margin->width(), rect.height());
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatches);
+}
+
+ReceiveText::~ReceiveText()
+{
+    // The model may be gone by the time the base classes let go of their
+    // scroll bar.
+    disconnect(verticalScrollBar(), nullptr, this, nullptr);
+}
+
+int ReceiveText::marginWidth() const
+{
+    return m_timesShown ? fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 8 : 0;
+}
+
+void ReceiveText::setTimesShown(bool shown)
+{
+    m_timesShown = shown;
+    setViewportMargins(marginWidth(), 0, 0, 0);
+    m_margin->setVisible(shown);
+    const QRect area = contentsRect();
+    m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
+}
+
+void ReceiveText::resizeEvent(QResizeEvent* event)
+{
+    TextArea::resizeEvent(event);
+    const QRect area = contentsRect();
+    m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
+}
+
+void ReceiveText::paintMargin(QPaintEvent* event)
+{
+    QPainter painter(m_margin);
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    // One look-up of the local time's offset a paint: a conversion to local
+    // time for every line would cost more than the rest of the paint.
+    const int offset = QDateTime::currentDateTime().offsetFromUtc();
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        const qint64 time = m_model.lineTime(block.blockNumber());
+        if (time != link::ReceiveModel::kNoTime && top + height >= event->rect().top())
+            painter.drawText(QRectF(0, top, m_margin->width() - 4, fontMetrics().height()), Qt::AlignRight,
+                             QDateTime::fromMSecsSinceEpoch(time, Qt::OffsetFromUTC, offset)
+                                 .toString(kTimeFormat));
+        top += height;
+        block = block.next();
+    }
+}
+
+qsizetype ReceiveText::topPosition() const
+{
+    const int line = firstVisibleBlock().blockNumber();
+    return line < m_model.lineCount() ? m_model.lineStart(line) : 0;
+}
+
+namespace {
+// Where a position of the model's text stands in the document: its blocks
+// are the model's lines, and within a line one character is one character.
+int documentPosition(const QTextDocument* document, const link::ReceiveModel& model, qsizetype position)
+{
+    const qsizetype line = model.lineOf(position);
+    const QTextBlock block = document->findBlockByNumber(int(line));
+    if (!block.isValid())
+        return document->characterCount() - 1;
+    const qsizetype start = line < model.lineCount() ? model.lineStart(line) : 0;
+    return block.position() + int(std::min<qsizetype>(position - start, block.length() - 1));
+}
+} // namespace
+
+void ReceiveText::showMatches()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    if (m_search.active() && !m_search.matches().empty() && m_model.lineCount() > 0) {
+        // Only the matches in view are marked: there may be thousands.
+        const QTextBlock first = firstVisibleBlock();
+        QTextBlock last = first;
+        qreal top = blockBoundingGeometry(first).translated(contentOffset()).top();
+        while (last.next().isValid() && top < viewport()->height()) {
+            top += blockBoundingRect(last).height();
+            last = last.next();
+        }
+        const qsizetype from = m_model.lineStart(std::min<qsizetype>(first.blockNumber(), m_model.lineCount() - 1));
+        const qsizetype lastLine = last.blockNumber() + 1;
+        const qsizetype to = lastLine < m_model.lineCount() ? m_model.lineStart(lastLine) : m_model.text().size();
+        const auto& matches = m_search.matches();
+        auto it = std::lower_bound(matches.begin(), matches.end(), from - m_search.length());
+        for (; it != matches.end() && *it < to; ++it) {
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = QTextCursor(document());
+            mark.cursor.setPosition(documentPosition(document(), m_model, *it));
+            mark.cursor.setPosition(documentPosition(document(), m_model, *it + m_search.length()),
+                                    QTextCursor::KeepAnchor);
+            const bool current = it - matches.begin() == m_search.current();
+            mark.format.setBackground(current ? kCurrentMatch : kMatch);
+            marks.append(mark);
+        }
+    }
+    setExtraSelections(marks);
+}
+
+void ReceiveText::goToCurrent()
+{
+    if (m_search.current() >= 0) {
+        QTextCursor cursor(document());
+        cursor.setPosition(documentPosition(document(), m_model, m_search.matches()[std::size_t(m_search.current())]));
+        setTextCursor(cursor);
+        centerCursor();
+    }
+    showMatches();
+}
+
+HexView::HexView(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
+    : QAbstractScrollArea(parent), m_model(model), m_search(search)
+{
+    setObjectName(QStringLiteral("rcvHex"));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
+}
+
+int HexView::rowsInView() const
+{
+    return std::max(1, viewport()->height() / fontMetrics().lineSpacing());
+}
+
+void HexView::updateRange()
+{
+    const int rows = int(m_model.hexRowCount());
+    verticalScrollBar()->setRange(0, std::max(0, rows - rowsInView()));
+    verticalScrollBar()->setPageStep(rowsInView());
+    const int width = fontMetrics().horizontalAdvance(u'0')
+                      * int(link::ReceiveModel::textColumn(link::ReceiveModel::kHexRowBytes) + 1);
+    horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+}
+
+void HexView::modelChanged()
+{
+    QScrollBar* bar = verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    updateRange();
+    if (following)
+        bar->setValue(bar->maximum());
+    viewport()->update();
+}
+
+qsizetype HexView::topOffset() const
+{
+    return qsizetype(verticalScrollBar()->value()) * link::ReceiveModel::kHexRowBytes;
+}
+
+void HexView::showOffset(qsizetype offset)
+{
+    updateRange();
+    verticalScrollBar()->setValue(int(offset / link::ReceiveModel::kHexRowBytes));
+}
+
+void HexView::goToCurrent()
+{
+    if (m_search.current() >= 0) {
+        const qsizetype row = m_search.matches()[std::size_t(m_search.current())] / link::ReceiveModel::kHexRowBytes;
+        QScrollBar* bar = verticalScrollBar();
+        if (row < bar->value() || row >= bar->value() + rowsInView())
+            bar->setValue(int(row) - rowsInView() / 2);
+    }
+    viewport()->update();
+}
+
+void HexView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateRange();
+}
+
+void HexView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), palette().color(QPalette::Base));
+    painter.setPen(palette().color(QPalette::Text));
+    const int lineHeight = fontMetrics().lineSpacing();
+    const int charWidth = fontMetrics().horizontalAdvance(u'0');
+    const int left = 2 - horizontalScrollBar()->value();
+    const qsizetype firstRow = verticalScrollBar()->value();
+    const qsizetype rows = std::min<qsizetype>(rowsInView() + 1, m_model.hexRowCount() - firstRow);
+    constexpr int kRow = link::ReceiveModel::kHexRowBytes;
+
+    // The matches' bytes first, in both columns, under the text.
+    const auto& matches = m_search.matches();
+    const qsizetype firstByte = firstRow * kRow;
+    const qsizetype endByte = (firstRow + rows) * kRow;
+    for (auto it = std::lower_bound(matches.begin(), matches.end(), firstByte - m_search.length());
+         it != matches.end() && *it < endByte; ++it) {
+        const QColor colour = it - matches.begin() == m_search.current() ? kCurrentMatch : kMatch;
+        for (qsizetype byte = std::max(*it, firstByte); byte < std::min(*it + m_search.length(), endByte); ++byte) {
+            const int y = int(byte / kRow - firstRow) * lineHeight;
+            const int column = int(byte % kRow);
+            painter.fillRect(left + int(link::ReceiveModel::hexColumn(column)) * charWidth, y, 2 * charWidth,
+                             lineHeight, colour);
+            painter.fillRect(left + int(link::ReceiveModel::textColumn(column)) * charWidth, y, charWidth,
+                             lineHeight, colour);
+        }
+    }
+    for (qsizetype i = 0; i < rows; ++i)
+        painter.drawText(left, int(i) * lineHeight + fontMetrics().ascent(), m_model.hexRow(firstRow + i));
+}
+
+FindBar::FindBar(QWidget* parent)
+    : QWidget(parent), m_txtFind(new QLineEdit(this)), m_cmdFindPrevious(new QPushButton(QStringLiteral("Previous"), this)),
+      m_cmdFindNext(new QPushButton(QStringLiteral("Next"), this)),
+      m_chkMatchCase(new QCheckBox(QStringLiteral("Match case"), this)), m_lblFindCount(new QLabel(this))
+{
+    setObjectName(QStringLiteral("findBar"));
+    m_txtFind->setObjectName(QStringLiteral("txtFind"));
+    m_cmdFindPrevious->setObjectName(QStringLiteral("cmdFindPrevious"));
+    m_cmdFindNext->setObjectName(QStringLiteral("cmdFindNext"));
+    m_chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
+    m_lblFindCount->setObjectName(QStringLiteral("lblFindCount"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_txtFind, 1);
+    layout->addWidget(m_cmdFindPrevious);
+    layout->addWidget(m_cmdFindNext);
+    layout->addWidget(m_chkMatchCase);
+    layout->addWidget(m_lblFindCount);
+    connect(m_txtFind, &QLineEdit::textChanged, this, &FindBar::queryChanged);
+    connect(m_chkMatchCase, &QCheckBox::toggled, this, &FindBar::queryChanged);
+    connect(m_txtFind, &QLineEdit::returnPressed, this, &FindBar::next);
+    connect(m_cmdFindNext, &QPushButton::clicked, this, &FindBar::next);
+    connect(m_cmdFindPrevious, &QPushButton::clicked, this, &FindBar::previous);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(close, &QShortcut::activated, this, [this] {
+        hide();
+        emit closed();
+    });
+}
+
+bool FindBar::matchCase() const
+{
+    return m_chkMatchCase->isChecked();
+}
+
+void FindBar::setCount(const QString& text)
+{
+    m_lblFindCount->setText(text);
+}
+
+void FindBar::open()
+{
+    show();
+    m_txtFind->setFocus();
+    m_txtFind->selectAll();
+}
+
+} // namespace varnix

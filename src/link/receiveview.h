@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "widgets/fields.h"
+
+#include <QAbstractScrollArea>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace varnix {
+
+namespace link {
+class ReceiveModel;
+class ReceiveSearch;
+} // namespace link
+
+// The receive window's text, with a margin for the arrival time of each line
+// and the search's matches marked. Its blocks are the model's lines.
+class ReceiveText : public TextArea
+{
+    Q_OBJECT
+public:
+    ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent = nullptr);
+    ~ReceiveText() override;
+
+    void setTimesShown(bool shown);
+    bool timesShown() const { return m_timesShown; }
+    // Marks the matches in view again (the search or the text changed).
+    void showMatches();
+    // Puts the current match in view and selects it.
+    void goToCurrent();
+    // The position in the text of the first line in view.
+    qsizetype topPosition() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    class Margin;
+    void paintMargin(QPaintEvent* event);
+    int marginWidth() const;
+
+    const link::ReceiveModel& m_model;
+    const link::ReceiveSearch& m_search;
+    Margin* m_margin;
+    bool m_timesShown = false;
+};
+
+// The bytes of the receive window as a hex dump, painted row by row from
+// the model, so that it costs nothing for the rows out of view.
+class HexView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    HexView(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent = nullptr);
+
+    // The model changed: the rows follow the end when the end was in view.
+    void modelChanged();
+    // The first byte in view; shows the row of a byte.
+    qsizetype topOffset() const;
+    void showOffset(qsizetype offset);
+    void goToCurrent();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int rowsInView() const;
+    void updateRange();
+
+    const link::ReceiveModel& m_model;
+    const link::ReceiveSearch& m_search;
+};
+
+// The find bar under the receive window.
+class FindBar : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FindBar(QWidget* parent = nullptr);
+
+    QLineEdit* field() const { return m_txtFind; }
+    bool matchCase() const;
+    void setCount(const QString& text);
+    // Shows the bar with the field ready for typing.
+    void open();
+
+signals:
+    void queryChanged();
+    void next();
+    void previous();
+    void closed();
+
+private:
+    QLineEdit* m_txtFind;
+    QPushButton* m_cmdFindPrevious;
+    QPushButton* m_cmdFindNext;
+    QCheckBox* m_chkMatchCase;
+    QLabel* m_lblFindCount;
+};
+
+} // namespace varnix

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The receive window's find bar, times and hex view, driven as a person
+// would, and the model of what was received that they all show.
+#include "support/fixture.h"
+#include "support/testmain.h"
+
+#include "link/core/receivemodel.h"
+#include "link/terminal.h"
+#include "script/sessionlog.h"
+#include "widgets/fields.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTest>
+
+using namespace varnix;
+using namespace varnix::test;
+using link::ReceiveModel;
+
+namespace {
+// What the board sends in one read, taken by one tick of the poll and shown.
+void receive(Fixture& f, const QString& text)
+{
+    f.port.incoming = text;
+    f.main().terminal().Timer1_Timer();
+    f.main().terminal().showReceived();
+}
+
+QString count(Fixture& f)
+{
+    return f.find<QLabel>(QStringLiteral("lblFindCount"))->text();
+}
+} // namespace
+
+class ReceiveWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void searchFollowsArrivingAndDroppedText();
+    void findBarCountsAndLeavesTheTextAlone();
+    void arrivingTextLeavesTheMatchInView();
+    void timesAreTheLogs();
+    void timesGoWithDroppedLines();
+    void floodKeepsViewAndModelAlike();
+    void hexDumpOfControlCharacters_data();
+    void hexDumpOfControlCharacters();
+};
+
+void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
+{
+    ReceiveModel model;
+    model.setLimit(150);
+    link::ReceiveSearch search;
+    search.setQuery(model, QStringLiteral("ready:"), Qt::CaseInsensitive, false);
+    QCOMPARE(search.countText(), QStringLiteral("no match"));
+    const auto append = [&](const QString& text) {
+        const qsizetype oldSize = model.text().size();
+        search.textAppended(model, oldSize, model.append(text, 0));
+    };
+    // A match split over two reads counts once it is whole.
+    append(QStringLiteral("Rea"));
+    QCOMPARE(search.countText(), QStringLiteral("no match"));
+    append(QStringLiteral("dy:\r\n"));
+    QCOMPARE(search.countText(), QStringLiteral("1 of 1"));
+    for (int i = 0; i < 9; ++i)
+        append(QStringLiteral("line %1 READY:\r\n").arg(i));
+    QCOMPARE(search.countText(), QStringLiteral("1 of 10"));
+    search.next();
+    search.next();
+    search.next();  // the match of "line 2"
+    // Past the limit and its eighth the oldest lines go (up to "line 1"),
+    // their matches too; the current one stays the match it was.
+    append(QStringLiteral("line 9 ready:\r\nline 10 ready:\r\n"));
+    QVERIFY(model.dropped() > 0);
+    const QString kept = model.text().mid(model.noticeSize());
+    QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral("ready:"), Qt::CaseInsensitive));
+    for (const qsizetype match : search.matches())
+        QCOMPARE(model.text().mid(match, 6).toLower(), QStringLiteral("ready:"));
+    QVERIFY(search.matches().front() >= model.noticeSize());
+    QCOMPARE(model.text().mid(search.matches()[std::size_t(search.current())] - 7, 6), QStringLiteral("line 2"));
+    QCOMPARE(search.countText(), QStringLiteral("1 of 9"));
+    // Matching case leaves out "READY:"; hex pairs find the bytes.
+    search.setQuery(model, QStringLiteral("ready:"), Qt::CaseSensitive, false);
+    QCOMPARE(search.countText(), QStringLiteral("1 of 2"));
+    search.setQuery(model, QStringLiteral("3a 0d0a"), Qt::CaseSensitive, true);
+    QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral(":\r\n")));
+}
+
+void ReceiveWindowTest::findBarCountsAndLeavesTheTextAlone()
+{
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.main()));
+    f.openPort();
+    receive(f, QStringLiteral("Ready:\r\nx\r\nReady:\r\n"));
+    QTest::keyClick(&f.main(), Qt::Key_F, Qt::ControlModifier);
+    auto* field = f.find<QLineEdit>(QStringLiteral("txtFind"));
+    QVERIFY(field->isVisible());
+    QTest::keyClicks(field, QStringLiteral("ready"));
+    QCOMPARE(count(f), QStringLiteral("1 of 2"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(count(f), QStringLiteral("2 of 2"));
+    receive(f, QStringLiteral("Ready:\r\n"));
+    QCOMPARE(count(f), QStringLiteral("2 of 3"));
+    QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
+    QCOMPARE(count(f), QStringLiteral("1 of 3"));
+    f.find<QCheckBox>(QStringLiteral("chkMatchCase"))->click();
+    QCOMPARE(count(f), QStringLiteral("no match"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    f.click(QStringLiteral("Command7"));
+    QCOMPARE(f.desktop.clipboard, QStringLiteral("Ready:\r\nx\r\nReady:\r\nReady:\r\n"));
+}
+
+void ReceiveWindowTest::arrivingTextLeavesTheMatchInView()
+{
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.openPort();
+    QString lines;
+    for (int i = 0; i < 200; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i);
+    receive(f, lines);
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    f.main().terminal().openFind();
+    QTest::keyClicks(f.find<QLineEdit>(QStringLiteral("txtFind")), QStringLiteral("line 199"));
+    QCOMPARE(count(f), QStringLiteral("1 of 1"));
+    const int atMatch = bar->value();
+    receive(f, lines);
+    QCOMPARE(bar->value(), atMatch);
+    QVERIFY(bar->value() < bar->maximum());
+    QCOMPARE(count(f), QStringLiteral("1 of 2"));
+    // Closed, the window follows the end again.
+    QTest::keyClick(f.find<QLineEdit>(QStringLiteral("txtFind")), Qt::Key_Escape);
+    bar->setValue(bar->maximum());
+    receive(f, lines);
+    QCOMPARE(bar->value(), bar->maximum());
+}
+
+void ReceiveWindowTest::timesAreTheLogs()
+{
+    QTemporaryDir dir;
+    Fixture f;
+    f.openPort();
+    QDateTime clock(QDate(2025, 1, 31), QTime(9, 15, 0, 7));
+    f.main().sessionLog().setClock([&] { return clock; });
+    const QString path = dir.filePath(QStringLiteral("times.log"));
+    QVERIFY(f.main().startLog(path));
+    // The second line comes in two pieces: it carries its first one's time.
+    const QStringList reads{"first\r\nsec", "ond\r\n", "third\r\n"};
+    for (const QString& read : reads) {
+        clock = clock.addMSecs(1234);
+        receive(f, read);
+    }
+    f.main().sessionLog().stop();
+    f.find<QCheckBox>(QStringLiteral("chkTimes"))->click();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList logged;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.mid(12, 3) == " < ")
+            logged << QString::fromLatin1(line);
+    const ReceiveModel& model = f.main().terminal().received();
+    QStringList shown;
+    for (qsizetype line = 0; line < model.lineCount(); ++line)
+        shown << QDateTime::fromMSecsSinceEpoch(model.lineTime(line)).toString(QStringLiteral("HH:mm:ss.zzz"))
+                     + QStringLiteral(" < ")
+                     + f.rcvText()->document()->findBlockByNumber(int(line)).text();
+    QCOMPARE(shown, logged);
+    QCOMPARE(logged.join(u'|'), QStringLiteral("09:15:01.241 < first|09:15:01.241 < second|09:15:03.709 < third"));
+}
+
+void ReceiveWindowTest::timesGoWithDroppedLines()
+{
+    ReceiveModel model;
+    model.setLimit(40);
+    for (int i = 0; i < 30; ++i)
+        model.append(QStringLiteral("line %1\r\n").arg(i, 2, 10, QChar(u'0')), 1000 + i);
+    // What is held: the dropped line without a time, then lines 0 to 29's
+    // newest with their own times; no more lines than the text has.
+    QVERIFY(model.dropped() > 0);
+    QCOMPARE(model.lineCount(), model.text().count(QStringLiteral("\r\n")));
+    QCOMPARE(model.lineTime(0), ReceiveModel::kNoTime);
+    for (qsizetype line = 1; line < model.lineCount(); ++line) {
+        const int number = model.text().mid(model.lineStart(line) + 5, 2).toInt();
+        QCOMPARE(model.lineTime(line), 1000 + number);
+    }
+    // A line longer than the limit keeps its time for what is left of it.
+    model.append(QString(100, u'x'), 5000);
+    model.append(QStringLiteral("y"), 6000);
+    QCOMPARE(model.lineTime(model.lineCount() - 1), 5000);
+}
+
+void ReceiveWindowTest::floodKeepsViewAndModelAlike()
+{
+    Fixture f;
+    f.openPort();
+    // More than the window keeps comes in one read, then a little more: what
+    // would go at once is never shown, and the count of it stays right.
+    QString flood;
+    for (int i = 0; flood.size() < Terminal::kReceiveLimit * 3 / 2; ++i)
+        flood += QStringLiteral("line %1\r\n").arg(i);
+    receive(f, flood);
+    receive(f, QStringLiteral("last\r\n"));
+    const ReceiveModel& model = f.main().terminal().received();
+    QCOMPARE(model.text(), f.rcvText()->exactText());
+    QCOMPARE(model.dropped(), f.rcvText()->dropped());
+    const QString kept = model.text().mid(model.noticeSize());
+    QCOMPARE(model.dropped() + kept.size(), flood.size() + 6);
+    QVERIFY(kept.startsWith(QStringLiteral("line ")));
+    QVERIFY(kept.size() <= Terminal::kReceiveLimit + Terminal::kReceiveLimit / 8);
+    QCOMPARE(f.rcvText()->document()->blockCount(), model.lineCount() + 1);
+}
+
+void ReceiveWindowTest::hexDumpOfControlCharacters_data()
+{
+    QTest::addColumn<QStringList>("reads");
+    QTest::addColumn<QString>("row");
+    QTest::newRow("controls as dots")
+        << QStringList{QString::fromLatin1("\x01" "A\x1b\x7f\xe9~")}
+        << "00000000  01 41 1b 7f e9 7e                                 .A...~";
+    QTest::newRow("CR LF split over two reads")
+        << QStringList{"ok\r", "\nReady:"}
+        << "00000000  6f 6b 0d 0a 52 65 61 64  79 3a                    ok..Ready:";
+    QTest::newRow("a lone LF goes, a lone CR gets one")
+        << QStringList{"a\nb\rc"} << "00000000  61 62 0d 0a 63                                    ab..c";
+}
+
+void ReceiveWindowTest::hexDumpOfControlCharacters()
+{
+    QFETCH(QStringList, reads);
+    QFETCH(QString, row);
+    Fixture f;
+    f.openPort();
+    for (const QString& read : reads)
+        receive(f, read);
+    f.find<QCheckBox>(QStringLiteral("chkHex"))->click();
+    QVERIFY(f.find<QWidget>(QStringLiteral("rcvHex"))->isVisibleTo(&f.main()));
+    QVERIFY(!f.rcvText()->isVisibleTo(&f.main()));
+    QCOMPARE(f.main().terminal().received().hexRow(0), row);
+    QCOMPARE(f.main().terminal().received().hexRowCount(), 1);
+}
+
+VARNIX_TEST_MAIN(ReceiveWindowTest)
+#include "tst_receivewindow.moc"
