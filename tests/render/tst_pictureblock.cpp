@@ -15,15 +15,10 @@
 using namespace varnix;
 using namespace varnix::render;
 
-namespace {
-const LcdBlock kWholeDisplay{};
+using test::kWholeDisplay;
+using test::oneColour;
 
-QImage oneColour(QSize size, QRgb colour)
-{
-    QImage picture(size, QImage::Format_RGB32);
-    picture.fill(colour);
-    return picture;
-}
+namespace {
 
 // A grey ramp from black at the left to white at the right, and its mean
 // darkness.

@@ -13,8 +13,6 @@
 using namespace varnix;
 using namespace varnix::render;
 
-Q_DECLARE_METATYPE(varnix::render::LcdBlock)
-
 namespace {
 const QString kDejaVu = QStringLiteral("DejaVu Sans");
 

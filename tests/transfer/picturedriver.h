@@ -9,7 +9,19 @@
 #include <QImage>
 #include <QPainter>
 
+Q_DECLARE_METATYPE(varnix::render::LcdBlock)
+
 namespace varnix::test {
+
+inline const render::LcdBlock kWholeDisplay{};
+
+// A picture of one colour.
+inline QImage oneColour(QSize size, QRgb colour)
+{
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(colour);
+    return picture;
+}
 
 // Answers the picture dialogs as told and counts how often each was asked.
 class AnsweringDialogs : public transfer::PictureDialogs

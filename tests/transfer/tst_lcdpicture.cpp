@@ -32,22 +32,16 @@ using namespace varnix::transfer;
 using namespace varnix::render;
 using test::AnsweringDialogs;
 
-Q_DECLARE_METATYPE(varnix::render::LcdBlock)
+using test::kWholeDisplay;
+using test::oneColour;
 
 namespace {
-const LcdBlock kWholeDisplay{};
 
 QString pictureHex(const QImage& picture, const LcdBlock& block, MonoChoice choice = {})
 {
     return blockHex(blackAndWhite(fitToBlock(picture, block), choice), block);
 }
 
-QImage oneColour(QSize size, QRgb colour)
-{
-    QImage picture(size, QImage::Format_ARGB32);
-    picture.fill(colour);
-    return picture;
-}
 
 // The window around the picture buttons: the text area, the corners it is
 // given, the stand-in host and the dialogs' answers.
