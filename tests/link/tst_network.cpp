@@ -5,6 +5,7 @@
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portswitch.h"
+#include "link/core/reconnector.h"
 #include "support/boardfixture.h"
 #include "support/pty.h"
 #include "support/ser2net.h"
@@ -23,8 +24,15 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
+#include <memory>
+
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -48,6 +56,37 @@ termios lineOf(const QString& device)
     }
     return t;
 }
+
+// A port on 127.0.0.1 whose queue of connections is full: the kernel drops
+// further requests without a word, as a host that is down does.
+class SilentPort
+{
+public:
+    explicit SilentPort(quint16 port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const auto* at = reinterpret_cast<const sockaddr*>(&address);
+        const int one = 1;
+        ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        // One connection fills a queue of none, and is never taken from it.
+        m_ok = ::bind(m_listener, at, sizeof address) == 0 && ::listen(m_listener, 0) == 0
+            && ::connect(m_filler, at, sizeof address) == 0;
+    }
+    ~SilentPort()
+    {
+        ::close(m_filler);
+        ::close(m_listener);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    int m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    int m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    bool m_ok = false;
+};
 } // namespace
 
 class NetworkTest : public QObject
@@ -59,6 +98,9 @@ private slots:
     void lineSettingsReachTheServer();
     void byte255GoesBothWaysAsOneByte();
     void serverEndedThenBackReconnects();
+    void silentAddressIsWaitedForWithTheWindowGoingOn();
+    void givenPortOpensAndTheLogNamesIt_data();
+    void givenPortOpensAndTheLogNamesIt();
     void failuresAreOneMessageInBoundedTime_data();
     void failuresAreOneMessageInBoundedTime();
     void commandLineRunsAndVerifiesOverRfc2217();
@@ -167,6 +209,95 @@ void NetworkTest::serverEndedThenBackReconnects()
     // The view is read back from the board first, as after any reconnect.
     QCOMPARE(f.board.received(), QByteArray(board::kWholeDisplayRead) + "]c]402014");
     QVERIFY(f.desktop.messages.isEmpty());
+}
+
+void NetworkTest::silentAddressIsWaitedForWithTheWindowGoingOn()
+{
+    const quint16 number = test::freeLocalPort();
+    auto server = std::make_unique<QTcpServer>();
+    QVERIFY(server->listen(QHostAddress::LocalHost, number));
+    link::PortMap ports;
+    ports.setAddress(QStringLiteral("tcp://127.0.0.1:%1").arg(number));
+    link::PortSwitch port(ports);
+    port.setPortNumber(link::PortMap::kNetwork);
+    port.network().setConnectTimeout(kShortTimeoutMs);
+    link::EventLoopPause pause;
+    link::Connection connection(port, pause);
+    link::Reconnector reconnector(connection, ports);
+    QSignalSpy failed(&reconnector, &link::Reconnector::reopenFailed);
+    QSignalSpy reconnected(&reconnector, &link::Reconnector::reconnected);
+    QVERIFY2(connection.open(), qPrintable(port.failureHint()));
+    QTRY_VERIFY(server->hasPendingConnections());
+    server->nextPendingConnection()->abort();
+    server.reset();
+    QTRY_VERIFY(reconnector.isWaiting());
+    auto silent = std::make_unique<SilentPort>(number);
+    QVERIFY(silent->ok());
+
+    // Ticks taken inside an event loop of the attempt's own are ticks the
+    // window's input would wait through.
+    const int level = QThread::currentThread()->loopLevel();
+    int turns = 0;
+    int held = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { ++(QThread::currentThread()->loopLevel() > level ? held : turns); });
+    ticker.start(50);
+    // Told after the second attempt without an answer.
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 15000);
+    const QString reason = failed[0][1].toString();
+    QVERIFY2(reason.contains(QStringLiteral("no answer within")), qPrintable(reason));
+    QCOMPARE(held, 0);
+    QVERIFY(turns > 0);
+
+    // The address answers again: the connection it answered on is the one used.
+    silent.reset();
+    server = std::make_unique<QTcpServer>();
+    QVERIFY(server->listen(QHostAddress::LocalHost, number));
+    QTRY_COMPARE_WITH_TIMEOUT(reconnected.size(), 1, 15000);
+    QCOMPARE(held, 0);
+    QTRY_VERIFY(server->hasPendingConnections());
+    QTcpSocket* back = server->nextPendingConnection();
+    QVERIFY(!server->hasPendingConnections());
+    QVERIFY(connection.writeCharacter(u'k'));
+    QByteArray arrived;
+    QTRY_COMPARE((arrived += back->readAll()), QByteArray("k"));
+}
+
+void NetworkTest::givenPortOpensAndTheLogNamesIt_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::newRow("device") << false;
+    QTest::newRow("address") << true;
+}
+
+void NetworkTest::givenPortOpensAndTheLogNamesIt()
+{
+    QFETCH(bool, network);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    test::BoardFixture f;
+    const QString name =
+        network ? QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()) : f.board.devicePath();
+    QTemporaryDir dir;
+    const QString before = dir.filePath(QStringLiteral("before.log"));
+    const QString after = dir.filePath(QStringLiteral("after.log"));
+    // As `varnix --log FILE --port NAME` starts the window.
+    QVERIFY(f.main().startLog(before));
+    f.main().openPort(name);
+    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    QCOMPARE(f.port.device(), name);
+    QCOMPARE(f.find<QLabel>(QStringLiteral("comm"))->text(), QStringLiteral("ON"));
+    QVERIFY(f.main().startLog(after));
+
+    const auto text = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QString opened = text(before);
+    QVERIFY2(opened.contains(QStringLiteral("* opened %1, 19200,n,8,1\n").arg(name)), qPrintable(opened));
+    const QString header = text(after).section(u'\n', 0, 0);
+    QVERIFY2(header.contains(QStringLiteral("session log: %1, 19200,n,8,1,").arg(name)), qPrintable(header));
 }
 
 void NetworkTest::failuresAreOneMessageInBoundedTime_data()

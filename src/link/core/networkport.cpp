@@ -91,11 +91,25 @@ QString socketReason(const QTcpSocket& socket, const QString& host)
 
 } // namespace
 
-NetworkPort::NetworkPort(QObject* parent) : SerialPort(parent)
+NetworkPort::NetworkPort(QObject* parent) : SerialPort(parent), m_probeTimer(new QTimer(this))
 {
+    m_probeTimer->setSingleShot(true);
+    connect(m_probeTimer, &QTimer::timeout, this, [this] {
+        if (m_stage == Stage::Probing) {
+            fail(noAnswer());
+            emit probed(false);
+        }
+    });
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkPort::onSocketGone);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkPort::onSocketGone);
+    // Not from inside the socket's own notification: the probe's end may
+    // abort it.
+    const auto probeEvent = [this] {
+        QMetaObject::invokeMethod(this, &NetworkPort::onProbeEvent, Qt::QueuedConnection);
+    };
+    connect(&m_socket, &QTcpSocket::connected, this, probeEvent);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, probeEvent);
 }
 
 NetworkPort::~NetworkPort()
@@ -114,6 +128,11 @@ QString NetworkPort::device() const
     return isOpen() ? m_openAddress : QString();
 }
 
+QString NetworkPort::noAnswer() const
+{
+    return QStringLiteral("no answer within %1 s").arg(m_timeoutMs / 1000.0);
+}
+
 bool NetworkPort::fail(const QString& reason)
 {
     m_hint = QStringLiteral("Cannot connect to %1: %2.").arg(m_address, reason);
@@ -122,11 +141,56 @@ bool NetworkPort::fail(const QString& reason)
     return false;
 }
 
+void NetworkPort::probe()
+{
+    if (m_stage != Stage::Closed)
+        return;
+    m_hint.clear();
+    const auto parsed = parseNetworkAddress(m_address);
+    if (const auto* error = std::get_if<AddressError>(&parsed)) {
+        m_hint = error->text;
+        emit probed(false);
+        return;
+    }
+    const auto& address = std::get<NetworkAddress>(parsed);
+    m_stage = Stage::Probing;
+    m_probeHost = address.host;
+    m_socket.abort();
+    m_socket.connectToHost(address.host, address.port);
+    m_probeTimer->start(m_timeoutMs);
+}
+
+void NetworkPort::onProbeEvent()
+{
+    if (m_stage != Stage::Probing)
+        return;
+    if (m_socket.state() == QAbstractSocket::ConnectedState) {
+        m_probeTimer->stop();
+        m_stage = Stage::Probed;
+        emit probed(true);
+        if (m_stage == Stage::Probed) {
+            m_stage = Stage::Closed;
+            m_socket.abort();
+        }
+    } else if (m_socket.state() == QAbstractSocket::UnconnectedState) {
+        m_probeTimer->stop();
+        fail(socketReason(m_socket, m_probeHost));
+        emit probed(false);
+    }
+}
+
+void NetworkPort::readWaiting()
+{
+    if (m_socket.bytesAvailable() > 0)
+        onReadyRead();
+}
+
 bool NetworkPort::open()
 {
     m_hint.clear();
     if (isOpen())
         return true;
+    m_probeTimer->stop();
     m_lost = false;
     m_input.clear();
     const auto parsed = parseNetworkAddress(m_address);
@@ -147,6 +211,7 @@ bool NetworkPort::open()
         return false;
     m_openAddress = m_address;
     m_stage = Stage::Open;
+    readWaiting();
     // What arrived while the settings were agreed is there to read.
     if (!m_input.isEmpty())
         QMetaObject::invokeMethod(this, &SerialPort::readyRead, Qt::QueuedConnection);
@@ -155,15 +220,19 @@ bool NetworkPort::open()
 
 bool NetworkPort::connectTo(const NetworkAddress& address)
 {
+    // The connection probe() has just made is the one to use.
+    const bool probed = m_stage == Stage::Probed && m_socket.state() == QAbstractSocket::ConnectedState;
     m_stage = Stage::Connecting;
-    m_socket.abort();
-    m_socket.connectToHost(address.host, address.port);
+    if (!probed) {
+        m_socket.abort();
+        m_socket.connectToHost(address.host, address.port);
+    }
     const bool connected =
         waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState; });
     if (!connected) {
         if (m_socket.error() != QAbstractSocket::UnknownSocketError)
             return fail(socketReason(m_socket, address.host));
-        return fail(QStringLiteral("no answer within %1 s").arg(m_timeoutMs / 1000.0));
+        return fail(noAnswer());
     }
     // Each paced character leaves in a segment of its own when its pause is
     // over, not gathered with the next ones.
@@ -178,6 +247,7 @@ bool NetworkPort::negotiate()
         return true;
     m_stage = Stage::Negotiating;
     m_socket.write(m_telnet.start(true));
+    readWaiting();
     const auto disconnected = [this] { return m_socket.state() != QAbstractSocket::ConnectedState; };
     const auto gone = [&] {
         return fail(m_socket.error() == QAbstractSocket::UnknownSocketError
@@ -260,6 +330,7 @@ bool NetworkPort::close()
     if (m_stage == Stage::Closed)
         return true;
     m_stage = Stage::Closed;
+    m_probeTimer->stop();
     if (m_loop)
         m_loop->quit();
     m_socket.flush();
@@ -313,6 +384,9 @@ QString NetworkPort::readAll()
 
 void NetworkPort::onReadyRead()
 {
+    // Left waiting for open() to read it in order.
+    if (m_stage == Stage::Probing || m_stage == Stage::Probed)
+        return;
     const QByteArray bytes = m_socket.readAll();
     if (!m_rfc2217) {
         m_input += bytes;

@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 
 class QEventLoop;
+class QTimer;
 
 namespace varnix::link {
 
@@ -42,19 +43,28 @@ public:
     QString failureHint() const override { return m_hint; }
     // The address, while open.
     QString device() const override;
+    // Connects without waiting: a host that is down drops the request
+    // without a word, and open() would hold the window for the whole time
+    // allowed. An answered connection is kept for an open() made on hearing
+    // the answer, and dropped otherwise.
+    void probe() override;
 
     // Unsent bytes beyond which write() waits for the network to take them.
     static constexpr qint64 kMostUnsent = 64 * 1024;
 
 private:
-    enum class Stage { Closed, Connecting, Negotiating, Open };
+    enum class Stage { Closed, Probing, Probed, Connecting, Negotiating, Open };
     bool connectTo(const class NetworkAddress& address);
     bool negotiate();
     // Runs the event loop until done() or the time left is up; false then.
     bool waitUntil(const std::function<bool()>& done);
     bool fail(const QString& reason);
+    QString noAnswer() const;
     void onReadyRead();
     void onSocketGone();
+    void onProbeEvent();
+    // Reads what the server sent before the reading was set up for it.
+    void readWaiting();
     // What the server said about a setting asked for, or nothing yet.
     QString settingsMismatch() const;
 
@@ -68,6 +78,8 @@ private:
     QString m_settings = QStringLiteral("19200,n,8,1");
     int m_timeoutMs = kConnectTimeoutMs;
     QDeadlineTimer m_deadline;
+    QTimer* m_probeTimer;
+    QString m_probeHost;
     QString m_hint;
     QByteArray m_input;
     // The line settings asked for and the server's answers, by command.

@@ -12,6 +12,7 @@ PortSwitch::PortSwitch(PortMap& map, QObject* parent)
     for (SerialPort* port : {static_cast<SerialPort*>(&m_serial), static_cast<SerialPort*>(&m_network)}) {
         connect(port, &SerialPort::lost, this, &SerialPort::lost);
         connect(port, &SerialPort::readyRead, this, &SerialPort::readyRead);
+        connect(port, &SerialPort::probed, this, &SerialPort::probed);
     }
 }
 
@@ -27,10 +28,10 @@ void PortSwitch::setSettings(const QString& settings)
     m_network.setSettings(settings);
 }
 
-bool PortSwitch::open()
+SerialPort& PortSwitch::chosen()
 {
     if (m_active->isOpen())
-        return true;
+        return *m_active;
     // Addresses are given, not found: the map needs no fresh look to know one.
     const QString name = m_map.device(m_serial.portNumber());
     if (isNetworkAddress(name)) {
@@ -39,7 +40,17 @@ bool PortSwitch::open()
     } else {
         m_active = &m_serial;
     }
-    return m_active->open();
+    return *m_active;
+}
+
+bool PortSwitch::open()
+{
+    return m_active->isOpen() || chosen().open();
+}
+
+void PortSwitch::probe()
+{
+    chosen().probe();
 }
 
 } // namespace varnix::link

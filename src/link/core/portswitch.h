@@ -28,11 +28,15 @@ public:
     QString readAll() override { return m_active->readAll(); }
     QString failureHint() const override { return m_active->failureHint(); }
     QString device() const override { return m_active->device(); }
+    void probe() override;
 
     QtSerialPort& serial() { return m_serial; }
     NetworkPort& network() { return m_network; }
 
 private:
+    // The port that opens what the port number names now.
+    SerialPort& chosen();
+
     PortMap& m_map;
     QtSerialPort m_serial;
     NetworkPort m_network;

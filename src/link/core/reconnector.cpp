@@ -30,6 +30,7 @@ Reconnector::Reconnector(Connection& connection, PortMap& ports, QObject* parent
     connect(&m_connection, &Connection::opened, this, &Reconnector::onOpened);
     connect(&m_connection, &Connection::lost, this, &Reconnector::onLost);
     connect(&m_ports, &PortMap::changed, this, &Reconnector::look);
+    connect(&m_connection.port(), &SerialPort::probed, this, &Reconnector::onProbed);
 }
 
 bool Reconnector::isWaiting() const
@@ -64,6 +65,8 @@ void Reconnector::setPending(bool pending)
     const bool wasWaiting = isWaiting();
     m_pending = pending;
     m_failures = 0;
+    // An answer still to come is for a wait that is over.
+    m_probing = false;
     if (!isWaiting())
         m_retry->stop();
     if (isWaiting() != wasWaiting)
@@ -93,7 +96,7 @@ void Reconnector::look()
 {
     // Opening lists the devices again, which may tell of a change: that is
     // this same look.
-    if (!isWaiting() || m_looking || m_connection.isOpen())
+    if (!isWaiting() || m_looking || m_probing || m_connection.isOpen())
         return;
     const QString device = m_ports.device(m_number);
     if (device.isEmpty() || !sameDevice(m_identity, m_ports.identity(device))) {
@@ -104,17 +107,34 @@ void Reconnector::look()
     SerialPort& port = m_connection.port();
     port.setPortNumber(m_number);
     port.setSettings(m_settings);
-    m_looking = true;
-    const bool opened = m_connection.open();
-    m_looking = false;
-    if (opened && m_connection.isOpen()) {
-        // onOpened() has ended the wait.
-        emit reconnected(port.device());
+    // Asked first, so that a device that does not answer (a network host
+    // that is down) is waited for with the window going on.
+    m_device = device;
+    m_probing = true;
+    port.probe();
+}
+
+void Reconnector::onProbed(bool present)
+{
+    if (!m_probing)
         return;
+    m_probing = false;
+    if (!isWaiting() || m_connection.isOpen())
+        return;
+    SerialPort& port = m_connection.port();
+    if (present) {
+        m_looking = true;
+        const bool opened = m_connection.open();
+        m_looking = false;
+        if (opened && m_connection.isOpen()) {
+            // onOpened() has ended the wait.
+            emit reconnected(port.device());
+            return;
+        }
     }
     ++m_failures;
     if (m_failures == kQuietFailures)
-        emit reopenFailed(device, port.failureHint());
+        emit reopenFailed(m_device, port.failureHint());
     m_retry->start(std::min(kRetryMs << std::min(m_failures - 1, 4), kLongestRetryMs));
 }
 

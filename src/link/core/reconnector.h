@@ -46,6 +46,8 @@ private:
     void onOpened();
     void onLost();
     void look();
+    // The port's answer: is the device there to be opened?
+    void onProbed(bool present);
     void setPending(bool pending);
 
     Connection& m_connection;
@@ -57,6 +59,9 @@ private:
     bool m_enabled = true;
     bool m_pending = false;
     bool m_looking = false;
+    // Asked the port whether the device is there; the answer is awaited.
+    bool m_probing = false;
+    QString m_device;
     int m_failures = 0;
     QTimer* m_retry;
 };

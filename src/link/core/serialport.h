@@ -40,6 +40,10 @@ public:
     virtual QString device() const { return {}; }
     // The line settings text given last.
     virtual QString settings() const { return {}; }
+    // Finds out, without holding up the event loop, whether the device the
+    // port would open is there to be opened now; answered by probed(), at
+    // once or later. A device found by listing it is there when listed.
+    virtual void probe() { emit probed(true); }
 
 signals:
     // The device stopped working while open (unplugged, I/O error). Emitted
@@ -49,6 +53,8 @@ signals:
     // Characters arrived and wait for readAll() (a port may leave this out;
     // then only polling finds them).
     void readyRead();
+    // The answer to probe(): false with failureHint() saying why.
+    void probed(bool present);
 };
 
 } // namespace varnix::link

@@ -180,6 +180,8 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
                                           << "--log needs the file to write the session log to";
     QTest::newRow("the window") << QStringList() << "";
     QTest::newRow("the window with a log") << QStringList{"--log", "b.log"} << "";
+    QTest::newRow("the window on an address") << QStringList{"--port", "rfc2217://[::1]:2000"} << "";
+    QTest::newRow("the window on a device") << QStringList{"--port=/dev/ttyUSB0"} << "";
 }
 
 void ScriptCommandTest::refusesWhatItCannotDo()
@@ -191,6 +193,9 @@ void ScriptCommandTest::refusesWhatItCannotDo()
     QCOMPARE(command.kind, refusal.isEmpty() ? Command::Kind::Window : Command::Kind::Refused);
     if (arguments.contains(QStringLiteral("b.log")) && refusal.isEmpty())
         QCOMPARE(command.logFile, QStringLiteral("b.log"));
+    // The window opens the port it is given.
+    if (refusal.isEmpty() && arguments.value(0).startsWith(QLatin1String("--port")))
+        QCOMPARE(command.device, arguments.join(u'=').section(u'=', 1));
 }
 
 VARNIX_TEST_MAIN(ScriptCommandTest)
