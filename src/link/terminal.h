@@ -50,7 +50,7 @@ public:
     static constexpr int kShowMs = 100;
     // What the window takes in one go before it lets other events through:
     // a flood is shown in parts, and never stalls the window for long.
-    static constexpr qsizetype kShowAtOnce = 32 * 1024;
+    static constexpr qsizetype kShowAtOnce = 16 * 1024;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 
