@@ -300,18 +300,26 @@ void HexView::drawRows(QPainter& painter, QPointF at, qsizetype firstRow, qsizet
     }
     const qreal charWidth = fontMetrics().horizontalAdvance(u'0');
     const qreal lineHeight = fontMetrics().lineSpacing();
-    QList<quint32> indexes;
-    QList<QPointF> positions;
+    // Room for every character of every row; the spaces are left out.
+    const qsizetype most = std::max<qsizetype>(0, rows) * link::ReceiveModel::textColumn(link::ReceiveModel::kHexRowBytes);
+    QList<quint32> indexes(most);
+    QList<QPointF> positions(most);
+    quint32* index = indexes.data();
+    QPointF* position = positions.data();
     for (qsizetype i = 0; i < rows; ++i) {
         const QString row = m_model.hexRow(firstRow + i);
+        const QChar* c = row.constData();
+        const qreal y = qreal(i) * lineHeight;
         for (qsizetype column = 0; column < row.size(); ++column) {
-            const char16_t c = row[column].unicode();
-            if (c == u' ')
+            const char16_t code = c[column].unicode();
+            if (code == u' ')
                 continue;
-            indexes.append(m_glyphs[c < 128 ? c : u'.']);
-            positions.append(QPointF(qreal(column) * charWidth, qreal(i) * lineHeight));
+            *index++ = m_glyphs[code < 128 ? code : u'.'];
+            *position++ = QPointF(qreal(column) * charWidth, y);
         }
     }
+    indexes.resize(index - indexes.data());
+    positions.resize(position - positions.data());
     // One run for all the rows: the paint engine's set-up is per run.
     QGlyphRun run;
     run.setRawFont(m_rawFont);
