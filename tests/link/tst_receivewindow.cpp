@@ -49,6 +49,7 @@ private slots:
     void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
     void timesGoWithDroppedLines();
+    void floodKeepsViewAndModelAlike_data();
     void floodKeepsViewAndModelAlike();
     void hexDumpOfControlCharacters_data();
     void hexDumpOfControlCharacters();
@@ -203,16 +204,33 @@ void ReceiveWindowTest::timesGoWithDroppedLines()
     QCOMPARE(model.lineTime(model.lineCount() - 1), 5000);
 }
 
+void ReceiveWindowTest::floodKeepsViewAndModelAlike_data()
+{
+    QTest::addColumn<int>("reads");
+    QTest::addColumn<qsizetype>("size");
+    QTest::newRow("one read") << 1 << Terminal::kReceiveLimit * 3 / 2;
+    QTest::newRow("reads waiting, thrice the window") << 4 << Terminal::kReceiveLimit * 3 / 4;
+}
+
 void ReceiveWindowTest::floodKeepsViewAndModelAlike()
 {
+    QFETCH(int, reads);
+    QFETCH(qsizetype, size);
     Fixture f;
     f.openPort();
-    // More than the window keeps comes in one read, then a little more: what
-    // would go at once is never shown, and the count of it stays right.
+    // More than the window keeps comes, then a little more: what would go
+    // at once is never shown, and the count of it stays right.
     QString flood;
-    for (int i = 0; flood.size() < Terminal::kReceiveLimit * 3 / 2; ++i)
-        flood += QStringLiteral("line %1\r\n").arg(i);
-    receive(f, flood);
+    for (int read = 0, i = 0; read < reads; ++read) {
+        QString part;
+        while (part.size() < size)
+            part += QStringLiteral("line %1\r\n").arg(i++);
+        // The poll takes each read; they wait to be shown together.
+        f.port.incoming = part;
+        f.main().terminal().Timer1_Timer();
+        flood += part;
+    }
+    f.main().terminal().showReceived();
     receive(f, QStringLiteral("last\r\n"));
     const ReceiveModel& model = f.main().terminal().received();
     QCOMPARE(model.text(), f.rcvText()->exactText());
