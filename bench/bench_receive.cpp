@@ -9,7 +9,8 @@
 // feeds it text at 56000 baud's rate: as text, with the times margin, and
 // as the hex view.
 // Usage: bench_receive [seconds of each feeding, default 60] [MB of the long
-// session, default 30; 0 leaves it out]
+// session, default 30; 0 leaves it out] [floods, default 5; 0 leaves them
+// and the searches out, for a profile of the steady feed alone]
 #include "benchutil.h"
 #include "app/window/mainwindow.h"
 #include "widgets/fields.h"
@@ -29,6 +30,8 @@
 #include <QLineEdit>
 #include <QApplication>
 #include <QClipboard>
+#include <QPaintEvent>
+#include <QScrollBar>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -178,17 +181,26 @@ void longSession(Main& window, test::Pty& pty, int megabytes, double residentAtO
                     "(%+.1f MB)\n", peaks[4], peaks[5], peaks[5] - peaks[4]);
 }
 
-// Counts the paints of the receive window's text.
+// Counts the paints of the receive window's text, and the share of the
+// view each paints.
 class PaintCount : public QObject
 {
 public:
     int paints = 0;
+    double share = 0;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            const QRegion& region = static_cast<QPaintEvent*>(event)->region();
+            qint64 area = 0;
+            for (const QRect& rect : region)
+                area += qint64(rect.width()) * rect.height();
+            const QSize size = static_cast<QWidget*>(watched)->size();
+            share += double(area) / double(std::max(1, size.width() * size.height()));
+        }
         return false;
     }
 };
@@ -202,6 +214,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int feedSeconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
     const int sessionMb = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
+    const int floods = argc > 3 ? std::max(0, atoi(argv[3])) : 5;
 
     test::Pty pty;
     ClipboardDesktop desktop;
@@ -242,7 +255,6 @@ int main(int argc, char** argv)
 
     // The find bar over the full window: a rare word, a word on every line,
     // and hex bytes in the hex view.
-    terminal.openFind();
     auto* find = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
     auto* findCount = window.findChild<QLabel*>(QStringLiteral("lblFindCount"));
     auto* hex = window.findChild<QCheckBox*>(QStringLiteral("chkHex"));
@@ -255,64 +267,67 @@ int main(int argc, char** argv)
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
                     qPrintable(findCount->text()));
     };
-    search(QStringLiteral("Reply 20000:"));
-    search(QStringLiteral("reply"));
-    hex->setChecked(true);
-    search(QStringLiteral("0d 0a 52"));
-    hex->setChecked(false);
-    find->clear();
-    find->parentWidget()->hide();
-    QApplication::processEvents();
+    if (floods > 0) {
+        terminal.openFind();
+        search(QStringLiteral("Reply 20000:"));
+        search(QStringLiteral("reply"));
+        hex->setChecked(true);
+        search(QStringLiteral("0d 0a 52"));
+        hex->setChecked(false);
+        find->clear();
+        find->parentWidget()->hide();
+        QApplication::processEvents();
 
-    // What a flood costs the text view at most in one go: a part of
-    // kShowAtOnce characters, with the drop of an eighth of the window it
-    // brings now and then, and the drop of all when more waits than fits.
-    {
-        std::vector<double> parts;
-        const QString part = QString::fromLatin1(textLines(Terminal::kShowAtOnce, 5000));
-        for (int i = 0; i < 8; ++i) {
+        // What a flood costs the text view at most in one go: a part of
+        // kShowAtOnce characters, with the drop of an eighth of the window it
+        // brings now and then, and the drop of all when more waits than fits.
+        {
+            std::vector<double> parts;
+            const QString part = QString::fromLatin1(textLines(Terminal::kShowAtOnce, 5000));
+            for (int i = 0; i < 8; ++i) {
+                const auto start = Clock::now();
+                rcv->appendExact(part);
+                QApplication::processEvents();
+                parts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
             const auto start = Clock::now();
-            rcv->appendExact(part);
+            rcv->dropAll(0);
             QApplication::processEvents();
-            parts.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            const double dropAll = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            std::printf("text view taking %lld characters into the full window, with its repaint: median %.1f ms, "
+                        "max %.1f ms (with a drop); dropping all it holds: %.1f ms\n",
+                        (long long)Terminal::kShowAtOnce, median(parts), *std::max_element(parts.begin(), parts.end()),
+                        dropAll);
+            rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
         }
-        const auto start = Clock::now();
-        rcv->dropAll(0);
-        QApplication::processEvents();
-        const double dropAll = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        std::printf("text view taking %lld characters into the full window, with its repaint: median %.1f ms, "
-                    "max %.1f ms (with a drop); dropping all it holds: %.1f ms\n",
-                    (long long)Terminal::kShowAtOnce, median(parts), *std::max_element(parts.begin(), parts.end()),
-                    dropAll);
-        rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
-    }
 
-    // One tick at a time, each bringing 1 KB and shown at once.
-    terminal.setPolling(false);
-    std::vector<double> ticks;
-    std::vector<double> ticksWithPaint;
-    for (int i = 0; i < 60; ++i) {
-        const QByteArray chunk = textLines(1024, 1000 + i * 20);
-        pty.send(chunk);
-        // A pseudo-terminal hands the bytes over at once; let them settle.
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        QApplication::processEvents();
-        const qsizetype held = rcv->exactText().size();
-        const auto start = Clock::now();
-        terminal.Timer1_Timer();
-        terminal.showReceived();
-        const auto ticked = Clock::now();
-        if (rcv->exactText().size() - held < chunk.size())
-            std::printf("a tick brought only %lld characters\n", (long long)(rcv->exactText().size() - held));
-        QApplication::processEvents(); // layout and paint of what came in
-        const auto painted = Clock::now();
-        ticks.push_back(std::chrono::duration<double, std::milli>(ticked - start).count());
-        ticksWithPaint.push_back(std::chrono::duration<double, std::milli>(painted - start).count());
+        // One tick at a time, each bringing 1 KB and shown at once.
+        terminal.setPolling(false);
+        std::vector<double> ticks;
+        std::vector<double> ticksWithPaint;
+        for (int i = 0; i < 60; ++i) {
+            const QByteArray chunk = textLines(1024, 1000 + i * 20);
+            pty.send(chunk);
+            // A pseudo-terminal hands the bytes over at once; let them settle.
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            QApplication::processEvents();
+            const qsizetype held = rcv->exactText().size();
+            const auto start = Clock::now();
+            terminal.Timer1_Timer();
+            terminal.showReceived();
+            const auto ticked = Clock::now();
+            if (rcv->exactText().size() - held < chunk.size())
+                std::printf("a tick brought only %lld characters\n", (long long)(rcv->exactText().size() - held));
+            QApplication::processEvents(); // layout and paint of what came in
+            const auto painted = Clock::now();
+            ticks.push_back(std::chrono::duration<double, std::milli>(ticked - start).count());
+            ticksWithPaint.push_back(std::chrono::duration<double, std::milli>(painted - start).count());
+        }
+        std::printf("tick bringing 1 KB into the full window: median %.3f ms, max %.3f ms; with the repaint after it: "
+                    "median %.3f ms, max %.3f ms\n",
+                    median(ticks), *std::max_element(ticks.begin(), ticks.end()), median(ticksWithPaint),
+                    *std::max_element(ticksWithPaint.begin(), ticksWithPaint.end()));
     }
-    std::printf("tick bringing 1 KB into the full window: median %.3f ms, max %.3f ms; with the repaint after it: "
-                "median %.3f ms, max %.3f ms\n",
-                median(ticks), *std::max_element(ticks.begin(), ticks.end()), median(ticksWithPaint),
-                *std::max_element(ticksWithPaint.begin(), ticksWithPaint.end()));
 
     qint64 arrived = 0;
     QObject::connect(&window.connection(), &link::Connection::received,
@@ -369,7 +384,7 @@ int main(int argc, char** argv)
                     "memory then %.1f MB (%+.1f MB against the window at rest)\n",
                     number, (long long)seconds, (long long)longest, residentMb(), residentMb() - atRest);
     };
-    for (int i = 1; i <= 5; ++i)
+    for (int i = 1; i <= floods; ++i)
         flood(i);
 
     // A steady feed at 5,600 characters a second, as 56000 baud delivers,
@@ -402,8 +417,15 @@ int main(int argc, char** argv)
                 }
             }
         });
+        // The window follows the arriving text, as a person watching it has it.
+        for (QAbstractScrollArea* view : {static_cast<QAbstractScrollArea*>(rcv),
+                                          static_cast<QAbstractScrollArea*>(terminal.rcvHex())})
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        QApplication::processEvents();
         textPaints.paints = 0;
         hexPaints.paints = 0;
+        textPaints.share = 0;
+        hexPaints.share = 0;
         const qint64 arrivedBefore = arrived;
         const double cpuBefore = threadCpuMs();
         QElapsedTimer wall;
@@ -428,10 +450,12 @@ int main(int argc, char** argv)
         const double cpu = threadCpuMs() - cpuBefore;
         const double ticksCpu = std::accumulate(tickCpu.begin(), tickCpu.end(), 0.0);
         std::printf("feeding %d s at 5600 characters/s, %s: %lld characters arrived, window thread used %.0f ms CPU "
-                    "(%.2f%% of one core), %.0f ms of it in %zu ticks (median %.3f ms a tick); painted %d times; "
-                    "CPU by ten seconds: %s\n",
+                    "(%.2f%% of one core), %.0f ms of it in %zu ticks (median %.3f ms a tick); painted %d times, "
+                    "%.0f%% of the view a paint; CPU by ten seconds: %s\n",
                     feedSeconds, how, (long long)(arrived - arrivedBefore), cpu, 100.0 * cpu / double(wall.elapsed()),
                     ticksCpu, tickCpu.size(), median(tickCpu), textPaints.paints + hexPaints.paints,
+                    100.0 * (textPaints.share + hexPaints.share)
+                        / std::max(1, textPaints.paints + hexPaints.paints),
                     qPrintable(perSegment.join(u' ')));
     };
     steadyFeed("text");

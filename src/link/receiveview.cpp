@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QGlyphRun>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,12 +23,25 @@ namespace {
 const QColor kMatch(255, 240, 120);
 const QColor kCurrentMatch(255, 150, 50);
 const QString kTimeFormat = QStringLiteral("HH:mm:ss.zzz");
+
+// A scroll bar moves at every arrival; filling its own background spares
+// the repaint of the frame and group box behind it each time.
+void paintScrollBarsAlone(QAbstractScrollArea* area)
+{
+    area->verticalScrollBar()->setAutoFillBackground(true);
+    area->horizontalScrollBar()->setAutoFillBackground(true);
+}
 } // namespace
 
 class ReceiveText::Margin : public QWidget
 {
 public:
-    explicit Margin(ReceiveText* text) : QWidget(text), m_text(text) {}
+    explicit Margin(ReceiveText* text) : QWidget(text), m_text(text)
+    {
+        // It fills what it paints, so a scroll moves its pixels rather than
+        // painting it and the group box behind it anew.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override { m_text->paintMargin(event); }
@@ -40,6 +54,7 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
     : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this))
 {
     m_margin->setObjectName(QStringLiteral("rcvTimes"));
+    paintScrollBarsAlone(this);
     m_margin->hide();
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
         if (!m_timesShown)
@@ -66,8 +81,14 @@ int ReceiveText::marginWidth() const
 
 void ReceiveText::setTimesShown(bool shown)
 {
+    // A narrower text may take more lines: the view that followed the end
+    // still does.
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     m_timesShown = shown;
     setViewportMargins(marginWidth(), 0, 0, 0);
+    if (atEnd)
+        bar->setValue(bar->maximum());
     m_margin->setVisible(shown);
     const QRect area = contentsRect();
     m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
@@ -169,6 +190,7 @@ HexView::HexView(const link::ReceiveModel& model, const link::ReceiveSearch& sea
 {
     setObjectName(QStringLiteral("rcvHex"));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    paintScrollBarsAlone(this);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
 }
@@ -255,8 +277,55 @@ void HexView::paintEvent(QPaintEvent*)
                              lineHeight, colour);
         }
     }
-    for (qsizetype i = 0; i < rows; ++i)
-        painter.drawText(left, int(i) * lineHeight + fontMetrics().ascent(), m_model.hexRow(firstRow + i));
+    drawRows(painter, QPointF(left, fontMetrics().ascent()), firstRow, rows);
+}
+
+void HexView::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        m_rawFont = QRawFont();
+}
+
+void HexView::drawRows(QPainter& painter, QPointF at, qsizetype firstRow, qsizetype rows)
+{
+    if (!m_rawFont.isValid()) {
+        m_rawFont = QRawFont::fromFont(font());
+        QString ascii(128, u' ');
+        for (int c = 0x20; c < 0x7f; ++c)
+            ascii[c] = QChar(c);
+        const QList<quint32> glyphs = m_rawFont.glyphIndexesForString(ascii);
+        std::fill(m_glyphs.begin(), m_glyphs.end(), 0);
+        std::copy_n(glyphs.begin(), std::min<qsizetype>(glyphs.size(), 128), m_glyphs.begin());
+    }
+    const qreal charWidth = fontMetrics().horizontalAdvance(u'0');
+    const qreal lineHeight = fontMetrics().lineSpacing();
+    // Room for every character of every row; the spaces are left out.
+    const qsizetype most = std::max<qsizetype>(0, rows) * link::ReceiveModel::textColumn(link::ReceiveModel::kHexRowBytes);
+    QList<quint32> indexes(most);
+    QList<QPointF> positions(most);
+    quint32* index = indexes.data();
+    QPointF* position = positions.data();
+    for (qsizetype i = 0; i < rows; ++i) {
+        const QString row = m_model.hexRow(firstRow + i);
+        const QChar* c = row.constData();
+        const qreal y = qreal(i) * lineHeight;
+        for (qsizetype column = 0; column < row.size(); ++column) {
+            const char16_t code = c[column].unicode();
+            if (code == u' ')
+                continue;
+            *index++ = m_glyphs[code < 128 ? code : u'.'];
+            *position++ = QPointF(qreal(column) * charWidth, y);
+        }
+    }
+    indexes.resize(index - indexes.data());
+    positions.resize(position - positions.data());
+    // One run for all the rows: the paint engine's set-up is per run.
+    QGlyphRun run;
+    run.setRawFont(m_rawFont);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    painter.drawGlyphRun(at, run);
 }
 
 FindBar::FindBar(QWidget* parent)

@@ -187,13 +187,24 @@ void Terminal::Timer1_Timer()
 
 void Terminal::skipUnseen()
 {
-    QString waiting;
-    waiting.reserve(m_pendingSize);
-    for (const Piece& piece : m_pending)
-        waiting += piece.text;
-    const qsizetype skip = protocol::limitCut(waiting, 0, kReceiveLimit);
-    if (skip == 0)
+    if (m_pendingSize <= kReceiveLimit)
         return;
+    // Where the cut falls depends only on the newest limit and its slack,
+    // which twice the limit holds: only that tail is put together, not the
+    // megabytes of a flood at every part.
+    const qsizetype tailSize = std::min(m_pendingSize, 2 * kReceiveLimit);
+    QString tail;
+    tail.reserve(tailSize);
+    qsizetype before = m_pendingSize;
+    for (const Piece& piece : m_pending) {
+        before -= piece.text.size();
+        if (before < tailSize)
+            tail += QStringView(piece.text).right(std::min(piece.text.size(), tailSize - before));
+    }
+    const qsizetype cut = protocol::limitCut(tail, 0, kReceiveLimit);
+    if (cut == 0)
+        return;
+    const qsizetype skip = m_pendingSize - tail.size() + cut;
     m_model.dropAll(skip);
     m_rcvText->dropAll(skip);
     m_search.textSet(m_model);

@@ -34,8 +34,9 @@ class Connection;
 // window that shows the last frame and sends typed keys, and its buttons.
 //
 // The poll takes what arrived from the port at its own pace and stamps it
-// with the time; the window shows it at most every kShowMs, as a person
-// cannot read faster, which halves the cost of painting. The receive
+// with the time; the window shows a stream at most every kShowMs (a reply
+// after a quiet spell at once): no one reads a stream faster, and each show
+// paints most of the view anew, the larger part of the window's cost. The receive
 // window's text view, its times margin, its hex view and the find bar all
 // work on one model of what was received.
 class Terminal : public QObject
@@ -47,10 +48,10 @@ public:
     // What the receive window keeps of a long session: the newest million
     // characters or so, far more than the longest reply of the board.
     static constexpr qsizetype kReceiveLimit = 1'000'000;
-    static constexpr int kShowMs = 100;
+    static constexpr int kShowMs = 200;
     // What the window takes in one go before it lets other events through:
     // a flood is shown in parts, and never stalls the window for long.
-    static constexpr qsizetype kShowAtOnce = 32 * 1024;
+    static constexpr qsizetype kShowAtOnce = 16 * 1024;
 
     Terminal(PageHost& host, link::Connection& connection, QObject* parent = nullptr);
 

@@ -90,6 +90,10 @@ qsizetype ExactText::replaceFront(qsizetype count, const QString& replacement, Q
     m_text.prepend(replacement);
     m_shown.remove(0, shownCount);
     m_shown.prepend(*shownReplacement);
+    // A text set far over the limit would otherwise keep its whole buffer.
+    for (QString* kept : {&m_text, &m_shown})
+        if (kept->capacity() > 2 * kept->size())
+            kept->squeeze();
     return shownCount;
 }
 

@@ -3,6 +3,7 @@
 
 #include "protocol/textlimit.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QLocale>
 
@@ -118,11 +119,20 @@ void TextArea::appendExact(QStringView more)
     shown.replace(QChar(0x2029), QChar(u'\n'));
 
     m_programChange = true;
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    if (dropLast)
-        cursor.deletePreviousChar();
-    cursor.insertText(shown);
+    // The document's layout asks for the whole view to be painted anew on
+    // any change; text added at the end changes only its last line and what
+    // follows, so that is all that is painted, and the rest scrolls.
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    const QTextBlock oldLast = document()->lastBlock();
+    {
+        const QSignalBlocker quiet(layout);
+        QTextCursor cursor(document());
+        cursor.movePosition(QTextCursor::End);
+        if (dropLast)
+            cursor.deletePreviousChar();
+        cursor.insertText(shown);
+    }
+    emit layout->documentSizeChanged(layout->documentSize());
     const std::optional<Dropped> dropped = dropOldest();
     if (dropped) {
         QString notice = dropped->shownNotice;
@@ -140,6 +150,16 @@ void TextArea::appendExact(QStringView more)
         const QTextBlock kept = moved >= 0 ? document()->findBlock(int(moved + dropped->shownNotice.size()))
                                            : document()->firstBlock();
         bar->setValue(kept.firstLineNumber() + (moved >= 0 ? topOffset : 0));
+    }
+    if (!dropped) {
+        const QRect view = viewport()->rect();
+        const int changedTop = std::max(
+            view.top(), int(blockBoundingGeometry(oldLast).translated(contentOffset()).top()));
+        if (changedTop <= view.bottom()) {
+            const QRect changedRect(view.left(), changedTop, view.width(), view.bottom() - changedTop + 1);
+            viewport()->update(changedRect);
+            emit updateRequest(changedRect, 0);
+        }
     }
     emit changed();
 }

@@ -9,7 +9,10 @@
 #include "script/sessionlog.h"
 #include "widgets/fields.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QImage>
+#include <QScreen>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,9 +49,11 @@ private slots:
     void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
     void timesGoWithDroppedLines();
+    void floodKeepsViewAndModelAlike_data();
     void floodKeepsViewAndModelAlike();
     void hexDumpOfControlCharacters_data();
     void hexDumpOfControlCharacters();
+    void arrivingTextLeavesNoStalePixels();
 };
 
 void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
@@ -199,16 +204,33 @@ void ReceiveWindowTest::timesGoWithDroppedLines()
     QCOMPARE(model.lineTime(model.lineCount() - 1), 5000);
 }
 
+void ReceiveWindowTest::floodKeepsViewAndModelAlike_data()
+{
+    QTest::addColumn<int>("reads");
+    QTest::addColumn<qsizetype>("size");
+    QTest::newRow("one read") << 1 << Terminal::kReceiveLimit * 3 / 2;
+    QTest::newRow("reads waiting, thrice the window") << 4 << Terminal::kReceiveLimit * 3 / 4;
+}
+
 void ReceiveWindowTest::floodKeepsViewAndModelAlike()
 {
+    QFETCH(int, reads);
+    QFETCH(qsizetype, size);
     Fixture f;
     f.openPort();
-    // More than the window keeps comes in one read, then a little more: what
-    // would go at once is never shown, and the count of it stays right.
+    // More than the window keeps comes, then a little more: what would go
+    // at once is never shown, and the count of it stays right.
     QString flood;
-    for (int i = 0; flood.size() < Terminal::kReceiveLimit * 3 / 2; ++i)
-        flood += QStringLiteral("line %1\r\n").arg(i);
-    receive(f, flood);
+    for (int read = 0, i = 0; read < reads; ++read) {
+        QString part;
+        while (part.size() < size)
+            part += QStringLiteral("line %1\r\n").arg(i++);
+        // The poll takes each read; they wait to be shown together.
+        f.port.incoming = part;
+        f.main().terminal().Timer1_Timer();
+        flood += part;
+    }
+    f.main().terminal().showReceived();
     receive(f, QStringLiteral("last\r\n"));
     const ReceiveModel& model = f.main().terminal().received();
     QCOMPARE(model.text(), f.rcvText()->exactText());
@@ -247,6 +269,43 @@ void ReceiveWindowTest::hexDumpOfControlCharacters()
     QVERIFY(!f.rcvText()->isVisibleTo(&f.main()));
     QCOMPARE(f.main().terminal().received().hexRow(0), row);
     QCOMPARE(f.main().terminal().received().hexRowCount(), 1);
+}
+
+void ReceiveWindowTest::arrivingTextLeavesNoStalePixels()
+{
+    // Only what arrival changed is painted anew; what the window shows must
+    // still be what a paint of all of it shows, in each view.
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.openPort();
+    const auto shownAsPainted = [&](QWidget* view) {
+        QApplication::processEvents();
+        const QPoint at = view->mapTo(&f.main(), QPoint(0, 0));
+        const QImage shown = f.main().screen()
+                                 ->grabWindow(f.main().winId(), at.x(), at.y(), view->width(), view->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        return shown == view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    QString lines;
+    for (int i = 0; i < 60; ++i)
+        lines += QStringLiteral("reply %1: 00 11 22 33 44 55 66 77 88 99 aa bb cc dd ee ff\r\n").arg(i);
+    receive(f, lines);
+    for (const QString& more : {QStringLiteral("half a li"), QStringLiteral("ne\r"), QStringLiteral("\nnext\r\n")}) {
+        receive(f, more);
+        QVERIFY(shownAsPainted(f.rcvText()));
+    }
+    // The margin narrows the text; the view still follows the end.
+    f.find<QCheckBox>(QStringLiteral("chkTimes"))->click();
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    receive(f, lines);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(shownAsPainted(f.rcvText()));
+    f.find<QCheckBox>(QStringLiteral("chkHex"))->click();
+    receive(f, lines + QStringLiteral("\x1b tail"));
+    QVERIFY(shownAsPainted(f.find<QWidget>(QStringLiteral("rcvHex"))));
 }
 
 VARNIX_TEST_MAIN(ReceiveWindowTest)
