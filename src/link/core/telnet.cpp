@@ -48,38 +48,39 @@ QByteArray TelnetParser::start(bool comPort)
 
 void TelnetParser::command(quint8 verb, quint8 option, Output& out)
 {
+    // Either side's options follow the same rules: an offer or request is
+    // agreed to once, or refused when not allowed; a refusal is acknowledged
+    // once; an answer to our own asking is not answered again.
+    const auto agree = [&](bool may, std::array<bool, 256>& state, std::array<bool, 256>& asked, quint8 yes,
+                           quint8 no) {
+        if (!may) {
+            out.reply += triple(no, option);
+        } else if (!state[option]) {
+            state[option] = true;
+            if (!asked[option])
+                out.reply += triple(yes, option);
+        }
+        asked[option] = false;
+    };
+    const auto refuse = [&](std::array<bool, 256>& state, std::array<bool, 256>& asked, quint8 no) {
+        if (state[option] && !asked[option])
+            out.reply += triple(no, option);
+        state[option] = asked[option] = false;
+    };
     switch (verb) {
     case kDo:
-        if (!weMay(option)) {
-            out.reply += triple(kWont, option);
-        } else if (!m_us[option]) {
-            m_us[option] = true;
-            if (!m_usAsked[option])
-                out.reply += triple(kWill, option);
-        }
-        m_usAsked[option] = false;
+        agree(weMay(option), m_us, m_usAsked, kWill, kWont);
         break;
     case kDont:
         if (option == kComPort)
             m_comPortRefused = true;
-        if (m_us[option] && !m_usAsked[option])
-            out.reply += triple(kWont, option);
-        m_us[option] = m_usAsked[option] = false;
+        refuse(m_us, m_usAsked, kWont);
         break;
     case kWill:
-        if (!theyMay(option)) {
-            out.reply += triple(kDont, option);
-        } else if (!m_them[option]) {
-            m_them[option] = true;
-            if (!m_themAsked[option])
-                out.reply += triple(kDo, option);
-        }
-        m_themAsked[option] = false;
+        agree(theyMay(option), m_them, m_themAsked, kDo, kDont);
         break;
     case kWont:
-        if (m_them[option] && !m_themAsked[option])
-            out.reply += triple(kDont, option);
-        m_them[option] = m_themAsked[option] = false;
+        refuse(m_them, m_themAsked, kDont);
         break;
     default:
         break;
