@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/picturedialogs.h"
 
+#include "widgets/desktop.h"
 #include "widgets/pagelayout.h"
 
 #include <QCheckBox>
@@ -111,7 +112,9 @@ constexpr int kBaudRates[] = {56000, 38400, 28800, 19200, 14400, 9600, 2400, 120
 
 QStringList QtPictureDialogs::openPictures(QWidget* parent, const QString& filter)
 {
-    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Load Picture"), QString(), filter);
+    QFileDialog dialog(parent, QStringLiteral("Load Picture"), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return askFiles(dialog);
 }
 
 std::optional<PictureAnswer> QtPictureDialogs::choosePicture(QWidget* parent, const QList<SourceFrame>& frames,
@@ -135,9 +138,10 @@ SaveTarget QtPictureDialogs::savePicture(QWidget* parent)
     enlarged->setObjectName(QStringLiteral("enlargedCopy"));
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
         grid->addWidget(enlarged, grid->rowCount(), 0, 1, grid->columnCount());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = askFiles(dialog);
+    if (chosen.isEmpty())
         return {};
-    return {dialog.selectedFiles().constFirst(), enlarged->isChecked()};
+    return {chosen.constFirst(), enlarged->isChecked()};
 }
 
 QString QtPictureDialogs::saveScript(QWidget* parent)
@@ -146,9 +150,7 @@ QString QtPictureDialogs::saveScript(QWidget* parent)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("Scripts (*.vnx)"));
     dialog.setDefaultSuffix(QStringLiteral("vnx"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return askFiles(dialog).value(0);
 }
 
 std::optional<TextAnswer> QtPictureDialogs::chooseText(QWidget* parent, const BlockChoice& block)
@@ -300,8 +302,9 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const BlockChoi
     auto* column = new QVBoxLayout(this);
     column->addLayout(pictureGrid(m_realSize, m_enlarged));
     column->addLayout(options);
+    QLabel* baudCaption = pagelayout::captionFor(QStringLiteral("Baud rate:"), m_baudRate);
     if (m_frames.size() > 1) {
-        options->addRow(pagelayout::captionFor(QStringLiteral("Baud rate:"), m_baudRate), m_baudRate);
+        options->addRow(baudCaption, m_baudRate);
         column->addWidget(m_animation);
         auto* script = named(buttons->addButton(QStringLiteral("Save as &Script\u2026"), QDialogButtonBox::ActionRole),
                              "saveScript");
@@ -310,8 +313,12 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const BlockChoi
             accept();
         });
     } else {
-        m_baudRate->hide();
-        m_animation->hide();
+        // Kept, unshown, so that the dialog still owns them.
+        for (QWidget* unused : {static_cast<QWidget*>(m_baudRate), static_cast<QWidget*>(baudCaption),
+                                static_cast<QWidget*>(m_animation)}) {
+            unused->setParent(this);
+            unused->hide();
+        }
     }
     column->addWidget(buttons);
 

@@ -62,7 +62,8 @@ void nameControl(QWidget* control, const QString& name)
 {
     control->setAccessibleName(name);
     if (auto* box = qobject_cast<QComboBox*>(control)) {
-        box->view()->setAccessibleName(name);
+        // The field and the list beside it in one list box, told apart.
+        box->view()->setAccessibleName(name + QStringLiteral(" list"));
         if (box->lineEdit())
             box->lineEdit()->setAccessibleName(name);
     }

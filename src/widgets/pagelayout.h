@@ -36,8 +36,8 @@ QLabel* namedCaption(const QString& name, const QString& text);
 // Lists, and the field and list inside an editable list, are not named by a
 // buddy: they take the caption as their accessible name too.
 void nameBy(QLabel* caption, QWidget* control);
-// Names a control that has no caption of its own for screen readers; an
-// editable list's field and list too.
+// Names a control that has no caption of its own for screen readers; a list
+// box's field too, and its list as "<name> list".
 void nameControl(QWidget* control, const QString& name);
 // A caption that names the control (nameBy()).
 QLabel* captionFor(const QString& text, QWidget* control);
