@@ -224,6 +224,13 @@ class Walk:
 
     # The walk
 
+    def read_window(self, app, title, holding, where):
+        top = self.top_window(app, title, holding)
+        if top is None:
+            raise SystemExit(f"FAIL: the {where} window did not come")
+        self.check(top, where)
+        return top
+
     def run(self, picture):
         at = self.at
         app = self.application(60)
@@ -232,36 +239,24 @@ class Walk:
         main = self.top_window(app, next(t.name for t in self.children(app) if t.name.startswith("Varnix Ver")))
         self.check(main, main.name)
 
-        self.press(main, at.ROLE_PUSH_BUTTON, "Load Text…")
-        text = self.top_window(app, "Load Text", "Whole display")
-        if text is None:
-            raise SystemExit("FAIL: Load Text… showed no dialog")
-        self.check(text, "Load Text")
-        self.press(text, at.ROLE_PUSH_BUTTON, "Cancel")
+        button = at.ROLE_PUSH_BUTTON
+        self.press(main, button, "Load Text…")
+        self.press(self.read_window(app, "Load Text", "Whole display", "Load Text"), button, "Cancel")
 
-        self.press(main, at.ROLE_PUSH_BUTTON, "Load Picture…")
-        files = self.top_window(app, "Load Picture", "File name:")
-        if files is None:
-            raise SystemExit("FAIL: Load Picture… showed no file dialog")
-        self.check(files, "Load Picture (file)")
+        self.press(main, button, "Load Picture…")
+        files = self.read_window(app, "Load Picture", "File name:", "Load Picture (file)")
         field = self.find(files, lambda n: n.getRole() == at.ROLE_TEXT and n.name == "File name:")
         field.queryEditableText().setTextContents(picture)
-        self.press(files, at.ROLE_PUSH_BUTTON, "Open")
-        preview = self.top_window(app, "Load Picture", "Whole display")
-        if preview is None:
-            raise SystemExit("FAIL: no Load Picture dialog after the file was chosen")
-        self.check(preview, "Load Picture")
-        self.press(preview, at.ROLE_PUSH_BUTTON, "Cancel")
+        self.press(files, button, "Open")
+        self.press(self.read_window(app, "Load Picture", "Whole display", "Load Picture"), button, "Cancel")
 
         # With no port open, Run Script… says so in a message box.
-        self.press(main, at.ROLE_PUSH_BUTTON, "Run Script…")
-        box = self.top_window(app, "Varnix", "OK")
-        if box is None:
-            raise SystemExit("FAIL: Run Script… showed nothing")
-        self.check(box, "Run Script message")
-        self.press(box, at.ROLE_PUSH_BUTTON, "OK")
+        self.press(main, button, "Run Script…")
+        self.press(self.read_window(app, "Varnix", "OK", "Run Script message"), button, "OK")
 
         print(f"walk: {self.controls} focusable controls read")
+        if self.controls == 0:
+            self.problems.append("no focusable control was read at all")
         for problem in self.problems:
             print(f"FAIL: {problem}")
         return 1 if self.problems else 0
