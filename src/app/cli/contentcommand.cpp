@@ -65,15 +65,16 @@ QString blockOption(const QString& value, ContentRequest& request)
     render::BlockChoice choice;
     choice.fitToText = parts.removeAll(QStringLiteral("fit")) == 1;
     choice.wholeDisplay = parts.removeAll(QStringLiteral("whole")) == 1;
-    std::optional<render::LcdBlock> place = render::LcdBlock{};
-    if (parts.size() == 4 && !choice.wholeDisplay) {
+    // The words alone stand for the whole display; otherwise four corners.
+    std::optional<render::LcdBlock> place;
+    if (parts.isEmpty() && (choice.wholeDisplay || choice.fitToText)) {
+        place = render::LcdBlock{};
+    } else if (parts.size() == 4 && !choice.wholeDisplay) {
         std::array<std::int64_t, 4> corners{};
         bool ok = true;
         for (int i = 0; ok && i < 4; ++i)
             corners[i] = parts[i].toLongLong(&ok);
         place = ok ? render::LcdBlock::of(corners) : std::nullopt;
-    } else if (!parts.isEmpty() || (!choice.wholeDisplay && !choice.fitToText)) {
-        place.reset();
     }
     if (!place)
         return QStringLiteral("--block takes X1,X2,Y1,Y2 (columns from 0 to %1 and rows from 0 to %2, each pair in "
