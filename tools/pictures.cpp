@@ -4,9 +4,11 @@
 //                               page's button, with the page's start values
 //   varnix_pictures readme DIR  the main window and the virtual board's
 //                               window after a few drawing commands
-//   varnix_pictures dialogs DIR the Load Text dialog with a screen in it
+//   varnix_pictures dialogs DIR the Load Text and Load Picture dialogs with
+//                               a screen in each and their blocks chosen
 #include "app/virtualboard/boardwindow.h"
 #include "display/displayview.h"
+#include "display/icon.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 #include "transfer/picturedialogs.h"
@@ -113,19 +115,29 @@ int readme(const QString& dir)
 
 int dialogs(const QString& dir)
 {
-    transfer::TextPreview preview(render::LcdBlock{});
-    preview.findChild<QPlainTextEdit*>(QStringLiteral("text"))->setPlainText(QStringLiteral("BOILER\n63.5 °C"));
-    preview.findChild<QComboBox*>(QStringLiteral("font"))->setCurrentText(QStringLiteral("DejaVu Sans"));
-    preview.findChild<QSpinBox*>(QStringLiteral("size"))->setValue(22);
-    preview.findChild<QCheckBox*>(QStringLiteral("bold"))->setChecked(true);
-    preview.findChild<QComboBox*>(QStringLiteral("across"))->setCurrentIndex(1);
-    preview.findChild<QComboBox*>(QStringLiteral("down"))->setCurrentIndex(1);
-    preview.show();
-    QCoreApplication::processEvents();
-    const QString path = dir + QStringLiteral("/load-text.png");
-    if (!save(preview.grab().toImage(), path))
-        return 1;
-    std::printf("%s\n", qPrintable(path));
+    // A text in the smallest block it needs, in the middle of the display.
+    transfer::TextPreview text(render::BlockChoice{render::LcdBlock{}, true, true});
+    text.findChild<QPlainTextEdit*>(QStringLiteral("text"))->setPlainText(QStringLiteral("BOILER\n63.5 °C"));
+    text.findChild<QComboBox*>(QStringLiteral("font"))->setCurrentText(QStringLiteral("DejaVu Sans"));
+    text.findChild<QSpinBox*>(QStringLiteral("size"))->setValue(22);
+    text.findChild<QCheckBox*>(QStringLiteral("bold"))->setChecked(true);
+    text.findChild<QComboBox*>(QStringLiteral("across"))->setCurrentIndex(1);
+    text.findChild<QComboBox*>(QStringLiteral("down"))->setCurrentIndex(1);
+    // The program's icon as a picture on the whole display, chosen from the
+    // page's first corners.
+    transfer::PicturePreview picture({{programIcon(256), 0}}, render::BlockChoice{render::LcdBlock{0, 0, 0, 0}, true});
+
+    QStringList paths;
+    for (const auto& [dialog, name] : {std::pair<QDialog*, const char*>{&text, "load-text.png"},
+                                       std::pair<QDialog*, const char*>{&picture, "load-picture.png"}}) {
+        dialog->show();
+        QCoreApplication::processEvents();
+        dialog->adjustSize();
+        paths << dir + u'/' + QLatin1String(name);
+        if (!save(dialog->grab().toImage(), paths.constLast()))
+            return 1;
+    }
+    std::printf("%s\n", qPrintable(paths.join(u'\n')));
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "link/terminal.h"
 #include "widgets/desktop.h"
 #include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 #include "widgets/pagehost.h"
 
 #include <QCheckBox>
@@ -93,10 +94,12 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     m_cboAddress->setToolTip(QStringLiteral("%1, or a device path").arg(QLatin1String(link::kAddressForms)));
     m_cboAddress->addItems(addressSettings().value(QLatin1String(kRecentKey)).toStringList());
     m_cboAddress->lineEdit()->setPlaceholderText(QStringLiteral("rfc2217://host:port"));
+    // The option button beside it says "Network" already.
+    pagelayout::nameControl(m_cboAddress, QStringLiteral("Network address"));
     grid->addWidget(m_optNetwork, 5, 0);
     grid->addWidget(m_cboAddress, 5, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Baud rate"), m_settingsGroup), 0, 2);
     m_List1 = new ListBox(QStringLiteral("List1"), {}, m_settingsGroup);
+    grid->addWidget(pagelayout::captionFor(QStringLiteral("Baud rate"), m_List1), 0, 2);
     m_List1->setMaximumHeight(90);
     grid->addWidget(m_List1, 1, 2, 4, 1);
     m_cmdComSet = new QPushButton(QStringLiteral("S&et"), m_settingsGroup);
@@ -107,9 +110,9 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     m_xmitdelay = new LineField(QStringLiteral("xmitdelay"), QString(), 0, m_settingsGroup);
     m_waitchr->setMaximumWidth(60);
     m_xmitdelay->setMaximumWidth(60);
-    grid->addWidget(new QLabel(QStringLiteral("WaitChar"), m_settingsGroup), 6, 0);
+    grid->addWidget(pagelayout::captionFor(QStringLiteral("WaitChar"), m_waitchr), 6, 0);
     grid->addWidget(m_waitchr, 6, 1);
-    grid->addWidget(new QLabel(QStringLiteral("XmitDelay"), m_settingsGroup), 7, 0);
+    grid->addWidget(pagelayout::captionFor(QStringLiteral("XmitDelay"), m_xmitdelay), 7, 0);
     grid->addWidget(m_xmitdelay, 7, 1);
 
     connect(m_cmdCom, &QPushButton::clicked, this, &PortPanel::cmdCom_Click);

@@ -93,12 +93,10 @@ QRect changedBytes(const QImage& before, const QImage& after)
 
 QString header(const QString& title, const LcdBlock& block, qsizetype frames)
 {
-    return QStringLiteral("# %1: %2 the block of columns %3 to %4, rows %5 to %6.\n")
-        .arg(title, frames == 1 ? QStringLiteral("written into") : QStringLiteral("%1 frames played in").arg(frames))
-        .arg(block.x1)
-        .arg(block.x2)
-        .arg(block.y1)
-        .arg(block.y2)
+    return QStringLiteral("# %1: %2 the block of %3.\n")
+               .arg(title,
+                    frames == 1 ? QStringLiteral("written into") : QStringLiteral("%1 frames played in").arg(frames),
+                    blockPlace(block))
         + QStringLiteral("delay %1\n").arg(kFramePacingMs);
 }
 

@@ -105,6 +105,11 @@ std::optional<LcdBlock> LcdBlock::of(const std::array<std::int64_t, 4>& corners)
     return LcdBlock{int(x1), int(x2), int(y1), int(y2)};
 }
 
+QString blockPlace(const LcdBlock& block)
+{
+    return QStringLiteral("columns %1 to %2, rows %3 to %4").arg(block.x1).arg(block.x2).arg(block.y1).arg(block.y2);
+}
+
 QSize fittedSize(QSize picture, QSize block)
 {
     if (picture.width() <= block.width() && picture.height() <= block.height())

@@ -43,6 +43,18 @@ struct LcdBlock {
     QSize pixelSize() const { return {columns(), rows() * 8}; }
 };
 
+// "columns 0 to 127, rows 0 to 7": where a block lies.
+QString blockPlace(const LcdBlock& block);
+
+// How the block of a text or a picture is chosen (see chosenBlock()): the
+// corners of a place on the display, or the whole display; and for a text,
+// the smallest block it needs in that place.
+struct BlockChoice {
+    LcdBlock place;
+    bool wholeDisplay = false;
+    bool fitToText = false;
+};
+
 // Threshold: dark where the grey is below the level. Diffuse (Floyd and
 // Steinberg) and Atkinson spread each pixel's error to its neighbours;
 // Ordered compares with a 4 x 4 Bayer matrix, a pattern that stays put

@@ -9,6 +9,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace varnix::render {
@@ -105,47 +106,142 @@ QStringList fontNames()
     return QStringList{boardFontName()} + QFontDatabase::families();
 }
 
+namespace {
+
+// The lines of a text and what they measure, before they go into a block.
+struct Layout {
+    QString error;
+    QStringList lines;
+    Lettering lettering;
+    int pitch = 0;
+    QSize extent{0, 0};
+};
+
+Layout layOut(const TextChoice& choice)
+{
+    Layout layout;
+    const bool boardFont = choice.font.compare(boardFontName(), Qt::CaseInsensitive) == 0;
+    if (!boardFont && !installed(choice.font)) {
+        layout.error = QStringLiteral("The font \"%1\" is not installed.").arg(choice.font);
+        return layout;
+    }
+    QString text = choice.text;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (text.isEmpty())
+        return layout;
+    layout.lines = text.split(u'\n');
+    layout.lettering = boardFont ? boardLettering(choice.pixelSize) : fontLettering(chosenFont(choice));
+    layout.pitch = layout.lettering.lineHeight + choice.lineSpacing
+        + (boardFont ? (kBoardLine - board::glyphHeight) * boardScale(choice.pixelSize) : 0);
+    int widest = 0;
+    for (const QString& line : std::as_const(layout.lines))
+        widest = std::max(widest, layout.lettering.width(line));
+    layout.extent = QSize(widest, int(layout.lines.size() - 1) * layout.pitch + layout.lettering.lineHeight);
+    return layout;
+}
+
+int quarterTurns(int rotation)
+{
+    return ((rotation / 90) % 4 + 4) % 4;
+}
+
+// Cells first to last of an axis of `cells`, `size` of them, standing in the
+// cells lo to hi as the alignment (0 start, 1 middle, 2 end) puts them, and
+// moved back onto the axis where that runs off it.
+std::pair<int, int> placeOnAxis(int lo, int hi, int size, int alignment, int cells)
+{
+    size = std::clamp(size, 1, cells);
+    const int room = hi - lo + 1;
+    int first = alignment == 0 ? lo : alignment == 2 ? hi - size + 1 : lo + int(std::floor((room - size) / 2.0));
+    first = std::clamp(first, 0, cells - size);
+    return {first, first + size - 1};
+}
+
+} // namespace
+
 RenderedText renderText(const TextChoice& choice, const LcdBlock& block)
 {
     RenderedText out;
-    const bool boardFont = choice.font.compare(boardFontName(), Qt::CaseInsensitive) == 0;
-    if (!boardFont && !installed(choice.font)) {
-        out.error = QStringLiteral("The font \"%1\" is not installed.").arg(choice.font);
+    const Layout layout = layOut(choice);
+    out.error = layout.error;
+    if (!out.error.isEmpty())
+        return out;
+    out.extent = layout.extent;
+    if (layout.lines.isEmpty()) {
+        out.mono = whiteBlock(block.pixelSize());
         return out;
     }
-    const int quarter = ((choice.rotation / 90) % 4 + 4) % 4;
+    const int quarter = quarterTurns(choice.rotation);
     // The text is laid out upright in a block turned with it.
     QSize room = block.pixelSize();
     if (quarter % 2)
         room.transpose();
-    QString text = choice.text;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (text.isEmpty()) {
-        out.mono = whiteBlock(block.pixelSize());
-        return out;
-    }
-    const QStringList lines = text.split(u'\n');
-    const Lettering lettering = boardFont ? boardLettering(choice.pixelSize) : fontLettering(chosenFont(choice));
-    const int pitch = lettering.lineHeight + choice.lineSpacing
-        + (boardFont ? (kBoardLine - board::glyphHeight) * boardScale(choice.pixelSize) : 0);
-    int widest = 0;
-    for (const QString& line : lines)
-        widest = std::max(widest, lettering.width(line));
-    const int height = int(lines.size() - 1) * pitch + lettering.lineHeight;
-    out.extent = QSize(widest, height);
-    out.clipped = widest > room.width() || height > room.height();
+    out.clipped = out.extent.width() > room.width() || out.extent.height() > room.height();
 
     // Drawn in black on white, then taken over by threshold: without
     // anti-aliasing there is no grey to decide.
     QImage canvas(room, QImage::Format_RGB32);
     canvas.fill(Qt::white);
-    int top = offset(room.height(), height, int(choice.down));
-    for (const QString& line : lines) {
-        lettering.draw(canvas, offset(room.width(), lettering.width(line), int(choice.across)), top, line);
-        top += pitch;
+    int top = offset(room.height(), out.extent.height(), int(choice.down));
+    for (const QString& line : layout.lines) {
+        layout.lettering.draw(canvas, offset(room.width(), layout.lettering.width(line), int(choice.across)), top,
+                              line);
+        top += layout.pitch;
     }
     out.mono = blackAndWhite(turned(canvas, quarter * 90), {Dither::Threshold, choice.inverted, kMiddleLevel});
     return out;
+}
+
+QString textNote(const RenderedText& rendered, const LcdBlock& block, int rotation)
+{
+    QSize room = block.pixelSize();
+    if (quarterTurns(rotation) % 2)
+        room.transpose();
+    if (rendered.extent.isEmpty())
+        return QStringLiteral("no text; the block is %1 x %2.").arg(room.width()).arg(room.height());
+    return (rendered.clipped ? QStringLiteral("The text is %1 x %2 pixels and does not fit the block of %3 x %4: it "
+                                              "is cut at the block's edges.")
+                             : QStringLiteral("The text is %1 x %2 pixels; the block is %3 x %4."))
+        .arg(rendered.extent.width())
+        .arg(rendered.extent.height())
+        .arg(room.width())
+        .arg(room.height());
+}
+
+LcdBlock chosenBlock(const BlockChoice& choice, const TextChoice& text)
+{
+    const LcdBlock area = choice.wholeDisplay ? LcdBlock{} : choice.place;
+    if (!choice.fitToText)
+        return area;
+    // The text's size and alignment as the display sees them once it is
+    // turned: its upright left edge goes to the top at a quarter turn.
+    const int quarter = quarterTurns(text.rotation);
+    QSize needed = layOut(text).extent;
+    const int across = int(text.across);
+    const int down = int(text.down);
+    int displayAcross = across;
+    int displayDown = down;
+    switch (quarter) {
+    case 1:
+        displayAcross = 2 - down;
+        displayDown = across;
+        break;
+    case 2:
+        displayAcross = 2 - across;
+        displayDown = 2 - down;
+        break;
+    case 3:
+        displayAcross = down;
+        displayDown = 2 - across;
+        break;
+    default:
+        break;
+    }
+    if (quarter % 2)
+        needed.transpose();
+    const auto [x1, x2] = placeOnAxis(area.x1, area.x2, needed.width(), displayAcross, kLcdColumns);
+    const auto [y1, y2] = placeOnAxis(area.y1, area.y2, (needed.height() + 7) / 8, displayDown, kLcdRows);
+    return {x1, x2, y1, y2};
 }
 
 } // namespace varnix::render

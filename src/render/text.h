@@ -37,7 +37,7 @@ struct TextChoice {
 
 struct RenderedText {
     QImage mono;          // the block's picture, colour index 1 dark
-    QSize extent;         // the lines' own size, in the text's direction
+    QSize extent;         // the lines' own size, in the text's direction; 0 x 0 without text
     bool clipped = false; // the text does not fit the block
     QString error;        // the font is not installed; mono is then null
 };
@@ -46,6 +46,19 @@ struct RenderedText {
 // lines never wrapped, and what does not fit is cut at the block's edge. An
 // empty text gives a block with nothing on.
 RenderedText renderText(const TextChoice& choice, const LcdBlock& block);
+
+// What the text measures beside its block, in the text's direction: "The
+// text is 35 x 7 pixels; the block is 128 x 64.", the same saying it does not
+// fit and is cut, or "no text" for an empty one.
+QString textNote(const RenderedText& rendered, const LcdBlock& block, int rotation);
+
+// The block a text or a picture goes into, for the LCD page's dialogs and
+// the command line's --block alike: the whole display, or the corners of the
+// place. With fitToText, the smallest block that holds the text (whole rows
+// of 8 pixels, one byte at least) standing in that area where the text's
+// alignment puts it once turned, reaching past the area where the text needs
+// more room, as far as the display goes. `text` counts only with fitToText.
+LcdBlock chosenBlock(const BlockChoice& choice, const TextChoice& text = TextChoice());
 
 // The installed font families, the board's own first. Needs a
 // QGuiApplication.

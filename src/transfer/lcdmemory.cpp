@@ -3,6 +3,7 @@
 
 #include "protocol/encodings.h"
 #include "protocol/frames.h"
+#include "render/picture.h"
 #include "transfer/lcdpictures.h"
 #include "transfer/transferkit.h"
 #include "widgets/pagehost.h"
@@ -47,7 +48,8 @@ LcdMemory::LcdMemory(PageHost& host, QWidget* page, QObject* parent)
 
     // A loaded picture is a new text, to be reformatted as a pasted one is.
     auto* pictures = new transfer::LcdPictures(
-        host, m_txtlcd, [this] { return corners(); }, [this] { m_cmdlcdfmt->setEnabled(true); }, this);
+        host, m_txtlcd, [this] { return corners(); }, [this](const render::LcdBlock& block) { setCorners(block); },
+        [this] { m_cmdlcdfmt->setEnabled(true); }, this);
 
     // Writing a block on one row of buttons, reading one and the pictures
     // on the next.
@@ -94,6 +96,16 @@ std::optional<std::array<std::int64_t, LcdMemory::CornerCount>> LcdMemory::corne
         values[corner] = *value;
     }
     return values;
+}
+
+void LcdMemory::setCorners(const render::LcdBlock& block)
+{
+    // With leading zeros, as the fields start.
+    const auto digits = [](int value, int width) { return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0')); };
+    m_txtlcdx1->setExactText(digits(block.x1, kXLimit));
+    m_txtlcdx2->setExactText(digits(block.x2, kXLimit));
+    m_txtlcdy1->setExactText(digits(block.y1, kYLimit));
+    m_txtlcdy2->setExactText(digits(block.y2, kYLimit));
 }
 
 void LcdMemory::cmdlcdfmt_Click()

@@ -20,6 +20,9 @@ class TextArea;
 namespace protocol {
 struct FieldText;
 }
+namespace render {
+struct LcdBlock;
+}
 namespace transfer {
 class ReplyCapture;
 }
@@ -48,6 +51,7 @@ private:
     // The corners as whole numbers; a corner that is not one is refused by
     // name.
     std::optional<std::array<std::int64_t, CornerCount>> corners();
+    void setCorners(const render::LcdBlock& block);
 
     PageHost& m_host;
     LineField* m_txtlcdx1;

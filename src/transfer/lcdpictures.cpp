@@ -13,9 +13,10 @@ namespace varnix::transfer {
 
 using namespace render;
 
-LcdPictures::LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, std::function<void()> loaded,
-                         QObject* parent)
-    : QObject(parent), m_host(host), m_txtlcd(txtlcd), m_corners(std::move(corners)), m_loaded(std::move(loaded)),
+LcdPictures::LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, SetCorners setCorners,
+                         std::function<void()> loaded, QObject* parent)
+    : QObject(parent), m_host(host), m_txtlcd(txtlcd), m_corners(std::move(corners)),
+      m_setCorners(std::move(setCorners)), m_loaded(std::move(loaded)),
       m_cmdlcdloadpic(pagelayout::button(QStringLiteral("cmdlcdloadpic"), QStringLiteral("Load Pic&ture\u2026"))),
       m_cmdlcdsavepic(pagelayout::button(QStringLiteral("cmdlcdsavepic"), QStringLiteral("Save P&icture\u2026"))),
       m_cmdlcdloadtext(pagelayout::button(QStringLiteral("cmdlcdloadtext"), QStringLiteral("Loa&d Text\u2026")))
@@ -41,8 +42,22 @@ std::optional<LcdBlock> LcdPictures::block()
     return block;
 }
 
+std::optional<BlockChoice> LcdPictures::startingBlock(bool forText)
+{
+    const auto corners = m_corners();
+    if (!corners)
+        return std::nullopt;
+    const auto block = LcdBlock::of(*corners);
+    if (!block)
+        return BlockChoice{LcdBlock{}, true, forText};
+    if (block->bytes() == 1)
+        return BlockChoice{*block, !forText, forText};
+    return BlockChoice{*block, false, false};
+}
+
 void LcdPictures::load(const QImage& mono, const LcdBlock& block)
 {
+    m_setCorners(block);
     m_txtlcd->setExactText(blockHex(mono, block));
     if (m_loaded)
         m_loaded();
@@ -50,8 +65,8 @@ void LcdPictures::load(const QImage& mono, const LcdBlock& block)
 
 void LcdPictures::cmdlcdloadpic_Click()
 {
-    const auto block = this->block();
-    if (!block)
+    const auto start = startingBlock(false);
+    if (!start)
         return;
     QWidget* window = m_cmdlcdloadpic->window();
     const QStringList paths = m_dialogs->openPictures(window, pictureFilter());
@@ -62,13 +77,14 @@ void LcdPictures::cmdlcdloadpic_Click()
         m_host.message(read.error + QStringLiteral(" Nothing was changed."));
         return;
     }
-    const auto answer = m_dialogs->choosePicture(window, read.frames, *block);
+    const auto answer = m_dialogs->choosePicture(window, read.frames, *start);
     if (!answer)
         return;
+    const LcdBlock block = chosenBlock(answer->block);
     if (answer->asScript)
-        saveAnimation(read.frames, *block, *answer, QFileInfo(paths.constFirst()).fileName());
+        saveAnimation(read.frames, block, *answer, QFileInfo(paths.constFirst()).fileName());
     else
-        load(convertPicture(read.frames.constFirst().image, *block, answer->choice), *block);
+        load(convertPicture(read.frames.constFirst().image, block, answer->choice), block);
 }
 
 void LcdPictures::saveAnimation(const QList<SourceFrame>& frames, const LcdBlock& block, const PictureAnswer& answer,
@@ -90,18 +106,19 @@ void LcdPictures::saveAnimation(const QList<SourceFrame>& frames, const LcdBlock
 
 void LcdPictures::cmdlcdloadtext_Click()
 {
-    const auto block = this->block();
-    if (!block)
+    const auto start = startingBlock(true);
+    if (!start)
         return;
-    const auto choice = m_dialogs->chooseText(m_cmdlcdloadtext->window(), *block);
-    if (!choice)
+    const auto answer = m_dialogs->chooseText(m_cmdlcdloadtext->window(), *start);
+    if (!answer)
         return;
-    const RenderedText rendered = renderText(*choice, *block);
+    const LcdBlock block = chosenBlock(answer->block, answer->text);
+    const RenderedText rendered = renderText(answer->text, block);
     if (!rendered.error.isEmpty()) {
         m_host.message(rendered.error + QStringLiteral(" Nothing was changed."));
         return;
     }
-    load(rendered.mono, *block);
+    load(rendered.mono, block);
 }
 
 void LcdPictures::cmdlcdsavepic_Click()

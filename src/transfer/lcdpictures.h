@@ -20,11 +20,13 @@ class TextArea;
 namespace transfer {
 
 // The picture buttons of the page "LCD Read/Write". Load Picture fits a
-// picture file into the block of the page's corners and puts the block's
-// bytes into the text area as hex pairs, for Reformat and Write to send like
-// any block; an animation can be saved as a script instead. Load Text does
-// the same with a text. Save Picture saves the block the text area holds (a
-// read's reply, or what Load put there) as a picture, one pixel per dot.
+// picture file into a block and puts the block's bytes into the text area as
+// hex pairs, for Reformat and Write to send like any block; an animation can
+// be saved as a script instead. Load Text does the same with a text. Their
+// dialogs choose the block, starting from the page's corners, and the corner
+// fields take the block chosen. Save Picture saves the block of the page's
+// corners that the text area holds (a read's reply, or what Load put there)
+// as a picture, one pixel per dot.
 class LcdPictures : public QObject
 {
     Q_OBJECT
@@ -32,10 +34,12 @@ public:
     // The page's corners as whole numbers in the order X1, X2, Y1, Y2, or
     // nothing once a message has refused one.
     using Corners = std::function<std::optional<std::array<std::int64_t, 4>>()>;
+    // Puts a block's corners into the page's fields.
+    using SetCorners = std::function<void(const LcdBlock&)>;
 
     // `loaded` runs after Load has replaced the text area's text.
-    LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, std::function<void()> loaded,
-                QObject* parent = nullptr);
+    LcdPictures(PageHost& host, TextArea* txtlcd, Corners corners, SetCorners setCorners,
+                std::function<void()> loaded, QObject* parent = nullptr);
 
     QPushButton* cmdlcdloadpic() const { return m_cmdlcdloadpic; }
     QPushButton* cmdlcdsavepic() const { return m_cmdlcdsavepic; }
@@ -51,7 +55,13 @@ public:
 private:
     // The block of the corners, or nothing once a message has refused them.
     std::optional<LcdBlock> block();
-    // The block's picture into the text area, as Load puts it there.
+    // Where a dialog's block starts: the page's corners, or nothing once a
+    // message has refused one. The page's first corners (a single byte) or
+    // corners that make no block start a text fitted to its size, a picture
+    // on the whole display.
+    std::optional<render::BlockChoice> startingBlock(bool forText);
+    // The block's picture into the text area and its corners into the
+    // page's, as Load puts them there.
     void load(const QImage& mono, const LcdBlock& block);
     void saveAnimation(const QList<render::SourceFrame>& frames, const LcdBlock& block, const PictureAnswer& answer,
                        const QString& title);
@@ -59,6 +69,7 @@ private:
     PageHost& m_host;
     TextArea* m_txtlcd;
     Corners m_corners;
+    SetCorners m_setCorners;
     std::function<void()> m_loaded;
     QPushButton* m_cmdlcdloadpic;
     QPushButton* m_cmdlcdsavepic;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/picturedialogs.h"
 
+#include "widgets/desktop.h"
+#include "widgets/pagelayout.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -73,7 +77,7 @@ QGridLayout* pictureGrid(QLabel* realSize, QLabel* enlarged)
     return pictures;
 }
 
-void showBlock(QLabel* realSize, QLabel* enlarged, const QImage& mono)
+void showPicture(QLabel* realSize, QLabel* enlarged, const QImage& mono)
 {
     realSize->setPixmap(QPixmap::fromImage(mono));
     enlarged->setPixmap(QPixmap::fromImage(mono.scaled(mono.size() * kEnlargement)));
@@ -108,11 +112,13 @@ constexpr int kBaudRates[] = {56000, 38400, 28800, 19200, 14400, 9600, 2400, 120
 
 QStringList QtPictureDialogs::openPictures(QWidget* parent, const QString& filter)
 {
-    return QFileDialog::getOpenFileNames(parent, QStringLiteral("Load Picture"), QString(), filter);
+    QFileDialog dialog(parent, QStringLiteral("Load Picture"), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return askFiles(dialog);
 }
 
 std::optional<PictureAnswer> QtPictureDialogs::choosePicture(QWidget* parent, const QList<SourceFrame>& frames,
-                                                             const LcdBlock& block)
+                                                             const BlockChoice& block)
 {
     PicturePreview preview(frames, block, parent);
     if (preview.exec() != QDialog::Accepted)
@@ -132,9 +138,10 @@ SaveTarget QtPictureDialogs::savePicture(QWidget* parent)
     enlarged->setObjectName(QStringLiteral("enlargedCopy"));
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
         grid->addWidget(enlarged, grid->rowCount(), 0, 1, grid->columnCount());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QStringList chosen = askFiles(dialog);
+    if (chosen.isEmpty())
         return {};
-    return {dialog.selectedFiles().constFirst(), enlarged->isChecked()};
+    return {chosen.constFirst(), enlarged->isChecked()};
 }
 
 QString QtPictureDialogs::saveScript(QWidget* parent)
@@ -143,21 +150,111 @@ QString QtPictureDialogs::saveScript(QWidget* parent)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("Scripts (*.vnx)"));
     dialog.setDefaultSuffix(QStringLiteral("vnx"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+    return askFiles(dialog).value(0);
 }
 
-std::optional<TextChoice> QtPictureDialogs::chooseText(QWidget* parent, const LcdBlock& block)
+std::optional<TextAnswer> QtPictureDialogs::chooseText(QWidget* parent, const BlockChoice& block)
 {
     TextPreview preview(block, parent);
     if (preview.exec() != QDialog::Accepted)
         return std::nullopt;
-    return preview.choice();
+    return preview.answer();
 }
 
-PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock& block, QWidget* parent)
-    : QDialog(parent), m_frames(frames), m_block(block),
+BlockChooser::BlockChooser(const BlockChoice& start, bool forText, QWidget* parent)
+    : QWidget(parent), m_x1(spin("blockX1", 0, kLcdColumns - 1, start.place.x1)),
+      m_x2(spin("blockX2", 0, kLcdColumns - 1, start.place.x2)), m_y1(spin("blockY1", 0, kLcdRows - 1, start.place.y1)),
+      m_y2(spin("blockY2", 0, kLcdRows - 1, start.place.y2)),
+      m_whole(named(new QCheckBox(QStringLiteral("&Whole display")), "wholeDisplay")),
+      m_fit(forText ? named(new QCheckBox(QStringLiteral("&Fit to text")), "fitToText") : nullptr),
+      m_place(named(new QLabel, "blockPlace"))
+{
+    auto* corners = new QHBoxLayout;
+    corners->setContentsMargins(0, 0, 0, 0);
+    // As the page has them: the start corner, then the end.
+    const std::pair<const char*, QSpinBox*> captioned[] = {{"Start at:  X1", m_x1}, {"Y1", m_y1},
+                                                           {"End at:  X2", m_x2}, {"Y2", m_y2}};
+    for (const auto& [caption, corner] : captioned) {
+        corners->addWidget(pagelayout::captionFor(QString::fromLatin1(caption), corner));
+        corners->addWidget(corner);
+    }
+    corners->addSpacing(12);
+    corners->addWidget(m_whole);
+    if (m_fit) {
+        m_fit->setChecked(start.fitToText);
+        corners->addWidget(m_fit);
+        connect(m_fit, &QCheckBox::toggled, this, &BlockChooser::changed);
+    }
+    corners->addStretch(1);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(corners);
+    column->addWidget(m_place);
+
+    for (QSpinBox* corner : {m_x1, m_x2, m_y1, m_y2})
+        connect(corner, &QSpinBox::valueChanged, this, [this, corner] { cornerChanged(corner); });
+    connect(m_whole, &QCheckBox::toggled, this, [this](bool whole) {
+        showWhole(whole);
+        emit changed();
+    });
+    m_whole->setChecked(start.wholeDisplay);
+}
+
+void BlockChooser::showWhole(bool whole)
+{
+    // The corners show the whole display while it is chosen, and the place
+    // they held comes back when it no longer is.
+    if (whole)
+        m_kept = cornerValues();
+    const LcdBlock shown = whole ? LcdBlock{} : m_kept;
+    const std::pair<QSpinBox*, int> values[] = {{m_x1, shown.x1}, {m_x2, shown.x2}, {m_y1, shown.y1}, {m_y2, shown.y2}};
+    for (const auto& [corner, value] : values) {
+        const QSignalBlocker quiet(corner);
+        corner->setValue(value);
+        corner->setEnabled(!whole);
+    }
+}
+
+LcdBlock BlockChooser::cornerValues() const
+{
+    return {m_x1->value(), m_x2->value(), m_y1->value(), m_y2->value()};
+}
+
+void BlockChooser::cornerChanged(QSpinBox* corner)
+{
+    // A corner moved past the other end takes that end along, so that the
+    // corners always make a block.
+    const auto follow = [](QSpinBox* other, int value) {
+        const QSignalBlocker quiet(other);
+        other->setValue(value);
+    };
+    if (corner == m_x1 && m_x1->value() > m_x2->value())
+        follow(m_x2, m_x1->value());
+    else if (corner == m_x2 && m_x2->value() < m_x1->value())
+        follow(m_x1, m_x2->value());
+    else if (corner == m_y1 && m_y1->value() > m_y2->value())
+        follow(m_y2, m_y1->value());
+    else if (corner == m_y2 && m_y2->value() < m_y1->value())
+        follow(m_y1, m_y2->value());
+    emit changed();
+}
+
+BlockChoice BlockChooser::choice() const
+{
+    const bool whole = m_whole->isChecked();
+    return {whole ? m_kept : cornerValues(), whole, m_fit && m_fit->isChecked()};
+}
+
+void BlockChooser::showBlock(const LcdBlock& block)
+{
+    m_place->setText(QStringLiteral("The block: %1, %2 x %3 pixels.")
+                         .arg(blockPlace(block))
+                         .arg(block.pixelSize().width())
+                         .arg(block.pixelSize().height()));
+}
+
+PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const BlockChoice& block, QWidget* parent)
+    : QDialog(parent), m_frames(frames), m_block(new BlockChooser(block, false)),
       m_threshold(named(new QRadioButton(QStringLiteral("&Threshold")), "threshold")),
       m_diffuse(named(new QRadioButton(QStringLiteral("&Diffusion")), "diffusion")),
       m_atkinson(named(new QRadioButton(QStringLiteral("&Atkinson")), "atkinson")),
@@ -182,9 +279,10 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock&
     m_animation->setWordWrap(true);
 
     auto* dithers = new QHBoxLayout;
-    for (QWidget* widget : {static_cast<QWidget*>(m_threshold), static_cast<QWidget*>(m_level),
-                            static_cast<QWidget*>(m_diffuse), static_cast<QWidget*>(m_atkinson),
-                            static_cast<QWidget*>(m_ordered)})
+    dithers->addWidget(m_threshold);
+    dithers->addWidget(pagelayout::captionFor(QStringLiteral("at level"), m_level));
+    for (QWidget* widget : {static_cast<QWidget*>(m_level), static_cast<QWidget*>(m_diffuse),
+                            static_cast<QWidget*>(m_atkinson), static_cast<QWidget*>(m_ordered)})
         dithers->addWidget(widget);
     dithers->addStretch(1);
     auto* turns = new QHBoxLayout;
@@ -193,17 +291,20 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock&
     turns->addWidget(m_flipVertical);
     turns->addStretch(1);
     auto* options = new QFormLayout;
+    options->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     options->addRow(QStringLiteral("Black and white:"), dithers);
     options->addRow(QString(), m_inverted);
-    options->addRow(QStringLiteral("Turn:"), turns);
-    options->addRow(QStringLiteral("Size:"), m_fit);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Turn:"), m_rotation), turns);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Size:"), m_fit), m_fit);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Block:"), m_block), m_block);
 
     auto* buttons = okCancel(this);
     auto* column = new QVBoxLayout(this);
     column->addLayout(pictureGrid(m_realSize, m_enlarged));
     column->addLayout(options);
+    QLabel* baudCaption = pagelayout::captionFor(QStringLiteral("Baud rate:"), m_baudRate);
     if (m_frames.size() > 1) {
-        options->addRow(QStringLiteral("Baud rate:"), m_baudRate);
+        options->addRow(baudCaption, m_baudRate);
         column->addWidget(m_animation);
         auto* script = named(buttons->addButton(QStringLiteral("Save as &Script\u2026"), QDialogButtonBox::ActionRole),
                              "saveScript");
@@ -212,8 +313,12 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock&
             accept();
         });
     } else {
-        m_baudRate->hide();
-        m_animation->hide();
+        // Kept, unshown, so that the dialog still owns them.
+        for (QWidget* unused : {static_cast<QWidget*>(m_baudRate), static_cast<QWidget*>(baudCaption),
+                                static_cast<QWidget*>(m_animation)}) {
+            unused->setParent(this);
+            unused->hide();
+        }
     }
     column->addWidget(buttons);
 
@@ -221,6 +326,7 @@ PicturePreview::PicturePreview(const QList<SourceFrame>& frames, const LcdBlock&
                                    {m_threshold, m_diffuse, m_atkinson, m_ordered, m_level, m_inverted, m_rotation,
                                     m_flipHorizontal, m_flipVertical, m_fit, m_baudRate},
                                    &PicturePreview::redraw);
+    connect(m_block, &BlockChooser::changed, this, &PicturePreview::redraw);
     redraw();
 }
 
@@ -239,30 +345,32 @@ PictureChoice PicturePreview::choice() const
 
 PictureAnswer PicturePreview::answer() const
 {
-    return {choice(), m_asScript, m_baudRate->currentData().toInt()};
+    return {choice(), m_block->choice(), m_asScript, m_baudRate->currentData().toInt()};
 }
 
 void PicturePreview::redraw()
 {
     m_level->setEnabled(m_threshold->isChecked());
+    const LcdBlock block = chosenBlock(m_block->choice());
+    m_block->showBlock(block);
     if (m_frames.isEmpty())
         return;
     const PictureChoice chosen = choice();
-    showBlock(m_realSize, m_enlarged, convertPicture(m_frames.constFirst().image, m_block, chosen));
+    showPicture(m_realSize, m_enlarged, convertPicture(m_frames.constFirst().image, block, chosen));
     if (m_frames.size() > 1) {
         QList<QImage> monos;
         QList<int> delays;
         for (const SourceFrame& frame : std::as_const(m_frames)) {
-            monos << convertPicture(frame.image, m_block, chosen);
+            monos << convertPicture(frame.image, block, chosen);
             delays << frame.delayMs;
         }
         const int baud = m_baudRate->currentData().toInt();
-        m_animation->setText(animationScript(monos, delays, m_block, baud, {}).summary(baud));
+        m_animation->setText(animationScript(monos, delays, block, baud, {}).summary(baud));
     }
 }
 
-TextPreview::TextPreview(const LcdBlock& block, QWidget* parent)
-    : QDialog(parent), m_block(block), m_text(named(new QPlainTextEdit, "text")),
+TextPreview::TextPreview(const BlockChoice& block, QWidget* parent)
+    : QDialog(parent), m_block(new BlockChooser(block, true)), m_text(named(new QPlainTextEdit, "text")),
       m_font(choices("font", fontNames())), m_size(spin("size", 1, 64, 8)),
       m_bold(named(new QCheckBox(QStringLiteral("&Bold")), "bold")),
       m_italic(named(new QCheckBox(QStringLiteral("&Italic")), "italic")),
@@ -280,23 +388,25 @@ TextPreview::TextPreview(const LcdBlock& block, QWidget* parent)
 
     auto* style = new QHBoxLayout;
     style->addWidget(m_font, 1);
-    style->addWidget(new QLabel(QStringLiteral("Size (pixels):")));
+    style->addWidget(pagelayout::captionFor(QStringLiteral("Size (pixels):"), m_size));
     style->addWidget(m_size);
     style->addWidget(m_bold);
     style->addWidget(m_italic);
     auto* place = new QHBoxLayout;
     place->addWidget(m_across);
+    place->addWidget(pagelayout::captionFor(QStringLiteral("Down:"), m_down));
     place->addWidget(m_down);
-    place->addWidget(new QLabel(QStringLiteral("Line spacing:")));
+    place->addWidget(pagelayout::captionFor(QStringLiteral("Line spacing:"), m_lineSpacing));
     place->addWidget(m_lineSpacing);
-    place->addWidget(new QLabel(QStringLiteral("Turn:")));
+    place->addWidget(pagelayout::captionFor(QStringLiteral("Turn:"), m_rotation));
     place->addWidget(m_rotation);
     place->addWidget(m_inverted);
     place->addStretch(1);
     auto* options = new QFormLayout;
-    options->addRow(QStringLiteral("&Text:"), m_text);
-    options->addRow(QStringLiteral("Font:"), style);
-    options->addRow(QStringLiteral("Place:"), place);
+    options->addRow(pagelayout::captionFor(QStringLiteral("&Text:"), m_text), m_text);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Font:"), m_font), style);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Across:"), m_across), place);
+    options->addRow(pagelayout::captionFor(QStringLiteral("Block:"), m_block), m_block);
 
     auto* buttons = okCancel(this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
@@ -309,6 +419,7 @@ TextPreview::TextPreview(const LcdBlock& block, QWidget* parent)
     redrawOnChange<TextPreview>(
         this, {m_text, m_font, m_size, m_bold, m_italic, m_across, m_down, m_lineSpacing, m_rotation, m_inverted},
         &TextPreview::redraw);
+    connect(m_block, &BlockChooser::changed, this, &TextPreview::redraw);
     redraw();
 }
 
@@ -326,30 +437,24 @@ TextChoice TextPreview::choice() const
             m_inverted->isChecked()};
 }
 
+TextAnswer TextPreview::answer() const
+{
+    return {choice(), m_block->choice()};
+}
+
 void TextPreview::redraw()
 {
-    const RenderedText rendered = renderText(choice(), m_block);
+    const TextChoice text = choice();
+    const LcdBlock block = chosenBlock(m_block->choice(), text);
+    m_block->showBlock(block);
+    const RenderedText rendered = renderText(text, block);
     m_ok->setEnabled(rendered.error.isEmpty());
     if (!rendered.error.isEmpty()) {
         m_note->setText(rendered.error);
         return;
     }
-    showBlock(m_realSize, m_enlarged, rendered.mono);
-    QSize room = m_block.pixelSize();
-    if (m_rotation->currentIndex() % 2)
-        room.transpose();
-    m_note->setText(rendered.clipped
-                        ? QStringLiteral("The text is %1 x %2 pixels and does not fit the block of %3 x %4: it is "
-                                         "cut at the block's edges.")
-                              .arg(rendered.extent.width())
-                              .arg(rendered.extent.height())
-                              .arg(room.width())
-                              .arg(room.height())
-                        : QStringLiteral("The text is %1 x %2 pixels; the block is %3 x %4.")
-                              .arg(rendered.extent.width())
-                              .arg(rendered.extent.height())
-                              .arg(room.width())
-                              .arg(room.height()));
+    showPicture(m_realSize, m_enlarged, rendered.mono);
+    m_note->setText(textNote(rendered, block, text.rotation));
 }
 
 } // namespace varnix::transfer

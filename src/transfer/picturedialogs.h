@@ -32,12 +32,19 @@ struct SaveTarget {
     bool enlarged = false;
 };
 
-// What the picture dialog was left with: the choice, and whether the
-// picture (an animation) is to be saved as a script rather than loaded.
+// What the picture dialog was left with: the choice, the block, and whether
+// the picture (an animation) is to be saved as a script rather than loaded.
 struct PictureAnswer {
     render::PictureChoice choice;
+    render::BlockChoice block;
     bool asScript = false;
     int baudRate = 19200;
+};
+
+// What the text dialog was left with.
+struct TextAnswer {
+    render::TextChoice text;
+    render::BlockChoice block;
 };
 
 // The dialogs of the LCD page's picture and text buttons. The program uses
@@ -49,15 +56,16 @@ public:
     // The picture file, or the numbered files of an animation, to load;
     // empty when the user cancelled.
     virtual QStringList openPictures(QWidget* parent, const QString& filter) = 0;
-    // Shows the frames as the block will hold them, for the choices the
-    // user tries; the answer, nothing on Cancel.
+    // Shows the frames as the block will hold them, for the choices and the
+    // block the user tries, starting from `block`; the answer, nothing on
+    // Cancel.
     virtual std::optional<PictureAnswer> choosePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
-                                                       const LcdBlock& block) = 0;
+                                                       const render::BlockChoice& block) = 0;
     virtual SaveTarget savePicture(QWidget* parent) = 0;
     // Where "Save as Script..." writes; empty when the user cancelled.
     virtual QString saveScript(QWidget* parent) = 0;
-    // The text to put into the block, nothing on Cancel.
-    virtual std::optional<render::TextChoice> chooseText(QWidget* parent, const LcdBlock& block) = 0;
+    // The text and its block, starting from `block`; nothing on Cancel.
+    virtual std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) = 0;
 };
 
 class QtPictureDialogs : public PictureDialogs
@@ -65,12 +73,42 @@ class QtPictureDialogs : public PictureDialogs
 public:
     QStringList openPictures(QWidget* parent, const QString& filter) override;
     std::optional<PictureAnswer> choosePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
-                                               const LcdBlock& block) override;
+                                               const render::BlockChoice& block) override;
     // Qt's own file dialog (not the desktop's), which has room for the
     // choice of the enlarged copy.
     SaveTarget savePicture(QWidget* parent) override;
     QString saveScript(QWidget* parent) override;
-    std::optional<render::TextChoice> chooseText(QWidget* parent, const LcdBlock& block) override;
+    std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) override;
+};
+
+// The block of a dialog: its corners, columns 0 to 127 and rows 0 to 7 as the
+// LCD page takes them, "Whole display", and for a text "Fit to text"; under
+// them, where the block they make lies.
+class BlockChooser : public QWidget
+{
+    Q_OBJECT
+public:
+    BlockChooser(const render::BlockChoice& start, bool forText, QWidget* parent = nullptr);
+    render::BlockChoice choice() const;
+    // Says where the block lies, once the dialog has worked it out.
+    void showBlock(const LcdBlock& block);
+
+signals:
+    void changed();
+
+private:
+    void cornerChanged(QSpinBox* corner);
+    void showWhole(bool whole);
+    LcdBlock cornerValues() const;
+
+    QSpinBox* m_x1;
+    QSpinBox* m_x2;
+    QSpinBox* m_y1;
+    QSpinBox* m_y2;
+    QCheckBox* m_whole;
+    QCheckBox* m_fit;
+    QLabel* m_place;
+    LcdBlock m_kept; // the corners' place while the whole display is chosen
 };
 
 // The first frame in black and white at its real size and enlarged, redrawn
@@ -81,7 +119,8 @@ class PicturePreview : public QDialog
 {
     Q_OBJECT
 public:
-    PicturePreview(const QList<render::SourceFrame>& frames, const LcdBlock& block, QWidget* parent = nullptr);
+    PicturePreview(const QList<render::SourceFrame>& frames, const render::BlockChoice& block,
+                   QWidget* parent = nullptr);
     render::PictureChoice choice() const;
     PictureAnswer answer() const;
 
@@ -89,8 +128,8 @@ private:
     void redraw();
 
     QList<render::SourceFrame> m_frames;
-    LcdBlock m_block;
     bool m_asScript = false;
+    BlockChooser* m_block;
     QRadioButton* m_threshold;
     QRadioButton* m_diffuse;
     QRadioButton* m_atkinson;
@@ -108,19 +147,20 @@ private:
 };
 
 // The text as the block will hold it, at real size and enlarged, redrawn at
-// every change; a font that is not installed or a text that does not fit is
-// said so under it.
+// every change; what the text measures, a font that is not installed or a
+// text that does not fit is said under it.
 class TextPreview : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TextPreview(const LcdBlock& block, QWidget* parent = nullptr);
+    explicit TextPreview(const render::BlockChoice& block, QWidget* parent = nullptr);
     render::TextChoice choice() const;
+    TextAnswer answer() const;
 
 private:
     void redraw();
 
-    LcdBlock m_block;
+    BlockChooser* m_block;
     QPlainTextEdit* m_text;
     QComboBox* m_font;
     QSpinBox* m_size;

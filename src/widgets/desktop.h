@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
 class QWidget;
 
 namespace varnix {
@@ -31,6 +32,11 @@ public:
     // A modal question with OK and Cancel, no icon; true for OK.
     virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
 };
+
+// Shows a file dialog, the desktop's or Qt's own, and gives the files chosen,
+// none when the user cancelled. Qt's own leaves its "Look in" and "Files of
+// type" lists unnamed for screen readers: they are named by their captions.
+QStringList askFiles(QFileDialog& dialog);
 
 class QtDesktop : public Desktop
 {

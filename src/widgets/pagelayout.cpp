@@ -3,6 +3,8 @@
 
 #include "widgets/fields.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -47,6 +49,41 @@ QLabel* namedCaption(const QString& name, const QString& text)
     QLabel* label = caption(text);
     label->setObjectName(name);
     return label;
+}
+
+void nameBy(QLabel* caption, QWidget* control)
+{
+    caption->setBuddy(control);
+    if (qobject_cast<QAbstractItemView*>(control) || qobject_cast<QComboBox*>(control))
+        nameControl(control, spokenCaption(caption->text()));
+}
+
+void nameControl(QWidget* control, const QString& name)
+{
+    control->setAccessibleName(name);
+    if (auto* box = qobject_cast<QComboBox*>(control)) {
+        // The field and the list beside it in one list box, told apart.
+        box->view()->setAccessibleName(name + QStringLiteral(" list"));
+        if (box->lineEdit())
+            box->lineEdit()->setAccessibleName(name);
+    }
+}
+
+QLabel* captionFor(const QString& text, QWidget* control)
+{
+    QLabel* label = caption(text);
+    nameBy(label, control);
+    return label;
+}
+
+QString spokenCaption(const QString& text)
+{
+    QString spoken = text.trimmed();
+    // "&&" is a shown "&"; a single "&" marks the access key.
+    spoken.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(u'&').replace(u'\x01', u'&');
+    if (spoken.endsWith(u':'))
+        spoken.chop(1);
+    return spoken.trimmed();
 }
 
 QLabel* explanation(const QString& text)
@@ -175,8 +212,7 @@ Form& Form::cell(QLabel* captionLabel, QWidget* widget, const QString& unit)
     QGridLayout* grid = currentBand();
     const int column = m_nextColumn++;
     if (captionLabel) {
-        // The caption names the field, for messages and screen readers.
-        captionLabel->setBuddy(widget);
+        nameBy(captionLabel, widget);
         grid->addWidget(captionLabel, CaptionRow, column, Qt::AlignLeft | Qt::AlignBottom);
         m_group.captions = true;
     }

@@ -31,6 +31,19 @@ namespace pagelayout {
 QLabel* caption(const QString& text);
 // A caption that actions read or change, found by its name.
 QLabel* namedCaption(const QString& name, const QString& text);
+// Makes the caption name the control: for the messages that speak of it, and
+// for screen readers, which read a buddy's caption as the control's name.
+// Lists, and the field and list inside an editable list, are not named by a
+// buddy: they take the caption as their accessible name too.
+void nameBy(QLabel* caption, QWidget* control);
+// Names a control that has no caption of its own for screen readers; a list
+// box's field too, and its list as "<name> list".
+void nameControl(QWidget* control, const QString& name);
+// A caption that names the control (nameBy()).
+QLabel* captionFor(const QString& text, QWidget* control);
+// The caption as a screen reader says it: without its access key's "&" and
+// its closing colon.
+QString spokenCaption(const QString& text);
 // A page's line of explanation, wrapped to the width of the page.
 QLabel* explanation(const QString& text);
 

@@ -57,6 +57,12 @@ TabRows::TabRows(QTabWidget* tabs, QWidget* parent) : QWidget(parent), m_tabs(ta
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_tabs->tabBar()->hide();
     connect(m_tabs, &QTabWidget::currentChanged, this, qOverload<>(&QWidget::update));
+    // A screen reader names the captions by the page they show, which the
+    // arrow keys change.
+    setAccessibleName(QStringLiteral("Pages"));
+    const auto describe = [this] { setAccessibleDescription(m_tabs->tabText(m_tabs->currentIndex()).trimmed()); };
+    connect(m_tabs, &QTabWidget::currentChanged, this, describe);
+    describe();
     relayout();
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$1"
 tag='SPDX-License-Identifier: GPL-3.0-or-later'
 missing=$(find src tests bench tools fuzz data/man .ci -type f \
-            \( -name '*.cpp' -o -name '*.h' -o -name '*.h.in' -o -name '*.sh' -o -name '*.1.in' \
+            \( -name '*.cpp' -o -name '*.h' -o -name '*.h.in' -o -name '*.sh' -o -name '*.py' -o -name '*.1.in' \
                -o -name CMakeLists.txt -o -path '.ci/run' \) -print |
           while read -r file; do head -n 3 "$file" | grep -qF "$tag" || echo "$file"; done)
 [ -z "$missing" ] || { echo "FAIL: no SPDX line in:"; echo "$missing"; exit 1; }

@@ -48,6 +48,8 @@ private slots:
     void turnedIsTheUprightTextTurned_data();
     void turnedIsTheUprightTextTurned();
     void missingFontEmptyTextInverted();
+    void blockChoiceMakesTheCorners_data();
+    void blockChoiceMakesTheCorners();
 };
 
 void TextBlockTest::boardFontIsTheFirmwares_data()
@@ -178,6 +180,65 @@ void TextBlockTest::missingFontEmptyTextInverted()
     const QImage plain = renderText(choice, block).mono;
     choice.inverted = true;
     QCOMPARE(test::differingPixels(renderText(choice, block).mono, plain), 16 * 16);
+}
+
+void TextBlockTest::blockChoiceMakesTheCorners_data()
+{
+    // In the board's font "SET 21" is 35 x 7 pixels and "AB" 11 x 7.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("rotation");
+    QTest::addColumn<QPoint>("align"); // across, down: 0 left or top, 1 centre, 2 right or bottom
+    QTest::addColumn<LcdBlock>("place");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("fit");
+    QTest::addColumn<LcdBlock>("block");
+    const QString set = QStringLiteral("SET 21");
+    QTest::newRow("the corners") << set << 0 << QPoint(0, 0) << LcdBlock{8, 23, 1, 2} << false << false
+                                 << LcdBlock{8, 23, 1, 2};
+    QTest::newRow("whole display") << set << 0 << QPoint(0, 0) << LcdBlock{0, 0, 0, 0} << true << false << LcdBlock{};
+    QTest::newRow("fit at the page's first corners")
+        << set << 0 << QPoint(0, 0) << LcdBlock{0, 0, 0, 0} << false << true << LcdBlock{0, 34, 0, 0};
+    QTest::newRow("fit, right and bottom of the place")
+        << set << 0 << QPoint(2, 2) << LcdBlock{64, 127, 4, 7} << false << true << LcdBlock{93, 127, 7, 7};
+    QTest::newRow("fit, centred on the whole display")
+        << set << 0 << QPoint(1, 1) << LcdBlock{0, 0, 0, 0} << true << true << LcdBlock{46, 80, 3, 3};
+    QTest::newRow("fit, wider than the room to the right")
+        << set << 0 << QPoint(0, 0) << LcdBlock{100, 110, 0, 0} << false << true << LcdBlock{93, 127, 0, 0};
+    QTest::newRow("fit, two lines take two rows")
+        << "AB\nCD" << 0 << QPoint(0, 0) << LcdBlock{0, 0, 5, 5} << false << true << LcdBlock{0, 10, 5, 6};
+    QTest::newRow("fit, a quarter turn: the upright top left goes to the top right")
+        << "AB" << 90 << QPoint(0, 0) << LcdBlock{} << true << true << LcdBlock{121, 127, 0, 1};
+    QTest::newRow("fit, three quarters: to the bottom left")
+        << "AB" << 270 << QPoint(0, 0) << LcdBlock{} << false << true << LcdBlock{0, 6, 6, 7};
+    QTest::newRow("fit, no text") << QString() << 0 << QPoint(0, 0) << LcdBlock{5, 9, 2, 3} << false << true
+                                  << LcdBlock{5, 5, 2, 2};
+    QTest::newRow("fit, larger than the display")
+        << QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ\n1\n2\n3\n4\n5\n6\n7\n8") << 0 << QPoint(1, 1) << LcdBlock{60, 70, 3, 4} << false
+        << true << LcdBlock{};
+}
+
+void TextBlockTest::blockChoiceMakesTheCorners()
+{
+    QFETCH(QString, text);
+    QFETCH(int, rotation);
+    QFETCH(QPoint, align);
+    QFETCH(LcdBlock, place);
+    QFETCH(bool, whole);
+    QFETCH(bool, fit);
+    QFETCH(LcdBlock, block);
+    TextChoice choice;
+    choice.text = text;
+    choice.rotation = rotation;
+    choice.across = Across(align.x());
+    choice.down = Down(align.y());
+    const LcdBlock chosen = chosenBlock({place, whole, fit}, choice);
+    QCOMPARE(QList<int>({chosen.x1, chosen.x2, chosen.y1, chosen.y2}), QList<int>({block.x1, block.x2, block.y1, block.y2}));
+    // A fitted block holds the whole text, when the display can.
+    if (fit && block.bytes() < LcdBlock{}.bytes()) {
+        const RenderedText rendered = renderText(choice, chosen);
+        QVERIFY(!rendered.clipped);
+        QCOMPARE(test::darkPixels(rendered.mono), test::darkPixels(renderText(choice, LcdBlock{}).mono));
+    }
 }
 
 VARNIX_TEST_MAIN(TextBlockTest)

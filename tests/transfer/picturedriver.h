@@ -33,16 +33,23 @@ public:
         return openPaths.isEmpty() && !openPath.isEmpty() ? QStringList{openPath} : openPaths;
     }
     std::optional<transfer::PictureAnswer> choosePicture(QWidget*, const QList<render::SourceFrame>& frames,
-                                                         const render::LcdBlock&) override
+                                                         const render::BlockChoice& start) override
     {
         ++choices;
         shownFrames = frames.size();
+        startBlock = start;
         if (!choice)
             return std::nullopt;
-        return transfer::PictureAnswer{*choice, asScript, baudRate};
+        return transfer::PictureAnswer{*choice, block.value_or(start), asScript, baudRate};
     }
     QString saveScript(QWidget*) override { return scriptPath; }
-    std::optional<render::TextChoice> chooseText(QWidget*, const render::LcdBlock&) override { return text; }
+    std::optional<transfer::TextAnswer> chooseText(QWidget*, const render::BlockChoice& start) override
+    {
+        startBlock = start;
+        if (!text)
+            return std::nullopt;
+        return transfer::TextAnswer{*text, block.value_or(start)};
+    }
     transfer::SaveTarget savePicture(QWidget*) override
     {
         ++saves;
@@ -56,6 +63,9 @@ public:
     int baudRate = 19200;
     QString scriptPath;
     std::optional<render::TextChoice> text;
+    // The block answered; the one the dialog started from when not given.
+    std::optional<render::BlockChoice> block;
+    render::BlockChoice startBlock;
     qsizetype shownFrames = 0;
     transfer::SaveTarget saveTarget;
     int opens = 0;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,13 +48,17 @@ QString pictureHex(const QImage& picture, const LcdBlock& block, MonoChoice choi
 // given, the stand-in host and the dialogs' answers.
 struct PicturePage {
     explicit PicturePage(std::array<std::int64_t, 4> corners = {0, 127, 0, 7})
-        : corners(corners), pictures(host, area, [this] { return std::optional(this->corners); }, [this] { ++loads; })
+        : corners(corners), pictures(
+                                host, area, [this] { return std::optional(this->corners); },
+                                [this](const LcdBlock& b) { this->corners = {b.x1, b.x2, b.y1, b.y2}; },
+                                [this] { ++loads; })
     {
         area->setExactText(QStringLiteral("keep me"));
         auto* column = new QVBoxLayout(&page);
         column->addWidget(area);
         column->addWidget(pictures.cmdlcdloadpic());
         column->addWidget(pictures.cmdlcdsavepic());
+        column->addWidget(pictures.cmdlcdloadtext());
         pictures.setDialogs(dialogs);
     }
 
@@ -99,6 +104,9 @@ private slots:
     void refusedLoadChangesNothing();
     void loadThenSaveKeepsThePixels();
     void textAndAnimationFromThePage();
+    void dialogsStartFromThePagesCorners_data();
+    void dialogsStartFromThePagesCorners();
+    void loadedBlockBecomesThePagesCorners();
     void textPreviewFollowsTheChoices();
     void qtDialogsShowAndReturnTheChoice();
 };
@@ -233,36 +241,27 @@ void LcdPictureTest::readReplyBecomesAPicture()
 void LcdPictureTest::refusedLoadChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("file");   // the file's content; "-" for no file at all
-    QTest::addColumn<QList<qint64>>("corners");
     QTest::addColumn<QString>("message");   // what the message says
-    QTest::addColumn<bool>("asked");        // for a file: corners are checked first
-    const QList<qint64> whole{0, 127, 0, 7};
     const QByteArray png = "\x89PNG\r\n";
     const QString unread = QStringLiteral("is not a picture that can be read");
-    QTest::newRow("not a picture") << QByteArray("hello, board") << whole << unread << true;
-    QTest::newRow("cut short") << png << whole << unread << true;
-    QTest::newRow("no such file") << QByteArray("-") << whole << unread << true;
-    QTest::newRow("empty") << QByteArray() << whole << "is empty: there is no picture in it." << true;
-    QTest::newRow("too large") << bmpHeader(8000, 5001) << whole << "is 8000 x 5001 pixels, too large to read" << true;
-    QTest::newRow("X2 off the display") << png << QList<qint64>{0, 128, 0, 7} << "must lie on the display" << false;
-    QTest::newRow("Y2 off the display") << png << QList<qint64>{0, 127, 0, 8} << "must lie on the display" << false;
-    QTest::newRow("corners out of order") << png << QList<qint64>{9, 8, 0, 0}
-                                          << "Entry Error! Check X1,Y1 and X2,Y2 values" << false;
+    QTest::newRow("not a picture") << QByteArray("hello, board") << unread;
+    QTest::newRow("cut short") << png << unread;
+    QTest::newRow("no such file") << QByteArray("-") << unread;
+    QTest::newRow("empty") << QByteArray() << "is empty: there is no picture in it.";
+    QTest::newRow("too large") << bmpHeader(8000, 5001) << "is 8000 x 5001 pixels, too large to read";
 }
 
 void LcdPictureTest::refusedLoadChangesNothing()
 {
     QFETCH(QByteArray, file);
-    QFETCH(QList<qint64>, corners);
     QFETCH(QString, message);
-    QFETCH(bool, asked);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("picture.png"));
     if (file != "-") {
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
     }
-    PicturePage p({corners[0], corners[1], corners[2], corners[3]});
+    PicturePage p;
     p.dialogs.openPath = path;
     p.pictures.cmdlcdloadpic()->click();
     QCOMPARE(p.host.messages.size(), 1);
@@ -270,7 +269,7 @@ void LcdPictureTest::refusedLoadChangesNothing()
     QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
     QCOMPARE(p.loads, 0);
     QCOMPARE(p.dialogs.choices, 0);
-    QCOMPARE(p.dialogs.opens, asked ? 1 : 0);
+    QCOMPARE(p.dialogs.opens, 1);
 }
 
 void LcdPictureTest::loadThenSaveKeepsThePixels()
@@ -338,10 +337,80 @@ void LcdPictureTest::textAndAnimationFromThePage()
     QVERIFY(lines.filter(QStringLiteral("]m]")).constLast().endsWith(QStringLiteral("]ff")));
 }
 
+void LcdPictureTest::dialogsStartFromThePagesCorners_data()
+{
+    QTest::addColumn<QList<qint64>>("corners");
+    QTest::addColumn<bool>("text");
+    QTest::addColumn<LcdBlock>("place");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("fit");
+    const QList<qint64> first{0, 0, 0, 0};
+    QTest::newRow("as the page starts, a text fits itself") << first << true << LcdBlock{0, 0, 0, 0} << false << true;
+    QTest::newRow("as the page starts, a picture takes the display")
+        << first << false << LcdBlock{0, 0, 0, 0} << true << false;
+    QTest::newRow("corners of a block") << QList<qint64>{0, 63, 2, 3} << true << LcdBlock{0, 63, 2, 3} << false << false;
+    QTest::newRow("X2 off the display") << QList<qint64>{0, 128, 0, 7} << false << LcdBlock{} << true << false;
+    QTest::newRow("corners out of order") << QList<qint64>{9, 8, 0, 0} << true << LcdBlock{} << true << true;
+}
+
+void LcdPictureTest::dialogsStartFromThePagesCorners()
+{
+    QFETCH(QList<qint64>, corners);
+    QFETCH(bool, text);
+    QFETCH(LcdBlock, place);
+    QFETCH(bool, whole);
+    QFETCH(bool, fit);
+    QTemporaryDir dir;
+    PicturePage p({corners[0], corners[1], corners[2], corners[3]});
+    p.dialogs.openPath = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(oneColour({8, 8}, qRgb(0, 0, 0)).save(p.dialogs.openPath));
+    p.dialogs.choice.reset(); // both dialogs cancelled
+    (text ? p.pictures.cmdlcdloadtext() : p.pictures.cmdlcdloadpic())->click();
+    const BlockChoice start = p.dialogs.startBlock;
+    QCOMPARE(QList<int>({start.place.x1, start.place.x2, start.place.y1, start.place.y2}),
+             QList<int>({place.x1, place.x2, place.y1, place.y2}));
+    QCOMPARE(start.wholeDisplay, whole);
+    QCOMPARE(start.fitToText, fit);
+    // Cancelled: the page is as it was, and nothing was refused.
+    QCOMPARE(p.host.messages, QStringList{});
+    QCOMPARE(p.area->exactText(), QStringLiteral("keep me"));
+    QCOMPARE(QList<qint64>(p.corners.begin(), p.corners.end()), corners);
+}
+
+void LcdPictureTest::loadedBlockBecomesThePagesCorners()
+{
+    // A first text on the page as it starts: the block it needs, from the
+    // page's first corner.
+    PicturePage p({0, 0, 0, 0});
+    TextChoice text;
+    text.text = QStringLiteral("SET 21");
+    p.dialogs.text = text;
+    p.pictures.cmdlcdloadtext()->click();
+    const LcdBlock fitted{0, 34, 0, 0};
+    QCOMPARE(p.corners, (std::array<std::int64_t, 4>{0, 34, 0, 0}));
+    QCOMPARE(p.area->exactText(), blockHex(renderText(text, fitted).mono, fitted));
+    board::Firmware firmware;
+    firmware.feed("]m]00220000" + protocol::byteList(p.area->exactText()).toLatin1());
+    firmware.silence();
+    QCOMPARE(test::wrongPixels(firmware.display(), renderText(text, fitted).mono, fitted), 0);
+
+    // A picture on the whole display, from a page set to a small block.
+    QTemporaryDir dir;
+    p.corners = {8, 23, 1, 2};
+    p.dialogs.openPath = dir.filePath(QStringLiteral("p.png"));
+    const QImage picture = test::checkered({128, 64});
+    QVERIFY(picture.save(p.dialogs.openPath));
+    p.dialogs.block = BlockChoice{LcdBlock{8, 23, 1, 2}, true, false};
+    p.pictures.cmdlcdloadpic()->click();
+    QCOMPARE(p.corners, (std::array<std::int64_t, 4>{0, 127, 0, 7}));
+    QCOMPARE(p.area->exactText(), pictureHex(picture, kWholeDisplay));
+    QCOMPARE(p.loads, 2);
+}
+
 void LcdPictureTest::textPreviewFollowsTheChoices()
 {
     const LcdBlock block{0, 31, 0, 1};
-    TextPreview preview(block);
+    TextPreview preview(BlockChoice{block});
     const auto find = [&preview](const char* name) { return preview.findChild<QWidget*>(QString::fromLatin1(name)); };
     qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("ON"));
     qobject_cast<QComboBox*>(find("across"))->setCurrentIndex(2);
@@ -352,8 +421,31 @@ void LcdPictureTest::textPreviewFollowsTheChoices()
     const QImage shown = qobject_cast<QLabel*>(find("realSize"))->pixmap().toImage();
     QCOMPARE(test::differingPixels(shown, renderText(choice, block).mono), 0);
     QVERIFY(!qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit")));
+    const auto note = [&] { return qobject_cast<QLabel*>(find("note"))->text(); };
+    const auto place = [&] { return qobject_cast<QLabel*>(find("blockPlace"))->text(); };
     qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("TOO LONG FOR IT"));
-    QVERIFY(qobject_cast<QLabel*>(find("note"))->text().contains(QStringLiteral("does not fit the block of 32 x 16")));
+    QVERIFY2(note().contains(QStringLiteral("does not fit the block of 32 x 16")), qPrintable(note()));
+
+    // Fitted, the block takes the text's 89 x 7 pixels at the right of the
+    // corners, as the text is aligned, moved back onto the display; on the
+    // whole display, at its right.
+    qobject_cast<QCheckBox*>(find("fitToText"))->click();
+    QCOMPARE(note(), QStringLiteral("The text is 89 x 7 pixels; the block is 89 x 8."));
+    QVERIFY2(place().contains(QStringLiteral("columns 0 to 88, rows 0 to 0")), qPrintable(place()));
+    qobject_cast<QCheckBox*>(find("wholeDisplay"))->click();
+    QVERIFY2(place().contains(QStringLiteral("columns 39 to 127, rows 0 to 0")), qPrintable(place()));
+    QCOMPARE(qobject_cast<QLabel*>(find("realSize"))->pixmap().size(), QSize(89, 8));
+    QVERIFY(preview.answer().block.wholeDisplay && preview.answer().block.fitToText);
+
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QString());
+    QVERIFY2(note().startsWith(QStringLiteral("no text")), qPrintable(note()));
+
+    // A corner moved past the other end takes it along.
+    qobject_cast<QCheckBox*>(find("wholeDisplay"))->click();
+    qobject_cast<QCheckBox*>(find("fitToText"))->click();
+    qobject_cast<QSpinBox*>(find("blockX1"))->setValue(40);
+    const LcdBlock moved = preview.answer().block.place;
+    QCOMPARE(QList<int>({moved.x1, moved.x2, moved.y1, moved.y2}), QList<int>({40, 40, 0, 1}));
 }
 
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
@@ -378,7 +470,7 @@ void LcdPictureTest::qtDialogsShowAndReturnTheChoice()
         dialog->accept();
     });
     QtPictureDialogs qt;
-    const auto answer = qt.choosePicture(nullptr, {{source, 100}}, kWholeDisplay);
+    const auto answer = qt.choosePicture(nullptr, {{source, 100}}, BlockChoice{});
     QVERIFY(answer && answer->choice.mono.dither == Dither::Diffuse && answer->choice.mono.inverted
             && answer->choice.rotation == 180 && !answer->asScript);
     QCOMPARE(shown.size(), 3);

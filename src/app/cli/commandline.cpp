@@ -193,6 +193,8 @@ Command parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("--png and --scale go with --preview, --text or --picture"));
     if (!make && !command.content.seen.isEmpty())
         return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
+    if (make && !command.content.isText && command.content.block.fitToText)
+        return refuse(QStringLiteral("--block fit goes with --text"));
     if (make && command.png.isEmpty() && command.content.script.isEmpty())
         return refuse(QStringLiteral("--text and --picture need --png OUT.png or --script OUT.vnx"));
     if (preview && command.png.isEmpty())

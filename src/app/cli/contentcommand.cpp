@@ -55,21 +55,36 @@ QString alignment(const QString& value, ContentRequest& request)
     return {};
 }
 
+// X1,X2,Y1,Y2 or whole, either followed by fit or fit alone: the choices of
+// the LCD page's dialogs.
 QString blockOption(const QString& value, ContentRequest& request)
 {
-    const QStringList parts = value.split(u',');
-    std::array<std::int64_t, 4> corners{};
-    bool ok = parts.size() == 4;
-    for (int i = 0; ok && i < 4; ++i)
-        corners[i] = parts[i].trimmed().toLongLong(&ok);
-    const auto block = ok ? render::LcdBlock::of(corners) : std::nullopt;
-    if (!block)
-        return QStringLiteral("--block takes X1,X2,Y1,Y2: columns from 0 to %1 and rows from 0 to %2, each pair in "
-                              "order, not \"%3\"")
+    QStringList parts = value.split(u',');
+    for (QString& part : parts)
+        part = part.trimmed().toLower();
+    render::BlockChoice choice;
+    choice.fitToText = parts.removeAll(QStringLiteral("fit")) == 1;
+    choice.wholeDisplay = parts.removeAll(QStringLiteral("whole")) == 1;
+    // The words alone stand for the whole display; otherwise four corners.
+    std::optional<render::LcdBlock> place;
+    if (parts.isEmpty() && (choice.wholeDisplay || choice.fitToText)) {
+        place = render::LcdBlock{};
+    } else if (parts.size() == 4 && !choice.wholeDisplay) {
+        std::array<std::int64_t, 4> corners{};
+        bool ok = true;
+        for (int i = 0; ok && i < 4; ++i)
+            corners[i] = parts[i].toLongLong(&ok);
+        place = ok ? render::LcdBlock::of(corners) : std::nullopt;
+    }
+    if (!place)
+        return QStringLiteral("--block takes X1,X2,Y1,Y2 (columns from 0 to %1 and rows from 0 to %2, each pair in "
+                              "order) or whole, either followed by fit for the smallest block the text needs there, "
+                              "not \"%3\"")
             .arg(render::kLcdColumns - 1)
             .arg(render::kLcdRows - 1)
             .arg(value);
-    request.block = *block;
+    choice.place = *place;
+    request.block = choice;
     return {};
 }
 
@@ -201,18 +216,18 @@ int make(const ContentRequest& request, const QString& png, int scale, int argc,
     QList<QImage> monos;
     QList<int> delays;
     QString title;
+    render::LcdBlock block = render::chosenBlock(request.block);
     if (request.isText) {
         render::TextChoice choice = request.text;
         choice.text = request.source;
-        const render::RenderedText rendered = render::renderText(choice, request.block);
+        block = render::chosenBlock(request.block, choice);
+        const render::RenderedText rendered = render::renderText(choice, block);
         if (!rendered.error.isEmpty()) {
             err << "varnix: " << rendered.error << Qt::endl;
             return 2;
         }
         if (rendered.clipped)
-            err << "varnix: the text is " << rendered.extent.width() << " x " << rendered.extent.height()
-                << " pixels and does not fit the block of " << request.block.pixelSize().width() << " x "
-                << request.block.pixelSize().height() << ": it is cut at the block's edges" << Qt::endl;
+            err << "varnix: " << render::textNote(rendered, block, choice.rotation) << Qt::endl;
         monos << rendered.mono;
         title = QStringLiteral("Text");
     } else {
@@ -222,7 +237,7 @@ int make(const ContentRequest& request, const QString& png, int scale, int argc,
             return 2;
         }
         for (const render::SourceFrame& frame : read.frames) {
-            monos << render::convertPicture(frame.image, request.block, request.picture);
+            monos << render::convertPicture(frame.image, block, request.picture);
             delays << frame.delayMs;
         }
         title = QFileInfo(request.source).fileName();
@@ -237,12 +252,12 @@ int make(const ContentRequest& request, const QString& png, int scale, int argc,
     if (!request.script.isEmpty()) {
         if (monos.size() == 1) {
             code = std::max(code, write(request.script,
-                                        render::saveScript(render::stillScript(monos.constFirst(), request.block, title),
+                                        render::saveScript(render::stillScript(monos.constFirst(), block, title),
                                                            request.script),
-                                        out, err, QStringLiteral("1 frame")));
+                                        out, err, QStringLiteral("1 frame, %1").arg(render::blockPlace(block))));
         } else {
             const render::AnimationScript animation =
-                render::animationScript(monos, delays, request.block, request.baudRate, title);
+                render::animationScript(monos, delays, block, request.baudRate, title);
             code = std::max(code, write(request.script, render::saveScript(animation.text, request.script), out, err,
                                         animation.summary(request.baudRate)));
         }

@@ -18,7 +18,7 @@ struct ContentRequest {
     QString source;   // the text, or the picture file (a folder: its numbered PNG files)
     render::TextChoice text;
     render::PictureChoice picture;
-    render::LcdBlock block;
+    render::BlockChoice block; // --block; the whole display when not given
     QString script;   // --script OUT.vnx
     int baudRate = 19200;
     QStringList seen; // the content options given, for the refusal without --text or --picture

@@ -78,9 +78,13 @@ constexpr Option kVarnixOptions[] = {
     {"--fit", "HOW", "with --picture: fit (default), fill or 1:1",
      "fit scales a larger picture down to fit whole; fill scales it to cover the block and crops it; 1:1 takes "
      "it pixel for pixel and crops it. Each is centred."},
-    {"--block", "X1,X2,Y1,Y2", "with --text or --picture: the block, columns 0-127, rows 0-7 (default whole)",
+    {"--block", "BLOCK",
+     "with --text or --picture: X1,X2,Y1,Y2 (columns 0-127, rows 0-7) or whole (default); with --text, either "
+     "followed by ,fit or fit alone: the smallest block the text needs",
      "The block of the display memory to fill: columns X1 to X2 (0 to 127) and rows of 8 pixels Y1 to Y2 (0 to "
-     "7), both ends included. The whole display when not given."},
+     "7), both ends included, or whole for the whole display, which is also the block when none is given. With "
+     "--text, fit after either (0,127,3,4,fit; whole,fit; or fit alone) takes the smallest block the text needs "
+     "there, standing where --align puts it, as Fit to text does in the window."},
     {"--baud", "RATE", "with --picture: the baud rate an animation's waits allow for (default 19200)",
      "The line's baud rate that an animation's waits are reckoned for: each frame waits its own delay less the "
      "time its write takes on the line."},

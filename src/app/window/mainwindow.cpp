@@ -18,6 +18,7 @@
 #include "link/core/connection.h"
 #include "link/core/serialport.h"
 #include "link/portpanel.h"
+#include "link/receiveview.h"
 #include "link/sender.h"
 #include "link/terminal.h"
 #include "link/core/portmap.h"
@@ -29,6 +30,7 @@
 #include "widgets/desktop.h"
 #include "widgets/accesskeys.h"
 #include "widgets/fields.h"
+#include "widgets/pagelayout.h"
 #include "widgets/tabrows.h"
 
 #include "varnixversion.h"
@@ -41,6 +43,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -115,6 +118,14 @@ void Main::buildWindow()
     m_sender = new Sender(*this, *m_connection, *m_terminal, *m_portPanel, this);
     m_logControl = new LogControl(this, *this, m_platform.desktop, *m_log, [this] { return logDevice(); }, this);
     m_terminal->addToButtonRow(m_logControl->widget());
+    // The terminal's windows and its find field have no captions; without
+    // names of their own a screen reader would call them all "Terminal", after
+    // their group.
+    pagelayout::nameControl(m_terminal->rcvText(), QStringLiteral("Receive window"));
+    pagelayout::nameControl(m_terminal->rcvHex(), QStringLiteral("Receive window in hex"));
+    pagelayout::nameControl(m_terminal->txmText(), QStringLiteral("Transmit window"));
+    if (auto* find = m_terminal->group()->findChild<QLineEdit*>(QStringLiteral("txtFind")))
+        pagelayout::nameControl(find, QStringLiteral("Find"));
     // The log has already said the port opened; this says why it did.
     connect(&m_portPanel->reconnector(), &link::Reconnector::reconnected, this, [this](const QString& device) {
         m_log->note(QStringLiteral("reconnected: %1 came back").arg(device));

@@ -76,6 +76,14 @@ void ContentCommandTest::textWithoutADisplay()
     QCOMPARE(script.frameCount(), 1);
     QCOMPARE(test::wrongPixels(board::drawn(script.frames()).display(), expected, block), 0);
 
+    // Fitted to the text, as the LCD page's dialog does: the bytes it needs
+    // and no more, at the right of the display.
+    QCOMPARE(runProgram({"--text", "SET 21", "--align", "right", "--block", "whole,fit", "--script", vnx}), 0);
+    const QStringList fitted = scriptIn(vnx).frames();
+    QCOMPARE(fitted.size(), 1);
+    QVERIFY2(fitted[0].startsWith(QStringLiteral("]m]5d7f0000]")) && fitted[0].count(u']') == 2 + 35,
+             qPrintable(fitted[0]));
+
     QByteArray errors;
     QCOMPARE(runProgram({"--text", "x", "--font", "No Such Font", "--png", png}, &errors), 2);
     QVERIFY2(errors.contains("The font \"No Such Font\" is not installed."), errors.constData());
@@ -116,7 +124,14 @@ void ContentCommandTest::refusals_data()
     QTest::newRow("an option alone") << QStringList{"--dither", "ordered"} << "--dither goes with --text or --picture";
     QTest::newRow("block off the display")
         << QStringList{"--text", "a", "--png", "a.png", "--block", "0,128,0,7"}
-        << "--block takes X1,X2,Y1,Y2: columns from 0 to 127 and rows from 0 to 7, each pair in order, not \"0,128,0,7\"";
+        << "--block takes X1,X2,Y1,Y2 (columns from 0 to 127 and rows from 0 to 7, each pair in order) or whole, "
+           "either followed by fit for the smallest block the text needs there, not \"0,128,0,7\"";
+    QTest::newRow("block both whole and corners")
+        << QStringList{"--text", "a", "--png", "a.png", "--block", "whole,0,1,0,1"}
+        << "--block takes X1,X2,Y1,Y2 (columns from 0 to 127 and rows from 0 to 7, each pair in order) or whole, "
+           "either followed by fit for the smallest block the text needs there, not \"whole,0,1,0,1\"";
+    QTest::newRow("fit with a picture") << QStringList{"--picture", "a.png", "--block", "fit", "--png", "b.png"}
+                                        << "--block fit goes with --text";
     QTest::newRow("rotation") << QStringList{"--picture", "a.gif", "--png", "a.png", "--rotate", "45"}
                               << "--rotate takes 0, 90, 180 or 270, not \"45\"";
     QTest::newRow("two sources") << QStringList{"--text", "a", "--picture", "b.png"}
