@@ -3,8 +3,8 @@
 // boards on pseudo-terminals (served from this process), and on 16 behind
 // one ser2net, raw and RFC 2217 in turn: wall time against one board's, the
 // CPU, peak resident memory, threads and file descriptors of the Varnix
-// process. Then the pacing gaps its boards' lines see at 1 and 64 boards,
-// and what a pause costs in CPU at 64 threads when it spins its last
+// process. Then how late its pauses end on the boards' lines at 1 and 64
+// boards, and what a pause costs in CPU at 64 threads when it spins its last
 // microseconds against when it sleeps them.
 // Usage: bench_fleet [passes, default 3]
 #include "benchutil.h"
@@ -20,8 +20,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -133,10 +136,13 @@ void printRow(const char* what, int boards, const Measured& m, const Measured& o
                 m.code == 0 ? "" : "  NOT ALL PASSED");
 }
 
-// The arrival gap before each pacing character, less the delay, as boards on
-// pseudo-terminals read by threads of their own see it; the boards do not
-// answer, so the script does not wait for them.
-std::vector<double> pacingGaps(int boards, int delayMs)
+// How late each pause ends, on average, as boards on pseudo-terminals read
+// by threads of their own see it: the time from the first pacing character
+// to the last, less the pauses' own, over their number; a board's mean, so
+// that a reader thread woken late for one character does not count. The
+// boards do not answer, so the script does not wait for them. One board
+// alone is a single run, whose pauses spin their end, unless `asFleet`.
+std::vector<double> pauseLateness(int boards, int delayMs, bool asFleet)
 {
     std::vector<std::unique_ptr<test::Pty>> ptys;
     QByteArray ports;
@@ -146,22 +152,37 @@ std::vector<double> pacingGaps(int boards, int delayMs)
         ports += QStringLiteral("b%1 %2\n").arg(i).arg(ptys.back()->slavePath()).toLatin1();
     }
     QByteArray script = "ready off\ndelay " + QByteArray::number(delayMs) + "\n";
-    for (int i = 0; i < 10; ++i)
-        script += "]b]181f2837]1\n]h]1803]T]E]S]S]E]L]@\n";
-    QTemporaryDir dir;
-    runVarnix({QStringLiteral("--run"), writeFile(dir, QStringLiteral("gaps.vnx"), script), QStringLiteral("--ports"),
-               writeFile(dir, QStringLiteral("gaps.ports"), ports)});
-    std::vector<double> over;
-    for (const auto& pty : ptys) {
-        pty->stopReading();
-        const auto arrivals = pty->arrivals();
-        for (std::size_t i = 1; i < arrivals.size(); ++i) {
-            if (arrivals[i].byte == ']')
-                over.push_back(std::chrono::duration<double, std::micro>(arrivals[i].at - arrivals[i - 1].at).count()
-                               - delayMs * 1000.0);
+    std::size_t characters = 0;
+    for (int i = 0; i < 10; ++i) {
+        for (const char* frame : {"]b]181f2837]1", "]h]1803]T]E]S]S]E]L]@"}) {
+            script += QByteArray(frame) + '\n';
+            characters += std::strlen(frame);
         }
     }
-    return over;
+    QTemporaryDir dir;
+    const QString scriptFile = writeFile(dir, QStringLiteral("gaps.vnx"), script);
+    if (asFleet || boards > 1)
+        runVarnix({QStringLiteral("--run"), scriptFile, QStringLiteral("--ports"),
+                   writeFile(dir, QStringLiteral("gaps.ports"), ports)});
+    else
+        runVarnix({QStringLiteral("--run"), scriptFile, QStringLiteral("--port"), ptys.front()->slavePath()});
+    std::vector<double> late;
+    for (const auto& pty : ptys) {
+        pty->waitForBytes(characters, 5000);
+        pty->stopReading();
+        std::vector<Clock::time_point> pacing;
+        for (const auto& arrival : pty->arrivals()) {
+            if (arrival.byte == ']')
+                pacing.push_back(arrival.at);
+        }
+        if (pacing.size() < 2)
+            continue;
+        const double pauses = double(pacing.size() - 1);
+        late.push_back(
+            (std::chrono::duration<double, std::micro>(pacing.back() - pacing.front()).count() - pauses * delayMs * 1e3)
+            / pauses);
+    }
+    return late;
 }
 
 // CPU of `threads` threads each pausing `pauses` times for `delayMs`, the
@@ -236,19 +257,27 @@ int main(int argc, char** argv)
         std::printf("  ser2net is not installed\n");
     }
 
-    std::printf("pacing gap over the delay, boards on pseudo-terminals (200 pauses a board):\n");
+    std::printf("how late a pause ends on average, from the first pacing character a board receives to its "
+                "last (119 pauses a board), the median board of all passes and the latest:\n");
     for (const int delay : {5, 20}) {
-        for (const int count : {1, 64}) {
-            const std::vector<double> over = pacingGaps(count, delay);
-            std::printf("  delay %2d ms, %2d boards: median %7.1f us  p99 %8.1f us  most %8.1f us  (%zu gaps)\n", delay,
-                        count, percentile(over, 0.5), percentile(over, 0.99), percentile(over, 1.0), over.size());
+        for (const int count : {0, 1, 64}) {
+            std::vector<double> late;
+            for (int pass = 0; pass < passes; ++pass) {
+                const std::vector<double> more = pauseLateness(std::max(count, 1), delay, count > 0);
+                late.insert(late.end(), more.begin(), more.end());
+            }
+            std::printf("  delay %2d ms, %-26s %7.1f us  latest %7.1f us\n", delay,
+                        count == 0   ? "1 board alone (spun)"
+                            : count == 1 ? "1 board as a fleet (slept)"
+                                         : "64 boards (slept)",
+                        percentile(late, 0.5), percentile(late, 1.0));
         }
     }
 
-    std::printf("CPU of 64 threads pausing 100 times 5 ms each:\n");
-    std::printf("  last microseconds spun:  %7.0f ms\n",
-                pauseCpuMs(64, 100, 5, link::EventLoopPause::Finish::Spin));
-    std::printf("  last microseconds slept: %7.0f ms\n",
-                pauseCpuMs(64, 100, 5, link::EventLoopPause::Finish::Sleep));
+    std::printf("CPU a pause of 5 ms, 64 threads pausing 200 times each:\n");
+    for (const auto finish : {link::EventLoopPause::Finish::Spin, link::EventLoopPause::Finish::Sleep}) {
+        std::printf("  last microseconds %s: %5.1f us\n", finish == link::EventLoopPause::Finish::Spin ? "spun " : "slept",
+                    pauseCpuMs(64, 200, 5, finish) * 1000.0 / (64 * 200));
+    }
     return 0;
 }

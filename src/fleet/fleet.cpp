@@ -150,6 +150,14 @@ void Fleet::launch(int index)
     pthread_sigmask(SIG_BLOCK, &blocked, &before);
     thread->start();
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!thread->isRunning() && !thread->isFinished()) {
+        // The system gave no thread: the board fails, and the fleet goes on.
+        Ending ending;
+        ending.kind = Ending::Kind::Unreachable;
+        ending.reason = QStringLiteral("no thread could be started for it");
+        ended(index, ending, 0);
+        QMetaObject::invokeMethod(this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
+    }
 }
 
 void Fleet::keepAnswer(BoardReport& report, const QString& line)
