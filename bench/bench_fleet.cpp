@@ -6,7 +6,7 @@
 // process. Then how late its pauses end on the boards' lines at 1 and 64
 // boards, and what a pause costs in CPU at 64 threads when it spins its last
 // microseconds against when it sleeps them.
-// Usage: bench_fleet [passes, default 3]
+// Usage: bench_fleet [passes, default 3] [more boards to try as well, such as 256]
 #include "benchutil.h"
 #include "board/virtualboard.h"
 #include "link/core/pause.h"
@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -91,12 +92,22 @@ Measured runVarnix(const QStringList& arguments)
     posix_spawn_file_actions_destroy(&actions);
     rusage usage{};
     int status = 0;
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    // The boards are served as soon as the program writes to them; whether
+    // it has ended, and its threads and files, are looked at now and then.
+    QEventLoop loop;
+    QTimer ended;
+    QObject::connect(&ended, &QTimer::timeout, &loop, [&] {
+        if (wait4(pid, &status, WNOHANG, &usage) != 0)
+            loop.quit();
+    });
+    ended.start(2);
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, &loop, [&] {
         measured.threads = std::max(measured.threads, statusValue(pid, "Threads:"));
         measured.files = std::max(measured.files, countEntries(QStringLiteral("/proc/%1/fd").arg(pid)));
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
+    });
+    sample.start(50);
+    loop.exec();
     measured.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     measured.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
@@ -217,10 +228,13 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    std::vector<int> counts{1, 4, 16, 64};
+    if (argc > 2 && std::atoi(argv[2]) > 64)
+        counts.push_back(std::atoi(argv[2]));
 
     std::printf("the example screen with --verify (12 frames, 59 pauses of 20 ms), median of %d passes:\n", passes);
     Measured one;
-    for (const int count : {1, 4, 16, 64}) {
+    for (const int count : counts) {
         std::vector<std::unique_ptr<board::VirtualBoard>> boards;
         QByteArray ports;
         for (int i = 0; i < count; ++i) {
