@@ -265,7 +265,8 @@ int main(int argc, char** argv)
         }
         QByteArray ports;
         for (int i = 0; i < 16; ++i)
-            ports += QStringLiteral("board%1 %2\n").arg(i).arg(i % 2 ? server.rfc2217Address(i) : server.rawAddress(i)).toLatin1();
+            ports += "board" + QByteArray::number(i) + ' '
+                + (i % 2 ? server.rfc2217Address(i) : server.rawAddress(i)).toLatin1() + '\n';
         printRow("ser2net raw and 2217", 16, fleetRun(ports, passes), one);
     } else {
         std::printf("  ser2net is not installed\n");
@@ -290,7 +291,8 @@ int main(int argc, char** argv)
 
     std::printf("CPU a pause of 5 ms, 64 threads pausing 200 times each:\n");
     for (const auto finish : {link::EventLoopPause::Finish::Spin, link::EventLoopPause::Finish::Sleep}) {
-        std::printf("  last microseconds %s: %5.1f us\n", finish == link::EventLoopPause::Finish::Spin ? "spun " : "slept",
+        std::printf("  last microseconds %s: %5.1f us\n",
+                    finish == link::EventLoopPause::Finish::Spin ? "spun " : "slept",
                     pauseCpuMs(64, 200, 5, finish) * 1000.0 / (64 * 200));
     }
     return 0;

@@ -169,7 +169,8 @@ Ending BoardRun::run()
     } else {
         emit opened();
         QString lostReason;
-        connect(&connection, &link::Connection::lost, this, [&lostReason](const QString& reason) { lostReason = reason; });
+        connect(&connection, &link::Connection::lost, this,
+                [&lostReason](const QString& reason) { lostReason = reason; });
         script::EventLoopClock clock;
         script::Runner runner(connection, clock);
         connect(&runner, &script::Runner::answered, this, &BoardRun::answered);

@@ -125,7 +125,8 @@ std::optional<script::ReadError> Reader::line(int number, const QString& text)
 Boards readPorts(QByteArrayView utf8)
 {
     Reader reader;
-    if (auto error = script::readLines(utf8, [&](int number, const QString& line) { return reader.line(number, line); }))
+    const auto line = [&reader](int number, const QString& text) { return reader.line(number, text); };
+    if (auto error = script::readLines(utf8, line))
         return *error;
     if (reader.boards.isEmpty())
         return script::ReadError{0, QStringLiteral("no boards in it")};

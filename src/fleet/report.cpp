@@ -147,7 +147,8 @@ QString countsLine(const QList<BoardReport>& reports)
     }
     return QStringLiteral("%1 %2: %3")
         .arg(reports.size())
-        .arg(reports.size() == 1 ? QStringLiteral("board") : QStringLiteral("boards"), parts.join(QStringLiteral(", ")));
+        .arg(reports.size() == 1 ? QStringLiteral("board") : QStringLiteral("boards"),
+             parts.join(QStringLiteral(", ")));
 }
 
 QString eventLine(const BoardReport& report, int frames)
@@ -160,7 +161,8 @@ QString eventLine(const BoardReport& report, int frames)
     case BoardReport::Stage::Sending:
         return QStringLiteral("%1: connected%2, sending %3 frames")
             .arg(name,
-                 report.board.address == name ? QString() : QStringLiteral(" to ") + script::escaped(report.board.address),
+                 report.board.address == name ? QString()
+                                              : QStringLiteral(" to ") + script::escaped(report.board.address),
                  QString::number(frames));
     case BoardReport::Stage::Verifying:
         return QStringLiteral("%1: verifying the display").arg(name);

@@ -184,7 +184,7 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
     // Pulled out after its third frame.
     QByteArray script = "delay 5\n";
     for (int i = 0; i < 8; ++i)
-        script += QStringLiteral("]c]%1%2%3\n").arg(16 + 12 * i, 2, 16, QChar(u'0')).arg(20 + i, 2, 16, QChar(u'0')).arg(QStringLiteral("08")).toLatin1();
+        script += "]c]" + QByteArray::number(16 + 12 * i, 16) + QByteArray::number(20 + i, 16) + "08\n";
     board::VirtualBoard* killed = boards[2].get();
     QObject::connect(killed, &board::VirtualBoard::fed, killed, [&boards] {
         if (boards[2] && boards[2]->received().size() >= 3 * 9)
@@ -200,7 +200,8 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
     const QStringList cases = junitCases(junit);
     QCOMPARE(cases.size(), 5);
     QCOMPARE(cases.mid(0, 2), (QStringList{"net-raw: passed", "net-rfc: passed"}));
-    QVERIFY2(cases[2].startsWith(QStringLiteral("killed: line ")) && cases[2].contains(QStringLiteral("the port was lost")),
+    QVERIFY2(cases[2].startsWith(QStringLiteral("killed: line "))
+                 && cases[2].contains(QStringLiteral("the port was lost")),
              qPrintable(cases[2]));
     QCOMPARE(cases[3], QStringLiteral("tampered: verify: 1 pixel differs; the first at column 5, row 6"));
     QVERIFY2(cases[4].contains(refusing) && cases[4].contains(QStringLiteral("the connection was refused")),
@@ -245,8 +246,8 @@ void FleetTest::ctrlCEndsEveryBoardAtAFrameBoundary()
         while (sent < frames.size() && received.startsWith(frames.mid(0, sent + 1).join(QString()).toLatin1()))
             whole = frames.mid(0, ++sent).join(QString()).size();
         QVERIFY2(whole == received.size() && sent < frames.size(), received.constData());
-        QVERIFY2(rowOf(run.out, boards[i]->devicePath()).contains(QRegularExpression(QStringLiteral("cut short +%1/30 ").arg(sent))),
-                 qPrintable(run.out));
+        const QRegularExpression cut(QStringLiteral("cut short +%1/30 ").arg(sent));
+        QVERIFY2(rowOf(run.out, boards[i]->devicePath()).contains(cut), qPrintable(run.out));
     }
 }
 
@@ -257,7 +258,8 @@ void FleetTest::portsFileRefusedWithItsLine_data()
     QTest::newRow("comments, blanks, settings") << QByteArray("# rack\n\nb1 /dev/ttyUSB0  # bench\r\n"
                                                               "b2\trfc2217://lab:3002\t9600,e,7,2\n")
                                                 << QString();
-    QTest::newRow("name alone") << QByteArray("b1 /dev/ttyUSB0\nb2\n") << "line 2: \"b2\" needs its address after its name";
+    QTest::newRow("name alone") << QByteArray("b1 /dev/ttyUSB0\nb2\n")
+                                << "line 2: \"b2\" needs its address after its name";
     QTest::newRow("not a name") << QByteArray("rack/1 /dev/ttyUSB0\n")
                                 << "line 1: \"rack/1\" is not a board's name: use at most 64 letters, digits, "
                                    "\".\", \"-\" and \"_\", not beginning with \".\"";
@@ -275,7 +277,8 @@ void FleetTest::portsFileRefusedWithItsLine_data()
     QTest::newRow("a word too many") << QByteArray("b1 /dev/ttyS0 9600,n,8,1 fast\n")
                                      << "line 1: a board is a name, an address and line settings; \"fast\" is one "
                                         "word too many";
-    QTest::newRow("name twice") << QByteArray("b1 /dev/ttyS0\nb1 /dev/ttyS1\n") << "line 2: the name \"b1\" is line 1's already";
+    QTest::newRow("name twice") << QByteArray("b1 /dev/ttyS0\nb1 /dev/ttyS1\n")
+                                << "line 2: the name \"b1\" is line 1's already";
     QTest::newRow("address twice") << QByteArray("b1 /dev/ttyS0\nb2 /dev/ttyS0\n")
                                    << "line 2: \"/dev/ttyS0\" is line 1's board already";
     QTest::newRow("not UTF-8") << QByteArray("b1 /dev/ttyS0\nb\xff /dev/ttyS1\n") << "line 2: not UTF-8 text";
@@ -307,8 +310,8 @@ void FleetTest::badLineSendsNothing()
                                                QStringLiteral("bad tcp://lab")});
     const Finished run = runProgram({"--run", test::writeScriptFile(dir, "]k\n"), "--ports", ports});
     QCOMPARE(run.code, 2);
-    QVERIFY2(run.err.startsWith(QStringLiteral("varnix: %1: line 2: \"tcp://lab\" is not a network address").arg(ports)),
-             qPrintable(run.err));
+    const QString refusal = QStringLiteral("varnix: %1: line 2: \"tcp://lab\" is not a network address").arg(ports);
+    QVERIFY2(run.err.startsWith(refusal), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
     QTest::qWait(100);
     QCOMPARE(boards[0]->receivedCount(), 0);

@@ -60,7 +60,8 @@ public:
         m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
         QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
             char bytes[16];
-            for (ssize_t n = ::read(m_pipe[0], bytes, sizeof bytes); n > 0; n = ::read(m_pipe[0], bytes, sizeof bytes)) {
+            ssize_t n = 0;
+            while ((n = ::read(m_pipe[0], bytes, sizeof bytes)) > 0) {
                 for (ssize_t i = 0; i < n && m_count < 2; ++i) {
                     if (++m_count == 2)
                         restore();
