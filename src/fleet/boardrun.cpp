@@ -160,10 +160,7 @@ Ending BoardRun::run()
         else
             ending.reason = QStringLiteral("cannot open %1").arg(m_board.address)
                 + (port.failureHint().isEmpty() ? QString() : QStringLiteral(": ") + port.failureHint());
-        note(ending.reason);
-        return ending;
-    }
-    if (m_stopAsked) {
+    } else if (m_stopAsked) {
         ending.kind = Ending::Kind::CutShort;
         ending.reason = QStringLiteral("cut short");
     } else {

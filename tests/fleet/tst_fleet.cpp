@@ -11,6 +11,7 @@
 #include "support/ser2net.h"
 #include "support/testmain.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -192,8 +193,9 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
     });
 
     const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const QString logs = dir.filePath(QStringLiteral("logs"));
     const Finished run = runProgram({"--run", test::writeScriptFile(dir, script), "--ports", ports, "--verify",
-                                     "--junit", junit});
+                                     "--junit", junit, "--log-dir", logs});
     QCOMPARE(run.code, 1);
     QVERIFY2(rowOf(run.out, QStringLiteral("net-raw")).contains(QStringLiteral("passed")), qPrintable(run.out));
     QVERIFY2(rowOf(run.out, QStringLiteral("net-rfc")).contains(QStringLiteral("passed")), qPrintable(run.out));
@@ -206,10 +208,16 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
     QCOMPARE(cases[3], QStringLiteral("tampered: verify: 1 pixel differs; the first at column 5, row 6"));
     QVERIFY2(cases[4].contains(refusing) && cases[4].contains(QStringLiteral("the connection was refused")),
              qPrintable(cases[4]));
-    // Each reason in the table too.
-    for (const QString& line : cases)
-        QVERIFY2(rowOf(run.out, line.section(u':', 0, 0)).contains(line.section(QStringLiteral(": "), 1)),
-                 qPrintable(run.out));
+    // Each reason in the table too, and at the end of the board's own log.
+    for (const QString& line : cases) {
+        const QString name = line.section(u':', 0, 0);
+        const QString why = line.section(QStringLiteral(": "), 1);
+        QVERIFY2(rowOf(run.out, name).contains(why), qPrintable(run.out));
+        QFile log(QDir(logs).filePath(name + QStringLiteral(".log")));
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY2(QString::fromUtf8(log.readAll()).contains(why == u"passed" ? why : QStringLiteral("failed: ") + why),
+                 qPrintable(name));
+    }
 }
 
 void FleetTest::ctrlCEndsEveryBoardAtAFrameBoundary()
