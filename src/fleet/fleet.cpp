@@ -40,11 +40,9 @@ QStringList Fleet::logFileNames(const QList<Board>& boards)
     QSet<QString> taken;
     for (const Board& board : boards) {
         QString base;
-        for (const QChar c : board.name) {
-            const bool plain = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-                || c == u'-' || c == u'_' || (c == u'.' && !base.isEmpty());
-            base += plain ? c : QChar(u'_');
-        }
+        // Never a hidden file.
+        for (const QChar c : board.name)
+            base += isNameCharacter(c) && (c != u'.' || !base.isEmpty()) ? c : QChar(u'_');
         QString name = base + QStringLiteral(".log");
         for (int n = 2; taken.contains(name); ++n)
             name = QStringLiteral("%1-%2.log").arg(base).arg(n);

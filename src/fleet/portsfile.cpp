@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace varnix::fleet {
 
 namespace {
@@ -44,14 +46,8 @@ QStringList words(QStringView line)
 
 bool isName(const QString& name)
 {
-    if (name.size() > kLongestName || name.startsWith(u'.'))
-        return false;
-    for (const QChar c : name) {
-        const bool letterOrDigit = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
-        if (!letterOrDigit && c != u'.' && c != u'-' && c != u'_')
-            return false;
-    }
-    return true;
+    return name.size() <= kLongestName && !name.startsWith(u'.')
+        && std::all_of(name.begin(), name.end(), isNameCharacter);
 }
 
 class Reader
@@ -121,6 +117,12 @@ std::optional<script::ReadError> Reader::line(int number, const QString& text)
 }
 
 } // namespace
+
+bool isNameCharacter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'.' || c == u'-'
+        || c == u'_';
+}
 
 Boards readPorts(QByteArrayView utf8)
 {

@@ -43,6 +43,10 @@ using Boards = std::variant<QList<Board>, script::ReadError>;
 Boards readPorts(QByteArrayView utf8);
 Boards readPortsFile(const QString& path);
 
+// Whether a board's name may hold the character: letters, digits, ".", "-"
+// and "_", which a file name may hold as well.
+bool isNameCharacter(QChar c);
+
 // The boards of --port values, each named by its address; a value given
 // twice is refused.
 Boards boardsFromPorts(const QStringList& addresses);
