@@ -10,11 +10,12 @@ cd "$(dirname "$0")/.."
 
 # clang and its runtime libraries for libFuzzer, which GCC does not have; a
 # font that every machine draws the same, for the tests of text in a block;
-# a real serial server for the tests of network ports; a private D-Bus
-# session, the accessibility bus, its Python client and a virtual display,
-# for reading the window as a screen reader does.
+# a real serial server for the tests of network ports; python3's XML reader
+# for the tests of the JUnit report; a private D-Bus session, the
+# accessibility bus, its Python client and a virtual display, for reading the
+# window as a screen reader does.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
-          clang libclang-rt-14-dev fonts-dejavu-core ser2net dbus at-spi2-core python3-pyatspi xvfb xauth)
+          clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -78,6 +78,15 @@ void Runner::stop()
     m_clock.wake();
 }
 
+void Runner::stopAtFrameEnd()
+{
+    if (!m_running)
+        return;
+    // The transmission goes on to its end; the loop stops behind it.
+    m_stopped = true;
+    m_clock.wake();
+}
+
 Runner::Wait Runner::waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer)
 {
     std::int64_t deadline = m_clock.now() + milliseconds;
@@ -223,11 +232,12 @@ Runner::Result Runner::run(const Script& script, int startDelay)
             const auto outcome = m_transmit(step.text, m_pacing, m_delay, [&](const link::Progress& p) {
                 tell(i, p.sent, p.millisecondsLeft);
             });
+            if (outcome == link::Transmitter::Outcome::Sent)
+                ++result.framesSent;
             if (outcome == link::Transmitter::Outcome::Cancelled || m_stopped)
                 return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
             if (outcome == link::Transmitter::Outcome::Failed)
                 return finish(m_connection.isOpen() ? Outcome::Failed : Outcome::Lost, step.line);
-            ++result.framesSent;
             if (readyOn) {
                 const Wait wait = waitFor([this] {
                     return m_answered ? m_answered(m_answers) : m_answers.contains(QLatin1String(kPrompt));

@@ -68,6 +68,9 @@ public:
     Result run(const Script& script, int startDelay);
     // Ends a run between two characters, or its wait.
     void stop();
+    // Ends a run as stop() does, but lets a frame that is going out go out
+    // whole, so that the board is not left in the middle of a command.
+    void stopAtFrameEnd();
     bool running() const { return m_running; }
     // The delay in force when the last run ended.
     int delay() const { return m_delay; }

@@ -215,13 +215,12 @@ QString ReadError::describe() const
     return line > 0 ? QStringLiteral("line %1: %2").arg(line).arg(reason) : reason;
 }
 
-ReadResult readScript(QByteArrayView utf8)
+std::optional<ReadError> readLines(QByteArrayView utf8, const LineReader& line)
 {
     // Each line decoded on its own, so that a line which ends inside a
     // character is refused by its number rather than spoiling the next.
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    Reader reader;
     int number = 0;
     qsizetype start = 0;
     while (start <= utf8.size()) {
@@ -230,16 +229,24 @@ ReadResult readScript(QByteArrayView utf8)
             end = utf8.size();
         ++number;
         decoder.resetState();
-        QString line = decoder(utf8.sliced(start, end - start));
+        QString text = decoder(utf8.sliced(start, end - start));
         if (decoder.hasError())
             return ReadError{number, QStringLiteral("not UTF-8 text")};
         // A byte order mark begins the file, never a line within it.
-        if (number == 1 && line.startsWith(QChar::ByteOrderMark))
-            line.remove(0, 1);
-        if (auto error = reader.line(number, line))
-            return *error;
+        if (number == 1 && text.startsWith(QChar::ByteOrderMark))
+            text.remove(0, 1);
+        if (auto error = line(number, text))
+            return error;
         start = end + 1;
     }
+    return std::nullopt;
+}
+
+ReadResult readScript(QByteArrayView utf8)
+{
+    Reader reader;
+    if (auto error = readLines(utf8, [&](int number, const QString& line) { return reader.line(number, line); }))
+        return *error;
     return std::move(reader.script);
 }
 

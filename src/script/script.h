@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -64,6 +65,11 @@ using ReadResult = std::variant<Script, ReadError>;
 
 // Reads a script; the first line it cannot take refuses the whole script.
 ReadResult readScript(QByteArrayView utf8);
+// Hands each line of a UTF-8 text to `line`, numbered from 1, until it
+// refuses one; a line that is not UTF-8 is refused by its number. A byte
+// order mark may begin the text; a line's "\r" is left to `line`.
+using LineReader = std::function<std::optional<ReadError>(int number, const QString& line)>;
+std::optional<ReadError> readLines(QByteArrayView utf8, const LineReader& line);
 ReadResult readScriptFile(const QString& path);
 
 // How long the line is busy with a script: the pacing pauses and the waits,

@@ -7,12 +7,27 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace varnix::test {
 
 quint16 freeLocalPort()
 {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    return freeLocalPorts(1).value(0);
+}
+
+QList<quint16> freeLocalPorts(int count)
+{
+    // All held until all are found, so that none is handed out twice.
+    std::vector<std::unique_ptr<QTcpServer>> probes;
+    QList<quint16> ports;
+    for (int i = 0; i < count; ++i) {
+        probes.push_back(std::make_unique<QTcpServer>());
+        ports << (probes.back()->listen(QHostAddress::LocalHost, 0) ? probes.back()->serverPort() : 0);
+    }
+    return ports;
 }
 
 bool listening(quint16 port)
@@ -30,8 +45,9 @@ bool listening(quint16 port)
     return false;
 }
 
-Ser2net::Ser2net(const QString& device)
-    : m_device(device), m_rawPort(freeLocalPort()), m_rfc2217Port(freeLocalPort())
+Ser2net::Ser2net(const QString& device) : Ser2net(QStringList{device}) {}
+
+Ser2net::Ser2net(const QStringList& devices) : m_devices(devices), m_ports(freeLocalPorts(int(2 * devices.size())))
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
 }
@@ -47,14 +63,14 @@ bool Ser2net::installed()
         || !QStandardPaths::findExecutable(QStringLiteral("ser2net")).isEmpty();
 }
 
-QString Ser2net::rawAddress() const
+QString Ser2net::rawAddress(int device) const
 {
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(m_rawPort);
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(m_ports.value(2 * device));
 }
 
-QString Ser2net::rfc2217Address() const
+QString Ser2net::rfc2217Address(int device) const
 {
-    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_rfc2217Port);
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_ports.value(2 * device + 1));
 }
 
 bool Ser2net::start()
@@ -72,11 +88,15 @@ bool Ser2net::start()
                                               "  options:\n"
                                               "    kickolduser: true\n");
     file.write("%YAML 1.1\n---\n");
-    file.write(connection.arg(QStringLiteral("raw"), QString()).arg(m_rawPort).arg(m_device).toUtf8());
-    file.write(connection.arg(QStringLiteral("rfc2217"), QStringLiteral("telnet(rfc2217),"))
-                   .arg(m_rfc2217Port)
-                   .arg(m_device)
-                   .toUtf8());
+    for (qsizetype i = 0; i < m_devices.size(); ++i) {
+        const QString& device = m_devices[i];
+        file.write(connection.arg(QStringLiteral("raw%1").arg(i), QString(), QString::number(m_ports[2 * i]), device)
+                       .toUtf8());
+        file.write(connection
+                       .arg(QStringLiteral("rfc2217_%1").arg(i), QStringLiteral("telnet(rfc2217),"),
+                            QString::number(m_ports[2 * i + 1]), device)
+                       .toUtf8());
+    }
     file.close();
     QString program = QStandardPaths::findExecutable(QStringLiteral("ser2net"), {"/usr/sbin", "/usr/bin", "/sbin"});
     if (program.isEmpty())
@@ -87,7 +107,7 @@ bool Ser2net::start()
         return false;
     }
     const QDeadlineTimer deadline(10000);
-    while (!listening(m_rawPort) || !listening(m_rfc2217Port)) {
+    while (!std::all_of(m_ports.begin(), m_ports.end(), listening)) {
         if (deadline.hasExpired() || m_process.state() != QProcess::Running) {
             m_error = QStringLiteral("ser2net did not listen: ") + QString::fromLocal8Bit(m_process.readAll());
             stop();

@@ -7,13 +7,14 @@
 
 namespace varnix::test {
 
-// A ser2net serving one device on 127.0.0.1, raw on one TCP port and as
+// A ser2net serving devices on 127.0.0.1, each raw on one TCP port and as
 // RFC 2217 on another, from a configuration of its own. It can be ended and
 // started again on the same ports.
 class Ser2net
 {
 public:
     explicit Ser2net(const QString& device);
+    explicit Ser2net(const QStringList& devices);
     ~Ser2net();
     Ser2net(const Ser2net&) = delete;
     Ser2net& operator=(const Ser2net&) = delete;
@@ -25,20 +26,23 @@ public:
     void stop();
     QString error() const { return m_error; }
 
-    QString rawAddress() const;
-    QString rfc2217Address() const;
+    // The addresses of the device of that index.
+    QString rawAddress(int device = 0) const;
+    QString rfc2217Address(int device = 0) const;
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
-    QString m_device;
-    quint16 m_rawPort = 0;
-    quint16 m_rfc2217Port = 0;
+    QStringList m_devices;
+    // Raw and RFC 2217 ports, a pair a device.
+    QList<quint16> m_ports;
     QString m_error;
 };
 
 // A TCP port on 127.0.0.1 that nothing listens on now.
 quint16 freeLocalPort();
+// As many such ports, all different.
+QList<quint16> freeLocalPorts(int count);
 // Whether something listens on that port of 127.0.0.1 (from /proc/net/tcp,
 // without connecting, which a server would count as a user).
 bool listening(quint16 port);

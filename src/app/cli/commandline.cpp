@@ -1,18 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/commandline.h"
 
+#include "app/cli/fleetcommand.h"
 #include "app/cli/usage.h"
 
-#include "board/boardshadow.h"
 #include "board/displaycheck.h"
-#include "link/core/connection.h"
-#include "link/core/pause.h"
+#include "fleet/boardrun.h"
 #include "link/core/portmap.h"
 #include "link/core/networkaddress.h"
-#include "link/core/portswitch.h"
-#include "script/clock.h"
-#include "script/escapes.h"
-#include "script/runner.h"
 #include "script/script.h"
 #include "render/picture.h"
 
@@ -31,9 +26,8 @@ namespace varnix {
 namespace {
 
 constexpr int kLargestScale = 32;
-constexpr char kLineSettings[] = "19200,n,8,1";
-// How much of a long frame or answer a line of the run shows.
-constexpr qsizetype kShownCharacters = 72;
+// --jobs' ceiling, well beyond the boards one machine drives.
+constexpr int kMostJobs = 4096;
 
 std::optional<int> wholeNumber(const QString& text, int lowest, int highest)
 {
@@ -42,43 +36,6 @@ std::optional<int> wholeNumber(const QString& text, int lowest, int highest)
     if (!ok || value < lowest || value > highest)
         return std::nullopt;
     return value;
-}
-
-// An answer or a frame on one line: line breaks as " | ", other control
-// characters escaped, a long one cut.
-QString shown(const QString& text)
-{
-    QStringList lines;
-    for (const QStringView line : QStringView(text).tokenize(QLatin1Char('\n'))) {
-        QStringView part = line;
-        while (part.endsWith(u'\r'))
-            part.chop(1);
-        for (const QStringView piece : part.tokenize(u'\r')) {
-            if (!piece.isEmpty())
-                lines << script::escaped(piece);
-        }
-    }
-    QString out = lines.join(QStringLiteral(" | "));
-    if (out.size() > kShownCharacters)
-        out = out.left(kShownCharacters) + QStringLiteral("... (%1 characters)").arg(text.size());
-    return out.isEmpty() ? QStringLiteral("(no answer)") : out;
-}
-
-const script::Step* stepAt(const script::Script& script, int line)
-{
-    for (const script::Step& step : script.steps) {
-        if (step.line == line)
-            return &step;
-    }
-    return nullptr;
-}
-
-QString linesText(const QList<int>& lines)
-{
-    QStringList out;
-    for (int line : lines)
-        out << QString::number(line);
-    return out.join(QStringLiteral(", "));
 }
 
 // The script the command names, or nothing when it cannot be read, said in
@@ -114,7 +71,8 @@ Command parseCommandLine(const QStringList& arguments)
         const bool takesValue = name == QLatin1String("--run") || name == QLatin1String("--preview")
             || name == QLatin1String("--port") || name == QLatin1String("--delay")
             || name == QLatin1String("--png") || name == QLatin1String("--scale")
-            || name == QLatin1String("--log") || content::takesValue(name);
+            || name == QLatin1String("--log") || name == QLatin1String("--ports") || name == QLatin1String("--jobs")
+            || name == QLatin1String("--junit") || name == QLatin1String("--log-dir") || content::takesValue(name);
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -143,6 +101,7 @@ Command parseCommandLine(const QStringList& arguments)
                     return refuse(error->text);
             }
             command.device = *value;
+            command.ports << *value;
             sawPort = true;
         } else if (name == QLatin1String("--delay")) {
             const auto delay = wholeNumber(*value, 0, script::kLongestDelayMs);
@@ -151,6 +110,19 @@ Command parseCommandLine(const QStringList& arguments)
                                   .arg(script::kLongestDelayMs).arg(*value));
             command.delay = *delay;
             sawDelay = true;
+        } else if (name == QLatin1String("--ports") || name == QLatin1String("--junit")
+                   || name == QLatin1String("--log-dir")) {
+            if (value->isEmpty())
+                return refuse(QStringLiteral("%1 needs a file or folder name").arg(name));
+            (name == QLatin1String("--ports") ? command.portsFile
+                 : name == QLatin1String("--junit") ? command.junit
+                                                    : command.logDir) = *value;
+        } else if (name == QLatin1String("--jobs")) {
+            const auto jobs = wholeNumber(*value, 1, kMostJobs);
+            if (!jobs)
+                return refuse(QStringLiteral("--jobs takes a whole number from 1 to %1, not \"%2\"")
+                                  .arg(kMostJobs).arg(*value));
+            command.jobs = *jobs;
         } else if (name == QLatin1String("--log")) {
             if (value->isEmpty())
                 return refuse(QStringLiteral("--log needs the file to write the session log to"));
@@ -186,6 +158,10 @@ Command parseCommandLine(const QStringList& arguments)
     const bool preview = command.kind == Command::Kind::Preview;
     if (!run && (sawDelay || command.verify || (preview && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
+    if (!run && (command.fleet() || command.ports.size() > 1))
+        return refuse(QStringLiteral("--ports, --jobs, --junit, --log-dir and a second --port go with --run SCRIPT"));
+    if (sawPort && !command.portsFile.isEmpty())
+        return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
     if ((run || preview || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
     const bool make = command.kind == Command::Kind::Make;
@@ -209,111 +185,53 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
     const auto loaded = readScript(command, err);
     if (!loaded)
         return 2;
-    const script::Script& script = *loaded;
+    if (command.fleet())
+        return runFleetCommand(command, *loaded, out, err);
 
-    std::unique_ptr<link::PortMap> ports;
-    if (command.device.isEmpty()) {
-        ports = std::make_unique<link::SystemPortMap>();
-    } else {
-        ports = std::make_unique<link::PortMap>();
-        ports->setDevices({command.device});
-    }
-    link::PortSwitch port(*ports);
-    port.setPortNumber(1);
-    port.setSettings(QString::fromLatin1(kLineSettings));
-    link::EventLoopPause pause;
-    link::Connection connection(port, pause);
-    // What the board should show: every character that went out.
-    board::BoardShadow model(connection);
-
-    const QString device = ports->device(1);
+    QString device = command.device;
     if (device.isEmpty()) {
-        err << "varnix: no serial device for port 1 (plug in an adapter, start varnix-board, or give --port)"
-            << Qt::endl;
-        return 2;
-    }
-    if (!connection.open()) {
-        // A network port's hint names the address already.
-        if (link::isNetworkAddress(device) && !port.failureHint().isEmpty()) {
-            err << "varnix: " << port.failureHint() << Qt::endl;
+        device = link::SystemPortMap().device(1);
+        if (device.isEmpty()) {
+            err << "varnix: no serial device for port 1 (plug in an adapter, start varnix-board, or give --port)"
+                << Qt::endl;
             return 2;
         }
-        err << "varnix: cannot open " << device;
-        if (!port.failureHint().isEmpty())
-            err << ": " << port.failureHint();
-        err << Qt::endl;
-        return 2;
     }
-
-    script::EventLoopClock clock;
-    script::Runner runner(connection, clock);
-    QObject::connect(&runner, &script::Runner::answered, [&](int line, const QString& frame, const QString& answer) {
+    fleet::BoardRun run(fleet::Board{device, device}, fleet::Plan{*loaded, command.delay, command.verify});
+    QObject::connect(&run, &fleet::BoardRun::answered, [&](int line, const QString& frame, const QString& answer) {
         // Line 0 is the display read of --verify.
-        out << (line > 0 ? QString::number(line) : QStringLiteral("verify")) << ": " << shown(frame) << " -> "
-            << shown(answer) << Qt::endl;
+        out << (line > 0 ? QString::number(line) : QStringLiteral("verify")) << ": " << fleet::shown(frame)
+            << " -> " << fleet::shown(answer) << Qt::endl;
     });
-    QString lostReason;
-    QObject::connect(&connection, &link::Connection::lost, [&](const QString& reason) { lostReason = reason; });
+    const fleet::Ending ending = run.run();
+    if (ending.difference)
+        out << "verify: " << ending.difference->describe() << Qt::endl;
 
+    using Kind = fleet::Ending::Kind;
     const QString name = QFileInfo(command.script).fileName();
-    auto outcomeCode = [&](const script::Runner::Result& result) {
-        using Outcome = script::Runner::Outcome;
-        switch (result.outcome) {
-        case Outcome::Done:
-            if (result.unanswered.isEmpty())
-                return 0;
-            err << "varnix: " << name << ": no \"" << script::Runner::kPrompt << "\" within "
-                << script::kReadyTimeoutMs / 1000 << " s for the frames of lines " << linesText(result.unanswered)
-                << Qt::endl;
-            return 1;
-        case Outcome::BoardError:
-            err << "varnix: " << name << " line " << result.line << ": the board answered: " << shown(result.answer)
-                << Qt::endl;
-            return 1;
-        case Outcome::ExpectTimedOut: {
-            const script::Step* step = stepAt(script, result.line);
-            err << "varnix: " << name << " line " << result.line << ": \"" << script::escaped(step ? step->text : QString())
-                << "\" did not come within " << script::durationText(step ? step->milliseconds : 0)
-                << "; the answer was: " << shown(result.answer) << Qt::endl;
-            return 1;
-        }
-        case Outcome::Stopped:
-            err << "varnix: " << name << " line " << result.line << ": stopped" << Qt::endl;
-            return 1;
-        case Outcome::Lost:
-            err << "varnix: " << name << " line " << result.line << ": the port was lost"
-                << (lostReason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(lostReason)) << Qt::endl;
-            return 2;
-        case Outcome::Failed:
-            err << "varnix: " << name << " line " << result.line << ": the port refused the frame" << Qt::endl;
-            return 2;
-        }
+    switch (ending.kind) {
+    case Kind::Passed:
+        return 0;
+    case Kind::Differs:
+        return 1;
+    case Kind::Unreachable:
+        err << "varnix: " << ending.reason << Qt::endl;
         return 2;
-    };
-
-    int code = outcomeCode(runner.run(script, command.delay));
-    if (code == 0 && command.verify) {
-        const board::Display expected = model.firmware().display();
-        script::Script read;
-        read.steps.append(script::Step{script::Step::Kind::Send, 0, QString::fromLatin1(board::kWholeDisplayRead)});
-        runner.setAnswered(board::displayAnswerFinished);
-        const auto result = runner.run(read, runner.delay());
-        code = outcomeCode(result);
-        if (code == 0) {
-            const auto shownByBoard = board::displayFromAnswer(result.lastAnswer);
-            if (!shownByBoard) {
-                err << "varnix: verify: the board did not send its display memory: " << shown(result.lastAnswer)
-                    << Qt::endl;
-                code = 1;
-            } else {
-                const board::Difference difference = board::compare(expected, *shownByBoard);
-                out << "verify: " << difference.describe() << Qt::endl;
-                code = difference.count == 0 ? 0 : 1;
-            }
-        }
+    case Kind::NoPrompt:
+        err << "varnix: " << name << ": " << ending.reason << Qt::endl;
+        return 1;
+    case Kind::NoDisplay:
+        err << "varnix: verify: " << ending.reason << Qt::endl;
+        return 1;
+    case Kind::BoardError:
+    case Kind::ExpectMissed:
+    case Kind::CutShort:
+    case Kind::Lost:
+    case Kind::Refused:
+        break;
     }
-    connection.close();
-    return code;
+    err << "varnix: " << name << " line " << ending.line << ": " << ending.reason << Qt::endl;
+    return ending.kind == Kind::Lost || ending.kind == Kind::Refused ? 2 : 1;
 }
 
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err)

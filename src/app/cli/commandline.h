@@ -32,6 +32,11 @@ struct Command {
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port: a device or network address; empty: port 1's device
+    QStringList ports; // every --port, in order: --run sends to each
+    QString portsFile; // --ports: a file of boards
+    int jobs = 0;      // --jobs: at most this many boards at once; 0: all
+    QString junit;     // --junit: the results as JUnit XML
+    QString logDir;    // --log-dir: each board's session log in this folder
     int delay = 20;   // --delay, as a run from the command line starts
     bool verify = false;
     QString png;      // --preview's, --text's or --picture's --png
@@ -39,6 +44,13 @@ struct Command {
     QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
     ContentRequest content; // --text or --picture and their options
+
+    // A run on many boards at once, reported as a whole, rather than one
+    // board's run printed frame by frame.
+    bool fleet() const
+    {
+        return ports.size() > 1 || !portsFile.isEmpty() || jobs > 0 || !junit.isEmpty() || !logDir.isEmpty();
+    }
 };
 
 // The program's arguments, without its name.
@@ -49,7 +61,8 @@ Command parseCommandLine(const QStringList& arguments);
 // answer: 0 when every frame was answered (and, with --verify, the board's
 // display equals the model's), 1 at the first "Error:", an expect that timed
 // out or a difference, 2 when the script cannot be read or the port not
-// opened. Needs a running Q(Core)Application.
+// opened. A fleet's run goes on to runFleetCommand. Needs a running
+// Q(Core)Application.
 int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 // Writes what a script draws as a PNG, black on white; 0, or 2 when the
 // script cannot be read or the picture not written.

@@ -13,7 +13,8 @@ constexpr Option kHelp{"--help", nullptr, "show this help and exit",
 
 constexpr const char* kVarnixSynopses[] = {
     "[--log FILE] [--port PORT]",
-    "--run SCRIPT [--port PORT] [--delay MS] [--verify]",
+    "--run SCRIPT [--port PORT]... [--delay MS] [--verify] [--jobs N]",
+    "--run SCRIPT --ports FILE [--junit OUT.xml] [--log-dir DIR]",
     "--preview SCRIPT --png OUT.png [--scale N]",
     "--text TEXT [options] [--png OUT.png] [--script OUT.vnx]",
     "--picture FILE [options] [--png OUT.png] [--script OUT.vnx]",
@@ -34,7 +35,26 @@ constexpr Option kVarnixOptions[] = {
      "or a board behind a serial server such as ser2net, as rfc2217://HOST:PORT (the line settings go to the "
      "server) or tcp://HOST:PORT (raw TCP; the server's own settings apply). HOST is a name, an IPv4 address or "
      "an IPv6 address in brackets. Without it, --run uses the device of port 1 as the window numbers the "
-     "ports: a USB adapter, else a running virtual board. The line settings are 19200,n,8,1."},
+     "ports: a USB adapter, else a running virtual board. The line settings are 19200,n,8,1. Given more than "
+     "once, --run sends to every one of them at once, as with --ports."},
+    {"--ports", "FILE", "with --run: the boards to run it on at once, one a line: name, address, line settings",
+     "Run the script on every board of FILE at once, each on its own connection, with the same pacing, expect, "
+     "ready and --verify as a single run. FILE holds one board a line: a name (letters, digits, ., - and _), its "
+     "device or network address, and optionally its own line settings such as 9600,n,8,1 (not for a tcp:// "
+     "address, whose server has its own); # begins a comment. A file that cannot be read, or a line that is not "
+     "a board, is refused with its line before anything is sent. --port given more than once runs on those "
+     "ports the same way, each named by its address. A terminal shows a line per board rewritten in place, "
+     "anything else a line per event; then a table gives each board's result, the frame where it stopped, the "
+     "time it took and why it failed. Ctrl+C ends every run after the frame it is sending (a second Ctrl+C at "
+     "once) and the table and reports are still written. See fleet.md in the program's documentation folder."},
+    {"--jobs", "N", "with --run on many boards: at most N of them at once (default: all)",
+     "Run at most N boards at once; the others wait for a turn. All at once when not given."},
+    {"--junit", "OUT.xml", "with --run: write the results as JUnit XML, a test case a board",
+     "Write the results as JUnit XML, as CI servers show test reports: a test case a board, with its failure "
+     "and the board's answers as its output. Also with a single --port."},
+    {"--log-dir", "DIR", "with --run: keep each board's session log in DIR, as NAME.log",
+     "Keep each board's session log in DIR (made when missing), named after the board: NAME.log, with the "
+     "characters of an address that are not letters, digits, ., - or _ written _."},
     {"--delay", "MS", "with --run: the pacing delay the script starts with (default 20)",
      "The pause in milliseconds before each pacing character that --run starts with, until a delay line of the "
      "script sets another; 20 when not given."},

@@ -32,9 +32,10 @@ void sleepUntil(Clock::time_point until)
 }
 } // namespace
 
-EventLoopPause::EventLoopPause()
+EventLoopPause::EventLoopPause(Finish finish) : m_finish(finish)
 {
-    // The default 50 us timer slack would dominate the pacing error.
+    // The default 50 us timer slack would dominate the pacing error. It is
+    // the calling thread's own.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
 }
 
@@ -57,6 +58,10 @@ void EventLoopPause::wait(int milliseconds)
         m_loop = nullptr;
         if (m_cancelled)
             return;
+    }
+    if (m_finish == Finish::Sleep) {
+        sleepUntil(deadline);
+        return;
     }
     if (deadline - Clock::now() > kSpin)
         sleepUntil(deadline - kSpin);

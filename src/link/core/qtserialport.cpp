@@ -47,8 +47,12 @@ QString permissionHint(const QString& devicePath)
     QString groupName;
     struct stat st{};
     if (::stat(path.constData(), &st) == 0) {
-        if (const struct group* g = ::getgrgid(st.st_gid))
-            groupName = QString::fromLocal8Bit(g->gr_name);
+        // The reentrant form: boards of a fleet open their ports in threads of their own.
+        struct group entry{};
+        struct group* found = nullptr;
+        char buffer[4096];
+        if (::getgrgid_r(st.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+            groupName = QString::fromLocal8Bit(found->gr_name);
     }
     if (groupName.isEmpty())
         return QStringLiteral("You have no permission to use %1.").arg(devicePath);

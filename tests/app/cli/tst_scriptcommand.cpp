@@ -178,6 +178,16 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
                                     << "--log goes with the window, not with --run or --preview";
     QTest::newRow("log without its file") << QStringList{"--log="}
                                           << "--log needs the file to write the session log to";
+    QTest::newRow("ports file without a run") << QStringList{"--ports", "rack.ports"}
+                                              << "--ports, --jobs, --junit, --log-dir and a second --port go with "
+                                                 "--run SCRIPT";
+    QTest::newRow("two ports for the window") << QStringList{"--port", "/dev/ttyS0", "--port", "/dev/ttyS1"}
+                                              << "--ports, --jobs, --junit, --log-dir and a second --port go with "
+                                                 "--run SCRIPT";
+    QTest::newRow("ports both ways") << QStringList{"--run", "a", "--port", "/dev/ttyS0", "--ports", "rack.ports"}
+                                     << "give the boards as --port or in --ports FILE, not both";
+    QTest::newRow("no jobs") << QStringList{"--run", "a", "--ports", "rack.ports", "--jobs", "0"}
+                             << "--jobs takes a whole number from 1 to 4096, not \"0\"";
     QTest::newRow("the window") << QStringList() << "";
     QTest::newRow("the window with a log") << QStringList{"--log", "b.log"} << "";
     QTest::newRow("the window on an address") << QStringList{"--port", "rfc2217://[::1]:2000"} << "";

@@ -1,0 +1,299 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Many boards at once: `varnix --run --ports` on 1, 4, 16 and 64 virtual
+// boards on pseudo-terminals (served from this process), and on 16 behind
+// one ser2net, raw and RFC 2217 in turn: wall time against one board's, the
+// CPU, peak resident memory, threads and file descriptors of the Varnix
+// process. Then how late its pauses end on the boards' lines at 1 and 64
+// boards, and what a pause costs in CPU at 64 threads when it spins its last
+// microseconds against when it sleeps them.
+// Usage: bench_fleet [passes, default 3] [more boards to try as well, such as 256]
+#include "benchutil.h"
+#include "board/virtualboard.h"
+#include "link/core/pause.h"
+#include "support/pty.h"
+#include "support/ser2net.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace varnix;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The example screen of the scripts page: 12 frames, 59 pauses of 20 ms.
+const char kScreen[] = "delay 20\n]k\n]r]007f003f]1\n]h]1803]T]E]S]S]E]L];]S]C]R]E]E]N]@\n]l]007f0c0c\n"
+                       "]y]103810]4\n]x]104838]4\n]b]181f2837]1\n]b]242b1c37]2\n]b]30371437]1\n]c]5e2a0e\n"
+                       "]l]5e662a22\n]p]5e32]0\n";
+
+struct Measured {
+    double wallMs = 0;
+    double cpuMs = 0;
+    double peakMb = 0;
+    int threads = 0;
+    int files = 0;
+    int code = -1;
+};
+
+int countEntries(const QString& folder)
+{
+    return int(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+}
+
+int statusValue(pid_t pid, const char* field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toInt();
+    }
+    return 0;
+}
+
+// Runs Varnix on the arguments while this process's event loop serves the
+// boards; its rusage once it has ended.
+Measured runVarnix(const QStringList& arguments)
+{
+    std::vector<QByteArray> owned{QByteArray(VARNIX_PROGRAM)};
+    for (const QString& argument : arguments)
+        owned.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& argument : owned)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    Measured measured;
+    const auto start = Clock::now();
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        return measured;
+    posix_spawn_file_actions_destroy(&actions);
+    rusage usage{};
+    int status = 0;
+    // The boards are served as soon as the program writes to them; whether
+    // it has ended, and its threads and files, are looked at now and then.
+    QEventLoop loop;
+    QTimer ended;
+    QObject::connect(&ended, &QTimer::timeout, &loop, [&] {
+        if (wait4(pid, &status, WNOHANG, &usage) != 0)
+            loop.quit();
+    });
+    ended.start(2);
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, &loop, [&] {
+        measured.threads = std::max(measured.threads, statusValue(pid, "Threads:"));
+        measured.files = std::max(measured.files, countEntries(QStringLiteral("/proc/%1/fd").arg(pid)));
+    });
+    sample.start(50);
+    loop.exec();
+    measured.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    measured.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    measured.peakMb = double(usage.ru_maxrss) / 1024.0;
+    measured.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return measured;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& text)
+{
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return file.fileName();
+}
+
+// The median pass of the script on the boards of the ports text.
+Measured fleetRun(const QByteArray& ports, int passes)
+{
+    QTemporaryDir dir;
+    const QString script = writeFile(dir, QStringLiteral("screen.vnx"), kScreen);
+    const QString portsFile = writeFile(dir, QStringLiteral("boards.ports"), ports);
+    std::vector<Measured> all;
+    for (int i = 0; i < passes; ++i)
+        all.push_back(runVarnix({QStringLiteral("--run"), script, QStringLiteral("--ports"), portsFile,
+                                 QStringLiteral("--verify")}));
+    std::sort(all.begin(), all.end(), [](const Measured& a, const Measured& b) { return a.wallMs < b.wallMs; });
+    return all[all.size() / 2];
+}
+
+void printRow(const char* what, int boards, const Measured& m, const Measured& one)
+{
+    std::printf("  %-22s %3d  %7.0f ms  x%.2f  cpu %6.0f ms (%5.1f ms a board)  peak %6.1f MB (%5.2f MB a board "
+                "beyond one)  threads %3d  files %4d%s\n",
+                what, boards, m.wallMs, m.wallMs / one.wallMs, m.cpuMs, m.cpuMs / boards, m.peakMb,
+                boards > 1 ? (m.peakMb - one.peakMb) / (boards - 1) : 0.0, m.threads, m.files,
+                m.code == 0 ? "" : "  NOT ALL PASSED");
+}
+
+// How late each pause ends, on average, as boards on pseudo-terminals read
+// by threads of their own see it: the time from the first pacing character
+// to the last, less the pauses' own, over their number; a board's mean, so
+// that a reader thread woken late for one character does not count. The
+// boards do not answer, so the script does not wait for them. One board
+// alone is a single run, whose pauses spin their end, unless `asFleet`.
+std::vector<double> pauseLateness(int boards, int delayMs, bool asFleet)
+{
+    std::vector<std::unique_ptr<test::Pty>> ptys;
+    QByteArray ports;
+    for (int i = 0; i < boards; ++i) {
+        ptys.push_back(std::make_unique<test::Pty>());
+        ptys.back()->startReading();
+        ports += QStringLiteral("b%1 %2\n").arg(i).arg(ptys.back()->slavePath()).toLatin1();
+    }
+    QByteArray script = "ready off\ndelay " + QByteArray::number(delayMs) + "\n";
+    std::size_t characters = 0;
+    for (int i = 0; i < 10; ++i) {
+        for (const char* frame : {"]b]181f2837]1", "]h]1803]T]E]S]S]E]L]@"}) {
+            script += QByteArray(frame) + '\n';
+            characters += std::strlen(frame);
+        }
+    }
+    QTemporaryDir dir;
+    const QString scriptFile = writeFile(dir, QStringLiteral("gaps.vnx"), script);
+    if (asFleet || boards > 1)
+        runVarnix({QStringLiteral("--run"), scriptFile, QStringLiteral("--ports"),
+                   writeFile(dir, QStringLiteral("gaps.ports"), ports)});
+    else
+        runVarnix({QStringLiteral("--run"), scriptFile, QStringLiteral("--port"), ptys.front()->slavePath()});
+    std::vector<double> late;
+    for (const auto& pty : ptys) {
+        pty->waitForBytes(characters, 5000);
+        pty->stopReading();
+        std::vector<Clock::time_point> pacing;
+        for (const auto& arrival : pty->arrivals()) {
+            if (arrival.byte == ']')
+                pacing.push_back(arrival.at);
+        }
+        if (pacing.size() < 2)
+            continue;
+        const double pauses = double(pacing.size() - 1);
+        late.push_back(
+            (std::chrono::duration<double, std::micro>(pacing.back() - pacing.front()).count() - pauses * delayMs * 1e3)
+            / pauses);
+    }
+    return late;
+}
+
+// CPU of `threads` threads each pausing `pauses` times for `delayMs`, the
+// last microseconds spun or slept.
+double pauseCpuMs(int threads, int pauses, int delayMs, link::EventLoopPause::Finish finish)
+{
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    std::vector<std::unique_ptr<QThread>> running;
+    for (int t = 0; t < threads; ++t) {
+        running.emplace_back(QThread::create([=] {
+            link::EventLoopPause pause(finish);
+            for (int i = 0; i < pauses; ++i)
+                pause.wait(delayMs);
+        }));
+        running.back()->start();
+    }
+    for (auto& thread : running)
+        thread->wait();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    const auto ms = [](const rusage& u) {
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
+            + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+    };
+    return ms(after) - ms(before);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    std::vector<int> counts{1, 4, 16, 64};
+    if (argc > 2 && std::atoi(argv[2]) > 64)
+        counts.push_back(std::atoi(argv[2]));
+
+    std::printf("the example screen with --verify (12 frames, 59 pauses of 20 ms), median of %d passes:\n", passes);
+    Measured one;
+    for (const int count : counts) {
+        std::vector<std::unique_ptr<board::VirtualBoard>> boards;
+        QByteArray ports;
+        for (int i = 0; i < count; ++i) {
+            boards.push_back(std::make_unique<board::VirtualBoard>());
+            if (!boards.back()->start()) {
+                std::printf("a virtual board did not start: %s\n", qPrintable(boards.back()->errorString()));
+                return 1;
+            }
+            ports += QStringLiteral("board%1 %2\n").arg(i).arg(boards.back()->devicePath()).toLatin1();
+        }
+        const Measured m = fleetRun(ports, passes);
+        if (count == 1)
+            one = m;
+        printRow("pseudo-terminals", count, m, one);
+    }
+    if (test::Ser2net::installed()) {
+        std::vector<std::unique_ptr<board::VirtualBoard>> boards;
+        QStringList devices;
+        for (int i = 0; i < 16; ++i) {
+            boards.push_back(std::make_unique<board::VirtualBoard>());
+            boards.back()->start();
+            devices << boards.back()->devicePath();
+        }
+        test::Ser2net server(devices);
+        if (!server.start()) {
+            std::printf("ser2net: %s\n", qPrintable(server.error()));
+            return 1;
+        }
+        QByteArray ports;
+        for (int i = 0; i < 16; ++i)
+            ports += "board" + QByteArray::number(i) + ' '
+                + (i % 2 ? server.rfc2217Address(i) : server.rawAddress(i)).toLatin1() + '\n';
+        printRow("ser2net raw and 2217", 16, fleetRun(ports, passes), one);
+    } else {
+        std::printf("  ser2net is not installed\n");
+    }
+
+    std::printf("how late a pause ends on average, from the first pacing character a board receives to its "
+                "last (119 pauses a board), the median board of all passes and the latest:\n");
+    for (const int delay : {5, 20}) {
+        for (const int count : {0, 1, 64}) {
+            std::vector<double> late;
+            for (int pass = 0; pass < passes; ++pass) {
+                const std::vector<double> more = pauseLateness(std::max(count, 1), delay, count > 0);
+                late.insert(late.end(), more.begin(), more.end());
+            }
+            std::printf("  delay %2d ms, %-26s %7.1f us  latest %7.1f us\n", delay,
+                        count == 0   ? "1 board alone (spun)"
+                            : count == 1 ? "1 board as a fleet (slept)"
+                                         : "64 boards (slept)",
+                        percentile(late, 0.5), percentile(late, 1.0));
+        }
+    }
+
+    std::printf("CPU a pause of 5 ms, 64 threads pausing 200 times each:\n");
+    for (const auto finish : {link::EventLoopPause::Finish::Spin, link::EventLoopPause::Finish::Sleep}) {
+        std::printf("  last microseconds %s: %5.1f us\n",
+                    finish == link::EventLoopPause::Finish::Spin ? "spun " : "slept",
+                    pauseCpuMs(64, 200, 5, finish) * 1000.0 / (64 * 200));
+    }
+    return 0;
+}

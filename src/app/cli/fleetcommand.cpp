@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/cli/fleetcommand.h"
+
+#include "fleet/fleet.h"
+#include "fleet/portsfile.h"
+#include "fleet/report.h"
+#include "link/core/portmap.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace varnix {
+
+namespace {
+
+// A board's name in the terminal's view is cut beyond this.
+constexpr int kWidestName = 32;
+// How often the terminal's view is drawn again, at most.
+constexpr int kRedrawMs = 100;
+
+int g_signalWrite = -1;
+
+void onSignal(int)
+{
+    const char byte = 1;
+    // Nothing to do when the pipe is full: a stop is waiting to be read anyway.
+    [[maybe_unused]] const ssize_t written = ::write(g_signalWrite, &byte, 1);
+}
+
+// Ctrl+C and a request to terminate, taken from the signal handler through
+// a pipe into the event loop while the fleet runs. After the second, the
+// usual handling is back, so that a third ends the program.
+class Interrupts
+{
+public:
+    explicit Interrupts(std::function<void(int count)> stop) : m_stop(std::move(stop))
+    {
+        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        g_signalWrite = m_pipe[1];
+        struct sigaction action{};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &action, &m_oldInt);
+        ::sigaction(SIGTERM, &action, &m_oldTerm);
+        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+            char bytes[16];
+            ssize_t n = 0;
+            while ((n = ::read(m_pipe[0], bytes, sizeof bytes)) > 0) {
+                for (ssize_t i = 0; i < n && m_count < 2; ++i) {
+                    if (++m_count == 2)
+                        restore();
+                    m_stop(m_count);
+                }
+            }
+        });
+    }
+    ~Interrupts()
+    {
+        restore();
+        m_notifier.reset();
+        for (const int fd : m_pipe) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    Interrupts(const Interrupts&) = delete;
+    Interrupts& operator=(const Interrupts&) = delete;
+
+private:
+    void restore()
+    {
+        if (g_signalWrite < 0)
+            return;
+        ::sigaction(SIGINT, &m_oldInt, nullptr);
+        ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+        g_signalWrite = -1;
+    }
+
+    std::function<void(int)> m_stop;
+    int m_pipe[2] = {-1, -1};
+    struct sigaction m_oldInt{};
+    struct sigaction m_oldTerm{};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    int m_count = 0;
+};
+
+// What the user sees while the boards run: on a terminal tall enough, a line
+// a board and one of counts, rewritten in place; otherwise a line an event.
+class Progress
+{
+public:
+    Progress(const fleet::Fleet& rack, QTextStream& out) : m_fleet(rack), m_out(out)
+    {
+        const auto& reports = rack.reports();
+        m_stages.fill(fleet::BoardReport::Stage::Waiting, reports.size());
+        winsize size{};
+        const char* term = std::getenv("TERM");
+        const bool terminal = ::isatty(STDOUT_FILENO) && !(term && QByteArrayView(term) == "dumb")
+            && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20;
+        // Lines that no longer fit would scroll away from the rewriting.
+        m_live = terminal && reports.size() + 2 < size.ws_row;
+        m_columns = size.ws_col;
+        for (const fleet::BoardReport& report : reports)
+            m_nameWidth = std::max(m_nameWidth, int(std::min<qsizetype>(report.board.name.size(), kWidestName)));
+        if (m_live) {
+            m_redraw.setInterval(kRedrawMs);
+            QObject::connect(&m_redraw, &QTimer::timeout, [this] {
+                if (m_dirty)
+                    draw();
+            });
+            m_redraw.start();
+        }
+    }
+
+    void changed(int index)
+    {
+        m_dirty = true;
+        const fleet::BoardReport& report = m_fleet.reports()[index];
+        if (m_live || report.stage == m_stages[index])
+            return;
+        m_stages[index] = report.stage;
+        if (const QString line = fleet::eventLine(report, m_fleet.frameCount()); !line.isEmpty())
+            m_out << line << Qt::endl;
+    }
+
+    void note(const QString& text)
+    {
+        m_note = text;
+        m_dirty = true;
+        if (!m_live)
+            m_out << text << Qt::endl;
+    }
+
+    // The view as it stands now (on a terminal).
+    void draw()
+    {
+        if (!m_live)
+            return;
+        QStringList lines;
+        for (const fleet::BoardReport& report : m_fleet.reports())
+            lines << fleet::liveLine(report, m_fleet.frameCount(), m_nameWidth);
+        lines << fleet::countsLine(m_fleet.reports()) + (m_note.isEmpty() ? QString() : QStringLiteral("; ") + m_note);
+        erase();
+        for (const QString& line : std::as_const(lines))
+            m_out << line.left(m_columns - 1) << '\n';
+        m_out.flush();
+        m_drawn = int(lines.size());
+        m_dirty = false;
+    }
+
+    // Takes the view off the terminal, for the table to stand in its place.
+    void end()
+    {
+        m_redraw.stop();
+        erase();
+        m_out.flush();
+    }
+
+private:
+    void erase()
+    {
+        if (m_drawn > 0)
+            m_out << "\x1b[" << m_drawn << "A\r\x1b[J";
+        m_drawn = 0;
+    }
+
+    const fleet::Fleet& m_fleet;
+    QTextStream& m_out;
+    QList<fleet::BoardReport::Stage> m_stages;
+    bool m_live = false;
+    int m_columns = 80;
+    int m_nameWidth = 5;
+    int m_drawn = 0;
+    bool m_dirty = true;
+    QString m_note;
+    QTimer m_redraw;
+};
+
+// Opens as many files as there are boards' ports and their threads' own.
+void allowEveryFile()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+} // namespace
+
+int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err)
+{
+    QStringList ports = command.ports;
+    if (command.portsFile.isEmpty() && ports.isEmpty()) {
+        ports << link::SystemPortMap().device(1);
+        if (ports.front().isEmpty()) {
+            err << "varnix: no serial device for port 1 (plug in an adapter, start varnix-board, or give --port)"
+                << Qt::endl;
+            return 2;
+        }
+    }
+    const fleet::Boards read =
+        command.portsFile.isEmpty() ? fleet::boardsFromPorts(ports) : fleet::readPortsFile(command.portsFile);
+    if (const auto* error = std::get_if<script::ReadError>(&read)) {
+        err << "varnix: " << (command.portsFile.isEmpty() ? QString() : command.portsFile + QStringLiteral(": "))
+            << error->describe() << Qt::endl;
+        return 2;
+    }
+    if (!command.logDir.isEmpty() && !QDir().mkpath(command.logDir)) {
+        err << "varnix: cannot make the folder " << command.logDir << " for the session logs" << Qt::endl;
+        return 2;
+    }
+    if (!command.junit.isEmpty()) {
+        // Found out now, not after the boards have run.
+        QSaveFile trial(command.junit);
+        if (!trial.open(QIODevice::WriteOnly)) {
+            err << "varnix: cannot write " << command.junit << ": " << trial.errorString() << Qt::endl;
+            return 2;
+        }
+        trial.cancelWriting();
+    }
+    allowEveryFile();
+
+    fleet::Fleet rack(std::get<QList<fleet::Board>>(read), fleet::Plan{script, command.delay, command.verify});
+    rack.setJobs(command.jobs);
+    rack.setLogFolder(command.logDir);
+    Progress progress(rack, out);
+    QObject::connect(&rack, &fleet::Fleet::changed, [&progress](int index) { progress.changed(index); });
+    Interrupts interrupts([&](int count) {
+        progress.note(count == 1 ? QStringLiteral("stopping: each board ends after the frame it is sending "
+                                                  "(Ctrl+C again ends them at once)")
+                                 : QStringLiteral("stopping at once"));
+        rack.stop();
+    });
+    QEventLoop loop;
+    QObject::connect(&rack, &fleet::Fleet::finished, &loop, &QEventLoop::quit);
+    rack.start();
+    progress.draw();
+    if (!rack.done())
+        loop.exec();
+    progress.end();
+
+    for (const QString& line : fleet::table(rack.reports(), rack.frameCount()))
+        out << line << '\n';
+    out << "took " << script::durationText(rack.elapsed()) << Qt::endl;
+    const bool passed = std::all_of(rack.reports().begin(), rack.reports().end(),
+                                    [](const fleet::BoardReport& report) { return report.ending.passed(); });
+    int code = passed ? 0 : 1;
+    if (!command.junit.isEmpty()) {
+        QString why;
+        if (!fleet::writeJUnit(command.junit, QFileInfo(command.script).fileName(), rack.reports(),
+                               rack.frameCount(), rack.elapsed(), &why)) {
+            err << "varnix: cannot write " << command.junit << ": " << why << Qt::endl;
+            code = 1;
+        }
+    }
+    return code;
+}
+
+} // namespace varnix

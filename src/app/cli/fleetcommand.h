@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/cli/commandline.h"
+#include "script/script.h"
+
+class QTextStream;
+
+namespace varnix {
+
+// Runs the script on every board of the command (its --port values, its
+// --ports file, or port 1's device) at once. A terminal shows a line per
+// board rewritten in place, anything else a line per event; then a table
+// of the results, and the JUnit report when asked for. 0 when every board
+// passed, 1 when any did not (or the report could not be written), 2 when
+// nothing could start. Ctrl+C (or a request to terminate) ends every run
+// at its next frame boundary, a second one at once; the report is written
+// all the same.
+int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err);
+
+} // namespace varnix

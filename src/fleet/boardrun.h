@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "board/displaycheck.h"
+#include "fleet/portsfile.h"
+#include "link/core/pause.h"
+#include "script/script.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+namespace varnix::board {
+class BoardShadow;
+}
+namespace varnix::script {
+class Runner;
+}
+
+namespace varnix::fleet {
+
+// An answer or a frame on one line: line breaks as " | ", other control
+// characters escaped, a long one cut.
+QString shown(const QString& text);
+
+// What every board of a run is sent, and how.
+struct Plan {
+    script::Script script;
+    int delay = script::kDefaultDelay;
+    // Then read the board's display memory and compare it with the drawing.
+    bool verify = false;
+};
+
+// How a board's run ended: the one way both a single run and a fleet say
+// why a board stopped.
+struct Ending {
+    enum class Kind {
+        Passed,
+        Unreachable,  // the port did not open
+        BoardError,   // the board answered "Error:"
+        ExpectMissed, // an expect's text did not come in time
+        NoPrompt,     // the prompt did not come for some frames
+        Refused,      // the port refused a frame
+        Lost,         // the port went away
+        NoDisplay,    // the board did not send its display memory to verify
+        Differs,      // its display differs from the drawing
+        CutShort,     // stopped from outside
+    };
+    Kind kind = Kind::Passed;
+    // Ended in the read of the display memory that verifies.
+    bool verifying = false;
+    // The script's line it ended on; 0 where no line is to blame.
+    int line = 0;
+    // Frames of the script that went out whole.
+    int framesSent = 0;
+    // Why, as a phrase; empty when passed.
+    QString reason;
+    // The comparison, when the display was read.
+    std::optional<board::Difference> difference;
+
+    bool passed() const { return kind == Kind::Passed; }
+    // "line 7: the board answered: Error: …", "verify: 3 pixels differ; …",
+    // or the reason alone where no line is to blame.
+    QString describe() const;
+};
+
+// One board's run: opens its port, sends the script, verifies, and closes,
+// all in the calling thread, whose event loop keeps running meanwhile.
+class BoardRun : public QObject
+{
+    Q_OBJECT
+public:
+    BoardRun(Board board, Plan plan, QObject* parent = nullptr);
+
+    // A thread among many sleeps out its pauses instead of spinning.
+    void setFinish(link::EventLoopPause::Finish finish) { m_finish = finish; }
+    // Keeps the session log in this file; none when empty.
+    void setLogFile(const QString& path) { m_logFile = path; }
+
+    // Returns when the board's run has ended.
+    Ending run();
+    // Ends the run at the next frame boundary, or at once; called from the
+    // run's own thread (its events).
+    void stop(bool now);
+
+signals:
+    // The port opened and the script begins.
+    void opened();
+    // A frame went out and its answers came; line 0 is the read that verifies.
+    void answered(int line, const QString& frame, const QString& answer);
+    void verifying();
+    // The session log could not be opened or written; the run goes on.
+    void logFailed(const QString& message);
+
+private:
+    Ending sendAndVerify(script::Runner& runner, const board::BoardShadow& model, const QString& lostReason);
+
+    Board m_board;
+    Plan m_plan;
+    link::EventLoopPause::Finish m_finish = link::EventLoopPause::Finish::Spin;
+    QString m_logFile;
+    script::Runner* m_runner = nullptr;
+    // Stop asked for before the runner began.
+    bool m_stopAsked = false;
+    bool m_stopNow = false;
+};
+
+} // namespace varnix::fleet

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fleet/fleet.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSet>
+#include <QThread>
+
+#include <csignal>
+#include <pthread.h>
+
+namespace varnix::fleet {
+
+Fleet::Fleet(const QList<Board>& boards, Plan plan, QObject* parent) : QObject(parent), m_plan(std::move(plan))
+{
+    for (const Board& board : boards) {
+        BoardReport report;
+        report.board = board;
+        m_reports.append(report);
+    }
+}
+
+Fleet::~Fleet()
+{
+    // Ends the runs still going at once: their threads use this object's plan.
+    for (const Running& running : std::as_const(m_running)) {
+        BoardRun* run = running.run;
+        QMetaObject::invokeMethod(run, [run] { run->stop(true); }, Qt::QueuedConnection);
+    }
+    for (const Running& running : std::as_const(m_running)) {
+        running.thread->wait();
+        delete running.run;
+        delete running.thread;
+    }
+}
+
+QStringList Fleet::logFileNames(const QList<Board>& boards)
+{
+    QStringList names;
+    QSet<QString> taken;
+    for (const Board& board : boards) {
+        QString base;
+        // Never a hidden file.
+        for (const QChar c : board.name)
+            base += isNameCharacter(c) && (c != u'.' || !base.isEmpty()) ? c : QChar(u'_');
+        QString name = base + QStringLiteral(".log");
+        for (int n = 2; taken.contains(name); ++n)
+            name = QStringLiteral("%1-%2.log").arg(base).arg(n);
+        taken.insert(name);
+        names << name;
+    }
+    return names;
+}
+
+void Fleet::start()
+{
+    m_elapsed.start();
+    if (!m_logFolder.isEmpty()) {
+        QList<Board> boards;
+        for (const BoardReport& report : std::as_const(m_reports))
+            boards << report.board;
+        m_logNames = logFileNames(boards);
+    }
+    launchMore();
+    if (done())
+        emit finished();
+}
+
+void Fleet::stop()
+{
+    ++m_stops;
+    const bool now = m_stops > 1;
+    for (const Running& running : std::as_const(m_running)) {
+        BoardRun* run = running.run;
+        QMetaObject::invokeMethod(run, [run, now] { run->stop(now); }, Qt::QueuedConnection);
+    }
+    // Those not yet begun never will.
+    for (; m_next < m_reports.size(); ++m_next) {
+        BoardReport& report = m_reports[m_next];
+        report.stage = BoardReport::Stage::Done;
+        report.ending.kind = Ending::Kind::CutShort;
+        report.ending.reason = QStringLiteral("not started");
+        emit changed(m_next);
+    }
+    if (done())
+        emit finished();
+}
+
+void Fleet::launchMore()
+{
+    const int most = m_jobs > 0 ? m_jobs : int(m_reports.size());
+    while (m_stops == 0 && m_next < m_reports.size() && m_running.size() < most)
+        launch(m_next++);
+}
+
+void Fleet::launch(int index)
+{
+    BoardReport& report = m_reports[index];
+    report.started = true;
+    report.stage = BoardReport::Stage::Connecting;
+    auto* run = new BoardRun(report.board, m_plan);
+    run->setFinish(link::EventLoopPause::Finish::Sleep);
+    if (!m_logFolder.isEmpty())
+        run->setLogFile(QDir(m_logFolder).filePath(m_logNames.value(index)));
+
+    // Queued to this thread: the run's signals come from its own.
+    connect(run, &BoardRun::opened, this, [this, index] {
+        m_reports[index].stage = BoardReport::Stage::Sending;
+        emit changed(index);
+    });
+    connect(run, &BoardRun::verifying, this, [this, index] {
+        m_reports[index].stage = BoardReport::Stage::Verifying;
+        emit changed(index);
+    });
+    connect(run, &BoardRun::answered, this, [this, index](int line, const QString& frame, const QString& answer) {
+        BoardReport& report = m_reports[index];
+        if (line > 0 && report.stage != BoardReport::Stage::Done)
+            ++report.framesSent;
+        keepAnswer(report, QStringLiteral("%1: %2 -> %3")
+                               .arg(line > 0 ? QString::number(line) : QStringLiteral("verify"), shown(frame),
+                                    shown(answer)));
+        emit changed(index);
+    });
+    connect(run, &BoardRun::logFailed, this, [this, index](const QString& message) {
+        m_reports[index].notes << message;
+        emit changed(index);
+    });
+
+    QThread* thread = QThread::create([this, run, index] {
+        QElapsedTimer took;
+        took.start();
+        const Ending ending = run->run();
+        const qint64 ms = took.elapsed();
+        QMetaObject::invokeMethod(this, [this, index, ending, ms] { ended(index, ending, ms); }, Qt::QueuedConnection);
+    });
+    // The run's stop is delivered in its own thread.
+    run->moveToThread(thread);
+    connect(thread, &QThread::finished, this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
+    m_running.insert(index, Running{thread, run});
+
+    // Ctrl+C is this thread's to take: the runs' threads are begun with it
+    // (and its kin) blocked, so that no pause or read of theirs is cut by it.
+    sigset_t blocked;
+    sigset_t before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    thread->start();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!thread->isRunning() && !thread->isFinished()) {
+        // The system gave no thread: the board fails, and the fleet goes on.
+        Ending ending;
+        ending.kind = Ending::Kind::Unreachable;
+        ending.reason = QStringLiteral("no thread could be started for it");
+        ended(index, ending, 0);
+        QMetaObject::invokeMethod(this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
+    }
+}
+
+void Fleet::keepAnswer(BoardReport& report, const QString& line)
+{
+    report.answers << line;
+    report.answersSize += line.size();
+    while (report.answersSize > kKeptAnswers && report.answers.size() > 1) {
+        report.answersSize -= report.answers.takeFirst().size();
+        ++report.answersLeftOut;
+    }
+}
+
+void Fleet::ended(int index, const Ending& ending, qint64 milliseconds)
+{
+    BoardReport& report = m_reports[index];
+    report.stage = BoardReport::Stage::Done;
+    report.ending = ending;
+    report.framesSent = ending.framesSent;
+    report.milliseconds = milliseconds;
+    emit changed(index);
+}
+
+void Fleet::threadFinished(int index)
+{
+    const Running running = m_running.take(index);
+    running.thread->wait();
+    delete running.run;
+    running.thread->deleteLater();
+    launchMore();
+    if (done())
+        emit finished();
+}
+
+} // namespace varnix::fleet

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "fleet/boardrun.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QObject>
+
+class QThread;
+
+namespace varnix::fleet {
+
+// A board's place in a fleet's run, as the progress and the report show it.
+struct BoardReport {
+    enum class Stage { Waiting, Connecting, Sending, Verifying, Done };
+    Board board;
+    Stage stage = Stage::Waiting;
+    // Frames of the script that have gone out and been answered so far;
+    // once done, those that went out whole.
+    int framesSent = 0;
+    Ending ending;
+    // Whether its run began: a board still waiting when the fleet was
+    // stopped never did.
+    bool started = false;
+    qint64 milliseconds = 0;
+    // "LINE: FRAME -> ANSWER" lines, as a single run prints them; the
+    // newest kept when there are too many.
+    QStringList answers;
+    qsizetype answersLeftOut = 0;
+    qsizetype answersSize = 0;
+    // What went wrong besides the run (its session log).
+    QStringList notes;
+};
+
+// Runs a script on many boards at once, each on its own connection in a
+// thread of its own, whose event loop its port, pauses and waits use as a
+// single run's do; this object, in the calling thread, gathers what they
+// report. No board's fault or pace holds up another.
+class Fleet : public QObject
+{
+    Q_OBJECT
+public:
+    // Beyond this many characters of a board's answers the oldest are left out.
+    static constexpr qsizetype kKeptAnswers = 32 * 1024;
+
+    Fleet(const QList<Board>& boards, Plan plan, QObject* parent = nullptr);
+    ~Fleet() override;
+
+    // At most this many boards run at once; 0: all of them.
+    void setJobs(int jobs) { m_jobs = jobs; }
+    // Keeps each board's session log in this folder, under its name.
+    void setLogFolder(const QString& folder) { m_logFolder = folder; }
+
+    void start();
+    // The first call ends every run at its next frame boundary and starts
+    // no more; a second one ends them at once.
+    void stop();
+    int stops() const { return m_stops; }
+    bool done() const { return m_running.isEmpty() && m_next >= m_reports.size(); }
+
+    const QList<BoardReport>& reports() const { return m_reports; }
+    int frameCount() const { return int(m_plan.script.frameCount()); }
+    qint64 elapsed() const { return m_elapsed.isValid() ? m_elapsed.elapsed() : 0; }
+
+    // The file a board's session log goes to in the folder: its name made
+    // safe, and unique among the fleet's.
+    static QStringList logFileNames(const QList<Board>& boards);
+
+signals:
+    // A board's stage, frames or notes changed.
+    void changed(int index);
+    // Every board has ended.
+    void finished();
+
+private:
+    struct Running {
+        QThread* thread = nullptr;
+        BoardRun* run = nullptr;
+    };
+    void launchMore();
+    void launch(int index);
+    void ended(int index, const Ending& ending, qint64 milliseconds);
+    void threadFinished(int index);
+    void keepAnswer(BoardReport& report, const QString& line);
+
+    QList<BoardReport> m_reports;
+    Plan m_plan;
+    int m_jobs = 0;
+    QString m_logFolder;
+    QStringList m_logNames;
+    int m_next = 0;
+    int m_stops = 0;
+    QHash<int, Running> m_running;
+    QElapsedTimer m_elapsed;
+};
+
+} // namespace varnix::fleet

@@ -1,0 +1,353 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A script on many boards at once: the program run on virtual boards in this
+// process, on their pseudo-terminals and behind one real ser2net, its JUnit
+// report read back by python3's XML reader.
+#include "board/displaycheck.h"
+#include "board/virtualboard.h"
+#include "fleet/portsfile.h"
+#include "fleet/report.h"
+#include "script/script.h"
+#include "support/scriptstandins.h"
+#include "support/ser2net.h"
+#include "support/testmain.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+using namespace varnix;
+
+namespace {
+
+using BoardList = std::vector<std::unique_ptr<board::VirtualBoard>>;
+
+// A board's name, address and settings a line.
+QString writePortsFile(const QTemporaryDir& dir, const QStringList& lines)
+{
+    const QString path = dir.filePath(QStringLiteral("rack.ports"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write((lines.join(u'\n') + u'\n').toUtf8());
+    return path;
+}
+
+BoardList startBoards(int count)
+{
+    BoardList boards;
+    for (int i = 0; i < count; ++i) {
+        boards.push_back(std::make_unique<board::VirtualBoard>());
+        if (!boards.back()->start())
+            return {};
+    }
+    return boards;
+}
+
+// The program on the arguments, until it ends; the boards answer from this
+// process's event loop meanwhile.
+struct Finished {
+    int code = -1;
+    QString out;
+    QString err;
+};
+Finished runProgram(const QStringList& arguments, const std::function<void(QProcess&)>& meanwhile = {})
+{
+    QProcess program;
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(VARNIX_PROGRAM), arguments);
+    if (meanwhile)
+        meanwhile(program);
+    if (!finished.wait(60000) && finished.isEmpty())
+        return {};
+    return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
+            QString::fromUtf8(program.readAllStandardError())};
+}
+
+// The report as a JUnit reader takes it: python3's XML parser, the counts
+// checked against the test cases, then a line a case: its name and its
+// failure's message, or "passed" (or "skipped").
+QStringList junitCases(const QString& path)
+{
+    static const char reader[] = R"(
+import sys, xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+assert root.tag == 'testsuites'
+for suite in root.findall('testsuite'):
+    cases = suite.findall('testcase')
+    assert int(suite.get('tests')) == len(cases), 'tests'
+    assert int(suite.get('failures')) == sum(c.find('failure') is not None for c in cases), 'failures'
+    assert int(suite.get('skipped')) == sum(c.find('skipped') is not None for c in cases), 'skipped'
+    for c in cases:
+        f = c.find('failure')
+        print(c.get('name') + ': ' + (f.get('message') if f is not None else
+                                      'skipped' if c.find('skipped') is not None else 'passed'))
+)";
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(reader), path});
+    if (!python.waitForFinished(20000) || python.exitCode() != 0)
+        return {QStringLiteral("unreadable: ") + QString::fromUtf8(python.readAllStandardError())};
+    return QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+#define REQUIRE_TOOLS()                                                                                       \
+    if (!test::Ser2net::installed() || QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())   \
+    QSKIP("ser2net or python3 is not installed")
+
+// The table's row of a board: its name first.
+QString rowOf(const QString& out, const QString& name)
+{
+    const QRegularExpression row(QStringLiteral("^%1 .*$").arg(QRegularExpression::escape(name)),
+                                 QRegularExpression::MultilineOption);
+    return row.match(out).captured();
+}
+
+} // namespace
+
+class FleetTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sixteenBoardsThroughOneSer2net();
+    void onlyTheFaultyBoardsFailEachWithItsReason();
+    void ctrlCEndsEveryBoardAtAFrameBoundary();
+    void portsFileRefusedWithItsLine_data();
+    void portsFileRefusedWithItsLine();
+    void badLineSendsNothing();
+    void reportHoldsAnyAnswerAsWellFormedXml();
+};
+
+void FleetTest::sixteenBoardsThroughOneSer2net()
+{
+    REQUIRE_TOOLS();
+    BoardList boards = startBoards(16);
+    QCOMPARE(int(boards.size()), 16);
+    QStringList devices;
+    for (const auto& board : boards)
+        devices << board->devicePath();
+    test::Ser2net server(devices);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    QStringList lines{QStringLiteral("# sixteen boards, raw and RFC 2217 in turn")};
+    for (int i = 0; i < 16; ++i) {
+        lines << QStringLiteral("board-%1  %2").arg(i + 1, 2, 10, QChar(u'0'))
+                     .arg(i % 2 ? server.rfc2217Address(i) : server.rawAddress(i));
+    }
+    QTemporaryDir dir;
+    const QByteArray script = "delay 2\n]k\n]r]007f003f]1\n]c]402014\n]b]181f2837]1\n]h]0A04]V]A]R]N]I]X]@\n";
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const Finished run = runProgram({"--run", test::writeScriptFile(dir, script), "--ports",
+                                     writePortsFile(dir, lines), "--verify", "--junit", junit});
+    QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+
+    const board::Display drawn =
+        board::drawn(std::get<script::Script>(script::readScript(script)).frames()).display();
+    QStringList expected;
+    for (int i = 0; i < 16; ++i) {
+        QCOMPARE(boards[i]->firmware().display(), drawn);
+        expected << QStringLiteral("board-%1: passed").arg(i + 1, 2, 10, QChar(u'0'));
+    }
+    QCOMPARE(junitCases(junit), expected);
+    QVERIFY2(run.out.contains(QStringLiteral("16 boards: 16 passed")), qPrintable(run.out));
+}
+
+void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
+{
+    REQUIRE_TOOLS();
+    // Two behind ser2net, two on their own pseudo-terminals, and an address
+    // where nothing listens.
+    BoardList boards = startBoards(4);
+    QCOMPARE(int(boards.size()), 4);
+    test::Ser2net server(QStringList{boards[0]->devicePath(), boards[1]->devicePath()});
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    const QString refusing = QStringLiteral("tcp://127.0.0.1:%1").arg(test::freeLocalPort());
+    QTemporaryDir dir;
+    const QString ports = writePortsFile(dir, {QStringLiteral("net-raw %1").arg(server.rawAddress(0)),
+                                               QStringLiteral("net-rfc %1 19200,n,8,1").arg(server.rfc2217Address(1)),
+                                               QStringLiteral("killed %1").arg(boards[2]->devicePath()),
+                                               QStringLiteral("tampered %1").arg(boards[3]->devicePath()),
+                                               QStringLiteral("refusing %1").arg(refusing)});
+
+    // A dot the script does not draw, put there behind the program's back.
+    const int fd = ::open(QFile::encodeName(boards[3]->devicePath()).constData(), O_WRONLY | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "]d]0506", 7), ssize_t(7));
+    ::close(fd);
+    QTRY_COMPARE(boards[3]->received(), QByteArray("]d]0506"));
+    QTest::qWait(100);
+    // Pulled out after its third frame.
+    QByteArray script = "delay 5\n";
+    for (int i = 0; i < 8; ++i)
+        script += "]c]" + QByteArray::number(16 + 12 * i, 16) + QByteArray::number(20 + i, 16) + "08\n";
+    board::VirtualBoard* killed = boards[2].get();
+    QObject::connect(killed, &board::VirtualBoard::fed, killed, [&boards] {
+        if (boards[2] && boards[2]->received().size() >= 3 * 9)
+            QMetaObject::invokeMethod(qApp, [&boards] { boards[2].reset(); }, Qt::QueuedConnection);
+    });
+
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const QString logs = dir.filePath(QStringLiteral("logs"));
+    const Finished run = runProgram({"--run", test::writeScriptFile(dir, script), "--ports", ports, "--verify",
+                                     "--junit", junit, "--log-dir", logs});
+    QCOMPARE(run.code, 1);
+    QVERIFY2(rowOf(run.out, QStringLiteral("net-raw")).contains(QStringLiteral("passed")), qPrintable(run.out));
+    QVERIFY2(rowOf(run.out, QStringLiteral("net-rfc")).contains(QStringLiteral("passed")), qPrintable(run.out));
+    const QStringList cases = junitCases(junit);
+    QCOMPARE(cases.size(), 5);
+    QCOMPARE(cases.mid(0, 2), (QStringList{"net-raw: passed", "net-rfc: passed"}));
+    QVERIFY2(cases[2].startsWith(QStringLiteral("killed: line "))
+                 && cases[2].contains(QStringLiteral("the port was lost")),
+             qPrintable(cases[2]));
+    QCOMPARE(cases[3], QStringLiteral("tampered: verify: 1 pixel differs; the first at column 5, row 6"));
+    QVERIFY2(cases[4].contains(refusing) && cases[4].contains(QStringLiteral("the connection was refused")),
+             qPrintable(cases[4]));
+    // Each reason in the table too, and at the end of the board's own log.
+    for (const QString& line : cases) {
+        const QString name = line.section(u':', 0, 0);
+        const QString why = line.section(QStringLiteral(": "), 1);
+        QVERIFY2(rowOf(run.out, name).contains(why), qPrintable(run.out));
+        QFile log(QDir(logs).filePath(name + QStringLiteral(".log")));
+        QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+        QVERIFY2(QString::fromUtf8(log.readAll()).contains(why == u"passed" ? why : QStringLiteral("failed: ") + why),
+                 qPrintable(name));
+    }
+}
+
+void FleetTest::ctrlCEndsEveryBoardAtAFrameBoundary()
+{
+    REQUIRE_TOOLS();
+    BoardList boards = startBoards(3);
+    QCOMPARE(int(boards.size()), 3);
+    // Frames that spend most of their time between their own characters.
+    QStringList frames;
+    for (int i = 0; i < 30; ++i)
+        frames << QStringLiteral("]h]080%1]A]B]C]D]E]F]@").arg(i % 8);
+    const QByteArray script = "delay 25\n" + frames.join(u'\n').toLatin1() + '\n';
+    QTemporaryDir dir;
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const Finished run = runProgram(
+        {"--run", test::writeScriptFile(dir, script), "--port", boards[0]->devicePath(), "--port",
+         boards[1]->devicePath(), "--port", boards[2]->devicePath(), "--junit", junit},
+        [&](QProcess& program) {
+            QTRY_VERIFY_WITH_TIMEOUT(std::all_of(boards.begin(), boards.end(),
+                                                 [](const auto& b) { return b->received().size() > 40; }),
+                                     20000);
+            ::kill(pid_t(program.processId()), SIGINT);
+        });
+    QCOMPARE(run.code, 1);
+    const QStringList cases = junitCases(junit);
+    QCOMPARE(cases.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(cases[i].startsWith(boards[i]->devicePath() + QStringLiteral(": cut short")), qPrintable(cases[i]));
+        // The board holds whole frames only, and not all of them.
+        QTest::qWait(200);
+        const QByteArray received = boards[i]->received();
+        qsizetype whole = 0;
+        int sent = 0;
+        while (sent < frames.size() && received.startsWith(frames.mid(0, sent + 1).join(QString()).toLatin1()))
+            whole = frames.mid(0, ++sent).join(QString()).size();
+        QVERIFY2(whole == received.size() && sent < frames.size(), received.constData());
+        const QRegularExpression cut(QStringLiteral("cut short +%1/30 ").arg(sent));
+        QVERIFY2(rowOf(run.out, boards[i]->devicePath()).contains(cut), qPrintable(run.out));
+    }
+}
+
+void FleetTest::portsFileRefusedWithItsLine_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    QTest::newRow("comments, blanks, settings") << QByteArray("# rack\n\nb1 /dev/ttyUSB0  # bench\r\n"
+                                                              "b2\trfc2217://lab:3002\t9600,e,7,2\n")
+                                                << QString();
+    QTest::newRow("name alone") << QByteArray("b1 /dev/ttyUSB0\nb2\n")
+                                << "line 2: \"b2\" needs its address after its name";
+    QTest::newRow("not a name") << QByteArray("rack/1 /dev/ttyUSB0\n")
+                                << "line 1: \"rack/1\" is not a board's name: use at most 64 letters, digits, "
+                                   "\".\", \"-\" and \"_\", not beginning with \".\"";
+    QTest::newRow("neither device nor address") << QByteArray("b1 ttyUSB0\n")
+                                                << "line 1: \"ttyUSB0\" is neither a device (/dev/ttyUSB0) nor a "
+                                                   "network address (rfc2217://HOST:PORT or tcp://HOST:PORT)";
+    QTest::newRow("address without port") << QByteArray("\nb1 rfc2217://lab\n")
+                                          << "line 2: \"rfc2217://lab\" is not a network address (the port is "
+                                             "missing); use rfc2217://HOST:PORT or tcp://HOST:PORT";
+    QTest::newRow("bad settings") << QByteArray("b1 /dev/ttyS0 19200,x,8,1\n")
+                                  << "line 1: \"19200,x,8,1\" are not line settings such as 19200,n,8,1";
+    QTest::newRow("settings of a raw port") << QByteArray("b1 tcp://lab:4001 9600,n,8,1\n")
+                                            << "line 1: a tcp:// board has the server's line settings; give them "
+                                               "to an rfc2217:// address or a device";
+    QTest::newRow("a word too many") << QByteArray("b1 /dev/ttyS0 9600,n,8,1 fast\n")
+                                     << "line 1: a board is a name, an address and line settings; \"fast\" is one "
+                                        "word too many";
+    QTest::newRow("name twice") << QByteArray("b1 /dev/ttyS0\nb1 /dev/ttyS1\n")
+                                << "line 2: the name \"b1\" is line 1's already";
+    QTest::newRow("address twice") << QByteArray("b1 /dev/ttyS0\nb2 /dev/ttyS0\n")
+                                   << "line 2: \"/dev/ttyS0\" is line 1's board already";
+    QTest::newRow("not UTF-8") << QByteArray("b1 /dev/ttyS0\nb\xff /dev/ttyS1\n") << "line 2: not UTF-8 text";
+    QTest::newRow("no boards") << QByteArray("# nothing yet\n\n") << "no boards in it";
+}
+
+void FleetTest::portsFileRefusedWithItsLine()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, refusal);
+    const fleet::Boards read = fleet::readPorts(text);
+    const auto* error = std::get_if<script::ReadError>(&read);
+    QCOMPARE(error ? error->describe() : QString(), refusal);
+    if (!error) {
+        const auto& boards = std::get<QList<fleet::Board>>(read);
+        QCOMPARE(boards.size(), 2);
+        QCOMPARE(boards[0].settings, QStringLiteral("19200,n,8,1"));
+        QCOMPARE(boards[1].address, QStringLiteral("rfc2217://lab:3002"));
+        QCOMPARE(boards[1].settings, QStringLiteral("9600,e,7,2"));
+    }
+}
+
+void FleetTest::badLineSendsNothing()
+{
+    BoardList boards = startBoards(1);
+    QCOMPARE(int(boards.size()), 1);
+    QTemporaryDir dir;
+    const QString ports = writePortsFile(dir, {QStringLiteral("good %1").arg(boards[0]->devicePath()),
+                                               QStringLiteral("bad tcp://lab")});
+    const Finished run = runProgram({"--run", test::writeScriptFile(dir, "]k\n"), "--ports", ports});
+    QCOMPARE(run.code, 2);
+    const QString refusal = QStringLiteral("varnix: %1: line 2: \"tcp://lab\" is not a network address").arg(ports);
+    QVERIFY2(run.err.startsWith(refusal), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QTest::qWait(100);
+    QCOMPARE(boards[0]->receivedCount(), 0);
+}
+
+void FleetTest::reportHoldsAnyAnswerAsWellFormedXml()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        QSKIP("python3 is not installed");
+    fleet::BoardReport odd;
+    odd.board = {QStringLiteral("odd"), QStringLiteral("/dev/\x01<&>\"]]>")};
+    odd.started = true;
+    odd.stage = fleet::BoardReport::Stage::Done;
+    odd.ending.kind = fleet::Ending::Kind::BoardError;
+    odd.ending.line = 2;
+    odd.ending.reason = QStringLiteral("the board answered: <Error> & \x02 \xfffe") + QChar(0xd800);
+    odd.answers << QStringLiteral("1: ]k -> \x1b]]>");
+    fleet::BoardReport waiting;
+    waiting.board = {QStringLiteral("later"), QStringLiteral("/dev/ttyS1")};
+    waiting.stage = fleet::BoardReport::Stage::Done;
+    waiting.ending.kind = fleet::Ending::Kind::CutShort;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.xml"));
+    QString why;
+    QVERIFY2(fleet::writeJUnit(path, QStringLiteral("a&b.vnx"), {odd, waiting}, 3, 1500, &why), qPrintable(why));
+    QCOMPARE(junitCases(path), (QStringList{"odd: line 2: the board answered: <Error> & \\x02 \\ufffe\\ud800",
+                                            "later: skipped"}));
+}
+
+VARNIX_TEST_MAIN(FleetTest)
+#include "tst_fleet.moc"
