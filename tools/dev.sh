@@ -10,9 +10,12 @@ cd "$(dirname "$0")/.."
 
 # clang and its runtime libraries for libFuzzer, which GCC does not have; a
 # font that every machine draws the same, for the tests of text in a block;
-# a real serial server for the tests of network ports.
+# a real serial server for the tests of network ports; the toolchains that
+# build and run exported code (Python with pyserial, avr-gcc with the Arduino
+# core, simavr, socat to join its serial port to a board).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
-          clang libclang-rt-14-dev fonts-dejavu-core ser2net)
+          clang libclang-rt-14-dev fonts-dejavu-core ser2net
+          python3 python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr simavr libsimavr-dev socat)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
