@@ -41,6 +41,7 @@ private slots:
     void byteListRunsAreKeptAsBytes_data();
     void byteListRunsAreKeptAsBytes();
     void aBlockSentTwiceIsKeptOnce();
+    void whatItWasMadeFromStaysInTheComment();
     void linesALanguageCannotSet_data();
     void linesALanguageCannotSet();
     void exportOptions_data();
@@ -121,6 +122,22 @@ void HostcodeTest::aBlockSentTwiceIsKeptOnce()
     const hostcode::Plan plan = hostcode::planOf(std::get<script::Script>(script::readScript(text)));
     QCOMPARE(plan.blocks.size(), 2);
     QCOMPARE(plan.actions[0].pieces[1].block, plan.actions[2].pieces[1].block);
+}
+
+// A file name or a text with a line break or a comment's end in it cannot
+// end the file's comment and be taken for code.
+void HostcodeTest::whatItWasMadeFromStaysInTheComment()
+{
+    hostcode::Source source;
+    source.script = std::get<script::Script>(script::readScript("]k\n"));
+    source.madeFrom = QStringLiteral("the text \"x\nMARK */ import os\"");
+    for (const char* language : {"c", "arduino", "python"}) {
+        const QString code = hostcode::generate(source, *hostcode::languageNamed(QLatin1String(language)),
+                                                QStringLiteral("x"))
+                                 .text;
+        QVERIFY2(code.contains(QStringLiteral("x\\x0aMARK *\\x2f import os")), language);
+        QVERIFY2(!code.contains(QStringLiteral("\nMARK")) && !code.contains(QStringLiteral("MARK */")), language);
+    }
 }
 
 void HostcodeTest::linesALanguageCannotSet_data()

@@ -164,7 +164,7 @@ Plan planOf(const script::Script& script)
         case script::Step::Kind::Send:
             action.kind = Action::Kind::Send;
             action.pieces = piecesOf(step.text.toLatin1(), plan);
-            action.said = shownInComment(step.text);
+            action.said = lineInComment(script::sendLine(step.text), step.text.size());
             break;
         }
         plan.actions.append(action);
@@ -260,9 +260,14 @@ QStringList aboutLines(const Source& source, const Line& line, const QString& fu
 
 QString shownInComment(const QString& text, int most)
 {
-    QString shown = script::escaped(text);
+    return lineInComment(script::escaped(text), text.size(), most);
+}
+
+QString lineInComment(const QString& line, qsizetype textLength, int most)
+{
+    QString shown = line;
     if (shown.size() > most)
-        shown = shown.left(most) + QStringLiteral("... (%1 characters)").arg(text.size());
+        shown = shown.left(most) + QStringLiteral("... (%1 characters)").arg(textLength);
     // Nothing in it may end a C comment.
     shown.replace(QStringLiteral("*/"), QStringLiteral("*\\x2f"));
     return shown;

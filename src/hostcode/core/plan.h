@@ -71,5 +71,8 @@ QStringList aboutLines(const Source& source, const Line& line, const QString& fu
 
 // For comments: the text escaped as a script writes it, cut at `most`.
 QString shownInComment(const QString& text, int most = 60);
+// A script's line as a comment shows it, cut at `most` and said how long
+// the text it stands for is.
+QString lineInComment(const QString& line, qsizetype textLength, int most = 60);
 
 } // namespace varnix::hostcode

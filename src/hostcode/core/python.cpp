@@ -167,15 +167,14 @@ QString bytesLiteral(const QByteArray& bytes)
     return out + u'"';
 }
 
-// A long literal as several on lines of their own, which Python joins.
+// A long literal as several on lines of their own, which Python joins
+// within the call's parentheses.
 QString wrappedLiteral(const QByteArray& bytes, const QString& indent)
 {
-    if (bytes.size() <= 60)
-        return bytesLiteral(bytes);
     QStringList parts;
-    for (qsizetype i = 0; i < bytes.size(); i += 60)
+    for (qsizetype i = 0; i < bytes.size() || parts.isEmpty(); i += 60)
         parts << bytesLiteral(bytes.mid(i, 60));
-    return u'(' + parts.join(u'\n' + indent + u' ') + u')';
+    return parts.join(u'\n' + indent);
 }
 
 QString seconds(int ms)
