@@ -73,9 +73,7 @@ ExportDialog::ExportDialog(const Setup& setup, QWidget* parent)
     name->addWidget(prefix);
     name->addWidget(m_txtName, 1);
     auto* form = new QFormLayout;
-    auto* fromLabel = new QLabel(QStringLiteral("From:"));
-    fromLabel->setBuddy(m_cmdOpenScript);
-    form->addRow(fromLabel, from);
+    form->addRow(QStringLiteral("From:"), from);
     auto* languageLabel = new QLabel(QStringLiteral("&Language:"));
     languageLabel->setBuddy(m_cboLanguage);
     form->addRow(languageLabel, m_cboLanguage);
@@ -106,6 +104,7 @@ void ExportDialog::setSource(const script::Script& script, const QString& madeFr
     m_source.script = script;
     m_source.madeFrom = madeFrom;
     m_lblSource->setText(QStringLiteral("%1 (%2)").arg(madeFrom, frames(script.frameCount())));
+    m_lblSource->setAccessibleName(QStringLiteral("From ") + m_lblSource->text());
     const QSignalBlocker quiet(m_txtName);
     m_txtName->setText(identifierFrom(name));
     redraw();
