@@ -13,9 +13,12 @@ cd "$(dirname "$0")/.."
 # a real serial server for the tests of network ports; python3's XML reader
 # for the tests of the JUnit report; a private D-Bus session, the
 # accessibility bus, its Python client and a virtual display, for reading the
-# window as a screen reader does.
+# window as a screen reader does; the toolchains that build and run exported
+# code (Python with pyserial, avr-gcc with the Arduino core, simavr, socat to
+# join its serial port to a board).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
-          clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth)
+          clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth
+          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr simavr libsimavr-dev socat)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

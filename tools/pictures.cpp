@@ -5,19 +5,26 @@
 //   varnix_pictures readme DIR  the main window and the virtual board's
 //                               window after a few drawing commands
 //   varnix_pictures dialogs DIR the Load Text and Load Picture dialogs with
-//                               a screen in each and their blocks chosen
+//                               a screen in each and their blocks chosen, and
+//                               a picture written to the board and exported
+//                               as an Arduino sketch
 #include "app/virtualboard/boardwindow.h"
 #include "display/displayview.h"
 #include "display/icon.h"
+#include "hostcode/exportdialog.h"
+#include "render/picture.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 #include "transfer/picturedialogs.h"
+#include "widgets/fields.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -113,6 +120,48 @@ int readme(const QString& dir)
     return 0;
 }
 
+// A picture as Load Picture... puts it into the LCD page, written to the
+// board while recording, and the recording in the Export dialog.
+int exportPictures(const QString& dir)
+{
+    QImage picture(128, 64, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setPen(QPen(Qt::black, 3));
+    painter.drawEllipse(QPoint(30, 32), 24, 24);
+    painter.drawLine(18, 32, 42, 32);
+    painter.drawLine(30, 20, 30, 44);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(58, 8, 70, 48), Qt::AlignCenter, QStringLiteral("BOILER\nON"));
+    painter.end();
+    const render::LcdBlock block{};
+    Session session;
+    session.setField(QStringLiteral("txtlcdx2"), QStringLiteral("127"));
+    session.setField(QStringLiteral("txtlcdy2"), QStringLiteral("7"));
+    session.find<TextArea>(QStringLiteral("txtlcd"))
+        ->setExactText(render::blockHex(render::convertPicture(picture, block, {}), block));
+    for (const char* button : {"cmdlcdfmt", "cmdRecord", "cmdwritelcd", "cmdRecord", "cmdExport"})
+        session.click(QString::fromLatin1(button));
+    auto* exported = session.find<hostcode::ExportDialog>(QStringLiteral("exportDialog"));
+    if (!exported)
+        return 1;
+    auto* language = exported->findChild<QComboBox*>(QStringLiteral("cboLanguage"));
+    language->setCurrentIndex(language->findText(QStringLiteral("Arduino")));
+    exported->findChild<QLineEdit*>(QStringLiteral("txtName"))->setText(QStringLiteral("boiler"));
+    exported->resize(720, 560);
+    QCoreApplication::processEvents();
+    const QString dialogPath = dir + QStringLiteral("/export-dialog.png");
+    const QString displayPath = dir + QStringLiteral("/export-display.png");
+    if (!save(exported->grab().toImage(), dialogPath)
+        || !save(renderDisplay(session.board.firmware().display(), 4), displayPath))
+        return 1;
+    std::printf("%s\n%s\n", qPrintable(dialogPath), qPrintable(displayPath));
+    return 0;
+}
+
 int dialogs(const QString& dir)
 {
     // A text in the smallest block it needs, in the middle of the display.
@@ -138,7 +187,7 @@ int dialogs(const QString& dir)
             return 1;
     }
     std::printf("%s\n", qPrintable(paths.join(u'\n')));
-    return 0;
+    return exportPictures(dir);
 }
 
 } // namespace

@@ -9,10 +9,6 @@
 namespace varnix::script {
 
 namespace {
-// Answers still on their way when a run begins (a board's banner) are taken
-// before the first frame, so that they are not read as its prompt.
-constexpr int kSettleMs = 30;
-constexpr int kLongestSettleMs = 1000;
 // A frame sent before the run may still be answered: the board gives a frame
 // ending in a number 40 ms of quiet before it answers, and a real one may be
 // busy drawing. This much quiet means no answer is coming.

@@ -29,6 +29,11 @@ class Runner : public QObject
 public:
     static constexpr char kPrompt[] = "Ready:";
     static constexpr char kError[] = "Error:";
+    // Answers still on their way when a run begins (a board's banner) are
+    // taken before the first frame, so that they are not read as its prompt:
+    // until the line has been quiet this long, at most kLongestSettleMs.
+    static constexpr int kSettleMs = 30;
+    static constexpr int kLongestSettleMs = 1000;
 
     enum class Outcome {
         Done,            // every line carried out

@@ -45,18 +45,6 @@ constexpr int kShortTimeoutMs = 1000;
     if (!test::Ser2net::installed())                                                                          \
     QSKIP("ser2net is not installed")
 
-// The line settings in force on a terminal device.
-termios lineOf(const QString& device)
-{
-    termios t{};
-    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    if (fd >= 0) {
-        ::tcgetattr(fd, &t);
-        ::close(fd);
-    }
-    return t;
-}
-
 // A port on 127.0.0.1 whose queue of connections is full: the kernel drops
 // further requests without a word, as a host that is down does.
 class SilentPort
@@ -147,7 +135,7 @@ void NetworkTest::lineSettingsReachTheServer()
     f.main().openPort(server.rfc2217Address());
     QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
     // ser2net has put them on the board's line.
-    termios line = lineOf(f.board.devicePath());
+    termios line = test::lineOf(f.board.devicePath());
     QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
     QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
 
@@ -155,7 +143,7 @@ void NetworkTest::lineSettingsReachTheServer()
     list->setCurrentItem(list->findItems(QStringLiteral("2400,n,8,1"), Qt::MatchExactly).value(0));
     f.click(QStringLiteral("cmdComSet"));
     QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
-    line = lineOf(f.board.devicePath());
+    line = test::lineOf(f.board.devicePath());
     QCOMPARE(::cfgetospeed(&line), speed_t(B2400));
 }
 

@@ -33,6 +33,8 @@ Pty::~Pty()
     stopReading();
     closeMaster();
     closeSlave();
+    if (m_forward >= 0)
+        ::close(m_forward);
 }
 
 void Pty::startReading()
@@ -40,11 +42,32 @@ void Pty::startReading()
     startSlowReading(0);
 }
 
+bool Pty::forwardTo(const QString& device)
+{
+    m_forward = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    return m_forward >= 0;
+}
+
+void Pty::answerLoop()
+{
+    char buffer[4096];
+    while (m_reading.load()) {
+        pollfd p{m_forward, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        const ssize_t n = ::read(m_forward, buffer, sizeof buffer);
+        if (n > 0)
+            send(QByteArray(buffer, n));
+    }
+}
+
 void Pty::startSlowReading(int bytesPerSecond)
 {
     if (m_reading.exchange(true))
         return;
     m_reader = std::thread(&Pty::readLoop, this, m_master, bytesPerSecond);
+    if (m_forward >= 0)
+        m_answerer = std::thread(&Pty::answerLoop, this);
 }
 
 void Pty::readLoop(int master, int bytesPerSecond)
@@ -109,9 +132,18 @@ void Pty::readLoop(int master, int bytesPerSecond)
 
 void Pty::record(const char* bytes, ssize_t count, Clock::time_point at)
 {
-    const std::lock_guard lock(m_mutex);
-    for (ssize_t i = 0; i < count; ++i)
-        m_arrivals.push_back(Arrival{bytes[i], at});
+    {
+        const std::lock_guard lock(m_mutex);
+        for (ssize_t i = 0; i < count; ++i)
+            m_arrivals.push_back(Arrival{bytes[i], at});
+    }
+    for (ssize_t done = 0; m_forward >= 0 && done < count;) {
+        const ssize_t n = ::write(m_forward, bytes + done, size_t(count - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR && errno != EAGAIN)
+            break;
+    }
 }
 
 void Pty::stopReading()
@@ -120,6 +152,8 @@ void Pty::stopReading()
         return;
     if (m_reader.joinable())
         m_reader.join();
+    if (m_answerer.joinable())
+        m_answerer.join();
 }
 
 std::vector<Pty::Arrival> Pty::arrivals() const
@@ -189,6 +223,17 @@ void Pty::closeSlave()
     if (m_slave >= 0)
         ::close(m_slave);
     m_slave = -1;
+}
+
+termios lineOf(const QString& device)
+{
+    termios t{};
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::tcgetattr(fd, &t);
+        ::close(fd);
+    }
+    return t;
 }
 
 } // namespace varnix::test

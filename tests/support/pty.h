@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <sys/types.h>
+#include <termios.h>
 
 #include <atomic>
 #include <chrono>
@@ -42,6 +43,10 @@ public:
     // the pseudo-terminal until its buffer is full.
     void startSlowReading(int bytesPerSecond);
     void stopReading();
+    // Makes the pseudo-terminal a line to a device (a board's): what the
+    // reader takes (at its rate, when slow) goes on to the device, and the
+    // device's answers come back to the program at once. Before reading.
+    bool forwardTo(const QString& device);
     std::vector<Arrival> arrivals() const;
     QByteArray received() const;
     // Waits until at least count bytes have arrived or the time is up.
@@ -62,13 +67,20 @@ private:
     void readLoop(int master, int bytesPerSecond);
     void record(const char* bytes, ssize_t count, Clock::time_point at);
 
+    void answerLoop();
+
     int m_master = -1;
     int m_slave = -1;
+    int m_forward = -1;
+    std::thread m_answerer;
     QString m_slavePath;
     std::thread m_reader;
     std::atomic<bool> m_reading{false};
     mutable std::mutex m_mutex;
     std::vector<Arrival> m_arrivals;
 };
+
+// The line settings in force on a terminal device.
+termios lineOf(const QString& device);
 
 } // namespace varnix::test

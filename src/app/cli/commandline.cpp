@@ -72,7 +72,26 @@ Command parseCommandLine(const QStringList& arguments)
             || name == QLatin1String("--port") || name == QLatin1String("--delay")
             || name == QLatin1String("--png") || name == QLatin1String("--scale")
             || name == QLatin1String("--log") || name == QLatin1String("--ports") || name == QLatin1String("--jobs")
-            || name == QLatin1String("--junit") || name == QLatin1String("--log-dir") || content::takesValue(name);
+            || name == QLatin1String("--junit") || name == QLatin1String("--log-dir") || content::takesValue(name)
+            || exporting::isOption(name);
+        // --export takes the script to export, or nothing after --text or
+        // --picture, which make the script.
+        if (name == QLatin1String("--export") && !value && i + 1 < arguments.size()
+            && !arguments[i + 1].startsWith(u'-'))
+            value = arguments[++i];
+        if (name == QLatin1String("--export")) {
+            if (command.exporting.asked)
+                return refuse(QStringLiteral("give --export once"));
+            command.exporting.asked = true;
+            if (value) {
+                if (command.kind != Command::Kind::Window)
+                    return refuse(QStringLiteral("--export SCRIPT goes alone; after --text or --picture, --export "
+                                                 "takes no script"));
+                command.kind = Command::Kind::Export;
+                command.script = *value;
+            }
+            continue;
+        }
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -136,6 +155,9 @@ Command parseCommandLine(const QStringList& arguments)
                     return refuse(QStringLiteral("give one of --run, --preview, --text and --picture, once"));
                 command.kind = Command::Kind::Make;
             }
+        } else if (exporting::isOption(name)) {
+            if (const QString why = exporting::readOption(name, *value, command.exporting); !why.isEmpty())
+                return refuse(why);
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
         } else if (name == QLatin1String("--png")) {
@@ -156,13 +178,16 @@ Command parseCommandLine(const QStringList& arguments)
     }
     const bool run = command.kind == Command::Kind::Run;
     const bool preview = command.kind == Command::Kind::Preview;
-    if (!run && (sawDelay || command.verify || (preview && sawPort)))
+    const bool exportScript = command.kind == Command::Kind::Export;
+    if (exportScript && (sawPort || command.verify))
+        return refuse(QStringLiteral("--port and --verify go with --run SCRIPT"));
+    if (!run && !exportScript && (sawDelay || command.verify || (preview && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
     if (!run && (command.fleet() || command.ports.size() > 1))
         return refuse(QStringLiteral("--ports, --jobs, --junit, --log-dir and a second --port go with --run SCRIPT"));
     if (sawPort && !command.portsFile.isEmpty())
         return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
-    if ((run || preview || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
+    if ((run || preview || exportScript || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
     const bool make = command.kind == Command::Kind::Make;
     if (!preview && !make && (sawPng || sawScale))
@@ -171,11 +196,19 @@ Command parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
     if (make && !command.content.isText && command.content.block.fitToText)
         return refuse(QStringLiteral("--block fit goes with --text"));
-    if (make && command.png.isEmpty() && command.content.script.isEmpty())
-        return refuse(QStringLiteral("--text and --picture need --png OUT.png or --script OUT.vnx"));
+    if (command.exporting.asked && !exportScript && !make)
+        return refuse(QStringLiteral("--export needs the script to export, or goes with --text or --picture"));
+    if (!command.exporting.asked && !command.exporting.seen.isEmpty())
+        return refuse(QStringLiteral("%1 goes with --export").arg(command.exporting.seen.constFirst()));
+    if (command.exporting.asked) {
+        if (const QString lacking = exporting::lacking(command.exporting); !lacking.isEmpty())
+            return refuse(lacking);
+    }
+    if (make && command.png.isEmpty() && command.content.script.isEmpty() && !command.exporting.asked)
+        return refuse(QStringLiteral("--text and --picture need --png OUT.png, --script OUT.vnx or --export"));
     if (preview && command.png.isEmpty())
         return refuse(QStringLiteral("--preview needs --png OUT.png"));
-    if ((run || preview) && command.script.isEmpty())
+    if ((run || preview || exportScript) && command.script.isEmpty())
         return refuse(QStringLiteral("the script's file name is empty"));
     return command;
 }
@@ -291,7 +324,9 @@ int runCommand(const Command& command, int argc, char* argv[])
         err << "varnix: " << command.refusal << Qt::endl;
         return 2;
     case Command::Kind::Make:
-        return content::make(command.content, command.png, command.scale, argc, argv);
+        return content::make(command.content, command.png, command.scale, command.exporting, argc, argv);
+    case Command::Kind::Export:
+        return exporting::exportScript(command.script, command.exporting, command.delay, out, err);
     case Command::Kind::Run:
     case Command::Kind::Preview:
         break;

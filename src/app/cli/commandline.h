@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/cli/contentcommand.h"
+#include "app/cli/exportcommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,8 +28,8 @@ inline bool displayAvailable()
 
 // What the command line asks for.
 struct Command {
-    // Make: --text or --picture.
-    enum class Kind { Window, Help, Version, Run, Preview, Make, Refused };
+    // Make: --text or --picture. Export: --export SCRIPT.
+    enum class Kind { Window, Help, Version, Run, Preview, Make, Export, Refused };
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port: a device or network address; empty: port 1's device
@@ -44,6 +45,7 @@ struct Command {
     QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
     ContentRequest content; // --text or --picture and their options
+    ExportChoice exporting; // --export and its options
 
     // A run on many boards at once, reported as a whole, rather than one
     // board's run printed frame by frame.
@@ -69,7 +71,8 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 
 // The command line's own work (help, version, --run, --preview, --text,
-// --picture, a refused option) done without a display; its exit code.
+// --picture, --export, a refused option) done without a display; its exit
+// code.
 int runCommand(const Command& command, int argc, char* argv[]);
 
 } // namespace varnix

@@ -2,6 +2,7 @@
 #include "app/cli/contentcommand.h"
 
 #include "render/animation.h"
+#include "script/script.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -203,7 +204,8 @@ QString readOption(const QString& name, const QString& value, ContentRequest& re
     return {};
 }
 
-int make(const ContentRequest& request, const QString& png, int scale, int argc, char* argv[])
+int make(const ContentRequest& request, const QString& png, int scale, const ExportChoice& exportChoice, int argc,
+         char* argv[])
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -249,18 +251,26 @@ int make(const ContentRequest& request, const QString& png, int scale, int argc,
         code = std::max(code, write(png, render::savePicture(scaled, png, false), out, err,
                                     QStringLiteral("%1 x %2").arg(scaled.width()).arg(scaled.height())));
     }
-    if (!request.script.isEmpty()) {
-        if (monos.size() == 1) {
-            code = std::max(code, write(request.script,
-                                        render::saveScript(render::stillScript(monos.constFirst(), block, title),
-                                                           request.script),
-                                        out, err, QStringLiteral("1 frame, %1").arg(render::blockPlace(block))));
-        } else {
-            const render::AnimationScript animation =
-                render::animationScript(monos, delays, block, request.baudRate, title);
-            code = std::max(code, write(request.script, render::saveScript(animation.text, request.script), out, err,
-                                        animation.summary(request.baudRate)));
-        }
+    // The script of the block, or of the animation, as --script writes it.
+    QString scriptText;
+    QString said = QStringLiteral("1 frame, %1").arg(render::blockPlace(block));
+    if (monos.size() == 1) {
+        scriptText = render::stillScript(monos.constFirst(), block, title);
+    } else {
+        const render::AnimationScript animation =
+            render::animationScript(monos, delays, block, request.baudRate, title);
+        scriptText = animation.text;
+        said = animation.summary(request.baudRate);
+    }
+    if (!request.script.isEmpty())
+        code = std::max(code, write(request.script, render::saveScript(scriptText, request.script), out, err, said));
+    if (exportChoice.asked) {
+        hostcode::Source source;
+        source.script = std::get<script::Script>(script::readScript(scriptText.toUtf8()));
+        source.madeFrom = request.isText ? QStringLiteral("the text \"%1\"").arg(request.source)
+                                         : QStringLiteral("the picture %1").arg(title);
+        const QString name = request.isText ? QStringLiteral("text") : QFileInfo(request.source).completeBaseName();
+        code = std::max(code, exporting::write(std::move(source), exportChoice, name, out, err));
     }
     return code;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/cli/exportcommand.h"
 #include "render/picture.h"
 #include "render/text.h"
 
@@ -32,10 +33,12 @@ bool takesValue(const QString& name);
 // Reads one option into the request; empty, or why it is refused.
 QString readOption(const QString& name, const QString& value, ContentRequest& request);
 
-// Makes what the request asks for, with a QGuiApplication of its own on the
-// offscreen platform unless another is set: no display is needed. 0; 2 when
-// the font, the picture or a file to write fails.
-int make(const ContentRequest& request, const QString& png, int scale, int argc, char* argv[]);
+// Makes what the request asks for (and, with --export, the script's code),
+// with a QGuiApplication of its own on the offscreen platform unless another
+// is set: no display is needed. 0; 2 when the font, the picture, the code or
+// a file to write fails.
+int make(const ContentRequest& request, const QString& png, int scale, const ExportChoice& exportChoice, int argc,
+         char* argv[]);
 
 } // namespace content
 } // namespace varnix

@@ -18,6 +18,8 @@ constexpr const char* kVarnixSynopses[] = {
     "--preview SCRIPT --png OUT.png [--scale N]",
     "--text TEXT [options] [--png OUT.png] [--script OUT.vnx]",
     "--picture FILE [options] [--png OUT.png] [--script OUT.vnx]",
+    "--export SCRIPT --lang c|arduino|python [--name NAME] -o OUT",
+    "--picture FILE [options] --export --lang c|arduino|python -o OUT",
     "--help | --version",
 };
 constexpr Option kVarnixOptions[] = {
@@ -55,9 +57,9 @@ constexpr Option kVarnixOptions[] = {
     {"--log-dir", "DIR", "with --run: keep each board's session log in DIR, as NAME.log",
      "Keep each board's session log in DIR (made when missing), named after the board: NAME.log, with the "
      "characters of an address that are not letters, digits, ., - or _ written _."},
-    {"--delay", "MS", "with --run: the pacing delay the script starts with (default 20)",
-     "The pause in milliseconds before each pacing character that --run starts with, until a delay line of the "
-     "script sets another; 20 when not given."},
+    {"--delay", "MS", "with --run or --export: the pacing delay the script starts with (default 20)",
+     "The pause in milliseconds before each pacing character that --run (or the code of --export) starts with, "
+     "until a delay line of the script sets another; 20 when not given."},
     {"--verify", nullptr, "with --run: then compare the board's display memory with the script's drawing",
      "After a run that went well, read the board's whole display memory and compare it with what the script "
      "draws on the firmware model: print the number of differing pixels and the first of them, and exit with 1 "
@@ -111,6 +113,23 @@ constexpr Option kVarnixOptions[] = {
     {"--script", "OUT.vnx", "with --text or --picture: write the script that writes the block",
      "Write a script that writes the block (with delay 0, the line's speed alone setting the pace), or, for an "
      "animation, plays it; the file is written whole or not at all."},
+    {"--export", "[SCRIPT]", "write a script, or what --text or --picture make, as C, Arduino or Python code",
+     "Write the code of a program that sends what --run of the script sends, the same bytes with the same pauses, "
+     "each frame waiting for the board's prompt: C for a POSIX host (a function taking a file descriptor, and a "
+     "main() with -DVARNIX_MAIN), an Arduino sketch (a function taking a Stream, its data in flash) or Python "
+     "with pyserial (a function taking a serial.Serial, and a main). After --text or --picture it takes no "
+     "SCRIPT and writes the code of the script they make. Needs --lang and -o; a script that cannot be read is "
+     "refused by its line."},
+    {"--lang", "LANG", "with --export: c, arduino or python", "The language of the code --export writes."},
+    {"--name", "NAME", "with --export: the function is varnix_send_NAME (default: the file's name)",
+     "The name the function is given, varnix_send_NAME: letters, digits and _. Without it the script's or the "
+     "picture's file name is taken, made into such a name when it is not one, and said so."},
+    {"--line", "SETTINGS", "with --export: the line the code sets and expects (default 19200,n,8,1)",
+     "The line settings the code's own main() or setup() opens the port with, and its comment names, as "
+     "BAUD,PARITY,DATA,STOP. C takes the speeds of POSIX termios and no mark or space parity, Arduino no mark "
+     "or space parity and no 1.5 stop bits; what the language cannot set is refused."},
+    {"--output", "OUT", "with --export: the file to write the code to; -o OUT is the same",
+     "Where --export writes the code, whole or not at all; -o OUT is the same."},
     {"--png", "OUT.png", "with --preview, --text or --picture: the picture to write, black on white",
      "Where --preview writes the display, or --text and --picture their block (an animation's first frame): a "
      "pixel per dot at scale 1, black dots on white."},
@@ -166,7 +185,8 @@ const Program& varnix()
         "varnix", kVarnixSynopses,
         "Draws on the display of a Tessel graphic LCD controller board, reads and writes its memories and talks "
         "to it, over a serial port, in its window. --run and --preview send and draw scripts without a window and "
-        "need no display; --text and --picture make blocks of display memory and scripts from texts and pictures.",
+        "need no display; --text and --picture make blocks of display memory and scripts from texts and pictures; "
+        "--export makes a script into C, Arduino or Python code that sends it.",
         kVarnixOptions};
     return program;
 }

@@ -3,6 +3,7 @@
 
 #include "board/boardshadow.h"
 #include "board/displaycheck.h"
+#include "hostcode/exportdialog.h"
 #include "link/core/connection.h"
 #include "link/core/linesettings.h"
 #include "link/core/pause.h"
@@ -23,6 +24,7 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTimer>
@@ -70,6 +72,9 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     m_cmdRecord->setCheckable(true);
     m_cmdRecord->setToolTip(QStringLiteral("Takes every frame and typed character sent, until pressed again"));
     m_cmdSaveScript = button(QStringLiteral("cmdSaveScript"), QStringLiteral("Save Script\u2026"), m_group);
+    m_cmdExport = button(QStringLiteral("cmdExport"), QStringLiteral("Export\u2026"), m_group);
+    m_cmdExport->setToolTip(QStringLiteral("Makes the recording or a script into C, Arduino or Python code that "
+                                           "sends what a run sends"));
     m_cmdRunScript = button(QStringLiteral("cmdRunScript"), QStringLiteral("Run Script\u2026"), m_group);
     m_cmdStop = button(QStringLiteral("cmdStop"), QStringLiteral("Stop"), m_group);
     m_cmdStop->setEnabled(false);
@@ -80,7 +85,13 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     m_cmdReadBoard->setToolTip(QStringLiteral("Reads the board's display memory and shows it as what the board "
                                               "is showing"));
     auto* layout = new QVBoxLayout(m_group);
-    for (QPushButton* b : {m_cmdRecord, m_cmdSaveScript, m_cmdRunScript, m_cmdStop, m_cmdCompare, m_cmdReadBoard})
+    layout->addWidget(m_cmdRecord);
+    // Export beside Save Script: both take what was recorded.
+    auto* saving = new QHBoxLayout;
+    saving->addWidget(m_cmdSaveScript);
+    saving->addWidget(m_cmdExport);
+    layout->addLayout(saving);
+    for (QPushButton* b : {m_cmdRunScript, m_cmdStop, m_cmdCompare, m_cmdReadBoard})
         layout->addWidget(b);
     layout->addStretch(1);
 
@@ -100,6 +111,7 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
 
     connect(m_cmdRecord, &QPushButton::toggled, this, &ScriptPanel::cmdRecord_Click);
     connect(m_cmdSaveScript, &QPushButton::clicked, this, &ScriptPanel::cmdSaveScript_Click);
+    connect(m_cmdExport, &QPushButton::clicked, this, &ScriptPanel::cmdExport_Click);
     connect(m_cmdRunScript, &QPushButton::clicked, this, &ScriptPanel::cmdRunScript_Click);
     connect(m_cmdStop, &QPushButton::clicked, this, &ScriptPanel::cmdStop_Click);
     connect(m_cmdCompare, &QPushButton::clicked, this, &ScriptPanel::cmdCompare_Click);
@@ -164,6 +176,27 @@ void ScriptPanel::cmdSaveScript_Click()
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(m_recorder->scriptText().toUtf8()) < 0 || !file.commit())
         m_parts.host.message(QStringLiteral("Could not save %1: %2").arg(path, file.errorString()));
+}
+
+void ScriptPanel::cmdExport_Click()
+{
+    const auto delay = windowDelay();
+    if (!delay)
+        return;
+    // The code sends as the window would: its line settings and pacing.
+    auto* dialog = new hostcode::ExportDialog(
+        {m_parts.desktop, m_parts.connection.port().settings(), *delay,
+         link::pacingCharacter(m_parts.portPanel.waitchr()->exactText())},
+        m_parts.window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (!m_recorder->isEmpty()) {
+        const auto read = script::readScript(m_recorder->scriptText().toUtf8());
+        dialog->setSource(std::get<script::Script>(read), QStringLiteral("a recording"), QStringLiteral("recording"));
+    } else if (!dialog->openScript()) {
+        delete dialog;
+        return;
+    }
+    dialog->show();
 }
 
 std::optional<int> ScriptPanel::windowDelay()

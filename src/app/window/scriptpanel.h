@@ -81,6 +81,7 @@ public:
 
     void cmdRecord_Click(bool on);
     void cmdSaveScript_Click();
+    void cmdExport_Click();
     void cmdRunScript_Click();
     void cmdStop_Click();
     void cmdCompare_Click();
@@ -119,6 +120,7 @@ private:
     QGroupBox* m_group;
     QPushButton* m_cmdRecord;
     QPushButton* m_cmdSaveScript;
+    QPushButton* m_cmdExport;
     QPushButton* m_cmdRunScript;
     QPushButton* m_cmdStop;
     QPushButton* m_cmdCompare;

@@ -120,7 +120,7 @@ void ContentCommandTest::refusals_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("refusal");
     QTest::newRow("nothing to write") << QStringList{"--text", "a"}
-                                      << "--text and --picture need --png OUT.png or --script OUT.vnx";
+                                      << "--text and --picture need --png OUT.png, --script OUT.vnx or --export";
     QTest::newRow("an option alone") << QStringList{"--dither", "ordered"} << "--dither goes with --text or --picture";
     QTest::newRow("block off the display")
         << QStringList{"--text", "a", "--png", "a.png", "--block", "0,128,0,7"}

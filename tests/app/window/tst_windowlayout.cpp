@@ -67,7 +67,7 @@ void WindowLayoutTest::scriptControlsInViewWithTheirWholeCaptions()
     QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
     QList<QRect> taken{placeOn(f.find<QWidget>(QStringLiteral("displayView")), &f.main()),
                        placeOn(f.tabs(), &f.main()), placeOn(f.rcvText(), &f.main())};
-    for (const char* name : {"cmdRecord", "cmdSaveScript", "cmdRunScript", "cmdStop", "cmdCompare"}) {
+    for (const char* name : {"cmdRecord", "cmdSaveScript", "cmdExport", "cmdRunScript", "cmdStop", "cmdCompare"}) {
         const auto* button = f.find<QPushButton>(QString::fromLatin1(name));
         QVERIFY2(button && button->isVisible(), name);
         const QRect place = placeOn(button, &f.main());

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/cli/exportcommand.h"
+
+#include "link/core/linesettings.h"
+#include "render/animation.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace varnix::exporting {
+
+bool isOption(const QString& name)
+{
+    return name == QLatin1String("--lang") || name == QLatin1String("--name") || name == QLatin1String("-o")
+        || name == QLatin1String("--output") || name == QLatin1String("--line");
+}
+
+QString readOption(const QString& name, const QString& value, ExportChoice& choice)
+{
+    choice.seen << name;
+    if (name == QLatin1String("--lang")) {
+        if (!hostcode::languageNamed(value))
+            return QStringLiteral("--lang takes c, arduino or python, not \"%1\"").arg(value);
+        choice.language = value;
+    } else if (name == QLatin1String("--name")) {
+        if (!hostcode::isIdentifier(value)) {
+            const QString made = hostcode::identifierFrom(value);
+            return QStringLiteral("--name takes letters, digits and _ (the function is varnix_send_NAME), not "
+                                  "\"%1\"%2")
+                .arg(value, made.isEmpty() ? QString() : QStringLiteral("; %1 would do").arg(made));
+        }
+        choice.name = value;
+    } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
+        if (value.isEmpty())
+            return QStringLiteral("-o needs the file to write the code to");
+        choice.output = value;
+    } else if (name == QLatin1String("--line")) {
+        if (!link::LineSettings::parse(value))
+            return QStringLiteral("--line takes the line's settings as BAUD,PARITY,BITS,STOP such as 19200,n,8,1, "
+                                  "not \"%1\"")
+                .arg(value);
+        choice.line = value;
+    }
+    return {};
+}
+
+QString lacking(const ExportChoice& choice)
+{
+    if (choice.language.isEmpty())
+        return QStringLiteral("--export needs --lang c, arduino or python");
+    if (choice.output.isEmpty())
+        return QStringLiteral("--export needs -o OUT, the file to write the code to");
+    return {};
+}
+
+int write(hostcode::Source source, const ExportChoice& choice, const QString& fallbackName, QTextStream& out,
+          QTextStream& err)
+{
+    QString name = choice.name;
+    if (name.isEmpty()) {
+        name = hostcode::identifierFrom(fallbackName);
+        if (name.isEmpty()) {
+            err << "varnix: \"" << fallbackName << "\" gives no name for the function: give --name NAME"
+                << Qt::endl;
+            return 2;
+        }
+        if (name != fallbackName)
+            err << "varnix: \"" << fallbackName << "\" is no name a language takes: the function is "
+                << hostcode::functionName(name) << Qt::endl;
+    }
+    source.lineSettings = choice.line;
+    const hostcode::Language language = *hostcode::languageNamed(choice.language);
+    const hostcode::Code code = hostcode::generate(source, language, name);
+    if (!code.ok()) {
+        err << "varnix: " << code.refusal << Qt::endl;
+        return 2;
+    }
+    if (const QString failure = render::saveScript(code.text, choice.output); !failure.isEmpty()) {
+        err << "varnix: " << failure << Qt::endl;
+        return 2;
+    }
+    out << choice.output << ": " << hostcode::languageTitle(language) << ", " << hostcode::functionName(name)
+        << "(), " << source.script.frameCount() << (source.script.frameCount() == 1 ? " frame" : " frames")
+        << " at " << choice.line << Qt::endl;
+    return 0;
+}
+
+int exportScript(const QString& path, const ExportChoice& choice, int delay, QTextStream& out, QTextStream& err)
+{
+    auto read = script::readScriptFile(path);
+    if (const auto* error = std::get_if<script::ReadError>(&read)) {
+        err << "varnix: " << path << ": " << error->describe() << Qt::endl;
+        return 2;
+    }
+    hostcode::Source source;
+    source.script = std::get<script::Script>(std::move(read));
+    source.madeFrom = QStringLiteral("the script %1").arg(QFileInfo(path).fileName());
+    source.startDelay = delay;
+    return write(std::move(source), choice, QFileInfo(path).completeBaseName(), out, err);
+}
+
+} // namespace varnix::exporting

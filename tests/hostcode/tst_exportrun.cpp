@@ -1,0 +1,262 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The exported code built with the host's own tools and run against a
+// virtual board: the board takes the bytes a run of the script sends, with
+// the pauses in the same places, and ends up showing what the script draws.
+#include "app/cli/commandline.h"
+#include "board/displaycheck.h"
+#include "board/virtualboard.h"
+#include "hostcode/core/hostcode.h"
+#include "support/hostrun.h"
+#include "support/pty.h"
+#include "support/scriptstandins.h"
+#include "support/ser2net.h"
+#include "support/testmain.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+
+using namespace varnix;
+using hostcode::Language;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int kExportDelay = 80;
+
+// Every kind of line: frames paced and not, a block, a text that needs
+// escaping in every language (quotes, a backslash, "??=", a NUL, 0xff),
+// sent with the prompt off, a wait and an expect met.
+const QByteArray kEveryKind = "# every kind of line\n"
+                           "]k\n"
+                           "delay 80\n"
+                           "]c]402014\n"
+                           "ready off\n"
+                           "\\x22\\x5c?\?=\\x00\\xff'\\x0d\n"
+                           "ready on\n"
+                           "]m]10190101]01]02]04]08]10]20]40]80]ff]7e\n"
+                           "wait 100\n"
+                           "expect Ready: 1\n"
+                           "delay 0\n"
+                           "]r]007f003f]1\n";
+
+script::Script readText(const QByteArray& text)
+{
+    return std::get<script::Script>(script::readScript(text));
+}
+
+// Where each frame begins in the bytes the board takes, and its delay.
+struct FrameAt {
+    qsizetype start;
+    int delay;
+};
+
+QList<FrameAt> frameStarts(const script::Script& script)
+{
+    QList<FrameAt> out;
+    qsizetype at = 0;
+    int delay = script::kDefaultDelay;
+    for (const script::Step& step : script.steps) {
+        if (step.kind == script::Step::Kind::Delay)
+            delay = step.milliseconds;
+        if (step.kind == script::Step::Kind::Send) {
+            out.append({at, delay});
+            at += step.text.size();
+        }
+    }
+    return out;
+}
+
+// Within frames (a frame's first byte waits on the answer to the one
+// before), the bytes that came after a pause: every "]" of a paced frame and
+// nothing else. A busy machine may hold a byte back, which shortens the gap
+// after it and lengthens the one before: two such misjudged gaps are let
+// pass; pauses missing, misplaced or of another length are never so few.
+QString pacingFault(const std::vector<test::Pty::Arrival>& arrivals, const QList<FrameAt>& frames)
+{
+    QStringList misjudged;
+    for (qsizetype f = 0; f < frames.size(); ++f) {
+        const qsizetype end = f + 1 < frames.size() ? frames[f + 1].start : qsizetype(arrivals.size());
+        for (qsizetype i = frames[f].start + 1; i < end; ++i) {
+            const auto gap = arrivals[i].at - arrivals[i - 1].at;
+            const bool paced = frames[f].delay > 0 && arrivals[i].byte == ']';
+            if (paced != (gap >= milliseconds(kExportDelay / 2)))
+                misjudged << QStringLiteral("byte %1 (\"%2\") came %3 ms after the one before")
+                                 .arg(i)
+                                 .arg(QLatin1Char(arrivals[i].byte))
+                                 .arg(std::chrono::duration<double, std::milli>(gap).count(), 0, 'f', 1);
+        }
+    }
+    return misjudged.size() > 2 ? misjudged.join(QStringLiteral("; ")) : QString();
+}
+
+hostcode::Source sourceOfText(const QByteArray& text)
+{
+    hostcode::Source source;
+    source.script = readText(text);
+    source.madeFrom = QStringLiteral("the script test.vnx");
+    return source;
+}
+
+#define REQUIRE_TOOLCHAIN(language)                                                                           \
+    if (const QString why = test::HostRun::missing(language); !why.isEmpty())                                 \
+    QSKIP(qPrintable(why))
+
+} // namespace
+
+class ExportRunTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void sendsWhatARunSends_data();
+    void sendsWhatARunSends();
+    void anUnansweredExpectEndsTheSend_data();
+    void anUnansweredExpectEndsTheSend();
+    void aPictureBecomesCodeInOneStep();
+
+private:
+    QByteArray m_runBytes;
+};
+
+// What `varnix --run` puts on the line, the reference for every export.
+void ExportRunTest::initTestCase()
+{
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    test::Pty line;
+    QVERIFY(line.forwardTo(board.devicePath()));
+    line.startReading();
+    QTemporaryDir dir;
+    Command command;
+    command.kind = Command::Kind::Run;
+    command.script = test::writeScriptFile(dir, kEveryKind);
+    command.device = line.slavePath();
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    QCOMPARE(runScriptCommand(command, outStream, errStream), 0);
+    m_runBytes = line.received();
+    const QString fault = pacingFault(line.arrivals(), frameStarts(readText(kEveryKind)));
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+}
+
+void ExportRunTest::sendsWhatARunSends_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<bool>("network");
+    QTest::newRow("C") << "c" << false;
+    QTest::newRow("Python") << "python" << false;
+    QTest::newRow("Python through rfc2217") << "python" << true;
+    QTest::newRow("Arduino in simavr") << "arduino" << false;
+}
+
+void ExportRunTest::sendsWhatARunSends()
+{
+    QFETCH(QString, lang);
+    QFETCH(bool, network);
+    const Language language = *hostcode::languageNamed(lang);
+    REQUIRE_TOOLCHAIN(language);
+    if (network && !test::Ser2net::installed())
+        QSKIP("ser2net is not installed");
+    QTemporaryDir dir;
+    test::HostRun host;
+    const hostcode::Code code = hostcode::generate(sourceOfText(kEveryKind), language, QStringLiteral("every_kind"));
+    QVERIFY2(host.build(code.text, language, dir.path()), qPrintable(host.error()));
+
+    // A line before the board that times each byte as it passes.
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    test::Pty line;
+    QVERIFY(line.forwardTo(board.devicePath()));
+    line.startReading();
+    test::Ser2net server(line.slavePath());
+    if (network)
+        QVERIFY2(server.start(), qPrintable(server.error()));
+    const test::Ended ended = host.run(network ? server.rfc2217Address() : line.slavePath());
+    QVERIFY2(ended.code == 0, ended.out + ended.err);
+    QTRY_COMPARE(line.received(), m_runBytes);
+
+    // How long the pauses are, and how near the delay, bench_export measures.
+    const QString fault = pacingFault(line.arrivals(), frameStarts(readText(kEveryKind)));
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(board.firmware().display(), board::drawn(readText(kEveryKind).frames()).display());
+    if (language == Language::Arduino) {
+        qInfo("%s", ended.err.trimmed().constData());
+    } else if (!network) {
+        // The program set the line as the script expects it.
+        const termios set = test::lineOf(line.slavePath());
+        QCOMPARE(::cfgetospeed(&set), speed_t(B19200));
+    }
+}
+
+void ExportRunTest::anUnansweredExpectEndsTheSend_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::newRow("C") << "c";
+    QTest::newRow("Python") << "python";
+    QTest::newRow("Arduino in simavr") << "arduino";
+}
+
+// Each export returns its error (the program exits 1, the sketch lights its
+// LED) once the expect's time is up, and sends nothing after it.
+void ExportRunTest::anUnansweredExpectEndsTheSend()
+{
+    QFETCH(QString, lang);
+    const Language language = *hostcode::languageNamed(lang);
+    REQUIRE_TOOLCHAIN(language);
+    QTemporaryDir dir;
+    test::HostRun host;
+    const QByteArray text = "]k\nexpect Done: 0.3\n]d]0101\n";
+    QVERIFY2(host.build(hostcode::generate(sourceOfText(text), language, QStringLiteral("unanswered")).text, language,
+                        dir.path()),
+             qPrintable(host.error()));
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    const test::Ended ended = host.run(board.devicePath(), 15000);
+    QCOMPARE(ended.code, 1);
+    if (language != Language::Arduino)
+        QVERIFY2(ended.err.contains("an answer expected did not come in time"), ended.err);
+    QTest::qWait(100);
+    QCOMPARE(board.received(), QByteArray("]k"));
+}
+
+// varnix --picture --export: the program that it writes draws the picture.
+void ExportRunTest::aPictureBecomesCodeInOneStep()
+{
+    REQUIRE_TOOLCHAIN(Language::C);
+    QTemporaryDir dir;
+    QImage picture(128, 64, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setBrush(Qt::black);
+    painter.drawEllipse(QPoint(64, 32), 30, 20);
+    painter.end();
+    const QString png = dir.filePath(QStringLiteral("ring-1.png"));
+    QVERIFY(picture.save(png));
+    const QString script = dir.filePath(QStringLiteral("ring.vnx"));
+    const QString source = dir.filePath(QStringLiteral("ring.c"));
+    const test::Ended made = test::runToEnd(QStringLiteral(VARNIX_PROGRAM),
+                                            {"--picture", png, "--script", script, "--export", "--lang", "c", "-o",
+                                             source});
+    QCOMPARE(made.code, 0);
+    // The picture's file name is no name for a function, and said so.
+    QVERIFY2(made.err.contains("varnix_send_ring_1"), made.err);
+
+    QFile file(source);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    test::HostRun host;
+    QVERIFY2(host.build(QString::fromUtf8(file.readAll()), Language::C, dir.path()), qPrintable(host.error()));
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    const test::Ended ended = host.run(board.devicePath());
+    QVERIFY2(ended.code == 0, ended.err);
+    QFile written(script);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(board.firmware().display(), board::drawn(readText(written.readAll()).frames()).display());
+}
+
+VARNIX_TEST_MAIN(ExportRunTest)
+#include "tst_exportrun.moc"
