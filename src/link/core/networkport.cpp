@@ -12,6 +12,10 @@
 #include <algorithm>
 #include <utility>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace varnix::link {
 
 namespace {
@@ -242,7 +246,8 @@ bool NetworkPort::connectTo(const NetworkAddress& address)
     // over, not gathered with the next ones.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    m_socket.setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBuffer);
+    const int waiting = kMostWaiting;
+    ::setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &waiting, sizeof waiting);
     return true;
 }
 
@@ -355,13 +360,14 @@ bool NetworkPort::write(QChar character)
     if (m_socket.write(bytes) != bytes.size())
         return false;
     m_socket.flush();
-    if (m_socket.bytesToWrite() <= kMostUnsent)
+    if (m_socket.bytesToWrite() == 0)
         return isOpen();
-    // The server takes no more for now: wait for it, as a serial port waits
-    // for room in its device's buffer.
+    // The server takes no more for now: wait until the system has room, as
+    // a serial port waits for room in its device's buffer. Nothing is left
+    // in the socket's own buffer, where a close would drop it.
     QEventLoop loop;
     connect(&m_socket, &QTcpSocket::bytesWritten, &loop, [&] {
-        if (m_socket.bytesToWrite() <= kMostUnsent)
+        if (m_socket.bytesToWrite() == 0)
             loop.quit();
     });
     m_writeCancelled = false;

@@ -52,13 +52,12 @@ public:
     // the answer, and dropped otherwise.
     void probe() override;
 
-    // Unsent bytes beyond which write() waits for the network to take them,
-    // and the system's own buffer of the connection: a few kilobytes, as a
-    // serial device holds. Megabytes waiting there, as the system would let
+    // Bytes the system may keep waiting for a server that takes no more, as
+    // a serial device's buffer holds a few kilobytes; beyond them write()
+    // waits. Megabytes waiting there, as the system would otherwise let
     // wait, would count as sent minutes before a slow line behind the
     // server had carried them, and no cancel could take them back.
-    static constexpr qint64 kMostUnsent = 4 * 1024;
-    static constexpr int kSendBuffer = 4 * 1024;
+    static constexpr int kMostWaiting = 4 * 1024;
 
 private:
     enum class Stage { Closed, Probing, Probed, Connecting, Negotiating, Open };
