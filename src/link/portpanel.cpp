@@ -8,6 +8,7 @@
 #include "link/core/serialport.h"
 #include "link/terminal.h"
 #include "widgets/desktop.h"
+#include "widgets/elidedlabel.h"
 #include "widgets/fields.h"
 #include "widgets/pagelayout.h"
 #include "widgets/pagehost.h"
@@ -33,6 +34,11 @@ QSettings addressSettings()
     return QSettings(QStringLiteral("varnix"), QStringLiteral("varnix"));
 }
 constexpr char kRecentKey[] = "network/recent";
+
+QString timeNow()
+{
+    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+}
 } // namespace
 
 PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connection, link::PortMap& ports,
@@ -60,10 +66,11 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     m_chkReconnect->setToolTip(
         QStringLiteral("Open the port again on its own when a device that was lost comes back"));
     // Laid out by the window; a child here until then.
-    m_note = new QLabel(m_ioGroup);
+    m_note = new ElidedLabel(m_ioGroup);
     m_note->setObjectName(QStringLiteral("lblPortNote"));
-    m_note->setWordWrap(true);
-    m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QSizePolicy notePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    notePolicy.setRetainSizeWhenHidden(true);
+    m_note->setSizePolicy(notePolicy);
     m_note->hide();
     auto* ioLayout = new QVBoxLayout(m_ioGroup);
     ioLayout->addWidget(m_cmdCom);
@@ -121,7 +128,7 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     connect(&m_connection, &link::Connection::lost, this, &PortPanel::portLost);
     connect(m_chkReconnect, &QCheckBox::toggled, m_reconnector, &link::Reconnector::setEnabled);
     connect(m_reconnector, &link::Reconnector::waitingChanged, this, [this] {
-        if (!m_lossText.isEmpty())
+        if (!m_lossText.isEmpty() && !m_connection.isOpen())
             showLossNote();
     });
     connect(m_reconnector, &link::Reconnector::reconnected, this, &PortPanel::reconnected);
@@ -207,8 +214,8 @@ void PortPanel::cmdCom_Click()
 {
     if (m_connection.isOpen()) {
         closePort();
-        showNote({});
-    } else {
+        clearNote();
+    } else if (!m_lossUnseen) {
         openPort();
     }
 }
@@ -234,7 +241,7 @@ void PortPanel::openPort()
 {
     m_reconnector->forget();
     m_lossText.clear();
-    showNote({});
+    clearNote();
     m_terminal.rcvText()->setExactText(QString::fromLatin1(Terminal::kWaiting));
     applySettings();
     const int number = m_connection.port().portNumber();
@@ -289,25 +296,30 @@ void PortPanel::portLost(const QString& reason)
     // click, what happened.
     const int number = m_connection.port().portNumber();
     closePort();
-    m_lossText = QStringLiteral("%1 %2 stopped working and has been closed")
-                     .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), portName(number));
-    m_lossText += reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(" (%1).").arg(reason);
+    // Clicks held back during the send that lost the port are handed on
+    // after it, and were aimed at a "Close" button: they open nothing.
+    m_lossUnseen = true;
+    m_host.whenIdle([this] { m_lossUnseen = false; });
+    m_lossTime = timeNow();
+    m_lossLogged.clear();
+    m_lossText = QStringLiteral("%1 stopped working").arg(portName(number));
+    if (!reason.isEmpty())
+        m_lossText += QStringLiteral(" (%1)").arg(reason);
     showLossNote();
     showDevices();
 }
 
 void PortPanel::showLossNote()
 {
-    const bool network = link::isNetworkAddress(m_ports.device(m_connection.port().portNumber()));
-    if (network) {
-        showNote(m_lossText
-                 + (m_reconnector->isWaiting() ? QStringLiteral(" It opens again when the address answers again.")
-                                               : QStringLiteral(" Press Open when the server is back.")));
-        return;
+    const QString text = m_lossText
+        + (m_reconnector->isWaiting() ? QStringLiteral("; it opens again when it is back.")
+                                      : QStringLiteral("; press Open when it is back."));
+    showNote(m_lossTime, text);
+    // Shown again as the waiting changes; logged when it says something new.
+    if (text != m_lossLogged) {
+        m_lossLogged = text;
+        emit noted(text);
     }
-    showNote(m_lossText
-             + (m_reconnector->isWaiting() ? QStringLiteral(" It opens again when the device comes back.")
-                                           : QStringLiteral(" Reconnect the device and press Open.")));
 }
 
 void PortPanel::reconnected(const QString& device)
@@ -318,22 +330,21 @@ void PortPanel::reconnected(const QString& device)
     QString name = m_ports.label(number);
     if (m_ports.device(number) != device)
         name = device;
-    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-    if (number == link::PortMap::kNetwork && device == m_ports.address())
-        showNote(QStringLiteral("%1 %2 reconnected.").arg(time, device));
-    else
-        showNote(QStringLiteral("%1 %2 reconnected (%3).").arg(time, portName(number), name));
+    const QString text = number == link::PortMap::kNetwork && device == m_ports.address()
+        ? QStringLiteral("%1 reconnected.").arg(device)
+        : QStringLiteral("%1 reconnected (%2).").arg(portName(number), name);
+    // The log tells of the reconnect itself.
+    showNote(timeNow(), text);
 }
 
 void PortPanel::reopenFailed(const QString& reason)
 {
     const bool network = link::isNetworkAddress(m_ports.device(m_connection.port().portNumber()));
-    QString text = m_lossText
-        + (network ? QStringLiteral(" No connection yet; trying again, less often the longer it takes.")
-                   : QStringLiteral(" The device is back but does not open; trying again."));
-    if (!reason.isEmpty())
-        text += u' ' + reason;
-    showNote(text);
+    const QString text = m_lossText
+        + (network ? QStringLiteral("; no answer yet, trying again.")
+                   : QStringLiteral("; back but it does not open, trying again."));
+    showNote(m_lossTime, text, reason);
+    emit noted(reason.isEmpty() ? text : text + u' ' + reason);
 }
 
 void PortPanel::stopWaiting()
@@ -350,15 +361,27 @@ void PortPanel::shutDown()
 void PortPanel::tellAboutBoard(const QString& sentence, bool afterReconnect)
 {
     if (afterReconnect && !m_note->isHidden() && m_lossText.isEmpty())
-        showNote(m_note->text() + u' ' + sentence);
+        showNote(m_noteTime, m_noteSentence + u' ' + sentence);
     else
-        showNote(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + u' ' + sentence);
+        showNote(timeNow(), sentence);
+    emit noted(sentence);
 }
 
-void PortPanel::showNote(const QString& text)
+void PortPanel::showNote(const QString& time, const QString& sentence, const QString& detail)
 {
+    m_noteTime = time;
+    m_noteSentence = sentence;
+    const QString text = time + u' ' + sentence;
     m_note->setText(text);
-    m_note->setVisible(!text.isEmpty());
+    m_note->setToolTip(detail.isEmpty() ? text : text + u'\n' + detail);
+    m_note->show();
+}
+
+void PortPanel::clearNote()
+{
+    m_note->clear();
+    m_note->setToolTip({});
+    m_note->hide();
 }
 
 void PortPanel::showDevices()

@@ -40,7 +40,9 @@ public:
     QGroupBox* ioGroup() const { return m_ioGroup; }
     QGroupBox* settingsGroup() const { return m_settingsGroup; }
     // What happened to the port when it was not a person's doing (a lost
-    // device, a reconnect); hidden while there is nothing to say.
+    // device, a reconnect): one line, cut to the width it is given, the
+    // whole of it in its tooltip; hidden while there is nothing to say. The
+    // window gives it a place of its own, where it moves nothing.
     QLabel* noteLabel() const { return m_note; }
     link::Reconnector& reconnector() const { return *m_reconnector; }
     ListBox* List1() const { return m_List1; }
@@ -65,6 +67,10 @@ public:
     // The window is ending: no device is waited for any more.
     void shutDown();
 
+signals:
+    // A note's whole text, without its time, for the session log.
+    void noted(const QString& text);
+
 private:
     void openPort();
     void closePort();
@@ -74,7 +80,10 @@ private:
     void reopenFailed(const QString& reason);
     // A person took the port in hand: a lost device is waited for no more.
     void stopWaiting();
-    void showNote(const QString& text);
+    // Shows a note of something that happened at the time given, with a
+    // detail for its tooltip.
+    void showNote(const QString& time, const QString& sentence, const QString& detail = {});
+    void clearNote();
     void showLossNote();
     void showDevices();
     // How messages name the port: its address, or "Comm:N".
@@ -93,8 +102,15 @@ private:
     QCheckBox* m_chkReconnect;
     QLabel* m_comm;
     QLabel* m_note;
-    // What the last loss was, while it is the news.
+    QString m_noteTime;
+    QString m_noteSentence;
+    // What the last loss was, and when, while it is the news.
     QString m_lossText;
+    QString m_lossTime;
+    QString m_lossLogged;
+    // The port was lost during a send whose held clicks have not all been
+    // handed on yet: those were aimed at a "Close" button.
+    bool m_lossUnseen = false;
     std::array<QRadioButton*, 4> m_optCom{};
     std::array<QLabel*, 4> m_deviceLabels{};
     QRadioButton* m_optNetwork;

@@ -118,7 +118,8 @@ void Sender::transmitText(bool whole)
 
     if (outcome == link::Transmitter::Outcome::Failed && m_connection.isOpen() && !m_closing)
         m_host.message(QString::fromLatin1(kNothingToSend));
-    if (!m_closing)
+    // A port lost during the frame has been told and left closed by now.
+    if (!m_closing && m_connection.isOpen())
         m_terminal.setPolling(true);
 }
 
@@ -139,7 +140,7 @@ link::Transmitter::Outcome Sender::sendPart(const QString& frame, std::optional<
     m_panel.showStatus(PortPanel::Status::Busy);
     const auto outcome = m_connection.transmit(frame, pacing, delay, progress);
     m_panel.showStatus(m_connection.isOpen() ? PortPanel::Status::On : PortPanel::Status::Off);
-    if (!m_closing)
+    if (!m_closing && m_connection.isOpen())
         m_terminal.setPolling(true);
     return outcome;
 }

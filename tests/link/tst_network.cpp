@@ -2,17 +2,20 @@
 // Boards on the network: the window and the command line on a real ser2net
 // serving a virtual board's (or a test's) pseudo-terminal on 127.0.0.1.
 #include "board/displaycheck.h"
+#include "board/firmware.h"
 #include "link/core/connection.h"
 #include "link/core/pause.h"
 #include "link/core/portswitch.h"
 #include "link/core/reconnector.h"
 #include "support/boardfixture.h"
+#include "support/pagedriver.h"
 #include "support/pty.h"
 #include "support/ser2net.h"
 #include "support/testmain.h"
 #include "widgets/fields.h"
 #include "support/scriptstandins.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -20,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -27,7 +31,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -75,6 +81,62 @@ private:
     int m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
     bool m_ok = false;
 };
+
+// A hostile server: its first connection ends the given time after
+// closeAfter bytes have come (onBytes runs at the first of them), or when
+// closeNow() says; one that does not read leaves the sender waiting for room.
+// Later connections are a board that answers.
+class ClosingServer : public QTcpServer
+{
+public:
+    ClosingServer(qsizetype closeAfter, int delayMs, bool reads) : m_closeAfter(closeAfter)
+    {
+        listen(QHostAddress::LocalHost);
+        if (!reads) {
+            // A small window, so that little fills it.
+            const int size = 4096;
+            ::setsockopt(int(socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
+        connect(this, &QTcpServer::newConnection, this, [this, reads, delayMs] {
+            QTcpSocket* socket = nextPendingConnection();
+            const bool first = ++connections == 1;
+            if (first)
+                m_first = socket;
+            if (first && !reads) {
+                // Qt would read all there is into memory.
+                socket->setReadBufferSize(1);
+                return;
+            }
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, first, delayMs] {
+                const QByteArray bytes = socket->readAll();
+                if (!first) {
+                    socket->write(m_board.feed(bytes));
+                    return;
+                }
+                received += bytes;
+                if (onBytes)
+                    std::exchange(onBytes, {})();
+                if (received.size() >= m_closeAfter)
+                    QTimer::singleShot(delayMs, socket, &QTcpSocket::close);
+            });
+        });
+    }
+    void closeNow()
+    {
+        if (m_first)
+            m_first->close();
+    }
+    QString address() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(serverPort()); }
+
+    int connections = 0;
+    QByteArray received;
+    std::function<void()> onBytes;
+
+private:
+    qsizetype m_closeAfter;
+    QPointer<QTcpSocket> m_first;
+    board::Firmware m_board;
+};
 } // namespace
 
 class NetworkTest : public QObject
@@ -84,8 +146,11 @@ private slots:
     void drawsAndComparesOverBothForms_data();
     void drawsAndComparesOverBothForms();
     void lineSettingsReachTheServer();
-    void byte255GoesBothWaysAsOneByte();
+    void telnetBytesPassBothWays_data();
+    void telnetBytesPassBothWays();
     void serverEndedThenBackReconnects();
+    void lossIsToldOnceWhateverTheMoment_data();
+    void lossIsToldOnceWhateverTheMoment();
     void silentAddressIsWaitedForWithTheWindowGoingOn();
     void givenPortOpensAndTheLogNamesIt_data();
     void givenPortOpensAndTheLogNamesIt();
@@ -147,29 +212,36 @@ void NetworkTest::lineSettingsReachTheServer()
     QCOMPARE(::cfgetospeed(&line), speed_t(B2400));
 }
 
-void NetworkTest::byte255GoesBothWaysAsOneByte()
+void NetworkTest::telnetBytesPassBothWays_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("rfc2217") << true;
+    QTest::newRow("raw") << false;
+}
+
+void NetworkTest::telnetBytesPassBothWays()
 {
     REQUIRE_SER2NET();
-    test::Pty pty;
-    pty.startReading();
-    test::Ser2net server(pty.slavePath());
+    QFETCH(bool, rfc2217);
+    test::Pty board;
+    board.startReading();
+    test::Ser2net server(board.slavePath());
     QVERIFY2(server.start(), qPrintable(server.error()));
-    link::PortMap ports;
-    ports.setDevices({server.rfc2217Address()});
-    link::PortSwitch port(ports);
-    link::EventLoopPause pause;
-    link::Connection connection(port, pause);
-    QVERIFY2(connection.open(), qPrintable(port.failureHint()));
-    QVERIFY(connection.writeCharacter(QChar(0xff)));
-    QVERIFY(connection.writeCharacter(u'x'));
-    QVERIFY(pty.waitForBytes(2, 5000));
-    QTest::qWait(100);
-    QCOMPARE(pty.received(), QByteArray("\xffx"));
+    test::BoardFixture f;
+    QVERIFY2(f.openNetwork(rfc2217 ? server.rfc2217Address() : server.rawAddress()),
+             qPrintable(f.desktop.texts().join(u'|')));
+    // What Telnet would read as a subnegotiation, and escapes: all of it
+    // data.
+    const QByteArray data = QByteArray("\xff\xfa,\x01\xff\xf0\0", 7) + QByteArray(300, '\xff') + "\xff\xfa end";
 
-    QVERIFY(pty.send(QByteArray("a\xff\xff" "b\r\n", 6)));
-    QString received;
-    QTRY_VERIFY_WITH_TIMEOUT((received += connection.readAll()).size() >= 6, 5000);
-    QCOMPARE(received, QString::fromLatin1(QByteArray("a\xff\xff" "b\r\n", 6)));
+    QVERIFY(board.send(data));
+    QTRY_COMPARE_WITH_TIMEOUT(f.rcvText()->exactText().toLatin1(), data, 5000);
+
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("0"));
+    f.txmText()->setExactText(QString::fromLatin1(data));
+    f.main().send();
+    QTRY_COMPARE_WITH_TIMEOUT(board.received(), data, 5000);
+    QVERIFY(f.desktop.messages.isEmpty());
 }
 
 void NetworkTest::serverEndedThenBackReconnects()
@@ -352,6 +424,116 @@ void NetworkTest::commandLineRunsAndVerifiesOverRfc2217()
     QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
     QVERIFY(program.readAllStandardOutput().contains("verify: "));
     QCOMPARE(board.received().left(11), QByteArray("]k]c]402014"));
+}
+
+void NetworkTest::lossIsToldOnceWhateverTheMoment_data()
+{
+    QTest::addColumn<QString>("moment");
+    QTest::addColumn<bool>("reconnect");
+    for (const bool reconnect : {false, true}) {
+        for (const char* moment : {"idle", "pause", "room", "script", "read"})
+            QTest::addRow("%s, reconnect %s", moment, reconnect ? "on" : "off") << QString::fromLatin1(moment)
+                                                                               << reconnect;
+    }
+}
+
+void NetworkTest::lossIsToldOnceWhateverTheMoment()
+{
+    QFETCH(QString, moment);
+    QFETCH(bool, reconnect);
+    const QByteArray read(board::kWholeDisplayRead);
+    // In the pause before the second "]" of a frame, in a script's frame, or
+    // with the read sent and its answer awaited.
+    ClosingServer server(moment == u"read" ? read.size() : moment == u"idle" ? 1 << 20 : 2,
+                         moment == u"read" ? 100 : 0, moment != u"room");
+    QVERIFY(server.isListening());
+    QTemporaryDir dir;
+    test::BoardFixture f;
+    f.find<QCheckBox>(QStringLiteral("chkReconnect"))->setChecked(reconnect);
+    QVERIFY(f.main().startLog(dir.filePath(QStringLiteral("session.log"))));
+    test::showActive(f);
+    QVERIFY(f.openNetwork(server.address()));
+    QTRY_COMPARE(server.connections, 1);
+    // The port panel, and where the receive window starts (it loses the
+    // line that says the port is open).
+    auto* cmdCom = f.find<QPushButton>(QStringLiteral("cmdCom"));
+    const QWidget* panel[] = {cmdCom->parentWidget(), f.find<QWidget>(QStringLiteral("cmdComSet"))->parentWidget()};
+    const auto places = [&] {
+        QList<QRect> places;
+        for (const QWidget* w : panel)
+            places << QRect(w->mapTo(&f.main(), QPoint()), w->size());
+        return places << QRect(f.rcvText()->mapTo(&f.main(), QPoint()), QSize());
+    };
+    const QList<QRect> before = places();
+    QSignalSpy lost(&f.port, &link::SerialPort::lost);
+
+    if (moment == u"idle") {
+        server.closeNow();
+        QTRY_COMPARE(lost.size(), 1);
+    } else if (moment == u"pause") {
+        f.setField(QStringLiteral("xmitdelay"), QStringLiteral("200"));
+        f.setField(QStringLiteral("txmText"), QStringLiteral("]c]402014"));
+        f.main().send();
+    } else if (moment == u"room") {
+        // The server closes once a write waits for it to take more.
+        const int level = QThread::currentThread()->loopLevel();
+        bool closedWhileWaiting = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (QThread::currentThread()->loopLevel() > level && !closedWhileWaiting) {
+                closedWhileWaiting = true;
+                server.closeNow();
+            }
+        });
+        watch.start(10);
+        f.setField(QStringLiteral("xmitdelay"), QStringLiteral("0"));
+        f.txmText()->setExactText(QString(link::kMaxFrameLength, u'a'));
+        for (int i = 0; i < 5 && f.port.isOpen(); ++i)
+            f.main().send();
+        QVERIFY(closedWhileWaiting);
+    } else {
+        // A click on "Close" made while the run holds the window's input is
+        // handed on after the run, when the port has been lost.
+        server.onBytes = [cmdCom] { QTest::mouseClick(cmdCom, Qt::LeftButton); };
+    }
+    if (moment == u"script") {
+        f.setField(QStringLiteral("xmitdelay"), QStringLiteral("20"));
+        f.desktop.openPath = test::writeScriptFile(dir, "]c]402014\n]k\n");
+        f.click(QStringLiteral("cmdRunScript"));
+    } else if (moment == u"read") {
+        f.click(QStringLiteral("cmdReadBoard"));
+    }
+
+    // Closed and told by the time the action returns, in a note, never in a
+    // box.
+    auto* note = f.find<QLabel>(QStringLiteral("lblPortNote"));
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(!f.port.isOpen());
+    QCOMPARE(f.find<QLabel>(QStringLiteral("comm"))->text(), QStringLiteral("OFF"));
+    QCOMPARE(cmdCom->text(), QStringLiteral("Open"));
+    QVERIFY(!note->isHidden());
+    QVERIFY(f.desktop.messages.isEmpty());
+
+    // Held clicks handed on, and the window laid out again: the note moved
+    // nothing, and opened nothing.
+    QTest::qWait(50);
+    QCOMPARE(places(), before);
+    const QString waiting = reconnect ? QStringLiteral("it opens again") : QStringLiteral("press Open");
+    QVERIFY2(note->text().contains(server.address() + QStringLiteral(" stopped working")), qPrintable(note->text()));
+    QVERIFY2(note->toolTip().contains(waiting), qPrintable(note->toolTip()));
+    QCOMPARE(server.connections, 1);
+    if (reconnect) {
+        QTRY_VERIFY_WITH_TIMEOUT(f.port.isOpen() && note->text().contains(QStringLiteral("shows what the board")),
+                                 5000);
+    }
+    // Nothing else opened it; the loss was told once.
+    QCOMPARE(server.connections, reconnect ? 2 : 1);
+    QCOMPARE(f.port.isOpen(), reconnect);
+    QCOMPARE(lost.size(), 1);
+    f.main().startLog(dir.filePath(QStringLiteral("next.log")));
+    QFile log(dir.filePath(QStringLiteral("session.log")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll().count("* lost"), 1);
 }
 
 VARNIX_TEST_MAIN(NetworkTest)

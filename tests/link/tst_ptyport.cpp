@@ -340,8 +340,9 @@ void PtyPortTest::lostDeviceClosesOnceWithoutSpinning()
     QCOMPARE(background(f.rcvText()), QColor(255, 255, 255));
     QVERIFY(f.find<QLabel>("lblXmit")->isHidden());
 
-    // Idle from here on: the dead descriptor is watched no more, so no more
-    // errors and no more messages.
+    // Idle once the dead device has been let go: its descriptor is watched
+    // no more, so no more errors and no more messages.
+    QTRY_VERIFY(!f.port.qtPort().isOpen());
     const int errorsSoFar = int(errors.size());
     const QString told = note->text();
     QTest::qWait(500);

@@ -185,12 +185,14 @@ void ReconnectTest::boardRestartedUnderItsLinkIsOpenedAgain()
     QVERIFY2(f.note()->text().contains(QStringLiteral("reconnected")), qPrintable(f.note()->text()));
     QCOMPARE(f.find<QLabel>("comm")->text(), QStringLiteral("ON"));
     QCOMPARE(f.find<QPushButton>("cmdCom")->text(), QStringLiteral("Close"));
-    // The log tells the loss, the opening and why it opened, in that order.
+    // The log tells the loss, the note shown of it, the opening and why it
+    // opened, in that order.
     QFile log(logPath);
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString events = QString::fromLatin1(log.readAll());
     const QRegularExpression order(QStringLiteral(
-        "\\* lost[^\\n]*\\n[^\\n]*\\* opened %1, 19200,n,8,1\\n[^\\n]*\\* reconnected: %1 came back\\n")
+        "\\* lost[^\\n]*\\n[^\\n]*\\* Comm:\\d stopped working [^\\n]*it opens again[^\\n]*\\n"
+        "[^\\n]*\\* opened %1, 19200,n,8,1\\n[^\\n]*\\* reconnected: %1 came back\\n")
                                        .arg(QRegularExpression::escape(f.board->devicePath())));
     QVERIFY2(order.match(events).hasMatch(), qPrintable(events));
 

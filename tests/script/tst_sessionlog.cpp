@@ -98,7 +98,8 @@ void SessionLogTest::shortSessionOnAPty()
                          QDate::currentDate().toString(Qt::ISODate)),
                 "T \\* opened " + device + ", 19200,n,8,1", "T > \\]c\\]402014", "T < Ready:",
                 "T < A\\\\x1b\\\\\\\\B", "T < no break", "T > \\]k\\\\x0d", "T \\* closed",
-                "T \\* opened " + device + ", 19200,n,8,1", "T \\* lost: .+", "T \\* log stopped"});
+                "T \\* opened " + device + ", 19200,n,8,1", "T \\* lost: .+",
+                "T \\* Comm:1 stopped working .+", "T \\* log stopped"});
 }
 
 void SessionLogTest::linesOfASession_data()

@@ -130,6 +130,8 @@ void Main::buildWindow()
     connect(&m_portPanel->reconnector(), &link::Reconnector::reconnected, this, [this](const QString& device) {
         m_log->note(QStringLiteral("reconnected: %1 came back").arg(device));
     });
+    // The note may be cut to the window's width; the log keeps it whole.
+    connect(m_portPanel, &PortPanel::noted, m_log.get(), &script::SessionLog::note);
 
     // The six options standing on the tab control itself form one choice.
     m_pageOptions = new QButtonGroup(this);
@@ -206,6 +208,8 @@ void Main::buildWindow()
     portRow->addWidget(m_portPanel->ioGroup());
     portRow->addWidget(m_portPanel->settingsGroup(), 1);
     right->addLayout(portRow);
+    // One line of its own under the port settings, kept whether the note
+    // says anything or not, so that nothing above it moves as it changes.
     right->addWidget(m_portPanel->noteLabel());
 
     auto* columns = new QHBoxLayout(central);

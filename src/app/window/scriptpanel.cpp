@@ -437,8 +437,8 @@ void ScriptPanel::readAfterChange(bool reconnected)
         m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The display view shows what the board shows."),
                                          reconnected);
     } else if (!read.failure.isEmpty()) {
-        m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The board did not answer the read of its display "
-                                                              "memory; the display view may differ from it."),
+        m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The board did not answer the read of its display; "
+                                                              "the view may differ from it."),
                                          reconnected);
     }
 }

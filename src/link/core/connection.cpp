@@ -3,8 +3,6 @@
 
 #include "link/core/serialport.h"
 
-#include <QMetaObject>
-
 namespace varnix::link {
 
 Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
@@ -66,10 +64,13 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
     if (m_transmitter.written() > 0)
         emit sent(frame.left(m_transmitter.written()), true);
     if (m_lostDuringSend) {
-        // Told after the sending action has finished with the port.
+        // Told now that the transmitter has finished with the port, before
+        // anything else runs: a later call from the event loop would come
+        // after the clicks held back during the frame, and one of them could
+        // open the port again before the loss was told.
         m_lostDuringSend = false;
-        QMetaObject::invokeMethod(this, [this, reason = m_lostReason] { emit lost(reason); },
-                                  Qt::QueuedConnection);
+        m_state = State::Closed;
+        emit lost(m_lostReason);
     }
     return outcome;
 }

@@ -49,7 +49,8 @@ signals:
     // returns (all of the frame, or as far as it got), or one typed character.
     void sent(const QString& characters, bool transmission);
     // The device went away while open; the connection is closed by now. Told
-    // once per loss, and never in the middle of a transmission.
+    // once per loss, at once, or, when it went during a transmission, just
+    // before transmit() returns.
     void lost(const QString& reason);
 
 private:

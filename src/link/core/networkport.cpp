@@ -10,6 +10,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace varnix::link {
 
@@ -120,7 +125,7 @@ NetworkPort::~NetworkPort()
 
 bool NetworkPort::isOpen() const
 {
-    return m_stage == Stage::Open && !m_lost;
+    return m_stage == Stage::Open;
 }
 
 QString NetworkPort::device() const
@@ -153,6 +158,7 @@ void NetworkPort::probe()
         return;
     }
     const auto& address = std::get<NetworkAddress>(parsed);
+    letGo();
     m_stage = Stage::Probing;
     m_probeHost = address.host;
     m_socket.abort();
@@ -191,7 +197,6 @@ bool NetworkPort::open()
     if (isOpen())
         return true;
     m_probeTimer->stop();
-    m_lost = false;
     m_input.clear();
     const auto parsed = parseNetworkAddress(m_address);
     if (const auto* error = std::get_if<AddressError>(&parsed)) {
@@ -202,9 +207,11 @@ bool NetworkPort::open()
     if (!settings)
         return false;
     const auto& address = std::get<NetworkAddress>(parsed);
-    m_rfc2217 = address.kind == NetworkAddress::Kind::Rfc2217;
-    m_telnet = TelnetParser();
-    m_asked = m_rfc2217 ? comPortSettings(*settings) : QList<TelnetParser::ComPortMessage>();
+    const bool rfc2217 = address.kind == NetworkAddress::Kind::Rfc2217;
+    m_telnet.reset();
+    if (rfc2217)
+        m_telnet.emplace();
+    m_asked = rfc2217 ? comPortSettings(*settings) : QList<TelnetParser::ComPortMessage>();
     m_answers.clear();
     m_deadline = QDeadlineTimer(m_timeoutMs);
     if (!connectTo(address) || !negotiate())
@@ -224,6 +231,7 @@ bool NetworkPort::connectTo(const NetworkAddress& address)
     const bool probed = m_stage == Stage::Probed && m_socket.state() == QAbstractSocket::ConnectedState;
     m_stage = Stage::Connecting;
     if (!probed) {
+        letGo();
         m_socket.abort();
         m_socket.connectToHost(address.host, address.port);
     }
@@ -238,15 +246,17 @@ bool NetworkPort::connectTo(const NetworkAddress& address)
     // over, not gathered with the next ones.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int waiting = kMostWaiting;
+    ::setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &waiting, sizeof waiting);
     return true;
 }
 
 bool NetworkPort::negotiate()
 {
-    if (!m_rfc2217)
+    if (!m_telnet)
         return true;
     m_stage = Stage::Negotiating;
-    m_socket.write(m_telnet.start(true));
+    m_socket.write(m_telnet->start(true));
     readWaiting();
     const auto disconnected = [this] { return m_socket.state() != QAbstractSocket::ConnectedState; };
     const auto gone = [&] {
@@ -254,11 +264,11 @@ bool NetworkPort::negotiate()
                         ? QStringLiteral("the server closed the connection")
                         : socketReason(m_socket, QString()));
     };
-    if (!waitUntil([&] { return m_telnet.comPortAgreed() || m_telnet.comPortRefused() || disconnected(); }))
+    if (!waitUntil([&] { return m_telnet->comPortAgreed() || m_telnet->comPortRefused() || disconnected(); }))
         return fail(QStringLiteral("the server did not agree to take line settings (RFC 2217) in time"));
     if (disconnected())
         return gone();
-    if (m_telnet.comPortRefused())
+    if (m_telnet->comPortRefused())
         return fail(QStringLiteral("the server does not take line settings (RFC 2217); use tcp:// for a raw port"));
     for (const auto& request : m_asked)
         m_socket.write(TelnetParser::comPortRequest(request.command, request.value));
@@ -326,7 +336,8 @@ bool NetworkPort::waitUntil(const std::function<bool()>& done)
 
 bool NetworkPort::close()
 {
-    m_lost = false;
+    // A lost connection is closed already; its socket goes from the event
+    // loop.
     if (m_stage == Stage::Closed)
         return true;
     m_stage = Stage::Closed;
@@ -345,17 +356,18 @@ bool NetworkPort::write(QChar character)
     if (!isOpen() || character.unicode() > 0xff || m_loop)
         return false;
     const char byte = char(character.unicode());
-    const QByteArray bytes = m_rfc2217 ? m_telnet.encode(QByteArrayView(&byte, 1)) : QByteArray(1, byte);
+    const QByteArray bytes = m_telnet ? m_telnet->encode(QByteArrayView(&byte, 1)) : QByteArray(1, byte);
     if (m_socket.write(bytes) != bytes.size())
         return false;
     m_socket.flush();
-    if (m_socket.bytesToWrite() <= kMostUnsent)
+    if (m_socket.bytesToWrite() == 0)
         return isOpen();
-    // The server takes no more for now: wait for it, as a serial port waits
-    // for room in its device's buffer.
+    // The server takes no more for now: wait until the system has room, as
+    // a serial port waits for room in its device's buffer. Nothing is left
+    // in the socket's own buffer, where a close would drop it.
     QEventLoop loop;
     connect(&m_socket, &QTcpSocket::bytesWritten, &loop, [&] {
-        if (m_socket.bytesToWrite() <= kMostUnsent)
+        if (m_socket.bytesToWrite() == 0)
             loop.quit();
     });
     m_writeCancelled = false;
@@ -388,19 +400,19 @@ void NetworkPort::onReadyRead()
     if (m_stage == Stage::Probing || m_stage == Stage::Probed)
         return;
     const QByteArray bytes = m_socket.readAll();
-    if (!m_rfc2217) {
+    if (!m_telnet) {
         m_input += bytes;
     } else {
-        const TelnetParser::Output out = m_telnet.feed(bytes);
+        const TelnetParser::Output out = m_telnet->feed(bytes);
         if (!out.reply.isEmpty())
             m_socket.write(out.reply);
         m_input += out.data;
-        // Only the answers to the settings asked for count; notices of line
-        // and modem state come unasked and are of no use to the board's
-        // program.
+        // Only the answers to the settings asked for count, and only while
+        // they are awaited: notices of line and modem state come unasked,
+        // and a server could send answers without end.
         for (const auto& message : out.comPort) {
             for (const auto& asked : m_asked) {
-                if (message.command == asked.command + TelnetParser::kServerOffset)
+                if (m_stage == Stage::Negotiating && message.command == asked.command + TelnetParser::kServerOffset)
                     m_answers.append(message);
             }
         }
@@ -413,6 +425,10 @@ void NetworkPort::onSocketGone()
 {
     if (!isOpen())
         return;
+    // Closed and told at once: a click handled before a call from the event
+    // loop would otherwise find the port closed with nothing said, and open
+    // it again.
+    m_stage = Stage::Closed;
     m_lost = true;
     if (m_loop)
         m_loop->quit();
@@ -420,14 +436,16 @@ void NetworkPort::onSocketGone()
             || m_socket.error() == QAbstractSocket::UnknownSocketError
         ? QStringLiteral("the server closed the connection")
         : m_socket.errorString();
-    // Not from inside the socket's own notification.
-    QMetaObject::invokeMethod(this, [this, reason] {
-        if (!m_lost)
-            return;
-        m_stage = Stage::Closed;
-        m_socket.abort();
-        emit lost(reason);
-    }, Qt::QueuedConnection);
+    // The socket is not aborted from inside its own notification.
+    QMetaObject::invokeMethod(this, &NetworkPort::letGo, Qt::QueuedConnection);
+    emit lost(reason);
+}
+
+void NetworkPort::letGo()
+{
+    if (!std::exchange(m_lost, false))
+        return;
+    m_socket.abort();
 }
 
 } // namespace varnix::link

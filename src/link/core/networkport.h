@@ -7,15 +7,18 @@
 #include <QDeadlineTimer>
 #include <QTcpSocket>
 
+#include <optional>
+
 class QEventLoop;
 class QTimer;
 
 namespace varnix::link {
 
-// A board behind a serial server, reached over TCP: raw ("tcp://"), or as a
-// Telnet COM Port Control client ("rfc2217://") that hands the line settings
-// to the server on open and checks that it took them. Opening waits, with
-// the window painting, until the connection is made or the time is up.
+// A board behind a serial server, reached over TCP: raw ("tcp://"), every
+// byte passed as it is both ways, or as a Telnet COM Port Control client
+// ("rfc2217://") that hands the line settings to the server on open and
+// checks that it took them. Opening waits, with the window painting, until
+// the connection is made or the time is up.
 class NetworkPort : public SerialPort
 {
     Q_OBJECT
@@ -49,8 +52,12 @@ public:
     // the answer, and dropped otherwise.
     void probe() override;
 
-    // Unsent bytes beyond which write() waits for the network to take them.
-    static constexpr qint64 kMostUnsent = 64 * 1024;
+    // Bytes the system may keep waiting for a server that takes no more, as
+    // a serial device's buffer holds a few kilobytes; beyond them write()
+    // waits. Megabytes waiting there, as the system would otherwise let
+    // wait, would count as sent minutes before a slow line behind the
+    // server had carried them, and no cancel could take them back.
+    static constexpr int kMostWaiting = 4 * 1024;
 
 private:
     enum class Stage { Closed, Probing, Probed, Connecting, Negotiating, Open };
@@ -62,6 +69,8 @@ private:
     QString noAnswer() const;
     void onReadyRead();
     void onSocketGone();
+    // Drops the socket of a connection that was lost.
+    void letGo();
     void onProbeEvent();
     // Reads what the server sent before the reading was set up for it.
     void readWaiting();
@@ -69,8 +78,8 @@ private:
     QString settingsMismatch() const;
 
     QTcpSocket m_socket;
-    TelnetParser m_telnet;
-    bool m_rfc2217 = false;
+    // Only on an rfc2217:// connection: a raw one has no Telnet to read.
+    std::optional<TelnetParser> m_telnet;
     Stage m_stage = Stage::Closed;
     QString m_address;
     QString m_openAddress;
@@ -87,6 +96,7 @@ private:
     QList<TelnetParser::ComPortMessage> m_answers;
     QEventLoop* m_loop = nullptr;
     bool m_writeCancelled = false;
+    // A lost connection's socket waits to be dropped from the event loop.
     bool m_lost = false;
 };
 

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <utility>
 #include <grp.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -90,7 +91,8 @@ QString QtSerialPort::device() const
 bool QtSerialPort::open()
 {
     m_hint.clear();
-    m_lost = false;
+    // A device lost a moment ago is still held: let it go before opening.
+    letGo();
     if (m_port.isOpen())
         return true;
     m_map.refresh();
@@ -116,8 +118,8 @@ bool QtSerialPort::open()
 
 bool QtSerialPort::close()
 {
-    m_lost = false;
-    if (!m_port.isOpen())
+    // A lost device counts as closed already; it goes from the event loop.
+    if (m_lost || !m_port.isOpen())
         return true;
     m_port.close();
     const bool ok = m_port.error() == QSerialPort::NoError;
@@ -228,15 +230,19 @@ void QtSerialPort::deviceFailed(const QString& reason)
     if (m_roomLoop)
         m_roomLoop->quit();
     // An unplugged adapter keeps raising errors for as long as the port stays
-    // open; close it once and say so once. Closing from inside Qt's own
-    // notification is not safe; do it next.
-    QMetaObject::invokeMethod(this, [this, reason] {
-        if (m_port.isOpen())
-            m_port.close();
-        m_port.clearError();
-        if (m_lost)
-            emit lost(reason);
-    }, Qt::QueuedConnection);
+    // open; close it once and say so once, now. Closing from inside Qt's own
+    // notification is not safe; that is done next.
+    QMetaObject::invokeMethod(this, &QtSerialPort::letGo, Qt::QueuedConnection);
+    emit lost(reason);
+}
+
+void QtSerialPort::letGo()
+{
+    if (!std::exchange(m_lost, false))
+        return;
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
 }
 
 } // namespace varnix::link

@@ -46,6 +46,8 @@ private:
     std::optional<QString> deviceFailure() const;
     void onError(QSerialPort::SerialPortError error);
     void deviceFailed(const QString& reason);
+    // Closes the device that was lost.
+    void letGo();
 
     PortMap& m_map;
     QSerialPort m_port;
@@ -53,6 +55,7 @@ private:
     QString m_settings = QStringLiteral("19200,n,8,1");
     QString m_hint;
     QString m_device;
+    // Lost, and still to be closed from the event loop.
     bool m_lost = false;
     QEventLoop* m_roomLoop = nullptr;
     bool m_writeCancelled = false;

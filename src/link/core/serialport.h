@@ -46,9 +46,12 @@ public:
     virtual void probe() { emit probed(true); }
 
 signals:
-    // The device stopped working while open (unplugged, I/O error). Emitted
-    // once; the port has closed itself by the time it is delivered. The
-    // reason is a short phrase for the user, or empty when it is not known.
+    // The device stopped working while open (unplugged, I/O error, the
+    // server gone). Emitted once, as soon as the port finds out, even from
+    // inside write(): from then on the port counts as closed, so that nothing
+    // sees it closed before hearing why. The device itself is let go from the
+    // event loop. The reason is a short phrase for the user, or empty when
+    // it is not known.
     void lost(const QString& reason);
     // Characters arrived and wait for readAll() (a port may leave this out;
     // then only polling finds them).
