@@ -114,7 +114,7 @@ Command parseCommandLine(const QStringList& arguments)
         const bool takesValue = name == QLatin1String("--run") || name == QLatin1String("--preview")
             || name == QLatin1String("--port") || name == QLatin1String("--delay")
             || name == QLatin1String("--png") || name == QLatin1String("--scale")
-            || name == QLatin1String("--log") || content::takesValue(name);
+            || name == QLatin1String("--log") || content::takesValue(name) || linemonitor::takesValue(name);
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -164,6 +164,15 @@ Command parseCommandLine(const QStringList& arguments)
                     return refuse(QStringLiteral("give one of --run, --preview, --text and --picture, once"));
                 command.kind = Command::Kind::Make;
             }
+        } else if (linemonitor::isOption(name)) {
+            if (const QString why = linemonitor::readOption(name, value.value_or(QString()), command.monitor);
+                !why.isEmpty())
+                return refuse(why);
+            if (name == QLatin1String("--decode") || name == QLatin1String("--monitor")) {
+                if (command.kind != Command::Kind::Window)
+                    return refuse(QStringLiteral("give one of --run, --preview, --decode and --monitor, once"));
+                command.kind = name == QLatin1String("--decode") ? Command::Kind::Decode : Command::Kind::Monitor;
+            }
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
         } else if (name == QLatin1String("--png")) {
@@ -184,13 +193,17 @@ Command parseCommandLine(const QStringList& arguments)
     }
     const bool run = command.kind == Command::Kind::Run;
     const bool preview = command.kind == Command::Kind::Preview;
-    if (!run && (sawDelay || command.verify || (preview && sawPort)))
+    const bool decode = command.kind == Command::Kind::Decode;
+    const bool monitoring = command.kind == Command::Kind::Monitor;
+    if (const QString why = linemonitor::check(command.monitor, decode, monitoring, sawPort, sawPng); !why.isEmpty())
+        return refuse(why);
+    if (!run && (sawDelay || command.verify || ((preview || decode) && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
-    if ((run || preview || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
+    if ((run || preview || decode || monitoring || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
     const bool make = command.kind == Command::Kind::Make;
-    if (!preview && !make && (sawPng || sawScale))
-        return refuse(QStringLiteral("--png and --scale go with --preview, --text or --picture"));
+    if (!preview && !make && !decode && (sawPng || sawScale))
+        return refuse(QStringLiteral("--png and --scale go with --preview, --decode, --text or --picture"));
     if (!make && !command.content.seen.isEmpty())
         return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
     if (make && command.png.isEmpty() && command.content.script.isEmpty())
@@ -321,7 +334,18 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
         return 2;
     const script::Script& script = *loaded;
     const board::Display display = board::drawn(script.frames()).display();
+    const QString failure = writeDisplayPng(display, command.png, command.scale);
+    if (!failure.isEmpty()) {
+        err << "varnix: " << failure << Qt::endl;
+        return 2;
+    }
+    out << command.png << ": " << script.frameCount() << " frames drawn, " << board::Display::width * command.scale
+        << " x " << board::Display::height * command.scale << Qt::endl;
+    return 0;
+}
 
+QString writeDisplayPng(const board::Display& display, const QString& path, int scale)
+{
     // As "Save Picture..." writes a block: black on white, a pixel per dot.
     QString hex;
     hex.reserve(board::Display::byteCount * 2);
@@ -330,19 +354,9 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
             hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
     }
     const auto picture = render::blockPicture(hex, render::LcdBlock{});
-    if (!picture) {
-        err << "varnix: the display could not be drawn" << Qt::endl;
-        return 2;
-    }
-    const QImage scaled = picture->scaled(picture->size() * command.scale);
-    const QString failure = render::savePicture(scaled, command.png, false);
-    if (!failure.isEmpty()) {
-        err << "varnix: " << failure << Qt::endl;
-        return 2;
-    }
-    out << command.png << ": " << script.frameCount() << " frames drawn, " << scaled.width() << " x "
-        << scaled.height() << Qt::endl;
-    return 0;
+    if (!picture)
+        return QStringLiteral("the display could not be drawn");
+    return render::savePicture(picture->scaled(picture->size() * scale), path, false);
 }
 
 QStringList arguments(int argc, char* argv[])
@@ -374,14 +388,24 @@ int runCommand(const Command& command, int argc, char* argv[])
         return content::make(command.content, command.png, command.scale, argc, argv);
     case Command::Kind::Run:
     case Command::Kind::Preview:
+    case Command::Kind::Decode:
+    case Command::Kind::Monitor:
         break;
     }
     // No display is needed: the event loop without a window system.
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
-    return command.kind == Command::Kind::Run ? runScriptCommand(command, out, err)
-                                              : previewScriptCommand(command, out, err);
+    switch (command.kind) {
+    case Command::Kind::Run:
+        return runScriptCommand(command, out, err);
+    case Command::Kind::Decode:
+        return linemonitor::decode(command.monitor, command.png, command.scale, out, err);
+    case Command::Kind::Monitor:
+        return linemonitor::passThrough(command.monitor, command.device, out, err);
+    default:
+        return previewScriptCommand(command, out, err);
+    }
 }
 
 } // namespace varnix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/cli/contentcommand.h"
+#include "app/cli/monitorcommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,10 @@
 class QTextStream;
 
 namespace varnix {
+
+namespace board {
+class Display;
+}
 
 // Whether Qt can reach a display. Without one, Qt aborts with several lines
 // and a core dump; the programs say it in one line instead.
@@ -28,7 +33,7 @@ inline bool displayAvailable()
 // What the command line asks for.
 struct Command {
     // Make: --text or --picture.
-    enum class Kind { Window, Help, Version, Run, Preview, Make, Refused };
+    enum class Kind { Window, Help, Version, Run, Preview, Make, Decode, Monitor, Refused };
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port: a device or network address; empty: port 1's device
@@ -39,6 +44,7 @@ struct Command {
     QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
     ContentRequest content; // --text or --picture and their options
+    MonitorRequest monitor; // --decode or --monitor and their options
 };
 
 // The program's arguments, without its name.
@@ -54,6 +60,10 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 // Writes what a script draws as a PNG, black on white; 0, or 2 when the
 // script cannot be read or the picture not written.
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
+
+// Writes the display as a PNG, black dots on white, each dot scale x scale
+// pixels; why it could not, or empty.
+QString writeDisplayPng(const board::Display& display, const QString& path, int scale);
 
 // The command line's own work (help, version, --run, --preview, --text,
 // --picture, a refused option) done without a display; its exit code.

@@ -238,28 +238,32 @@ CaptureReader::Item CaptureReader::next()
 
 CaptureReader::Item CaptureReader::nextLine()
 {
-    QByteArray line = m_device.readLine(kLongestLine);
-    if (line.isEmpty()) {
+    // One buffer for every line: a line longer than it is cut.
+    if (m_buffer.isEmpty())
+        m_buffer.resize(kLongestLine + 1);
+    qint64 length = m_device.readLine(m_buffer.data(), m_buffer.size());
+    if (length <= 0) {
         m_ended = true;
         return Item{};
     }
     ++m_line;
-    m_read += line.size();
-    if (!line.endsWith('\n') && !m_device.atEnd()) {
+    m_read += length;
+    if (m_buffer[length - 1] != '\n' && !m_device.atEnd()) {
         // Longer than any line this reads: skip to its end, holding no more.
-        qint64 skipped = line.size();
-        for (QByteArray rest; !(rest = m_device.readLine(kLongestLine)).isEmpty();) {
-            skipped += rest.size();
-            m_read += rest.size();
-            if (rest.endsWith('\n'))
+        qint64 skipped = length;
+        while ((length = m_device.readLine(m_buffer.data(), m_buffer.size())) > 0) {
+            skipped += length;
+            m_read += length;
+            if (m_buffer[length - 1] == '\n')
                 break;
         }
         return note(QStringLiteral("line %1 is %2 bytes long, longer than any line of a capture; left out")
                         .arg(m_line)
                         .arg(skipped));
     }
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
+    while (length > 0 && (m_buffer[length - 1] == '\n' || m_buffer[length - 1] == '\r'))
+        --length;
+    const QByteArrayView line(m_buffer.constData(), length);
     switch (m_form) {
     case Form::Capture:
     case Form::SessionLog:

@@ -109,6 +109,7 @@ private:
     QDate m_date;
     qint64 m_dayStart = 0;
     QList<Item> m_waiting;
+    QByteArray m_buffer;
     bool m_ended = false;
     // jpnevulator: the time of the lines that follow, and the devices seen.
     qint64 m_packetAt = 0;

@@ -7,6 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
+#include <limits>
+
 namespace varnix::monitor {
 
 namespace {
@@ -41,9 +44,21 @@ QString plural(qint64 count, const char* one, const char* many)
 
 QString timeText(qint64 ms, bool timesOfDay)
 {
-    if (timesOfDay)
-        return QDateTime::fromMSecsSinceEpoch(ms).time().toString(QStringLiteral("HH:mm:ss.zzz"));
-    return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0'));
+    if (!timesOfDay)
+        return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0'));
+    // The local time's offset, looked up once an hour of events rather than
+    // for each: the lookup asks the system every time.
+    static qint64 hour = std::numeric_limits<qint64>::min();
+    static qint64 offset = 0;
+    if (ms / 3'600'000 != hour) {
+        hour = ms / 3'600'000;
+        offset = qint64(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()) * 1000;
+    }
+    const qint64 day = ((ms + offset) % 86'400'000 + 86'400'000) % 86'400'000;
+    char text[13];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(day / 3'600'000), int(day / 60'000 % 60),
+                  int(day / 1000 % 60), int(day % 1000));
+    return QString::fromLatin1(text, 12);
 }
 
 QChar directionMark(Direction direction)
