@@ -391,10 +391,16 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
                 m_scriptMs += kScriptCharacterMs;
             }
             break;
-        case script::Step::Kind::Expect:
         case script::Step::Kind::Ready:
+            m_ready = step.on;
+            break;
+        case script::Step::Kind::Expect:
             break;
         }
+        // The run waits for the board's prompt, which a frame ending in a
+        // number or in "]" only gets once the line has been quiet.
+        if (step.kind == script::Step::Kind::Send && m_ready)
+            m_scriptMs += board::Firmware::kSilenceMs;
     }
     m_lastAt = qint64(std::floor(m_scriptMs));
     return Item{};

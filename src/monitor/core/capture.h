@@ -2,6 +2,7 @@
 #pragma once
 
 #include "monitor/core/decoder.h"
+#include "script/script.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -58,7 +59,8 @@ private:
 // log of Varnix (its received lines taken as ending in CR LF, which the log
 // leaves out), the timed output of jpnevulator (--timing-print, its devices
 // named host and board by alias, or else the first it names is the host's),
-// a script (what it sends, at 19200 baud with its pacing and waits), or raw
+// a script (what it sends, at 19200 baud with its pacing and waits, and the
+// line quiet after each frame while it waits for the prompt), or raw
 // bytes the host sent, without times. A line it cannot read is a note, with
 // its number, and the reading goes on.
 class CaptureReader
@@ -117,7 +119,8 @@ private:
     QStringList m_devices;
     // A script: its clock and pacing.
     double m_scriptMs = 0;
-    int m_delay = 20;
+    int m_delay = script::kDefaultDelay;
+    bool m_ready = true;
 };
 
 // Reads a capture file of any form into the decoder, to its end; the

@@ -156,6 +156,8 @@ void Decoder::lineQuiet(qint64 now)
 
 void Decoder::note(const QString& text, qint64 at)
 {
+    // Text that came before the note is shown before it.
+    flushText(true);
     Event event;
     event.kind = Event::Kind::Note;
     event.first = event.last = at;
