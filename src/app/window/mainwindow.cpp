@@ -22,6 +22,7 @@
 #include "link/terminal.h"
 #include "link/core/portmap.h"
 #include "link/core/reconnector.h"
+#include "monitor/monitorwindow.h"
 #include "script/sessionlog.h"
 #include "transfer/eepromread.h"
 #include "transfer/eepromwrite.h"
@@ -184,6 +185,11 @@ void Main::buildWindow()
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_terminal->clearLcdButton());
     bottom->addWidget(m_displayToggle);
+    auto* cmdMonitor = new QPushButton(QStringLiteral("&Monitor\u2026"), central);
+    cmdMonitor->setObjectName(QStringLiteral("cmdMonitor"));
+    cmdMonitor->setToolTip(QStringLiteral("Shows, decoded, what another host sends the board"));
+    connect(cmdMonitor, &QPushButton::clicked, this, &Main::cmdMonitor_Click);
+    bottom->addWidget(cmdMonitor);
     bottom->addStretch(1);
     bottom->addWidget(aboutFrame);
     bottom->addWidget(cmdExit);
@@ -391,6 +397,8 @@ void Main::endSystem()
         m_help->close();
     if (m_about)
         m_about->close();
+    if (m_monitor)
+        m_monitor->close();
     hide();
     QCoreApplication::exit(0);
 }
@@ -411,6 +419,20 @@ void Main::Command6_Click()
     m_help->show();
     m_help->raise();
     m_help->activateWindow();
+}
+
+MonitorWindow* Main::monitorWindow() const
+{
+    return m_monitor;
+}
+
+void Main::cmdMonitor_Click()
+{
+    if (!m_monitor)
+        m_monitor = new MonitorWindow(m_platform.desktop, m_platform.ports, this);
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }
 
 void Main::SSTab1_DblClick()
