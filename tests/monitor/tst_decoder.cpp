@@ -127,16 +127,21 @@ void DecoderTest::answersFollowTheirFrames()
     decoder.fromBoard("Ready:\r\n0000Ready:\r\n", 13);
     decoder.fromHost("]d]1020", 20);
     decoder.fromBoard("Error: ] expected\r\nReady:\r\n", 21); // the model took it
-    decoder.finish(30);
+    decoder.fromHost("]f]4", 30);
+    decoder.fromBoard("Ready:\r\n", 35); // sooner than the model's quiet ends the step
+    decoder.fromHost("]k", 100);
+    decoder.finish(130);
     QCOMPARE(got.shown(), QStringList({"< Lumdra demo firmware, virtual Tessel board\\x0d\\x0aReady:\\x0d\\x0a",
                                        "]k | taken", "< Ready:\\x0d\\x0a", "]c]402014 | taken", "]n]00010000 | taken",
                                        "< Ready:\\x0d\\x0a", "< 0000Ready:\\x0d\\x0a", "]d]1020 | taken",
-                                       "< Error: ] expected\\x0d\\x0aReady:\\x0d\\x0a"}));
+                                       "< Error: ] expected\\x0d\\x0aReady:\\x0d\\x0a", "]f]4 | taken",
+                                       "< Ready:\\x0d\\x0a", "]k | taken"}));
     QCOMPARE(got.events[0].meaning, QStringLiteral("the board started"));
     QCOMPARE(got.events[2].answers, got.events[1].number);
     QCOMPARE(got.events[6].meaning, QStringLiteral("answer to 5 (LCD read): 2 bytes"));
     QVERIFY(!got.events[6].unexpected);
     QVERIFY(got.events[8].unexpected);
+    QCOMPARE(got.events[10].answers, got.events[9].number);
 }
 
 void DecoderTest::files_data()

@@ -16,6 +16,8 @@ constexpr qsizetype kFeedPart = 16 * 1024;
 // Frames still owed an answer, at most: a board that never answers does
 // not make the list grow.
 constexpr std::size_t kMostOwed = 1024;
+// Answers held for a frame the model has not ended yet, at most.
+constexpr std::size_t kMostDeferred = 16;
 
 constexpr QByteArrayView kPrompt(board::Firmware::prompt);
 
@@ -175,6 +177,7 @@ void Decoder::finish(qint64 at)
     }
     if (m_open)
         emitUnfinished(m_firmware.frameSoFar());
+    tellDeferred();
     flushText(true, false);
     if (m_answer.size > 0)
         endAnswer();
@@ -320,6 +323,13 @@ void Decoder::frameEnded(qint64 last, const board::FrameRead& frame)
         m_owed.pop_front();
     emitEvent(event);
     m_owed.push_back(Owed{event.number, m_skipping, event.letter});
+    tellDeferred();
+}
+
+void Decoder::tellDeferred()
+{
+    for (auto answers = std::exchange(m_deferred, {}); Event& answer : answers)
+        tellAnswer(answer);
 }
 
 void Decoder::flushText(bool rest, bool keepOpening)
@@ -389,6 +399,11 @@ void Decoder::endAnswer()
     event.bytes = m_answer.bytes;
     m_answer = {};
     m_promptMatched = 0;
+    tellAnswer(event);
+}
+
+void Decoder::tellAnswer(Event& event)
+{
     const bool prompted = event.bytes.endsWith(kPrompt);
     const bool error = event.bytes.contains("Error:");
     if (event.bytes.contains(board::Firmware::kStartLine)) {
@@ -396,6 +411,11 @@ void Decoder::endAnswer()
         m_owed.clear();
     } else if (!prompted) {
         event.meaning = QStringLiteral("from the board, without a prompt");
+    } else if (m_owed.empty() && m_open && m_deferred.size() < kMostDeferred) {
+        // The board ended a frame the model still reads (a step, a "]" of
+        // "p"): its answer waits for the model's verdict on it.
+        m_deferred.push_back(event);
+        return;
     } else if (m_owed.empty()) {
         event.meaning = QStringLiteral("a prompt for no frame seen");
     } else {

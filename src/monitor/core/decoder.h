@@ -138,6 +138,8 @@ private:
     void addLoose(char byte, qint64 place, qint64 at);
     qint64 looseTimeAt(qint64 place) const;
     void endAnswer();
+    void tellAnswer(Event& event);
+    void tellDeferred();
     void emitEvent(Event& event);
     qint64 timeOf(qint64 place, qint64 otherwise) const;
 
@@ -172,6 +174,7 @@ private:
     qint64 m_boardTime = 0;
     int m_promptMatched = 0;
     std::deque<Owed> m_owed;
+    std::vector<Event> m_deferred;
 };
 
 } // namespace varnix::monitor
