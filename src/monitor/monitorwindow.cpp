@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -218,10 +219,14 @@ QWidget* MonitorWindow::buildEvents()
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
     m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->setColumnWidth(EventModel::Time, m_view->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.0000")));
-    m_view->setColumnWidth(EventModel::Direction, m_view->fontMetrics().horizontalAdvance(QStringLiteral("Dir00")));
-    m_view->setColumnWidth(EventModel::Frame, 220);
-    m_view->setColumnWidth(EventModel::Meaning, 300);
+    // Wide enough for a refused row's bold.
+    QFont bold = m_view->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    m_view->setColumnWidth(EventModel::Time, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 12);
+    m_view->setColumnWidth(EventModel::Direction, metrics.horizontalAdvance(QStringLiteral("Dir")) + 12);
+    m_view->setColumnWidth(EventModel::Frame, 200);
+    m_view->setColumnWidth(EventModel::Meaning, 290);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 // Rows coming and going move the current row; only a person
