@@ -10,9 +10,10 @@ cd "$(dirname "$0")/.."
 
 # clang and its runtime libraries for libFuzzer, which GCC does not have; a
 # font that every machine draws the same, for the tests of text in a block;
-# a real serial server for the tests of network ports.
+# a real serial server for the tests of network ports; pyserial for the
+# monitor's test of a host program of someone else's.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
-          clang libclang-rt-14-dev fonts-dejavu-core ser2net)
+          clang libclang-rt-14-dev fonts-dejavu-core ser2net python3-serial)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -57,7 +58,8 @@ case "${1:-}" in
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
-    # and the pictures of the windows and of the Load Text dialog (docs/images).
+    # and the pictures of the windows, the Load Text dialog and the monitor
+    # (docs/images).
     build build Release -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images
