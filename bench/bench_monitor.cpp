@@ -44,18 +44,6 @@ QByteArray hostBytes()
     return bytes.left(kBytes);
 }
 
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(::sysconf(_SC_CLK_TCK));
-}
-
 int openRaw(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);

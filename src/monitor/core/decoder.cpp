@@ -269,15 +269,21 @@ void Decoder::frameBegan(qint64 at)
     m_open = true;
 }
 
-void Decoder::emitUnfinished(const board::FrameRead& frame)
+Event Decoder::eventOf(Event::Kind kind, const Run& run)
 {
     Event event;
-    event.kind = Event::Kind::Unfinished;
-    event.first = m_frame.first;
-    event.last = m_frame.last;
-    event.offset = m_frame.start;
-    event.size = m_frame.size;
-    event.bytes = m_frame.bytes;
+    event.kind = kind;
+    event.first = run.first;
+    event.last = run.last;
+    event.offset = run.start;
+    event.size = run.size;
+    event.bytes = run.bytes;
+    return event;
+}
+
+void Decoder::emitUnfinished(const board::FrameRead& frame)
+{
+    Event event = eventOf(Event::Kind::Unfinished, m_frame);
     event.letter = frame.letter;
     event.read = frame;
     event.meaning = frameMeaning(frame);
@@ -390,13 +396,7 @@ void Decoder::emitText(qsizetype count)
 
 void Decoder::endAnswer()
 {
-    Event event;
-    event.kind = Event::Kind::Answer;
-    event.first = m_answer.first;
-    event.last = m_answer.last;
-    event.offset = m_answer.start;
-    event.size = m_answer.size;
-    event.bytes = m_answer.bytes;
+    Event event = eventOf(Event::Kind::Answer, m_answer);
     m_answer = {};
     m_promptMatched = 0;
     tellAnswer(event);

@@ -134,6 +134,7 @@ private:
     // frame, unless told.
     void flushText(bool rest, bool keepOpening = true);
     void emitText(qsizetype count);
+    static Event eventOf(Event::Kind kind, const Run& run);
     void emitUnfinished(const board::FrameRead& frame);
     void addLoose(char byte, qint64 place, qint64 at);
     qint64 looseTimeAt(qint64 place) const;
