@@ -2,6 +2,7 @@
 #include "monitor/monitorwindow.h"
 
 #include "display/displayview.h"
+#include "link/core/linesettings.h"
 #include "link/core/portmap.h"
 #include "monitor/core/eventtext.h"
 #include "monitor/core/framekinds.h"
@@ -39,10 +40,6 @@ namespace varnix {
 
 namespace {
 
-// The line settings offered, as the main window offers them.
-const char* const kSettings[] = {"56000,n,8,1", "38400,n,8,1", "28800,n,8,1", "19200,n,8,1", "14400,n,8,1",
-                                 "9600,n,8,1",  "2400,n,8,1",  "1200,n,8,1",  "600,n,8,1"};
-constexpr int kStartSettings = 3;
 // A file is read in slices this long, so that the window keeps painting.
 constexpr int kReadSliceMs = 30;
 
@@ -55,9 +52,8 @@ QComboBox* settingsList(const QString& name, QWidget* parent)
 {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
-    for (const char* settings : kSettings)
-        list->addItem(QLatin1String(settings));
-    list->setCurrentIndex(kStartSettings);
+    list->addItems(link::offeredLineSettings());
+    list->setCurrentIndex(link::kStartLineSettings);
     return list;
 }
 
@@ -382,15 +378,10 @@ bool MonitorWindow::startLive()
             [this](monitor::Direction from, const QByteArray& bytes, qint64 at) {
                 if (m_writer)
                     m_writer->add(from, bytes, at);
-                if (from == monitor::Direction::Host)
-                    m_decoder->fromHost(bytes, at);
-                else
-                    m_decoder->fromBoard(bytes, at);
+                m_decoder->take(from, bytes, at);
             });
     connect(pass.get(), &monitor::PassThrough::lost, this, [this](monitor::Direction side, const QString& reason) {
-        const QString text = QStringLiteral("The %1's port was lost%2.")
-                                 .arg(side == monitor::Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
-                                      reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+        const QString text = monitor::PassThrough::lostText(side, reason);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
         m_decoder->note(text, at);
         if (m_writer)
@@ -452,12 +443,7 @@ void MonitorWindow::readFile()
             return;
         }
         m_fileAt = item.at;
-        if (item.kind == monitor::CaptureReader::Item::Kind::Note)
-            m_decoder->note(item.note, item.at);
-        else if (item.direction == monitor::Direction::Board)
-            m_decoder->fromBoard(item.bytes, item.at);
-        else
-            m_decoder->fromHost(item.bytes, item.at);
+        monitor::feed(*m_decoder, item);
     }
 }
 

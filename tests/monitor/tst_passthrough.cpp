@@ -33,10 +33,7 @@ struct Line {
                      monitor::PassThrough::Mode::Pass);
         QObject::connect(&*pass, &monitor::PassThrough::arrived,
                          [this](monitor::Direction from, const QByteArray& bytes, qint64 at) {
-                             if (from == monitor::Direction::Host)
-                                 decoder.fromHost(bytes, at);
-                             else
-                                 decoder.fromBoard(bytes, at);
+                             decoder.take(from, bytes, at);
                          });
         return pass->start();
     }
@@ -156,10 +153,7 @@ void PassThroughTest::tapOfTwoPorts()
         events << QString(event.direction() == monitor::Direction::Host ? u'>' : u'<') + event.text();
     });
     connect(&tap, &monitor::PassThrough::arrived, [&](monitor::Direction from, const QByteArray& bytes, qint64 at) {
-        if (from == monitor::Direction::Host)
-            decoder.fromHost(bytes, at);
-        else
-            decoder.fromBoard(bytes, at);
+        decoder.take(from, bytes, at);
     });
     QVERIFY(tap.start());
     QVERIFY(hostLine.send("]c]402014"));

@@ -190,15 +190,10 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
                 end(2);
             }
         }
-        if (from == monitor::Direction::Host)
-            decoder.fromHost(bytes, at);
-        else
-            decoder.fromBoard(bytes, at);
+        decoder.take(from, bytes, at);
     });
     QObject::connect(&pass, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString& reason) {
-        const QString text = QStringLiteral("The %1's port was lost%2.")
-                                 .arg(side == monitor::Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
-                                      reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+        const QString text = monitor::PassThrough::lostText(side, reason);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
         decoder.note(text, at);
         if (capture) {

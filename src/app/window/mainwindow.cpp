@@ -16,6 +16,7 @@
 #include "commands/rectangleline.h"
 #include "commands/strings.h"
 #include "link/core/connection.h"
+#include "link/core/linesettings.h"
 #include "link/core/serialport.h"
 #include "link/portpanel.h"
 #include "link/sender.h"
@@ -278,10 +279,8 @@ void Main::Form_Load()
 {
     ListBox* list1 = m_portPanel->List1();
     list1->clear();
-    list1->addItems({QStringLiteral("56000,n,8,1"), QStringLiteral("38400,n,8,1"), QStringLiteral("28800,n,8,1"),
-                     QStringLiteral("19200,n,8,1"), QStringLiteral("14400,n,8,1"), QStringLiteral("9600,n,8,1"),
-                     QStringLiteral("2400,n,8,1"), QStringLiteral("1200,n,8,1"), QStringLiteral("600,n,8,1")});
-    list1->selectRow(3);
+    list1->addItems(link::offeredLineSettings());
+    list1->selectRow(link::kStartLineSettings);
     // The step and tick lists of the pages come with their start entries
     // selected, and the EEPROM write end address starts at 0 with its page.
     m_portPanel->xmitdelay()->setExactText(QStringLiteral("20"));

@@ -406,6 +406,14 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
     return Item{};
 }
 
+void feed(Decoder& decoder, const CaptureReader::Item& item)
+{
+    if (item.kind == CaptureReader::Item::Kind::Note)
+        decoder.note(item.note, item.at);
+    else if (item.kind == CaptureReader::Item::Kind::Bytes)
+        decoder.take(item.direction, item.bytes, item.at);
+}
+
 qint64 decodeFile(const QString& path, Decoder& decoder, CaptureReader::Form* form, bool* timesOfDay)
 {
     QFile file(path);
@@ -422,12 +430,7 @@ qint64 decodeFile(const QString& path, Decoder& decoder, CaptureReader::Form* fo
     qint64 at = 0;
     for (auto item = reader.next(); item.kind != CaptureReader::Item::Kind::End; item = reader.next()) {
         at = item.at;
-        if (item.kind == CaptureReader::Item::Kind::Note)
-            decoder.note(item.note, item.at);
-        else if (item.direction == Direction::Board)
-            decoder.fromBoard(item.bytes, item.at);
-        else
-            decoder.fromHost(item.bytes, item.at);
+        feed(decoder, item);
     }
     decoder.finish(at);
     return file.pos();

@@ -123,6 +123,9 @@ private:
     bool m_ready = true;
 };
 
+// Gives the decoder what the reader read: bytes, or a note.
+void feed(Decoder& decoder, const CaptureReader::Item& item);
+
 // Reads a capture file of any form into the decoder, to its end; the
 // number of bytes read. A file that cannot be opened is one note.
 qint64 decodeFile(const QString& path, Decoder& decoder, CaptureReader::Form* form = nullptr,

@@ -83,6 +83,10 @@ public:
     // Bytes that arrived at `at` (milliseconds, never going back).
     void fromHost(QByteArrayView bytes, qint64 at);
     void fromBoard(QByteArrayView bytes, qint64 at);
+    void take(Direction from, QByteArrayView bytes, qint64 at)
+    {
+        from == Direction::Board ? fromBoard(bytes, at) : fromHost(bytes, at);
+    }
     // Nothing more arrived until `now`: the line may have gone quiet.
     void quiet(qint64 now);
     // A note of the source's ("line 12: not a log line").

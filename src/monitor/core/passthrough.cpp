@@ -90,6 +90,13 @@ QString PassThrough::description() const
     return parts.join(QStringLiteral(", ")) + QStringLiteral(", ") + settings;
 }
 
+QString PassThrough::lostText(Direction side, const QString& reason)
+{
+    return QStringLiteral("The %1's port was lost%2.")
+        .arg(side == Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
+             reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+}
+
 void PassThrough::read(Direction from)
 {
     Side& s = side(from);

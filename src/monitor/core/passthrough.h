@@ -43,6 +43,8 @@ public:
     const QString& why() const { return m_why; }
     // "host /dev/ttyUSB0, board /dev/ttyUSB1, 19200,n,8,1", for a capture.
     QString description() const;
+    // "The board's port was lost: The device was unplugged."
+    static QString lostText(Direction side, const QString& reason);
 
 signals:
     // Bytes came from the host (Direction::Host) or the board, at `at`
