@@ -376,6 +376,14 @@ bool MonitorWindow::startLive()
         host, board, tap ? monitor::PassThrough::Mode::Tap : monitor::PassThrough::Mode::Pass);
     connect(pass.get(), &monitor::PassThrough::arrived, this,
             [this](monitor::Direction from, const QByteArray& bytes, qint64 at) {
+                if (m_writer && m_spool && m_spool->size() >= kLongestCapture) {
+                    m_writer->note(QStringLiteral("The capture stops here, at %1 MiB.").arg(kLongestCapture >> 20), at);
+                    m_writer->flush();
+                    m_writer.reset();
+                    m_note->setText(QStringLiteral("The capture's file has reached %1 MiB: what comes now is shown "
+                                                   "but not kept.")
+                                        .arg(kLongestCapture >> 20));
+                }
                 if (m_writer)
                     m_writer->add(from, bytes, at);
                 m_decoder->take(from, bytes, at);
@@ -396,11 +404,13 @@ bool MonitorWindow::startLive()
     }
     begin(true);
     m_spool = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/varnix-capture-XXXXXX.log"));
-    if (m_spool->open())
+    if (m_spool->open()) {
         m_writer = std::make_unique<monitor::CaptureWriter>(*m_spool, pass->description(),
                                                             QDateTime::currentMSecsSinceEpoch());
-    else
+    } else {
         m_note->setText(QStringLiteral("No file for the capture (%1): it cannot be saved.").arg(m_spool->errorString()));
+        m_spool.reset();
+    }
     m_pass = std::move(pass);
     m_tick->start();
     showRunning();
@@ -503,9 +513,10 @@ void MonitorWindow::showNew()
         m_slider->setValue(m_following ? std::max(last, 0) : std::max(sliderRow - int(removed), 0));
     }
     showAt(m_slider->value());
-    if (m_following && last >= 0) {
+    if (m_following && atEnd && last >= 0) {
         // The view's current row goes with the newest, unselected, so that
         // focusing the view does not take the display back to the first.
+        // (It scrolls the view there, which only the end may do.)
         const QModelIndex newest = m_filter->mapFromSource(m_model->index(last, 0));
         m_updating = true;
         if (newest.isValid())
@@ -583,11 +594,9 @@ void MonitorWindow::cmdCopy_Click()
 
 QString MonitorWindow::capturePath()
 {
-    if (m_writer) {
+    if (m_writer)
         m_writer->flush();
-        return m_spool->fileName();
-    }
-    return m_filePath;
+    return m_spool ? m_spool->fileName() : m_filePath;
 }
 
 void MonitorWindow::cmdSaveCapture_Click()

@@ -42,6 +42,9 @@ class MonitorWindow : public QWidget
     Q_OBJECT
 public:
     static constexpr int kTickMs = 100;
+    // A live capture's file grows no larger; what comes after is decoded
+    // and shown but not kept.
+    static constexpr qint64 kLongestCapture = qint64(1) << 30;
 
     MonitorWindow(Desktop& desktop, link::PortMap& ports, QWidget* parent = nullptr);
     ~MonitorWindow() override;

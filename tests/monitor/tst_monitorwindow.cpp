@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -37,6 +39,7 @@ class MonitorWindowTest : public QObject
     Q_OBJECT
 private slots:
     void captureWithARefusedFrame();
+    void followsUnlessScrolledAway();
     void neverTheMainWindowsDevice();
 };
 
@@ -91,6 +94,41 @@ void MonitorWindowTest::captureWithARefusedFrame()
              QStringLiteral("1  10:00:00.000  >  ]k  Clear display  taken\n"
                             "5  10:00:00.200  >  ]m]80810000  LCD write x1 128, x2 129, row1 0, row2 0  "
                             "Error: block outside the display memory\n"));
+}
+
+void MonitorWindowTest::followsUnlessScrolledAway()
+{
+    test::RecordingDesktop desktop;
+    link::PortMap ports;
+    MonitorWindow window(desktop, ports);
+    window.show();
+    test::Pty host;
+    window.findChild<QRadioButton*>(QStringLiteral("optTap"))->setChecked(true);
+    window.findChild<QComboBox*>(QStringLiteral("cboHostPort"))->setEditText(host.slavePath());
+    window.findChild<QPushButton*>(QStringLiteral("cmdStart"))->click();
+    QVERIFY(window.running());
+    auto dots = [&](int from, int count) {
+        QByteArray frames;
+        for (int i = from; i < from + count; ++i)
+            frames += QStringLiteral("]d]%1%2").arg(i, 2, 16, QChar(u'0')).arg(i % 64, 2, 16, QChar(u'0')).toLatin1();
+        QVERIFY(host.send(frames));
+        QTRY_COMPARE(window.table().size(), from + count);
+        window.showNew();
+    };
+    auto* view = window.findChild<QTableView*>(QStringLiteral("tblEvents"));
+    QScrollBar* bar = view->verticalScrollBar();
+    dots(0, 80);
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    bar->setValue(0);
+    dots(80, 40);
+    QCOMPARE(view->indexAt(QPoint(0, 0)).row(), 0);
+    // The display still follows, while the last event is the one shown.
+    QCOMPARE(window.findChild<DisplayView*>(QStringLiteral("displayView"))->display(),
+             window.table().displayAfter(119));
+    bar->setValue(bar->maximum());
+    dots(120, 10);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void MonitorWindowTest::neverTheMainWindowsDevice()

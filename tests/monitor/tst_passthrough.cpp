@@ -163,6 +163,14 @@ void PassThroughTest::tapOfTwoPorts()
     QCOMPARE(events, QStringList({">]c]402014", "<Ready:\\x0d\\x0a"}));
     // A tap only listens.
     QCOMPARE(hostLine.received(), QByteArray());
+    // A line that goes is told once; the other goes on.
+    QList<monitor::Direction> lost;
+    connect(&tap, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString&) { lost << side; });
+    hostLine.closeMaster();
+    QTRY_COMPARE(lost, QList<monitor::Direction>({monitor::Direction::Host}));
+    QVERIFY(boardLine.send("Ready:\r\n"));
+    QTRY_COMPARE(events.size(), 3);
+    QCOMPARE(lost.size(), 1);
 }
 
 void PassThroughTest::aPortThatCannotOpen()

@@ -52,11 +52,15 @@ bool PassThrough::start()
         stop();
         return false;
     }
-    // What waited on the lines before they were opened is not the host's
-    // nor the board's to each other now; it is read and passed on all the
-    // same, as it would have been.
-    for (const Direction direction : {Direction::Host, Direction::Board})
-        read(direction);
+    // What waited on the lines before they were opened is passed on as
+    // well, once the caller has heard that the ports are open.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            for (const Direction direction : {Direction::Host, Direction::Board})
+                read(direction);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
