@@ -4,6 +4,9 @@
 // main window's.
 #include "monitor/monitorwindow.h"
 
+#include "monitor/core/capture.h"
+#include "script/script.h"
+
 #include "board/firmware.h"
 #include "display/displayview.h"
 #include "support/boardfixture.h"
@@ -23,6 +26,27 @@
 using namespace varnix;
 
 namespace {
+
+// Dots, a frame each.
+QByteArray dotFrames(int from, int count)
+{
+    QByteArray frames;
+    for (int i = from; i < from + count; ++i)
+        frames += QStringLiteral("]d]%1%2").arg(i, 2, 16, QChar(u'0')).arg(i % 64, 2, 16, QChar(u'0')).toLatin1();
+    return frames;
+}
+
+// The host's bytes of a capture file, all its events' together.
+QByteArray hostBytes(const QString& path)
+{
+    QByteArray bytes;
+    monitor::Decoder decoder([&](const monitor::Event& event) {
+        if (event.direction() == monitor::Direction::Host)
+            bytes += event.bytes;
+    });
+    monitor::decodeFile(path, decoder);
+    return bytes;
+}
 
 board::Display drawn(const QByteArray& frames)
 {
@@ -108,10 +132,7 @@ void MonitorWindowTest::followsUnlessScrolledAway()
     window.findChild<QPushButton*>(QStringLiteral("cmdStart"))->click();
     QVERIFY(window.running());
     auto dots = [&](int from, int count) {
-        QByteArray frames;
-        for (int i = from; i < from + count; ++i)
-            frames += QStringLiteral("]d]%1%2").arg(i, 2, 16, QChar(u'0')).arg(i % 64, 2, 16, QChar(u'0')).toLatin1();
-        QVERIFY(host.send(frames));
+        QVERIFY(host.send(dotFrames(from, count)));
         QTRY_COMPARE(window.table().size(), from + count);
         window.showNew();
     };
@@ -129,6 +150,19 @@ void MonitorWindowTest::followsUnlessScrolledAway()
     bar->setValue(bar->maximum());
     dots(120, 10);
     QCOMPARE(bar->value(), bar->maximum());
+
+    // Saved while it goes on, the capture holds every byte; its script sends
+    // them again.
+    QTemporaryDir dir;
+    desktop.savePath = dir.filePath(QStringLiteral("saved.log"));
+    window.findChild<QPushButton*>(QStringLiteral("cmdSaveCapture"))->click();
+    QCOMPARE(hostBytes(desktop.savePath), dotFrames(0, 130));
+    desktop.savePath = dir.filePath(QStringLiteral("again"));
+    window.findChild<QPushButton*>(QStringLiteral("cmdSaveScript"))->click();
+    const auto script = script::readScriptFile(dir.filePath(QStringLiteral("again.vnx")));
+    QVERIFY(std::holds_alternative<script::Script>(script));
+    QCOMPARE(std::get<script::Script>(script).frames().join(QString()).toLatin1(), dotFrames(0, 130));
+    QVERIFY(desktop.messages.isEmpty());
 }
 
 void MonitorWindowTest::neverTheMainWindowsDevice()

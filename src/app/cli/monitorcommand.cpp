@@ -187,6 +187,7 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
             capture->add(from, bytes, at);
             if (!capture->flush()) {
                 err << "varnix: cannot write " << request.save << ": " << file->errorString() << Qt::endl;
+                capture.reset();
                 end(2);
             }
         }

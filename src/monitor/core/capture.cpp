@@ -139,6 +139,9 @@ bool CaptureWriter::flush()
         return !m_failed;
     if (m_device.write(m_out) != m_out.size())
         m_failed = true;
+    // On disk, for whoever reads the file while it grows.
+    if (auto* file = qobject_cast<QFileDevice*>(&m_device); file && !m_failed)
+        m_failed = !file->flush();
     m_out.clear();
     return !m_failed;
 }

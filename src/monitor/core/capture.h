@@ -38,7 +38,8 @@ public:
     // direction in the same millisecond make one line.
     void add(Direction direction, QByteArrayView bytes, qint64 at);
     void note(const QString& text, qint64 at);
-    // Writes what waits; false once a write has failed.
+    // Writes what waits, through to a file's disk; false once a write has
+    // failed.
     bool flush();
     bool failed() const { return m_failed; }
 
