@@ -19,7 +19,7 @@ constexpr std::size_t kMostOwed = 1024;
 // Answers held for a frame the model has not ended yet, at most.
 constexpr std::size_t kMostDeferred = 16;
 
-constexpr QByteArrayView kPrompt(board::Firmware::prompt);
+const QByteArrayView kPrompt(board::Firmware::prompt);
 
 bool isRead(char letter)
 {
