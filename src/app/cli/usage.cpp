@@ -91,7 +91,7 @@ constexpr Option kVarnixOptions[] = {
      "Write a script that writes the block (with delay 0, the line's speed alone setting the pace), or, for an "
      "animation, plays it; the file is written whole or not at all."},
     {"--decode", "FILE", "print what a host sent the board, frame by frame, with the board's verdict",
-     "Read a capture, a session log of Varnix, the timed output of jpnevulator (--read --timing-print), a script "
+     "Read a capture, a session log of Varnix, the timed output of jpnevulator, a script "
      "or a file of raw bytes the host sent, and print one line for each event: its number, time, direction (> "
      "from the host, < from the board, * a note), the bytes as scripts write them, what they mean and the "
      "verdict of the board's own firmware model (taken, its error line, unfinished, ignored). The counts go to "
