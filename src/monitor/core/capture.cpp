@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/core/capture.h"
 
+#include "monitor/core/eventtext.h"
+
 #include "protocol/encodings.h"
 #include "protocol/frames.h"
 #include "script/escapes.h"
@@ -25,10 +27,6 @@ constexpr double kScriptCharacterMs = 10.0 * 1000.0 / 19200.0;
 // A raw file is looked at this far to tell whether it is text at all.
 constexpr int kMostNotText = 10; // per cent
 
-QByteArray timeText(qint64 at)
-{
-    return QDateTime::fromMSecsSinceEpoch(at).time().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
-}
 
 // Two digits at `at`, or -1.
 int digits(QByteArrayView text, qsizetype at, int count)
@@ -76,7 +74,7 @@ bool isJpnevulatorTime(QByteArrayView line)
 
 CaptureWriter::CaptureWriter(QIODevice& device, const QString& what, qint64 at) : m_device(device)
 {
-    m_date = QDateTime::fromMSecsSinceEpoch(at).date();
+    m_date = localDate(at);
     m_out = script::escaped(QStringLiteral("Varnix %1 capture: %2, %3")
                                 .arg(QLatin1String(kVersion), what, m_date.toString(Qt::ISODate)))
                 .toLatin1();
@@ -117,12 +115,13 @@ void CaptureWriter::endLine()
 
 void CaptureWriter::line(qint64 at, char marker, QStringView text)
 {
-    const QDate date = QDateTime::fromMSecsSinceEpoch(at).date();
+    const QDate date = localDate(at);
+    const QByteArray time = timeText(at, true).toLatin1();
     if (date != m_date) {
         m_date = date;
-        m_out += timeText(at) + " * date " + date.toString(Qt::ISODate).toLatin1() + '\n';
+        m_out += time + " * date " + date.toString(Qt::ISODate).toLatin1() + '\n';
     }
-    m_out += timeText(at);
+    m_out += time;
     m_out += ' ';
     m_out += marker;
     if (!text.isEmpty()) {
@@ -207,13 +206,12 @@ CaptureReader::Item CaptureReader::damaged(QByteArrayView line, const QString& w
 
 qint64 CaptureReader::forward(qint64 at)
 {
-    if (at >= m_lastAt)
-        return m_lastAt = at;
-    // A log written across midnight without its date line, or a clock put
-    // back: the times never go back.
+    // A log written across midnight without its date line: the days that
+    // turned since.
     if (m_lastAt - at > kDayMs / 2 && m_form != Form::Script)
-        return m_lastAt = at + kDayMs * ((m_lastAt - at + kDayMs / 2) / kDayMs);
-    return m_lastAt;
+        at += kDayMs * ((m_lastAt - at - kDayMs / 2 + kDayMs - 1) / kDayMs);
+    // A clock put back: the times never go back.
+    return m_lastAt = std::max(m_lastAt, at);
 }
 
 CaptureReader::Item CaptureReader::next()
@@ -241,10 +239,20 @@ CaptureReader::Item CaptureReader::next()
 
 CaptureReader::Item CaptureReader::nextLine()
 {
-    // One buffer for every line: a line longer than it is cut.
-    if (m_buffer.isEmpty())
-        m_buffer.resize(kLongestLine + 1);
-    qint64 length = m_device.readLine(m_buffer.data(), m_buffer.size());
+    // One buffer for every line, grown as long lines need, up to the
+    // longest.
+    constexpr qsizetype kPart = 4096;
+    qint64 length = 0;
+    for (;;) {
+        if (m_buffer.size() < length + kPart + 1)
+            m_buffer.resize(std::min(std::max(m_buffer.size() * 2, length + kPart + 1), kLongestLine + 1));
+        const qint64 more = m_device.readLine(m_buffer.data() + length, m_buffer.size() - length);
+        if (more <= 0)
+            break;
+        length += more;
+        if (m_buffer[length - 1] == '\n' || length >= kLongestLine || m_device.atEnd())
+            break;
+    }
     if (length <= 0) {
         m_ended = true;
         return Item{};

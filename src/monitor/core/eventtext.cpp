@@ -42,19 +42,37 @@ QString plural(qint64 count, const char* one, const char* many)
 
 } // namespace
 
-QString timeText(qint64 ms, bool timesOfDay)
+namespace {
+
+constexpr qint64 kDay = 86'400'000;
+
+// Milliseconds since the epoch as the local clock reads them. The offset
+// is looked up once an hour of times rather than for each: the lookup asks
+// the system every time.
+qint64 local(qint64 ms)
 {
-    if (!timesOfDay)
-        return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0'));
-    // The local time's offset, looked up once an hour of events rather than
-    // for each: the lookup asks the system every time.
     static qint64 hour = std::numeric_limits<qint64>::min();
     static qint64 offset = 0;
     if (ms / 3'600'000 != hour) {
         hour = ms / 3'600'000;
         offset = qint64(QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()) * 1000;
     }
-    const qint64 day = ((ms + offset) % 86'400'000 + 86'400'000) % 86'400'000;
+    return ms + offset;
+}
+
+} // namespace
+
+QDate localDate(qint64 ms)
+{
+    const qint64 at = local(ms);
+    return QDate(1970, 1, 1).addDays(at / kDay - (at % kDay < 0 ? 1 : 0));
+}
+
+QString timeText(qint64 ms, bool timesOfDay)
+{
+    if (!timesOfDay)
+        return QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0'));
+    const qint64 day = (local(ms) % kDay + kDay) % kDay;
     char text[13];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", int(day / 3'600'000), int(day / 60'000 % 60),
                   int(day / 1000 % 60), int(day % 1000));

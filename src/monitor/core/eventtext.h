@@ -4,9 +4,13 @@
 #include "monitor/core/decoder.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 
 namespace varnix::monitor {
+
+// The local date of a time in milliseconds since the epoch.
+QDate localDate(qint64 ms);
 
 // A time of an event: the local time of day to the millisecond
 // ("21:36:12.345"), or seconds from the start ("12.345") where a source
