@@ -24,7 +24,8 @@ namespace {
 constexpr qint64 kDayMs = 24 * 3600 * 1000;
 // A script's characters take this long each at 19200 baud, 10 bits a character.
 constexpr double kScriptCharacterMs = 10.0 * 1000.0 / 19200.0;
-// A raw file is looked at this far to tell whether it is text at all.
+// A raw file is no capture when more than this share of what the reader
+// looks at first is no text.
 constexpr int kMostNotText = 10; // per cent
 
 
@@ -147,7 +148,7 @@ bool CaptureWriter::flush()
 
 CaptureReader::CaptureReader(QIODevice& device, const QString& name) : m_device(device)
 {
-    const QByteArray head = device.peek(kRawPart);
+    const QByteArray head = device.peek(kLookAhead);
     const qsizetype end = head.indexOf('\n');
     QByteArrayView first = QByteArrayView(head).first(end < 0 ? head.size() : end);
     if (first.endsWith('\r'))

@@ -82,6 +82,8 @@ public:
     static constexpr qsizetype kLongestLine = 1024 * 1024;
     // Raw bytes are read in parts of this size.
     static constexpr qsizetype kRawPart = 64 * 1024;
+    // How far the reader looks to tell a file's form.
+    static constexpr qsizetype kLookAhead = 8 * 1024;
 
     // Reads from a device open for reading; `name` is the file's name,
     // which tells a script by its ending.
