@@ -83,7 +83,7 @@ void Decoder::fromHost(QByteArrayView bytes, qint64 at)
 {
     if (bytes.isEmpty())
         return;
-    lineQuiet(at);
+    quiet(at);
     m_hostSeen = true;
     m_silenced = false;
     m_stallNoted = false;
@@ -106,7 +106,7 @@ void Decoder::fromBoard(QByteArrayView bytes, qint64 at)
     if (bytes.isEmpty())
         return;
     // What the host's quiet line made the board do comes before its answer.
-    lineQuiet(at);
+    quiet(at);
     m_counts.boardBytes += bytes.size();
     m_boardTime = at;
     for (const char byte : bytes) {
@@ -125,7 +125,8 @@ void Decoder::fromBoard(QByteArrayView bytes, qint64 at)
             ++m_promptMatched;
         else
             m_promptMatched = byte == kPrompt[0] ? 1 : 0;
-        if (m_promptMatched == kPrompt.size()) {
+        // A board that never stops talking is shown in parts.
+        if (m_promptMatched == kPrompt.size() || m_answer.size >= kLongestHeld) {
             m_promptMatched = 0;
             endAnswer();
         }
@@ -133,11 +134,6 @@ void Decoder::fromBoard(QByteArrayView bytes, qint64 at)
 }
 
 void Decoder::quiet(qint64 now)
-{
-    lineQuiet(now);
-}
-
-void Decoder::lineQuiet(qint64 now)
 {
     if (m_hostSeen && !m_silenced && now - m_hostTime >= board::Firmware::kSilenceMs) {
         m_silenced = true;
@@ -169,7 +165,7 @@ void Decoder::note(const QString& text, qint64 at)
 
 void Decoder::finish(qint64 at)
 {
-    lineQuiet(at);
+    quiet(at);
     // The line goes quiet for good.
     if (m_hostSeen && !m_silenced) {
         m_silenced = true;

@@ -126,7 +126,6 @@ private:
     void frameBegan(qint64 at) override;
     void frameEnded(qint64 last, const board::FrameRead& frame) override;
 
-    void lineQuiet(qint64 now);
     // Accounts for the bytes the firmware has read so far.
     void catchUp();
     void account(char byte, qint64 at);
