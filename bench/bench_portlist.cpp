@@ -10,6 +10,7 @@
 // 2. The window in this process with its port open on a virtual board, idle
 //    for 10 seconds: its CPU as a share of one core.
 // Usage: bench_portlist [path of varnix, default ../varnix beside this bench]
+#include "benchutil.h"
 #include "app/window/mainwindow.h"
 #include "board/virtualboard.h"
 #include "link/core/pause.h"
@@ -39,21 +40,6 @@ using namespace varnix;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// The CPU-seconds a process has used, user and system, from /proc.
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // The fields after the command name, which is in parentheses.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    const double ticks = fields[11].toDouble() + fields[12].toDouble();
-    return ticks / double(::sysconf(_SC_CLK_TCK));
-}
 
 double ownCpuSeconds()
 {

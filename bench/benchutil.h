@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFile>
+#include <QList>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,6 +37,22 @@ inline double percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     const auto index = std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5));
     return values[index];
+}
+
+// The CPU-seconds a process has used, user and system, from /proc; -1 when
+// it cannot be read.
+inline double processCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the command name, which is in parentheses.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields[11].toDouble() + fields[12].toDouble();
+    return ticks / double(::sysconf(_SC_CLK_TCK));
 }
 
 // The resident memory of this process in megabytes (MiB), 0 when unknown.

@@ -63,8 +63,8 @@ case "${1:-}" in
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
-    # and the pictures of the windows and of the Load Text and Load Picture
-    # dialogs (docs/images).
+    # and the pictures of the windows, of the Load Text and Load Picture
+    # dialogs, of the export and of the monitor (docs/images).
     build build Release -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images

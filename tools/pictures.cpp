@@ -5,13 +5,16 @@
 //   varnix_pictures readme DIR  the main window and the virtual board's
 //                               window after a few drawing commands
 //   varnix_pictures dialogs DIR the Load Text and Load Picture dialogs with
-//                               a screen in each and their blocks chosen, and
-//                               a picture written to the board and exported
-//                               as an Arduino sketch
+//                               a screen in each and their blocks chosen, a
+//                               picture written to the board and exported as
+//                               an Arduino sketch, and the monitor with a
+//                               refused frame chosen
 #include "app/virtualboard/boardwindow.h"
 #include "display/displayview.h"
 #include "display/icon.h"
 #include "hostcode/exportdialog.h"
+#include "monitor/core/capture.h"
+#include "monitor/monitorwindow.h"
 #include "render/picture.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
@@ -26,8 +29,11 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -162,6 +168,57 @@ int exportPictures(const QString& dir)
     return 0;
 }
 
+// The monitor with a host's session read from its capture, the frame the
+// board refused chosen.
+int monitorWindow(const QString& dir)
+{
+    QTemporaryDir work;
+    const QString path = work.filePath(QStringLiteral("boiler.log"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        const qint64 start = QDateTime(QDate(2025, 1, 31), QTime(9, 14, 2, 118)).toMSecsSinceEpoch();
+        monitor::CaptureWriter capture(file, QStringLiteral("host /dev/ttyUSB0, board /dev/ttyUSB1, 56000,n,8,1"),
+                                       start);
+        board::Firmware board;
+        qint64 at = start;
+        capture.add(monitor::Direction::Board, board.banner(), at);
+        for (const char* frame : {"]k", "]r]007f003f]1", "]h]1A06]B]O]I]L]E]R];]2]@", "]h]1E18]6]3].]5];]C]@",
+                                  "]x]10702e]8", "]b]10603438]1", "]m]78800405]ff]ff]ff", "]d]7c3a"}) {
+            at += 180;
+            capture.add(monitor::Direction::Host, frame, at);
+            at += 6;
+            QByteArray answer = board.feed(frame);
+            answer += board.silence();
+            capture.add(monitor::Direction::Board, answer, at);
+        }
+    }
+    test::RecordingDesktop desktop;
+    link::PortMap ports;
+    MonitorWindow window(desktop, ports);
+    window.resize(1260, 560);
+    window.show();
+    desktop.openPath = path;
+    window.findChild<QAbstractButton*>(QStringLiteral("cmdChooseFile"))->click();
+    while (window.running())
+        QCoreApplication::processEvents();
+    window.showNew();
+    // The display as the refused frame left it; the row in its own colours.
+    auto* view = window.findChild<QTableView*>(QStringLiteral("tblEvents"));
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        if (view->model()->index(row, 4).data().toString().startsWith(QLatin1String("Error:")))
+            window.findChild<QSlider*>(QStringLiteral("sldTime"))->setValue(row);
+    }
+    view->clearSelection();
+    QCoreApplication::processEvents();
+    const QString picture = dir + QStringLiteral("/monitor-window.png");
+    if (!save(window.grab().toImage(), picture))
+        return 1;
+    std::printf("%s\n", qPrintable(picture));
+    return 0;
+}
+
 int dialogs(const QString& dir)
 {
     // A text in the smallest block it needs, in the middle of the display.
@@ -187,7 +244,9 @@ int dialogs(const QString& dir)
             return 1;
     }
     std::printf("%s\n", qPrintable(paths.join(u'\n')));
-    return exportPictures(dir);
+    if (const int failed = exportPictures(dir))
+        return failed;
+    return monitorWindow(dir);
 }
 
 } // namespace

@@ -80,6 +80,7 @@ QByteArray Firmware::banner() const
 QByteArray Firmware::feed(QByteArrayView bytes)
 {
     for (char byte : bytes) {
+        ++m_read;
         take(byte);
         m_last = byte;
     }
@@ -110,6 +111,7 @@ void Firmware::take(char byte)
         if (char letter = commandLetter(byte)) {
             beginFrame(letter);
         } else {
+            began(1);
             fail(Error::UnknownCommand);
         }
         break;
@@ -141,7 +143,7 @@ void Firmware::take(char byte)
         } else if (byte == '.' && !m_numberFraction) {
             m_numberFraction = true;
         } else if (m_numberDigits > 0 && (byte == ']' || byte == '\r' || byte == '\n')) {
-            execute();
+            execute(1);
             if (byte == ']')
                 m_state = State::Lead;
         } else {
@@ -163,7 +165,7 @@ void Firmware::take(char byte)
     case State::CharBracket:
         if (byte == ']') {
             m_character = ']';
-            execute();
+            execute(1);
             m_state = State::Lead;
         } else {
             abandon(Error::CharacterMissing, byte, Before::Bracket);
@@ -181,6 +183,8 @@ void Firmware::take(char byte)
             abandon(Error::CutShort, byte, Before::Bracket);
         } else {
             drawGlyph(m_display, m_cursorX, m_cursorY, byte);
+            if (m_observer.to && m_text.size() < FrameRead::kLongestText)
+                m_text += byte;
             if (m_letter == 'h')
                 m_cursorX = std::min(m_cursorX + 6, farOff);
             else
@@ -209,7 +213,9 @@ void Firmware::take(char byte)
     case State::LetterLead:
         // The letter began a new command only if its "]" follows.
         if (byte == ']') {
-            fail(Error::CutShort);
+            fail(Error::CutShort, 3);
+            began(2);
+            m_letter = m_nextLetter;
             beginParameters();
         } else {
             fail(Error::HexExpected);
@@ -232,17 +238,21 @@ void Firmware::take(char byte)
         }
         break;
     case State::SkipLetter:
-        if (byte == ']')
+        if (byte == ']') {
+            began(2);
             beginParameters();
-        else
+        } else {
             m_state = State::Skip;
+        }
         break;
     }
 }
 
 void Firmware::beginFrame(char letter)
 {
+    began(1);
     m_letter = letter;
+    m_reading = Reading::Letter;
     if (letter == 'k') {
         m_display.clear();
         complete();
@@ -259,6 +269,8 @@ void Firmware::beginParameters()
     m_number = 0;
     m_numberDigits = 0;
     m_numberFraction = false;
+    m_reading = Reading::Parameters;
+    m_text.clear();
     if (m_headerDigits == 0)
         m_state = State::Number; // "f": its separator is the number's "]"
     else
@@ -307,6 +319,7 @@ void Firmware::beginData()
         m_dataFirst = first;
         m_dataCount = last - first + 1;
     }
+    m_reading = Reading::Data;
     m_state = State::DataLead;
 }
 
@@ -326,14 +339,14 @@ void Firmware::storeData(quint8 value)
     }
 }
 
-void Firmware::execute()
+void Firmware::execute(int back)
 {
     if (layoutOf(m_letter).tail == Tail::Number && m_number < 1)
-        return fail(Error::BadStep);
+        return fail(Error::BadStep, back);
     if (const auto error = runCommand())
-        fail(*error);
+        fail(*error, back);
     else
-        complete();
+        complete(back);
 }
 
 std::optional<Firmware::Error> Firmware::runCommand()
@@ -427,11 +440,12 @@ std::optional<Firmware::Error> Firmware::readEeprom(const QByteArray& eeprom, in
     return std::nullopt;
 }
 
-void Firmware::complete()
+void Firmware::complete(int back)
 {
     ++m_commandsDone;
     m_out += prompt;
     m_state = State::Idle;
+    ended(back, std::nullopt);
 }
 
 void Firmware::expectBracket(char byte, State next)
@@ -462,12 +476,67 @@ std::optional<Firmware::Error> Firmware::rangeError(int size, int first, int las
     return std::nullopt;
 }
 
-void Firmware::fail(Error error)
+void Firmware::fail(Error error, int back)
 {
     ++m_errors;
     m_out += errorText(int(error));
     m_out += prompt;
     m_state = State::Skip;
+    ended(back, error);
+}
+
+void Firmware::began(int back)
+{
+    if (m_observer.to)
+        m_observer.to->frameBegan(m_read - 1 - back);
+}
+
+void Firmware::ended(int back, std::optional<Error> error)
+{
+    if (m_observer.to)
+        m_observer.to->frameEnded(m_read - 1 - back, frameRead(error, !error));
+}
+
+FrameRead Firmware::frameRead(std::optional<Error> error, bool carriedOut) const
+{
+    FrameRead frame;
+    if (error) {
+        const QByteArrayView line(errorText(int(*error)));
+        frame.error = line.chopped(2).toByteArray();
+    }
+    if (error != Error::UnknownCommand)
+        frame.letter = m_letter;
+    if (frame.letter && m_reading != Reading::Letter) {
+        const Layout layout = layoutOf(m_letter);
+        frame.words = m_letter == 'a' || m_letter == 'g' || m_letter == 'o' || m_letter == 'w';
+        const int digits = frame.words ? 4 : 2;
+        const int whole = std::min(m_digits, layout.headerDigits) / digits;
+        for (int i = 0; i < whole; ++i)
+            frame.fields << int((m_header >> (4 * (m_digits - digits * (i + 1)))) & ((1u << (4 * digits)) - 1));
+        if (layout.tail == Tail::Number && m_numberDigits > 0)
+            frame.number = m_number;
+        if (layout.tail == Tail::Character && carriedOut)
+            frame.character = m_character;
+        frame.text = m_text;
+        if (m_reading == Reading::Data) {
+            frame.dataStored = m_dataIndex;
+            frame.dataExpected = m_dataCount;
+        }
+    }
+    return frame;
+}
+
+int Firmware::openingBytes() const
+{
+    switch (m_state) {
+    case State::Lead:
+    case State::SkipLead:
+        return 1;
+    case State::SkipLetter:
+        return 2;
+    default:
+        return 0;
+    }
 }
 
 // A byte where a hex digit belongs. A "]" begins a new command, and so may a
@@ -477,7 +546,7 @@ void Firmware::notHexDigit(char byte, Before before)
 {
     const char letter = commandLetter(byte);
     if (before == Before::Bracket && letter && letter != 'k') {
-        m_letter = letter; // the frame under way is given up either way
+        m_nextLetter = letter; // the frame under way is given up either way
         m_state = State::LetterLead;
         return;
     }
@@ -491,21 +560,26 @@ void Firmware::notHexDigit(char byte, Before before)
 // pair), or at byte itself if it came right after such a "]" ("]k").
 void Firmware::abandon(Error error, char byte, Before before)
 {
-    fail(error);
     if (byte == ']') {
         if (char letter = commandLetter(m_last); letter && before == Before::BracketLetter) {
+            fail(error, 3);
+            began(2);
             m_letter = letter;
             beginParameters();
         } else {
+            fail(error, 1);
             m_state = State::Lead;
         }
-    } else if (before == Before::Bracket) {
-        if (char letter = commandLetter(byte); letter == 'k') {
+    } else if (char letter = commandLetter(byte); before == Before::Bracket && letter) {
+        fail(error, 2);
+        if (letter == 'k') {
             beginFrame(letter);
-        } else if (letter) {
+        } else {
             m_letter = letter;
             m_state = State::SkipLetter;
         }
+    } else {
+        fail(error);
     }
 }
 

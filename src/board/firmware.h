@@ -5,10 +5,40 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <optional>
 
 namespace varnix::board {
+
+// A frame as the firmware read it, up to where it ended.
+struct FrameRead {
+    char letter = 0;       // lower case; 0 when the byte after "]" was no command
+    QList<int> fields;     // the hex pairs, or words, read in full, in order
+    bool words = false;    // the fields are four-digit words (EEPROM addresses)
+    std::optional<int> number;     // a step or tick
+    std::optional<char> character; // the character of "p"
+    QByteArray text;       // a string's characters, the first kLongestText
+    int dataStored = 0;    // bytes a data frame stored
+    int dataExpected = 0;  // bytes its block holds, once its corners were read
+    QByteArray error;      // the error line without its line break; empty when carried out
+
+    static constexpr qsizetype kLongestText = 256;
+};
+
+// Told where the firmware finds each frame, for a view of the line that
+// shows the bytes as the board reads them. Places count the bytes fed from
+// 0; a frame may turn out to have begun a byte or two before the byte that
+// tells so, and to have ended a byte or three before the byte that ends it.
+class FirmwareObserver
+{
+public:
+    virtual ~FirmwareObserver() = default;
+    // A frame begins with the "]" at `at`.
+    virtual void frameBegan(qint64 at) = 0;
+    // The frame ended with the byte at `last`: carried out, or refused.
+    virtual void frameEnded(qint64 last, const FrameRead& frame) = 0;
+};
 
 // The Tessel board running its demonstration firmware. Fed the bytes that
 // arrive on its serial line, it draws on its display, keeps its two EEPROMs
@@ -61,6 +91,17 @@ public:
     qint64 commandsDone() const { return m_commandsDone; }
     qint64 errors() const { return m_errors; }
 
+    // Told of every frame from now on; null for none. A copy of the board
+    // has no observer.
+    void setObserver(FirmwareObserver* observer) { m_observer.to = observer; }
+    // How many bytes have been fed in all.
+    qint64 bytesRead() const { return m_read; }
+    // How many of the last bytes read may yet turn out to be the start of a
+    // frame ("]", or "]" and a letter), between frames.
+    int openingBytes() const;
+    // The frame being read, as far as it has come.
+    FrameRead frameSoFar() const { return frameRead(std::nullopt, false); }
+
 private:
     enum class State : quint8 {
         Idle,         // between frames; anything but "]" is ignored
@@ -110,20 +151,32 @@ private:
     void headerDone();
     void beginData();
     void storeData(quint8 value);
-    void execute();
+    void execute(int back = 0);
     std::optional<Error> runCommand();
     std::optional<Error> readDisplay(int x1, int x2, int y1, int y2);
     std::optional<Error> readEeprom(const QByteArray& eeprom, int first, int last);
-    void complete();
+    void complete(int back = 0);
     void expectBracket(char byte, State next);
     static std::optional<Error> blockError(int x1, int x2, int y1, int y2);
     static std::optional<Error> rangeError(int size, int first, int last);
-    void fail(Error error);
+    void fail(Error error, int back = 0);
+    // A frame begins `back` bytes before the byte being read; or ends there.
+    void began(int back);
+    void ended(int back, std::optional<Error> error);
+    FrameRead frameRead(std::optional<Error> error, bool carriedOut) const;
     void notHexDigit(char byte, Before before);
     void abandon(Error error, char byte, Before before);
     int field(int index, int digits) const;
     int pair(int index) const { return field(index, 2); }
     int word(int index) const { return field(index, 4); }
+
+    // Not copied: a copy is a board of its own that nobody watches.
+    struct ObserverSlot {
+        FirmwareObserver* to = nullptr;
+        ObserverSlot() = default;
+        ObserverSlot(const ObserverSlot&) {}
+        ObserverSlot& operator=(const ObserverSlot&) { return *this; }
+    };
 
     Display m_display;
     QByteArray m_internal;
@@ -134,6 +187,7 @@ private:
 
     State m_state = State::Idle;
     char m_letter = 0;       // lower case
+    char m_nextLetter = 0;   // a letter where a hex digit belongs
     char m_last = 0;         // the byte before the one being read
     char m_character = 0;
     int m_headerDigits = 0;  // how many the frame has
@@ -150,6 +204,13 @@ private:
     int m_dataFirst = 0;     // first address, or first column of a block
     int m_dataRow = 0;       // first row of a block
     int m_dataWidth = 0;     // columns of a block
+
+    // What the observer is told.
+    enum class Reading : quint8 { Letter, Parameters, Data };
+    ObserverSlot m_observer;
+    qint64 m_read = 0;
+    Reading m_reading = Reading::Letter;
+    QByteArray m_text;       // a string's characters, while observed
 };
 
 } // namespace varnix::board

@@ -7,6 +7,7 @@
 #include "board/displaycheck.h"
 #include "fleet/boardrun.h"
 #include "link/core/portmap.h"
+#include "link/core/linesettings.h"
 #include "link/core/networkaddress.h"
 #include "script/script.h"
 #include "render/picture.h"
@@ -60,7 +61,7 @@ Command parseCommandLine(const QStringList& arguments)
         command.refusal = why;
         return command;
     };
-    bool sawPng = false, sawScale = false, sawPort = false, sawDelay = false;
+    bool sawPng = false, sawScale = false, sawPort = false, sawDelay = false, sawLine = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString name = arguments[i];
         std::optional<QString> value;
@@ -73,7 +74,7 @@ Command parseCommandLine(const QStringList& arguments)
             || name == QLatin1String("--png") || name == QLatin1String("--scale")
             || name == QLatin1String("--log") || name == QLatin1String("--ports") || name == QLatin1String("--jobs")
             || name == QLatin1String("--junit") || name == QLatin1String("--log-dir") || content::takesValue(name)
-            || exporting::isOption(name);
+            || name == QLatin1String("--line") || exporting::isOption(name) || linemonitor::takesValue(name);
         // --export takes the script to export, or nothing after --text or
         // --picture, which make the script.
         if (name == QLatin1String("--export") && !value && i + 1 < arguments.size()
@@ -142,6 +143,12 @@ Command parseCommandLine(const QStringList& arguments)
                 return refuse(QStringLiteral("--jobs takes a whole number from 1 to %1, not \"%2\"")
                                   .arg(kMostJobs).arg(*value));
             command.jobs = *jobs;
+        } else if (name == QLatin1String("--line")) {
+            if (!link::LineSettings::parse(*value))
+                return refuse(QStringLiteral("--line takes the line's settings as BAUD,PARITY,BITS,STOP such as "
+                                             "19200,n,8,1, not \"%1\"").arg(*value));
+            command.line = *value;
+            sawLine = true;
         } else if (name == QLatin1String("--log")) {
             if (value->isEmpty())
                 return refuse(QStringLiteral("--log needs the file to write the session log to"));
@@ -158,6 +165,15 @@ Command parseCommandLine(const QStringList& arguments)
         } else if (exporting::isOption(name)) {
             if (const QString why = exporting::readOption(name, *value, command.exporting); !why.isEmpty())
                 return refuse(why);
+        } else if (linemonitor::isOption(name)) {
+            if (const QString why = linemonitor::readOption(name, value.value_or(QString()), command.monitor);
+                !why.isEmpty())
+                return refuse(why);
+            if (name == QLatin1String("--decode") || name == QLatin1String("--monitor")) {
+                if (command.kind != Command::Kind::Window)
+                    return refuse(QStringLiteral("give one of --run, --preview, --decode and --monitor, once"));
+                command.kind = name == QLatin1String("--decode") ? Command::Kind::Decode : Command::Kind::Monitor;
+            }
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
         } else if (name == QLatin1String("--png")) {
@@ -179,19 +195,28 @@ Command parseCommandLine(const QStringList& arguments)
     const bool run = command.kind == Command::Kind::Run;
     const bool preview = command.kind == Command::Kind::Preview;
     const bool exportScript = command.kind == Command::Kind::Export;
+    const bool decode = command.kind == Command::Kind::Decode;
+    const bool monitoring = command.kind == Command::Kind::Monitor;
+    if (const QString why = linemonitor::check(command.monitor, decode, monitoring, sawPort, sawPng); !why.isEmpty())
+        return refuse(why);
     if (exportScript && (sawPort || command.verify))
         return refuse(QStringLiteral("--port and --verify go with --run SCRIPT"));
-    if (!run && !exportScript && (sawDelay || command.verify || (preview && sawPort)))
+    if (!run && !exportScript && (sawDelay || command.verify || ((preview || decode) && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
     if (!run && (command.fleet() || command.ports.size() > 1))
         return refuse(QStringLiteral("--ports, --jobs, --junit, --log-dir and a second --port go with --run SCRIPT"));
+    if (sawLine && !exportScript && !command.exporting.asked && !monitoring)
+        return refuse(QStringLiteral("--line goes with --export or --monitor"));
+    command.exporting.line = command.line;
+    command.monitor.line = command.line;
     if (sawPort && !command.portsFile.isEmpty())
         return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
-    if ((run || preview || exportScript || command.kind == Command::Kind::Make) && !command.logFile.isEmpty())
+    if ((run || preview || exportScript || decode || monitoring || command.kind == Command::Kind::Make)
+        && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
     const bool make = command.kind == Command::Kind::Make;
-    if (!preview && !make && (sawPng || sawScale))
-        return refuse(QStringLiteral("--png and --scale go with --preview, --text or --picture"));
+    if (!preview && !make && !decode && (sawPng || sawScale))
+        return refuse(QStringLiteral("--png and --scale go with --preview, --decode, --text or --picture"));
     if (!make && !command.content.seen.isEmpty())
         return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
     if (make && !command.content.isText && command.content.block.fitToText)
@@ -274,7 +299,18 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
         return 2;
     const script::Script& script = *loaded;
     const board::Display display = board::drawn(script.frames()).display();
+    const QString failure = writeDisplayPng(display, command.png, command.scale);
+    if (!failure.isEmpty()) {
+        err << "varnix: " << failure << Qt::endl;
+        return 2;
+    }
+    out << command.png << ": " << script.frameCount() << " frames drawn, " << board::Display::width * command.scale
+        << " x " << board::Display::height * command.scale << Qt::endl;
+    return 0;
+}
 
+QString writeDisplayPng(const board::Display& display, const QString& path, int scale)
+{
     // As "Save Picture..." writes a block: black on white, a pixel per dot.
     QString hex;
     hex.reserve(board::Display::byteCount * 2);
@@ -283,19 +319,9 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
             hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
     }
     const auto picture = render::blockPicture(hex, render::LcdBlock{});
-    if (!picture) {
-        err << "varnix: the display could not be drawn" << Qt::endl;
-        return 2;
-    }
-    const QImage scaled = picture->scaled(picture->size() * command.scale);
-    const QString failure = render::savePicture(scaled, command.png, false);
-    if (!failure.isEmpty()) {
-        err << "varnix: " << failure << Qt::endl;
-        return 2;
-    }
-    out << command.png << ": " << script.frameCount() << " frames drawn, " << scaled.width() << " x "
-        << scaled.height() << Qt::endl;
-    return 0;
+    if (!picture)
+        return QStringLiteral("the display could not be drawn");
+    return render::savePicture(picture->scaled(picture->size() * scale), path, false);
 }
 
 QStringList arguments(int argc, char* argv[])
@@ -329,14 +355,24 @@ int runCommand(const Command& command, int argc, char* argv[])
         return exporting::exportScript(command.script, command.exporting, command.delay, out, err);
     case Command::Kind::Run:
     case Command::Kind::Preview:
+    case Command::Kind::Decode:
+    case Command::Kind::Monitor:
         break;
     }
     // No display is needed: the event loop without a window system.
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
-    return command.kind == Command::Kind::Run ? runScriptCommand(command, out, err)
-                                              : previewScriptCommand(command, out, err);
+    switch (command.kind) {
+    case Command::Kind::Run:
+        return runScriptCommand(command, out, err);
+    case Command::Kind::Decode:
+        return linemonitor::decode(command.monitor, command.png, command.scale, out, err);
+    case Command::Kind::Monitor:
+        return linemonitor::passThrough(command.monitor, command.device, out, err);
+    default:
+        return previewScriptCommand(command, out, err);
+    }
 }
 
 } // namespace varnix

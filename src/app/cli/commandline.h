@@ -3,6 +3,7 @@
 
 #include "app/cli/contentcommand.h"
 #include "app/cli/exportcommand.h"
+#include "app/cli/monitorcommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,10 @@
 class QTextStream;
 
 namespace varnix {
+
+namespace board {
+class Display;
+}
 
 // Whether Qt can reach a display. Without one, Qt aborts with several lines
 // and a core dump; the programs say it in one line instead.
@@ -29,7 +34,7 @@ inline bool displayAvailable()
 // What the command line asks for.
 struct Command {
     // Make: --text or --picture. Export: --export SCRIPT.
-    enum class Kind { Window, Help, Version, Run, Preview, Make, Export, Refused };
+    enum class Kind { Window, Help, Version, Run, Preview, Make, Export, Decode, Monitor, Refused };
     Kind kind = Kind::Window;
     QString script;
     QString device;   // --port: a device or network address; empty: port 1's device
@@ -42,10 +47,13 @@ struct Command {
     bool verify = false;
     QString png;      // --preview's, --text's or --picture's --png
     int scale = 1;
+    // --line: the line --export's code sets and --monitor's ports open with.
+    QString line = QStringLiteral("19200,n,8,1");
     QString logFile;  // --log: the window starts with the session log running
     QString refusal;  // one line saying what is wrong
     ContentRequest content; // --text or --picture and their options
     ExportChoice exporting; // --export and its options
+    MonitorRequest monitor; // --decode or --monitor and their options
 
     // A run on many boards at once, reported as a whole, rather than one
     // board's run printed frame by frame.
@@ -69,6 +77,10 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
 // Writes what a script draws as a PNG, black on white; 0, or 2 when the
 // script cannot be read or the picture not written.
 int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
+
+// Writes the display as a PNG, black dots on white, each dot scale x scale
+// pixels; why it could not, or empty.
+QString writeDisplayPng(const board::Display& display, const QString& path, int scale);
 
 // The command line's own work (help, version, --run, --preview, --text,
 // --picture, --export, a refused option) done without a display; its exit

@@ -12,7 +12,7 @@ namespace varnix::exporting {
 bool isOption(const QString& name)
 {
     return name == QLatin1String("--lang") || name == QLatin1String("--name") || name == QLatin1String("-o")
-        || name == QLatin1String("--output") || name == QLatin1String("--line");
+        || name == QLatin1String("--output");
 }
 
 QString readOption(const QString& name, const QString& value, ExportChoice& choice)
@@ -34,12 +34,6 @@ QString readOption(const QString& name, const QString& value, ExportChoice& choi
         if (value.isEmpty())
             return QStringLiteral("-o needs the file to write the code to");
         choice.output = value;
-    } else if (name == QLatin1String("--line")) {
-        if (!link::LineSettings::parse(value))
-            return QStringLiteral("--line takes the line's settings as BAUD,PARITY,BITS,STOP such as 19200,n,8,1, "
-                                  "not \"%1\"")
-                .arg(value);
-        choice.line = value;
     }
     return {};
 }

@@ -17,13 +17,13 @@ struct ExportChoice {
     QString language;       // --lang, as given
     QString name;           // --name; empty: from the script's file name
     QString output;         // -o
-    QString line = QStringLiteral("19200,n,8,1");  // --line
+    QString line;           // --line, or the command line's default
     QStringList seen;       // the options given, for the refusal without --export
 };
 
 namespace exporting {
 
-// --lang, --name, -o (--output) and --line.
+// --lang, --name and -o (--output).
 bool isOption(const QString& name);
 // Reads one of them into the choice; empty, or why it is refused.
 QString readOption(const QString& name, const QString& value, ExportChoice& choice);

@@ -20,6 +20,8 @@ constexpr const char* kVarnixSynopses[] = {
     "--picture FILE [options] [--png OUT.png] [--script OUT.vnx]",
     "--export SCRIPT --lang c|arduino|python [--name NAME] -o OUT",
     "--picture FILE [options] --export --lang c|arduino|python -o OUT",
+    "--decode FILE [--json] [--png OUT.png [--at N] [--scale N]]",
+    "--monitor HOST_PORT --port BOARD_PORT [options] [--save CAPTURE]",
     "--help | --version",
 };
 constexpr Option kVarnixOptions[] = {
@@ -33,7 +35,8 @@ constexpr Option kVarnixOptions[] = {
      "(/usr/share/doc/varnix)."},
     {"--port", "PORT",
      "a serial device (/dev/ttyUSB0) or a board on the network (rfc2217://HOST:PORT, tcp://HOST:PORT)",
-     "The port that --run sends to, or that the window starts with open: a serial device such as /dev/ttyUSB0, "
+     "The port that --run sends to, the board's side of --monitor, or that the window starts with open: a serial "
+     "device such as /dev/ttyUSB0, "
      "or a board behind a serial server such as ser2net, as rfc2217://HOST:PORT (the line settings go to the "
      "server) or tcp://HOST:PORT (raw TCP; the server's own settings apply). HOST is a name, an IPv4 address or "
      "an IPv6 address in brackets. Without it, --run uses the device of port 1 as the window numbers the "
@@ -124,15 +127,34 @@ constexpr Option kVarnixOptions[] = {
     {"--name", "NAME", "with --export: the function is varnix_send_NAME (default: the file's name)",
      "The name the function is given, varnix_send_NAME: letters, digits and _. Without it the script's or the "
      "picture's file name is taken, made into such a name when it is not one, and said so."},
-    {"--line", "SETTINGS", "with --export: the line the code sets and expects (default 19200,n,8,1)",
-     "The line settings the code's own main() or setup() opens the port with, and its comment names, as "
-     "BAUD,PARITY,DATA,STOP. C takes the speeds of POSIX termios and no mark or space parity, Arduino no mark "
-     "or space parity and no 1.5 stop bits; what the language cannot set is refused."},
+    {"--line", "SETTINGS", "with --export or --monitor: the line settings (default 19200,n,8,1)",
+     "The line settings as BAUD,PARITY,DATA,STOP, such as 56000,n,8,1: with --export, those the code's own "
+     "main() or setup() opens the port with, and its comment names (C takes the speeds of POSIX termios and no "
+     "mark or space parity, Arduino no mark or space parity and no 1.5 stop bits; what the language cannot set "
+     "is refused); with --monitor, those of both ports."},
     {"--output", "OUT", "with --export: the file to write the code to; -o OUT is the same",
      "Where --export writes the code, whole or not at all; -o OUT is the same."},
-    {"--png", "OUT.png", "with --preview, --text or --picture: the picture to write, black on white",
-     "Where --preview writes the display, or --text and --picture their block (an animation's first frame): a "
-     "pixel per dot at scale 1, black dots on white."},
+    {"--decode", "FILE", "print what a host sent the board, frame by frame, with the board's verdict",
+     "Read a capture, a session log of Varnix, the timed output of jpnevulator, a script "
+     "or a file of raw bytes the host sent, and print one line for each event: its number, time, direction (> "
+     "from the host, < from the board, * a note), the bytes as scripts write them, what they mean and the "
+     "verdict of the board's own firmware model (taken, its error line, unfinished, ignored). The counts go to "
+     "the error output at the end. A damaged line is a note with its number; the reading goes on."},
+    {"--monitor", "HOST_PORT", "pass bytes between the host's port and the board's (--port), printing each event",
+     "Open the host's port and the board's port (--port), each a serial device or a network address as --port "
+     "takes them, pass every byte from one to the other unchanged and at once, and print the events as they "
+     "pass, decoded as --decode does. Ctrl+C ends it with a line of counts; a port lost on one side is said and "
+     "the other side goes on."},
+    {"--save", "CAPTURE", "with --monitor: keep the bytes both ways, with their times, in a capture file",
+     "Write the capture as it passes: a line for each run of bytes with its local time to the millisecond and "
+     "its direction, the session log's form with every byte kept. --decode and the monitor window read it."},
+    {"--json", nullptr, "with --decode or --monitor: each event as a line of JSON",
+     "Print each event as one line of JSON, with its parameters by name, instead of a line of text."},
+    {"--at", "N", "with --decode and --png: the display as it stood after event N",
+     "Write the display as it stood after the event numbered N, rather than at the end."},
+    {"--png", "OUT.png", "with --preview, --decode, --text or --picture: the picture to write, black on white",
+     "Where --preview and --decode write the display, or --text and --picture their block (an animation's first "
+     "frame): a pixel per dot at scale 1, black dots on white."},
     {"--scale", "N", "with --png: each dot as N x N pixels (default 1)",
      "Each dot of the display as N x N pixels of the picture, N from 1 to 32."},
     kHelp,
@@ -186,7 +208,8 @@ const Program& varnix()
         "Draws on the display of a Tessel graphic LCD controller board, reads and writes its memories and talks "
         "to it, over a serial port, in its window. --run and --preview send and draw scripts without a window and "
         "need no display; --text and --picture make blocks of display memory and scripts from texts and pictures; "
-        "--export makes a script into C, Arduino or Python code that sends it.",
+        "--export makes a script into C, Arduino or Python code that sends it; --decode and --monitor show, "
+        "decoded, what any host sends the board.",
         kVarnixOptions};
     return program;
 }

@@ -16,6 +16,7 @@
 #include "commands/rectangleline.h"
 #include "commands/strings.h"
 #include "link/core/connection.h"
+#include "link/core/linesettings.h"
 #include "link/core/serialport.h"
 #include "link/portpanel.h"
 #include "link/receiveview.h"
@@ -23,6 +24,7 @@
 #include "link/terminal.h"
 #include "link/core/portmap.h"
 #include "link/core/reconnector.h"
+#include "monitor/monitorwindow.h"
 #include "script/sessionlog.h"
 #include "transfer/eepromread.h"
 #include "transfer/eepromwrite.h"
@@ -197,6 +199,11 @@ void Main::buildWindow()
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_terminal->clearLcdButton());
     bottom->addWidget(m_displayToggle);
+    auto* cmdMonitor = new QPushButton(QStringLiteral("&Monitor\u2026"), central);
+    cmdMonitor->setObjectName(QStringLiteral("cmdMonitor"));
+    cmdMonitor->setToolTip(QStringLiteral("Shows, decoded, what another host sends the board"));
+    connect(cmdMonitor, &QPushButton::clicked, this, &Main::cmdMonitor_Click);
+    bottom->addWidget(cmdMonitor);
     bottom->addStretch(1);
     bottom->addWidget(aboutFrame);
     bottom->addWidget(cmdExit);
@@ -287,10 +294,8 @@ void Main::Form_Load()
 {
     ListBox* list1 = m_portPanel->List1();
     list1->clear();
-    list1->addItems({QStringLiteral("56000,n,8,1"), QStringLiteral("38400,n,8,1"), QStringLiteral("28800,n,8,1"),
-                     QStringLiteral("19200,n,8,1"), QStringLiteral("14400,n,8,1"), QStringLiteral("9600,n,8,1"),
-                     QStringLiteral("2400,n,8,1"), QStringLiteral("1200,n,8,1"), QStringLiteral("600,n,8,1")});
-    list1->selectRow(3);
+    list1->addItems(link::offeredLineSettings());
+    list1->selectRow(link::kStartLineSettings);
     // The step and tick lists of the pages come with their start entries
     // selected, and the EEPROM write end address starts at 0 with its page.
     m_portPanel->xmitdelay()->setExactText(QStringLiteral("20"));
@@ -406,6 +411,8 @@ void Main::endSystem()
         m_help->close();
     if (m_about)
         m_about->close();
+    if (m_monitor)
+        m_monitor->close();
     hide();
     QCoreApplication::exit(0);
 }
@@ -426,6 +433,20 @@ void Main::Command6_Click()
     m_help->show();
     m_help->raise();
     m_help->activateWindow();
+}
+
+MonitorWindow* Main::monitorWindow() const
+{
+    return m_monitor;
+}
+
+void Main::cmdMonitor_Click()
+{
+    if (!m_monitor)
+        m_monitor = new MonitorWindow(m_platform.desktop, m_platform.ports, this);
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }
 
 void Main::SSTab1_DblClick()

@@ -29,6 +29,7 @@ class CentredShapes;
 class DisplayView;
 class DrawingPages;
 class ScriptPanel;
+class MonitorWindow;
 
 namespace board {
 class BoardShadow;
@@ -96,6 +97,9 @@ public:
     Terminal& terminal() { return *m_terminal; }
 
     HelpWindow* helpWindow() const { return m_help; }
+    MonitorWindow* monitorWindow() const;
+    // Opens the line monitor's window, made on first use.
+    void cmdMonitor_Click();
     AboutWindow* aboutWindow() const { return m_about; }
 
     void cmdExit_Click();
@@ -138,6 +142,7 @@ private:
     QTimer* m_previewTimer = nullptr;
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
+    QPointer<MonitorWindow> m_monitor;
     bool m_ended = false;
 };
 

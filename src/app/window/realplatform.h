@@ -14,7 +14,7 @@ namespace varnix {
 class RealPlatform
 {
 public:
-    RealPlatform() : m_port(m_ports) {}
+    RealPlatform() : m_port(m_ports) { m_port.setHolder(QStringLiteral("the main window")); }
     Platform platform() { return Platform{m_desktop, m_ports, m_port, m_pause}; }
 
 private:

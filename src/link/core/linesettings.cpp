@@ -5,6 +5,13 @@
 
 namespace varnix::link {
 
+QStringList offeredLineSettings()
+{
+    return {QStringLiteral("56000,n,8,1"), QStringLiteral("38400,n,8,1"), QStringLiteral("28800,n,8,1"),
+            QStringLiteral("19200,n,8,1"), QStringLiteral("14400,n,8,1"), QStringLiteral("9600,n,8,1"),
+            QStringLiteral("2400,n,8,1"),  QStringLiteral("1200,n,8,1"),  QStringLiteral("600,n,8,1")};
+}
+
 std::optional<LineSettings> LineSettings::parse(const QString& text)
 {
     const QStringList parts = text.split(u',');

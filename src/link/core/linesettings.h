@@ -3,6 +3,7 @@
 
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,5 +19,10 @@ struct LineSettings {
 
     static std::optional<LineSettings> parse(const QString& text);
 };
+
+// The line settings a port's list offers, fastest first; the one at
+// kStartLineSettings, 19200,n,8,1, is chosen at start.
+QStringList offeredLineSettings();
+constexpr int kStartLineSettings = 3;
 
 } // namespace varnix::link

@@ -4,7 +4,31 @@
 #include "link/core/networkaddress.h"
 #include "link/core/portmap.h"
 
+#include <QFileInfo>
+#include <QHash>
+
 namespace varnix::link {
+
+namespace {
+
+// The ports of the program by the device or address they opened last.
+QHash<QString, const PortSwitch*>& holders()
+{
+    static QHash<QString, const PortSwitch*> ports;
+    return ports;
+}
+
+// One name for a device however it is reached (the virtual board's link,
+// a /dev/serial/by-id link), or the address as written.
+QString claimName(const QString& name)
+{
+    if (isNetworkAddress(name))
+        return name.toLower();
+    const QString canonical = QFileInfo(name).canonicalFilePath();
+    return canonical.isEmpty() ? name : canonical;
+}
+
+} // namespace
 
 PortSwitch::PortSwitch(PortMap& map, QObject* parent)
     : SerialPort(parent), m_map(map), m_serial(map), m_active(&m_serial)
@@ -14,6 +38,11 @@ PortSwitch::PortSwitch(PortMap& map, QObject* parent)
         connect(port, &SerialPort::readyRead, this, &SerialPort::readyRead);
         connect(port, &SerialPort::probed, this, &SerialPort::probed);
     }
+}
+
+PortSwitch::~PortSwitch()
+{
+    holders().removeIf([this](const auto& entry) { return entry.value() == this; });
 }
 
 void PortSwitch::setPortNumber(int number)
@@ -45,7 +74,20 @@ SerialPort& PortSwitch::chosen()
 
 bool PortSwitch::open()
 {
-    return m_active->isOpen() || chosen().open();
+    if (m_active->isOpen())
+        return true;
+    SerialPort& port = chosen();
+    m_refusal.clear();
+    const QString device = m_map.device(m_serial.portNumber());
+    const QString name = claimName(device);
+    if (const PortSwitch* other = holders().value(name); other && other != this && other->isOpen()) {
+        m_refusal = QStringLiteral("%1 is open in %2.").arg(device, other->m_holder);
+        return false;
+    }
+    if (!port.open())
+        return false;
+    holders().insert(name, this);
+    return true;
 }
 
 void PortSwitch::probe()

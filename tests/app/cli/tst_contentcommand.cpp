@@ -137,7 +137,7 @@ void ContentCommandTest::refusals_data()
     QTest::newRow("two sources") << QStringList{"--text", "a", "--picture", "b.png"}
                                  << "give one of --run, --preview, --text and --picture, once";
     QTest::newRow("png with a run") << QStringList{"--run", "a", "--png", "b"}
-                                    << "--png and --scale go with --preview, --text or --picture";
+                                    << "--png and --scale go with --preview, --decode, --text or --picture";
 }
 
 void ContentCommandTest::refusals()

@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/cli/monitorcommand.h"
+
+#include "app/cli/commandline.h"
+#include "link/core/linesettings.h"
+#include "link/core/networkaddress.h"
+#include "monitor/core/capture.h"
+#include "monitor/core/eventtext.h"
+#include "monitor/core/passthrough.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <unistd.h>
+
+namespace varnix::linemonitor {
+
+namespace {
+
+constexpr const char* kValued[] = {"--decode", "--monitor", "--save", "--at"};
+
+// Ctrl+C and kill: written to a pipe that the event loop watches.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+QString portRefusal(const QString& value)
+{
+    if (!link::isNetworkAddress(value))
+        return {};
+    const auto address = link::parseNetworkAddress(value);
+    if (const auto* error = std::get_if<link::AddressError>(&address))
+        return error->text;
+    return {};
+}
+
+// A line for the event; flushed at once when it passes live.
+void print(QTextStream& out, const monitor::Event& event, bool json, bool timesOfDay, bool live)
+{
+    if (json)
+        out << QString::fromUtf8(monitor::eventJson(event, timesOfDay));
+    else
+        out << monitor::eventLine(event, timesOfDay);
+    out << '\n';
+    if (live)
+        out.flush();
+}
+
+} // namespace
+
+bool isOption(const QString& name)
+{
+    return takesValue(name) || name == QLatin1String("--json");
+}
+
+bool takesValue(const QString& name)
+{
+    for (const char* valued : kValued)
+        if (name == QLatin1String(valued))
+            return true;
+    return false;
+}
+
+QString readOption(const QString& name, const QString& value, MonitorRequest& request)
+{
+    if (name != QLatin1String("--decode") && name != QLatin1String("--monitor"))
+        request.seen << name;
+    if (name == QLatin1String("--decode")) {
+        if (value.isEmpty())
+            return QStringLiteral("--decode needs the file to read");
+        request.decode = value;
+    } else if (name == QLatin1String("--monitor")) {
+        if (value.isEmpty())
+            return QStringLiteral("--monitor needs the host's port");
+        request.host = value;
+        return portRefusal(value);
+    } else if (name == QLatin1String("--save")) {
+        if (value.isEmpty())
+            return QStringLiteral("--save needs the file to keep the capture in");
+        request.save = value;
+    } else if (name == QLatin1String("--at")) {
+        bool ok = false;
+        request.at = value.toLongLong(&ok);
+        if (!ok || request.at < 1)
+            return QStringLiteral("--at takes the number of an event, 1 or more, not \"%1\"").arg(value);
+    } else if (name == QLatin1String("--json")) {
+        request.json = true;
+    }
+    return {};
+}
+
+QString check(const MonitorRequest& request, bool decoding, bool passing, bool sawPort, bool sawPng)
+{
+    if (!decoding && !passing && !request.seen.isEmpty())
+        return QStringLiteral("%1 goes with --decode or --monitor").arg(request.seen.constFirst());
+    if (passing && !sawPort)
+        return QStringLiteral("--monitor needs --port BOARD_PORT, the board's side");
+    if (!passing && !request.save.isEmpty())
+        return QStringLiteral("--save goes with --monitor");
+    if (passing && sawPng)
+        return QStringLiteral("--png goes with --decode, not with --monitor");
+    if (request.at > 0 && !sawPng)
+        return QStringLiteral("--at goes with --png");
+    return {};
+}
+
+int decode(const MonitorRequest& request, const QString& png, int scale, QTextStream& out, QTextStream& err)
+{
+    if (QFile file(request.decode); !file.open(QIODevice::ReadOnly)) {
+        err << "varnix: cannot read " << request.decode << ": " << file.errorString() << Qt::endl;
+        return 2;
+    }
+    bool timesOfDay = false;
+    bool unfinished = false;
+    std::optional<board::Display> wanted;
+    monitor::Decoder* decoding = nullptr;
+    monitor::Decoder decoder([&](const monitor::Event& event) {
+        print(out, event, request.json, timesOfDay, false);
+        unfinished = unfinished || event.kind == monitor::Event::Kind::Unfinished;
+        if (event.number == request.at)
+            wanted = decoding->firmware().display();
+    });
+    decoding = &decoder;
+    monitor::decodeFile(request.decode, decoder, nullptr, &timesOfDay);
+    const auto& counts = decoder.counts();
+    if (!png.isEmpty()) {
+        if (request.at > counts.events) {
+            err << "varnix: --at " << request.at << ": there are only " << counts.events << " events" << Qt::endl;
+            return 2;
+        }
+        const QString failure = writeDisplayPng(wanted ? *wanted : decoder.firmware().display(), png, scale);
+        if (!failure.isEmpty()) {
+            err << "varnix: " << failure << Qt::endl;
+            return 2;
+        }
+    }
+    out.flush();
+    err << "varnix: " << monitor::countsText(counts) << Qt::endl;
+    return counts.refused > 0 || unfinished ? 1 : 0;
+}
+
+int passThrough(const MonitorRequest& request, const QString& boardPort, QTextStream& out, QTextStream& err)
+{
+    monitor::PassThrough pass({request.host, request.line}, {boardPort, request.line}, monitor::PassThrough::Mode::Pass);
+    if (!pass.start()) {
+        err << "varnix: " << pass.why() << Qt::endl;
+        return 2;
+    }
+    std::optional<QFile> file;
+    std::optional<monitor::CaptureWriter> capture;
+    if (!request.save.isEmpty()) {
+        file.emplace(request.save);
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            err << "varnix: cannot write " << request.save << ": " << file->errorString() << Qt::endl;
+            return 2;
+        }
+        capture.emplace(*file, pass.description(), QDateTime::currentMSecsSinceEpoch());
+    }
+    monitor::Decoder decoder([&](const monitor::Event& event) { print(out, event, request.json, true, true); });
+    int lostSides = 0;
+    int code = 0;
+    QEventLoop loop;
+    auto end = [&](int exitCode) {
+        code = exitCode;
+        loop.quit();
+    };
+    QObject::connect(&pass, &monitor::PassThrough::arrived, [&](monitor::Direction from, const QByteArray& bytes, qint64 at) {
+        if (capture) {
+            capture->add(from, bytes, at);
+            if (!capture->flush()) {
+                err << "varnix: cannot write " << request.save << ": " << file->errorString() << Qt::endl;
+                capture.reset();
+                end(2);
+            }
+        }
+        decoder.take(from, bytes, at);
+    });
+    QObject::connect(&pass, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString& reason) {
+        const QString text = monitor::PassThrough::lostText(side, reason);
+        const qint64 at = QDateTime::currentMSecsSinceEpoch();
+        decoder.note(text, at);
+        if (capture) {
+            capture->note(text, at);
+            capture->flush();
+        }
+        if (++lostSides == 2)
+            end(1);
+    });
+    // The line's quiet, for frames that end when it goes quiet.
+    QTimer quiet;
+    quiet.setInterval(10);
+    QObject::connect(&quiet, &QTimer::timeout, [&] { decoder.quiet(QDateTime::currentMSecsSinceEpoch()); });
+    quiet.start();
+
+    std::optional<QSocketNotifier> stopSignals;
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        stopSignals.emplace(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(&*stopSignals, &QSocketNotifier::activated, [&] { end(0); });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    loop.exec();
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    stopSignals.reset();
+    for (int& fd : g_signalPipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    pass.stop();
+    const qint64 ended = QDateTime::currentMSecsSinceEpoch();
+    decoder.finish(ended);
+    if (capture && !capture->flush() && code == 0) {
+        err << "varnix: cannot write " << request.save << ": " << file->errorString() << Qt::endl;
+        code = 2;
+    }
+    err << "varnix: " << monitor::countsText(decoder.counts()) << " in " << (ended - started) / 1000 << " s"
+        << Qt::endl;
+    return code;
+}
+
+} // namespace varnix::linemonitor
