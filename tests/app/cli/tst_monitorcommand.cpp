@@ -70,7 +70,10 @@ void MonitorCommandTest::refusals_data()
                                      << "--at takes the number of an event, 1 or more, not \"x\"";
     QTest::newRow("json alone") << QStringList{"--json"} << "--json goes with --decode or --monitor";
     QTest::newRow("line not settings") << QStringList{"--monitor", "a", "--port", "b", "--line", "fast"}
-                                       << "--line takes line settings such as 19200,n,8,1, not \"fast\"";
+                                       << "--line takes the line's settings as BAUD,PARITY,BITS,STOP such as "
+                                          "19200,n,8,1, not \"fast\"";
+    QTest::newRow("line with decode") << QStringList{"--decode", "a.log", "--line", "9600,n,8,1"}
+                                      << "--line goes with --export or --monitor";
     QTest::newRow("png with monitor") << QStringList{"--monitor", "a", "--port", "b", "--png", "c.png"}
                                       << "--png goes with --decode, not with --monitor";
     QTest::newRow("decode and run") << QStringList{"--run", "a.vnx", "--decode", "b.log"}
