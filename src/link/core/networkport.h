@@ -14,6 +14,8 @@ class QTimer;
 
 namespace varnix::link {
 
+struct NetworkAddress;
+
 // A board behind a serial server, reached over TCP: raw ("tcp://"), every
 // byte passed as it is both ways, or as a Telnet COM Port Control client
 // ("rfc2217://") that hands the line settings to the server on open and
@@ -61,7 +63,7 @@ public:
 
 private:
     enum class Stage { Closed, Probing, Probed, Connecting, Negotiating, Open };
-    bool connectTo(const class NetworkAddress& address);
+    bool connectTo(const NetworkAddress& address);
     bool negotiate();
     // Runs the event loop until done() or the time left is up; false then.
     bool waitUntil(const std::function<bool()>& done);
