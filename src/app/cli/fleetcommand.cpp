@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/fleetcommand.h"
 
+#include "app/cli/interrupts.h"
+
 #include "fleet/fleet.h"
 #include "fleet/portsfile.h"
 #include "fleet/report.h"
@@ -10,14 +12,11 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -30,75 +29,6 @@ namespace {
 constexpr int kWidestName = 32;
 // How often the terminal's view is drawn again, at most.
 constexpr int kRedrawMs = 100;
-
-int g_signalWrite = -1;
-
-void onSignal(int)
-{
-    const char byte = 1;
-    // Nothing to do when the pipe is full: a stop is waiting to be read anyway.
-    [[maybe_unused]] const ssize_t written = ::write(g_signalWrite, &byte, 1);
-}
-
-// Ctrl+C and a request to terminate, taken from the signal handler through
-// a pipe into the event loop while the fleet runs. After the second, the
-// usual handling is back, so that a third ends the program.
-class Interrupts
-{
-public:
-    explicit Interrupts(std::function<void(int count)> stop) : m_stop(std::move(stop))
-    {
-        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        g_signalWrite = m_pipe[1];
-        struct sigaction action{};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, &m_oldInt);
-        ::sigaction(SIGTERM, &action, &m_oldTerm);
-        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
-            char bytes[16];
-            ssize_t n = 0;
-            while ((n = ::read(m_pipe[0], bytes, sizeof bytes)) > 0) {
-                for (ssize_t i = 0; i < n && m_count < 2; ++i) {
-                    if (++m_count == 2)
-                        restore();
-                    m_stop(m_count);
-                }
-            }
-        });
-    }
-    ~Interrupts()
-    {
-        restore();
-        m_notifier.reset();
-        for (const int fd : m_pipe) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    }
-    Interrupts(const Interrupts&) = delete;
-    Interrupts& operator=(const Interrupts&) = delete;
-
-private:
-    void restore()
-    {
-        if (g_signalWrite < 0)
-            return;
-        ::sigaction(SIGINT, &m_oldInt, nullptr);
-        ::sigaction(SIGTERM, &m_oldTerm, nullptr);
-        g_signalWrite = -1;
-    }
-
-    std::function<void(int)> m_stop;
-    int m_pipe[2] = {-1, -1};
-    struct sigaction m_oldInt{};
-    struct sigaction m_oldTerm{};
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    int m_count = 0;
-};
 
 // What the user sees while the boards run: on a terminal tall enough, a line
 // a board and one of counts, rewritten in place; otherwise a line an event.

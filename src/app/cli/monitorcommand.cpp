@@ -2,6 +2,7 @@
 #include "app/cli/monitorcommand.h"
 
 #include "app/cli/commandline.h"
+#include "app/cli/interrupts.h"
 #include "link/core/linesettings.h"
 #include "link/core/networkaddress.h"
 #include "monitor/core/capture.h"
@@ -12,29 +13,16 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
-#include <csignal>
-#include <fcntl.h>
 #include <optional>
-#include <unistd.h>
 
 namespace varnix::linemonitor {
 
 namespace {
 
 constexpr const char* kValued[] = {"--decode", "--monitor", "--save", "--at"};
-
-// Ctrl+C and kill: written to a pipe that the event loop watches.
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 QString portRefusal(const QString& value)
 {
@@ -204,24 +192,11 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
     QObject::connect(&quiet, &QTimer::timeout, [&] { decoder.quiet(QDateTime::currentMSecsSinceEpoch()); });
     quiet.start();
 
-    std::optional<QSocketNotifier> stopSignals;
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        stopSignals.emplace(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(&*stopSignals, &QSocketNotifier::activated, [&] { end(0); });
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-    }
     const qint64 started = QDateTime::currentMSecsSinceEpoch();
-    loop.exec();
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    stopSignals.reset();
-    for (int& fd : g_signalPipe) {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
+    {
+        // Ctrl+C and kill end the pass-through with its summary.
+        const Interrupts interrupts([&](int) { end(0); });
+        loop.exec();
     }
     pass.stop();
     const qint64 ended = QDateTime::currentMSecsSinceEpoch();
