@@ -45,6 +45,8 @@ class ReceiveWindowTest : public QObject
     Q_OBJECT
 private slots:
     void searchFollowsArrivingAndDroppedText();
+    void hexQueryReadings_data();
+    void hexQueryReadings();
     void findBarCountsAndLeavesTheTextAlone();
     void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
@@ -94,6 +96,53 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     QCOMPARE(search.countText(), QStringLiteral("1 of 2"));
     search.setQuery(model, QStringLiteral("3a 0d0a"), Qt::CaseSensitive, true);
     QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral(":\r\n")));
+}
+
+void ReceiveWindowTest::hexQueryReadings_data()
+{
+    // What the window holds, the query, and the count before and after the
+    // bytes 7f 41 arrive.
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("afterBytes");
+    const QString bytes = QStringLiteral("\x7f" "A");
+    QTest::newRow("hex digits that came as text")
+        << "ab 7f41 7F41" << "7f41" << true << "1 of 2 matches as text" << "1 of 1 match as bytes";
+    QTest::newRow("the bytes they stand for")
+        << "x" + bytes << "7f 41" << true << "1 of 1 match as bytes" << "1 of 2 matches as bytes";
+    QTest::newRow("neither") << "7f 41" << "7f41" << true << "no match as bytes or as text" << "1 of 1 match as bytes";
+    QTest::newRow("no hex pairs") << "Ready:\r\nready" << "ready" << true << "1 of 2 matches as text"
+                                  << "1 of 2 matches as text";
+    QTest::newRow("odd digits") << "7f4" << "7f4" << true << "1 of 1 match as text" << "1 of 1 match as text";
+    QTest::newRow("text view") << "7f41 " + bytes << "7f41" << false << "1 of 1" << "1 of 1";
+}
+
+void ReceiveWindowTest::hexQueryReadings()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, query);
+    QFETCH(bool, hex);
+    QFETCH(QString, count);
+    QFETCH(QString, afterBytes);
+    ReceiveModel model;
+    link::ReceiveSearch search;
+    const auto append = [&](const QString& text) {
+        const qsizetype oldSize = model.text().size();
+        search.textAppended(model, oldSize, model.append(text, 0));
+    };
+    append(received);
+    search.setQuery(model, query, Qt::CaseInsensitive, hex);
+    QCOMPARE(search.countText(), count);
+    append(QStringLiteral("\x7f" "A"));
+    QCOMPARE(search.countText(), afterBytes);
+    // What is marked is what the count says was found.
+    const QString found = search.reading() == link::ReceiveSearch::Reading::Bytes
+                              ? link::ReceiveSearch::hexBytes(query).value()
+                              : query;
+    for (const qsizetype match : search.matches())
+        QCOMPARE(model.text().mid(match, search.length()).toLower(), found.toLower());
 }
 
 void ReceiveWindowTest::findBarCountsAndLeavesTheTextAlone()
