@@ -64,7 +64,10 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
         else
             m_margin->update(0, rect.y(), m_margin->width(), rect.height());
     });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatches);
+    // The scroll bar moves inside the document's own edits too, emptying
+    // included, while the document holds its cursors aside: marks made anew
+    // there would free cursors it puts back afterwards.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatchesLater);
 }
 
 ReceiveText::~ReceiveText()
@@ -171,7 +174,22 @@ void ReceiveText::showMatches()
             marks.append(mark);
         }
     }
-    setExtraSelections(marks);
+    if (!marks.isEmpty() || !extraSelections().isEmpty())
+        setExtraSelections(marks);
+}
+
+void ReceiveText::showMatchesLater()
+{
+    if (m_matchesDue)
+        return;
+    m_matchesDue = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_matchesDue = false;
+            showMatches();
+        },
+        Qt::QueuedConnection);
 }
 
 void ReceiveText::goToCurrent()

@@ -45,6 +45,8 @@ protected:
 
 private:
     class Margin;
+    // showMatches(), once the event that runs has ended.
+    void showMatchesLater();
     void paintMargin(QPaintEvent* event);
     int marginWidth() const;
 
@@ -52,6 +54,7 @@ private:
     const link::ReceiveSearch& m_search;
     Margin* m_margin;
     bool m_timesShown = false;
+    bool m_matchesDue = false;
 };
 
 // The bytes of the receive window as a hex dump, painted row by row from
