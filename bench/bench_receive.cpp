@@ -3,13 +3,16 @@
 // pseudo-terminal into the window, with the resident memory, the receive
 // tick and the time of Copy every 5 MB, and 5 MB more with the session log
 // running; then, with the window full, the find bar's search of it, what
-// one tick of the receive poll costs, the resident memory after one and
-// after five floods of 10 MiB with the longest stall of the event loop
-// while they arrive, and the CPU the window uses while a pseudo-terminal
-// feeds it text at 56000 baud's rate: as text, with the times margin, and
-// as the hex view.
+// one tick of the receive poll costs, the resident memory after each of six
+// floods of 10 MiB with the longest stall of the event loop while they
+// arrive, and the CPU the window uses while a pseudo-terminal feeds it text
+// at 56000 baud's rate: as text, with the times margin, and as the hex view.
+// Under callgrind (see InstructionCount) the feeds also count the window's
+// instructions a second of stream, which a busy machine does not change:
+//   valgrind --tool=callgrind --instr-atstart=no --separate-threads=yes
+//       bench_receive 20 0 0
 // Usage: bench_receive [seconds of each feeding, default 60] [MB of the long
-// session, default 30; 0 leaves it out] [floods, default 5; 0 leaves them
+// session, default 30; 0 leaves it out] [floods, default 6; 0 leaves them
 // and the searches out, for a profile of the steady feed alone]
 #include "benchutil.h"
 #include "app/window/mainwindow.h"
@@ -214,7 +217,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int feedSeconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
     const int sessionMb = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
-    const int floods = argc > 3 ? std::max(0, atoi(argv[3])) : 5;
+    const int floods = argc > 3 ? std::max(0, atoi(argv[3])) : 6;
 
     test::Pty pty;
     ClipboardDesktop desktop;
@@ -431,7 +434,10 @@ int main(int argc, char** argv)
         textPaints.share = 0;
         hexPaints.share = 0;
         const qint64 arrivedBefore = arrived;
+        InstructionCount instructions;
+        instructions.start();
         const double cpuBefore = threadCpuMs();
+        const ThreadUsage usageBefore = ThreadUsage::now();
         QElapsedTimer wall;
         wall.start();
         poll.start();
@@ -449,9 +455,11 @@ int main(int argc, char** argv)
         QTimer::singleShot(feedSeconds * 1000 + 200, &loop, &QEventLoop::quit);
         loop.exec();
         poll.stop();
+        const double cpu = threadCpuMs() - cpuBefore;
+        const ThreadUsage usage = ThreadUsage::now() - usageBefore;
+        const std::optional<double> counted = instructions.stop(how);
         feeding = false;
         feeder.join();
-        const double cpu = threadCpuMs() - cpuBefore;
         const double ticksCpu = std::accumulate(tickCpu.begin(), tickCpu.end(), 0.0);
         std::printf("feeding %d s at 5600 characters/s, %s: %lld characters arrived, window thread used %.0f ms CPU "
                     "(%.2f%% of one core), %.0f ms of it in %zu ticks (median %.3f ms a tick); painted %d times, "
@@ -461,6 +469,12 @@ int main(int argc, char** argv)
                     100.0 * (textPaints.share + hexPaints.share)
                         / std::max(1, textPaints.paints + hexPaints.paints),
                     qPrintable(perSegment.join(u' ')));
+        std::printf("  %s: %.0f ms of the CPU in user code, %.0f ms in the kernel; %ld page faults\n", how,
+                    usage.userMs, usage.systemMs, usage.faults);
+        // Per second of stream, not of the wall clock, which callgrind slows.
+        if (counted)
+            std::printf("  %s: %.1f million instructions a second of stream\n", how,
+                        *counted / 1e6 * 5600.0 / double(std::max<qint64>(1, arrived - arrivedBefore)));
     };
     steadyFeed("text");
     times->setChecked(true);

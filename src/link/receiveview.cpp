@@ -16,13 +16,35 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <iterator>
 
 namespace varnix {
 
 namespace {
 const QColor kMatch(255, 240, 120);
 const QColor kCurrentMatch(255, 150, 50);
-const QString kTimeFormat = QStringLiteral("HH:mm:ss.zzz");
+// A line's time as its margin shows it, hours to milliseconds.
+constexpr char16_t kClockPattern[] = u"00:00:00.000";
+constexpr int kClockSize = int(std::size(kClockPattern)) - 1;
+
+// The time of day of a time in milliseconds since the epoch, as the clock of
+// its zone shows it, made digit by digit: formatting a QDateTime for every
+// line in view cost more than drawing it.
+QString clockText(qint64 localMs)
+{
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    const qint64 ms = ((localMs % kDayMs) + kDayMs) % kDayMs;
+    QString text = QString::fromUtf16(kClockPattern, kClockSize);
+    const auto put = [&text](int at, qint64 value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = QChar(char16_t(u'0' + value % 10));
+    };
+    put(0, ms / 3600000, 2);
+    put(3, ms / 60000 % 60, 2);
+    put(6, ms / 1000 % 60, 2);
+    put(9, ms % 1000, 3);
+    return text;
+}
 
 // A scroll bar moves at every arrival; filling its own background spares
 // the repaint of the frame and group box behind it each time.
@@ -64,7 +86,10 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
         else
             m_margin->update(0, rect.y(), m_margin->width(), rect.height());
     });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatches);
+    // The scroll bar moves inside the document's own edits too, emptying
+    // included, while the document holds its cursors aside: marks made anew
+    // there would free cursors it puts back afterwards.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatchesLater);
 }
 
 ReceiveText::~ReceiveText()
@@ -76,7 +101,7 @@ ReceiveText::~ReceiveText()
 
 int ReceiveText::marginWidth() const
 {
-    return m_timesShown ? fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 8 : 0;
+    return m_timesShown ? fontMetrics().horizontalAdvance(QString::fromUtf16(kClockPattern, kClockSize)) + 8 : 0;
 }
 
 void ReceiveText::setTimesShown(bool shown)
@@ -108,19 +133,21 @@ void ReceiveText::paintMargin(QPaintEvent* event)
     painter.setPen(palette().color(QPalette::PlaceholderText));
     // One look-up of the local time's offset a paint: a conversion to local
     // time for every line would cost more than the rest of the paint.
-    const int offset = QDateTime::currentDateTime().offsetFromUtc();
+    const qint64 offsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+    const qreal advance = fontMetrics().horizontalAdvance(u'0');
+    const qreal left = m_margin->width() - 4 - advance * kClockSize;
+    m_marginGlyphs.begin(font());
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {
         const qreal height = blockBoundingRect(block).height();
         const qint64 time = m_model.lineTime(block.blockNumber());
         if (time != link::ReceiveModel::kNoTime && top + height >= event->rect().top())
-            painter.drawText(QRectF(0, top, m_margin->width() - 4, fontMetrics().height()), Qt::AlignRight,
-                             QDateTime::fromMSecsSinceEpoch(time, Qt::OffsetFromUTC, offset)
-                                 .toString(kTimeFormat));
+            m_marginGlyphs.add(clockText(time + offsetMs), QPointF(left, top + fontMetrics().ascent()), advance);
         top += height;
         block = block.next();
     }
+    m_marginGlyphs.draw(painter);
 }
 
 qsizetype ReceiveText::topPosition() const
@@ -171,7 +198,22 @@ void ReceiveText::showMatches()
             marks.append(mark);
         }
     }
-    setExtraSelections(marks);
+    if (!marks.isEmpty() || !extraSelections().isEmpty())
+        setExtraSelections(marks);
+}
+
+void ReceiveText::showMatchesLater()
+{
+    if (m_matchesDue)
+        return;
+    m_matchesDue = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_matchesDue = false;
+            showMatches();
+        },
+        Qt::QueuedConnection);
 }
 
 void ReceiveText::goToCurrent()
@@ -280,17 +322,21 @@ void HexView::paintEvent(QPaintEvent*)
     drawRows(painter, QPointF(left, fontMetrics().ascent()), firstRow, rows);
 }
 
-void HexView::changeEvent(QEvent* event)
-{
-    QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
-        m_rawFont = QRawFont();
-}
-
 void HexView::drawRows(QPainter& painter, QPointF at, qsizetype firstRow, qsizetype rows)
 {
-    if (!m_rawFont.isValid()) {
-        m_rawFont = QRawFont::fromFont(font());
+    const qreal charWidth = fontMetrics().horizontalAdvance(u'0');
+    const qreal lineHeight = fontMetrics().lineSpacing();
+    m_glyphs.begin(font());
+    for (qsizetype i = 0; i < rows; ++i)
+        m_glyphs.add(m_model.hexRow(firstRow + i), QPointF(0, qreal(i) * lineHeight), charWidth);
+    m_glyphs.draw(painter, at);
+}
+
+void ColumnGlyphs::begin(const QFont& font)
+{
+    if (!m_rawFont.isValid() || font != m_font) {
+        m_font = font;
+        m_rawFont = QRawFont::fromFont(font);
         QString ascii(128, u' ');
         for (int c = 0x20; c < 0x7f; ++c)
             ascii[c] = QChar(c);
@@ -298,34 +344,31 @@ void HexView::drawRows(QPainter& painter, QPointF at, qsizetype firstRow, qsizet
         std::fill(m_glyphs.begin(), m_glyphs.end(), 0);
         std::copy_n(glyphs.begin(), std::min<qsizetype>(glyphs.size(), 128), m_glyphs.begin());
     }
-    const qreal charWidth = fontMetrics().horizontalAdvance(u'0');
-    const qreal lineHeight = fontMetrics().lineSpacing();
-    // Room for every character of every row; the spaces are left out.
-    const qsizetype most = std::max<qsizetype>(0, rows) * link::ReceiveModel::textColumn(link::ReceiveModel::kHexRowBytes);
-    QList<quint32> indexes(most);
-    QList<QPointF> positions(most);
-    quint32* index = indexes.data();
-    QPointF* position = positions.data();
-    for (qsizetype i = 0; i < rows; ++i) {
-        const QString row = m_model.hexRow(firstRow + i);
-        const QChar* c = row.constData();
-        const qreal y = qreal(i) * lineHeight;
-        for (qsizetype column = 0; column < row.size(); ++column) {
-            const char16_t code = c[column].unicode();
-            if (code == u' ')
-                continue;
-            *index++ = m_glyphs[code < 128 ? code : u'.'];
-            *position++ = QPointF(qreal(column) * charWidth, y);
-        }
+    m_indexes.clear();
+    m_positions.clear();
+}
+
+void ColumnGlyphs::add(QStringView text, QPointF at, qreal advance)
+{
+    for (qsizetype column = 0; column < text.size(); ++column) {
+        const char16_t code = text[column].unicode();
+        if (code == u' ')
+            continue;
+        m_indexes.append(m_glyphs[code < 128 ? code : u'.']);
+        m_positions.append(QPointF(at.x() + qreal(column) * advance, at.y()));
     }
-    indexes.resize(index - indexes.data());
-    positions.resize(position - positions.data());
-    // One run for all the rows: the paint engine's set-up is per run.
+}
+
+void ColumnGlyphs::draw(QPainter& painter, QPointF origin)
+{
+    if (m_indexes.isEmpty())
+        return;
+    // One run for all: the paint engine's set-up is per run.
     QGlyphRun run;
     run.setRawFont(m_rawFont);
-    run.setGlyphIndexes(indexes);
-    run.setPositions(positions);
-    painter.drawGlyphRun(at, run);
+    run.setGlyphIndexes(m_indexes);
+    run.setPositions(m_positions);
+    painter.drawGlyphRun(origin, run);
 }
 
 FindBar::FindBar(QWidget* parent)

@@ -4,6 +4,8 @@
 #include "widgets/fields.h"
 
 #include <QAbstractScrollArea>
+#include <QFont>
+#include <QList>
 #include <QRawFont>
 #include <QWidget>
 
@@ -21,6 +23,28 @@ namespace link {
 class ReceiveModel;
 class ReceiveSearch;
 } // namespace link
+
+// ASCII text in a fixed-pitch font drawn as glyphs set in columns, all of a
+// paint in one run: text drawn so is neither laid out nor shaped at every
+// paint, which was most of what a paint of the hex view or the times cost.
+// Any other character is drawn as a dot.
+class ColumnGlyphs
+{
+public:
+    // Starts a paint's run in `font`.
+    void begin(const QFont& font);
+    // Puts `text` with its first character's baseline at `at`, one column a
+    // character of `advance`; blanks take their column and draw nothing.
+    void add(QStringView text, QPointF at, qreal advance);
+    void draw(QPainter& painter, QPointF origin = {});
+
+private:
+    QFont m_font;
+    QRawFont m_rawFont;
+    std::array<quint32, 128> m_glyphs{};
+    QList<quint32> m_indexes;
+    QList<QPointF> m_positions;
+};
 
 // The receive window's text, with a margin for the arrival time of each line
 // and the search's matches marked. Its blocks are the model's lines.
@@ -45,13 +69,17 @@ protected:
 
 private:
     class Margin;
+    // showMatches(), once the event that runs has ended.
+    void showMatchesLater();
     void paintMargin(QPaintEvent* event);
     int marginWidth() const;
 
     const link::ReceiveModel& m_model;
     const link::ReceiveSearch& m_search;
     Margin* m_margin;
+    ColumnGlyphs m_marginGlyphs;
     bool m_timesShown = false;
+    bool m_matchesDue = false;
 };
 
 // The bytes of the receive window as a hex dump, painted row by row from
@@ -73,7 +101,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-    void changeEvent(QEvent* event) override;
 
 private:
     int rowsInView() const;
@@ -82,11 +109,7 @@ private:
 
     const link::ReceiveModel& m_model;
     const link::ReceiveSearch& m_search;
-    // The font's glyph of each ASCII character: a dump holds nothing else,
-    // and placing glyphs in fixed columns spares the shaping of every row
-    // at every paint, the larger part of a paint's cost.
-    QRawFont m_rawFont;
-    std::array<quint32, 128> m_glyphs{};
+    ColumnGlyphs m_glyphs;
 };
 
 // The find bar under the receive window.

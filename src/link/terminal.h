@@ -93,8 +93,8 @@ private:
     // Shows at most `most` characters of what waits (-1: all).
     void show(qsizetype most);
     // Of more waiting than the window keeps, what it would drop at once goes
-    // unshown.
-    void skipUnseen();
+    // unshown; true when it dropped text.
+    bool skipUnseen();
     void rcvText_Changed();
     void searchAgain();
     void showFound();

@@ -127,10 +127,15 @@ void TextArea::appendExact(QStringView more)
     {
         const QSignalBlocker quiet(layout);
         QTextCursor cursor(document());
+        // One edit, not one for each of its parts; and inside an edit the
+        // cursor does not lay out its line to know where it stands, a layout
+        // the next part would undo.
+        cursor.beginEditBlock();
         cursor.movePosition(QTextCursor::End);
         if (dropLast)
             cursor.deletePreviousChar();
         cursor.insertText(shown);
+        cursor.endEditBlock();
     }
     emit layout->documentSizeChanged(layout->documentSize());
     const std::optional<Dropped> dropped = dropOldest();
@@ -151,7 +156,8 @@ void TextArea::appendExact(QStringView more)
                                            : document()->firstBlock();
         bar->setValue(kept.firstLineNumber() + (moved >= 0 ? topOffset : 0));
     }
-    if (!dropped) {
+    // A hidden area (the hex view in its place) has nothing to paint.
+    if (!dropped && isVisible()) {
         const QRect view = viewport()->rect();
         const int changedTop = std::max(
             view.top(), int(blockBoundingGeometry(oldLast).translated(contentOffset()).top()));

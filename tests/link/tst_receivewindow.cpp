@@ -16,10 +16,17 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 
 using namespace varnix;
 using namespace varnix::test;
@@ -34,10 +41,43 @@ void receive(Fixture& f, const QString& text)
     f.main().terminal().showReceived();
 }
 
-QString count(Fixture& f)
+QString count(WindowFixture& f)
 {
     return f.find<QLabel>(QStringLiteral("lblFindCount"))->text();
 }
+
+// The board's answer to a read of an EEPROM block, in hex: every fourth
+// byte pair is 7f 41, which shows as the text "7f41".
+QByteArray eepromAnswer(int bytes)
+{
+    QByteArray answer;
+    for (int i = 0; i < bytes; ++i)
+        answer += QByteArray::number(i % 4 == 0 ? 0x7f : i % 4 == 1 ? 0x41 : 0x80 + i % 64, 16);
+    return answer + "Ready:\r\n";
+}
+
+// Sends bytes to the window's port from a thread of its own, a little every
+// few milliseconds, as a board on a fast line answers, while the test goes on.
+class Answer
+{
+public:
+    Answer(Pty& pty, const QByteArray& bytes)
+        : m_thread([this, &pty, bytes] {
+              for (qsizetype sent = 0; sent < bytes.size(); sent += 256) {
+                  pty.send(bytes.mid(sent, 256));
+                  std::this_thread::sleep_for(std::chrono::milliseconds(4));
+              }
+              m_sent = true;
+          })
+    {
+    }
+    ~Answer() { m_thread.join(); }
+    bool sent() const { return m_sent; }
+
+private:
+    std::atomic<bool> m_sent{false};
+    std::thread m_thread;
+};
 } // namespace
 
 class ReceiveWindowTest : public QObject
@@ -45,6 +85,8 @@ class ReceiveWindowTest : public QObject
     Q_OBJECT
 private slots:
     void searchFollowsArrivingAndDroppedText();
+    void hexQueryReadings_data();
+    void hexQueryReadings();
     void findBarCountsAndLeavesTheTextAlone();
     void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
@@ -54,6 +96,7 @@ private slots:
     void hexDumpOfControlCharacters_data();
     void hexDumpOfControlCharacters();
     void arrivingTextLeavesNoStalePixels();
+    void readsWhileSearchingAndFlipping();
 };
 
 void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
@@ -94,6 +137,53 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     QCOMPARE(search.countText(), QStringLiteral("1 of 2"));
     search.setQuery(model, QStringLiteral("3a 0d0a"), Qt::CaseSensitive, true);
     QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral(":\r\n")));
+}
+
+void ReceiveWindowTest::hexQueryReadings_data()
+{
+    // What the window holds, the query, and the count before and after the
+    // bytes 7f 41 arrive.
+    QTest::addColumn<QString>("received");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("afterBytes");
+    const QString bytes = QStringLiteral("\x7f" "A");
+    QTest::newRow("hex digits that came as text")
+        << "ab 7f41 7F41" << "7f41" << true << "1 of 2 matches as text" << "1 of 1 match as bytes";
+    QTest::newRow("the bytes they stand for")
+        << "x" + bytes << "7f 41" << true << "1 of 1 match as bytes" << "1 of 2 matches as bytes";
+    QTest::newRow("neither") << "7f 41" << "7f41" << true << "no match as bytes or as text" << "1 of 1 match as bytes";
+    QTest::newRow("no hex pairs") << "Ready:\r\nready" << "ready" << true << "1 of 2 matches as text"
+                                  << "1 of 2 matches as text";
+    QTest::newRow("odd digits") << "7f4" << "7f4" << true << "1 of 1 match as text" << "1 of 1 match as text";
+    QTest::newRow("text view") << "7f41 " + bytes << "7f41" << false << "1 of 1" << "1 of 1";
+}
+
+void ReceiveWindowTest::hexQueryReadings()
+{
+    QFETCH(QString, received);
+    QFETCH(QString, query);
+    QFETCH(bool, hex);
+    QFETCH(QString, count);
+    QFETCH(QString, afterBytes);
+    ReceiveModel model;
+    link::ReceiveSearch search;
+    const auto append = [&](const QString& text) {
+        const qsizetype oldSize = model.text().size();
+        search.textAppended(model, oldSize, model.append(text, 0));
+    };
+    append(received);
+    search.setQuery(model, query, Qt::CaseInsensitive, hex);
+    QCOMPARE(search.countText(), count);
+    append(QStringLiteral("\x7f" "A"));
+    QCOMPARE(search.countText(), afterBytes);
+    // What is marked is what the count says was found.
+    const QString found = search.reading() == link::ReceiveSearch::Reading::Bytes
+                              ? link::ReceiveSearch::hexBytes(query).value()
+                              : query;
+    for (const qsizetype match : search.matches())
+        QCOMPARE(model.text().mid(match, search.length()).toLower(), found.toLower());
 }
 
 void ReceiveWindowTest::findBarCountsAndLeavesTheTextAlone()
@@ -306,6 +396,60 @@ void ReceiveWindowTest::arrivingTextLeavesNoStalePixels()
     f.find<QCheckBox>(QStringLiteral("chkHex"))->click();
     receive(f, lines + QStringLiteral("\x1b tail"));
     QVERIFY(shownAsPainted(f.find<QWidget>(QStringLiteral("rcvHex"))));
+}
+
+void ReceiveWindowTest::readsWhileSearchingAndFlipping()
+{
+    // EEPROM reads with the find bar open: each read empties the window,
+    // which holds marked matches and stands back from its end, and the long
+    // answers come in many reads while "Times" and "Hex" are flipped.
+    PtyFixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.main()));
+    f.click(QStringLiteral("cmdCom"));
+    QVERIFY(f.port.isOpen());
+    auto* read = f.find<QPushButton>(QStringLiteral("cmderead"));
+    f.tabs()->setCurrentIndex(f.tabs()->indexOf(read->parentWidget()));
+    auto* find = f.find<QLineEdit>(QStringLiteral("txtFind"));
+    auto* hex = f.find<QCheckBox>(QStringLiteral("chkHex"));
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    const auto readBlock = [&](const QString& option, int bytes, const std::function<void(int)>& meanwhile) {
+        f.find<QRadioButton>(option)->setChecked(true);
+        f.setField(QStringLiteral("txtebytes"), QString::number(bytes));
+        read->setFocus();
+        QTest::keyClick(read, Qt::Key_Space);
+        const QByteArray answer = eepromAnswer(bytes);
+        Answer board(f.pty, answer);
+        for (int step = 0; !board.sent() || f.rcvText()->exactText() != QLatin1String(answer); ++step) {
+            QVERIFY2(step < 2000, "the answer did not arrive whole");
+            meanwhile(step);
+            QTest::qWait(5);
+        }
+    };
+    for (int round = 0; round < 2; ++round) {
+        readBlock(QStringLiteral("optxeep2"), 256, [&](int step) {
+            if (step == 2) {
+                f.main().terminal().openFind();
+                find->clear();
+                QTest::keyClicks(find, QStringLiteral("7f41"));
+            }
+        });
+        // The focus leaving "Read" takes the answer over; Copy copies it.
+        read->setFocus();
+        f.find<QPushButton>(QStringLiteral("cmdecopy"))->setFocus();
+        f.click(QStringLiteral("cmdecopy"));
+        QCOMPARE(f.desktop.clipboard, QString::fromLatin1(eepromAnswer(256).chopped(8)));
+        readBlock(QStringLiteral("optxeep1"), 6000, [&](int step) {
+            bar->setValue(bar->maximum() / 2);
+            f.find<QCheckBox>(step % 3 ? QStringLiteral("chkTimes") : QStringLiteral("chkHex"))->click();
+        });
+        QCOMPARE(count(f), hex->isChecked() ? QStringLiteral("1 of 1500 matches as text") : QStringLiteral("1 of 1500"));
+        if (hex->isChecked())
+            hex->click();
+        bar->setValue(bar->maximum() / 2);
+        QApplication::processEvents();
+        QVERIFY(!f.rcvText()->extraSelections().isEmpty());
+    }
 }
 
 VARNIX_TEST_MAIN(ReceiveWindowTest)

@@ -124,84 +124,125 @@ QString ReceiveModel::hexRow(qsizetype row) const
 void ReceiveSearch::setQuery(const ReceiveModel& model, const QString& query, Qt::CaseSensitivity cs, bool hex,
                              qsizetype near)
 {
-    const std::optional<QString> bytes = hex ? hexBytes(query) : std::nullopt;
-    m_needle = bytes ? *bytes : query;
-    m_cs = bytes ? Qt::CaseSensitive : cs;
-    textSet(model);
-    const auto at = std::lower_bound(m_matches.begin(), m_matches.end(), near);
-    m_current = m_matches.empty() ? -1 : at == m_matches.end() ? 0 : qsizetype(at - m_matches.begin());
+    m_passes.clear();
+    m_hex = hex;
+    if (query.isEmpty())
+        return;
+    if (const std::optional<QString> bytes = hex ? hexBytes(query) : std::nullopt)
+        m_passes.push_back({*bytes, Qt::CaseSensitive, Reading::Bytes, {}, -1});
+    m_passes.push_back({query, cs, Reading::Text, {}, -1});
+    for (Pass& pass : m_passes) {
+        pass.textSet(model);
+        const auto at = std::lower_bound(pass.matches.begin(), pass.matches.end(), near);
+        if (at != pass.matches.end())
+            pass.current = qsizetype(at - pass.matches.begin());
+    }
 }
 
 void ReceiveSearch::clear()
 {
-    m_needle.clear();
-    m_matches.clear();
-    m_current = -1;
+    m_passes.clear();
 }
 
 void ReceiveSearch::textSet(const ReceiveModel& model)
 {
-    m_matches.clear();
-    m_current = -1;
-    scan(model.text(), model.noticeSize());
-    if (!m_matches.empty())
-        m_current = 0;
+    for (Pass& pass : m_passes)
+        pass.textSet(model);
 }
 
 void ReceiveSearch::textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut)
 {
-    if (!active())
-        return;
-    qsizetype scanFrom = oldSize - m_needle.size() + 1;
+    for (Pass& pass : m_passes)
+        pass.textAppended(model, oldSize, cut);
+}
+
+std::size_t ReceiveSearch::shownIndex() const
+{
+    for (std::size_t i = 0; i < m_passes.size(); ++i)
+        if (!m_passes[i].matches.empty())
+            return i;
+    return 0;
+}
+
+const ReceiveSearch::Pass& ReceiveSearch::shown() const
+{
+    static const Pass kNone;
+    return m_passes.empty() ? kNone : m_passes[shownIndex()];
+}
+
+void ReceiveSearch::Pass::textSet(const ReceiveModel& model)
+{
+    matches.clear();
+    scan(model.text(), model.noticeSize());
+    current = matches.empty() ? -1 : 0;
+}
+
+void ReceiveSearch::Pass::textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut)
+{
+    qsizetype scanFrom = oldSize - needle.size() + 1;
     if (cut.cut > 0) {
         // Matches in the text that went go with it; the current one, if it
         // went, becomes the first that is left.
-        const auto kept = std::lower_bound(m_matches.begin(), m_matches.end(), cut.cut);
-        const qsizetype gone = kept - m_matches.begin();
-        m_matches.erase(m_matches.begin(), kept);
-        for (qsizetype& match : m_matches)
+        const auto kept = std::lower_bound(matches.begin(), matches.end(), cut.cut);
+        const qsizetype gone = kept - matches.begin();
+        matches.erase(matches.begin(), kept);
+        for (qsizetype& match : matches)
             match += cut.notice - cut.cut;
-        m_current = std::max<qsizetype>(m_current - gone, 0);
+        current = std::max<qsizetype>(current - gone, 0);
         scanFrom += cut.notice - cut.cut;
     }
     // A match may end in the new text yet begin in the old, not before the
     // last match found.
-    if (!m_matches.empty())
-        scanFrom = std::max(scanFrom, m_matches.back() + m_needle.size());
+    if (!matches.empty())
+        scanFrom = std::max(scanFrom, matches.back() + needle.size());
     scan(model.text(), std::max(scanFrom, model.noticeSize()));
-    if (m_matches.empty())
-        m_current = -1;
-    else if (m_current < 0)
-        m_current = 0;
+    if (matches.empty())
+        current = -1;
+    else if (current < 0)
+        current = 0;
 }
 
-void ReceiveSearch::scan(const QString& text, qsizetype from)
+void ReceiveSearch::Pass::scan(const QString& text, qsizetype from)
 {
-    if (m_needle.isEmpty())
-        return;
-    for (qsizetype at = text.indexOf(m_needle, from, m_cs); at >= 0; at = text.indexOf(m_needle, at + m_needle.size(), m_cs))
-        m_matches.push_back(at);
+    for (qsizetype at = text.indexOf(needle, from, cs); at >= 0; at = text.indexOf(needle, at + needle.size(), cs))
+        matches.push_back(at);
 }
 
 void ReceiveSearch::next()
 {
-    if (!m_matches.empty())
-        m_current = (m_current + 1) % qsizetype(m_matches.size());
+    if (m_passes.empty())
+        return;
+    Pass& pass = m_passes[shownIndex()];
+    if (!pass.matches.empty())
+        pass.current = (pass.current + 1) % qsizetype(pass.matches.size());
 }
 
 void ReceiveSearch::previous()
 {
-    if (!m_matches.empty())
-        m_current = (m_current + qsizetype(m_matches.size()) - 1) % qsizetype(m_matches.size());
+    if (m_passes.empty())
+        return;
+    Pass& pass = m_passes[shownIndex()];
+    if (!pass.matches.empty())
+        pass.current = (pass.current + qsizetype(pass.matches.size()) - 1) % qsizetype(pass.matches.size());
 }
 
 QString ReceiveSearch::countText() const
 {
     if (!active())
         return QString();
-    if (m_matches.empty())
-        return QStringLiteral("no match");
-    return QStringLiteral("%1 of %2").arg(m_current + 1).arg(m_matches.size());
+    const Pass& pass = shown();
+    if (!m_hex) {
+        if (pass.matches.empty())
+            return QStringLiteral("no match");
+        return QStringLiteral("%1 of %2").arg(pass.current + 1).arg(pass.matches.size());
+    }
+    if (pass.matches.empty())
+        return m_passes.size() > 1 ? QStringLiteral("no match as bytes or as text") : QStringLiteral("no match as text");
+    const QString as = pass.reading == Reading::Bytes ? QStringLiteral("as bytes") : QStringLiteral("as text");
+    return QStringLiteral("%1 of %2 %3 %4")
+        .arg(pass.current + 1)
+        .arg(pass.matches.size())
+        .arg(pass.matches.size() == 1 ? QStringLiteral("match") : QStringLiteral("matches"), as);
 }
 
 std::optional<QString> ReceiveSearch::hexBytes(QStringView query)

@@ -84,9 +84,15 @@ private:
 class ReceiveSearch
 {
 public:
+    // How the query was read: as the text typed, or as the bytes its hex
+    // pairs stand for.
+    enum class Reading { Text, Bytes };
+
     // What to look for: text, or in hex mode bytes written as hex pairs
-    // ("0d 0a", "0d0a"); a hex query that is no such pairs is looked for as
-    // text. The current match becomes the first at or after `near`.
+    // ("0d 0a", "0d0a"). Hex pairs are also text ("7f41" may have arrived
+    // as those four characters): the bytes are shown when any are found,
+    // otherwise the text when it is. The current match becomes the first at
+    // or after `near`.
     void setQuery(const ReceiveModel& model, const QString& query, Qt::CaseSensitivity cs, bool hex,
                   qsizetype near = 0);
     void clear();
@@ -95,26 +101,42 @@ public:
     void textSet(const ReceiveModel& model);
     void textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut);
 
-    const std::vector<qsizetype>& matches() const { return m_matches; }
-    qsizetype length() const { return m_needle.size(); }
+    // The matches of the reading in use.
+    const std::vector<qsizetype>& matches() const { return shown().matches; }
+    qsizetype length() const { return shown().needle.size(); }
+    Reading reading() const { return shown().reading; }
     // -1 when there is no match.
-    qsizetype current() const { return m_current; }
+    qsizetype current() const { return shown().current; }
     void next();
     void previous();
-    // "3 of 17", "no match", or empty while nothing is looked for.
+    // "3 of 17", "no match", or empty while nothing is looked for; in hex
+    // mode with the reading: "1 of 2 matches as bytes", "no match as text".
     QString countText() const;
-    bool active() const { return !m_needle.isEmpty(); }
+    bool active() const { return !m_passes.empty(); }
 
     // The bytes a hex query stands for; none when it is not hex pairs.
     static std::optional<QString> hexBytes(QStringView query);
 
 private:
-    void scan(const QString& text, qsizetype from);
+    // One reading of the query and what it finds.
+    struct Pass {
+        QString needle;
+        Qt::CaseSensitivity cs = Qt::CaseSensitive;
+        Reading reading = Reading::Text;
+        std::vector<qsizetype> matches;
+        qsizetype current = -1;
 
-    QString m_needle;
-    Qt::CaseSensitivity m_cs = Qt::CaseInsensitive;
-    std::vector<qsizetype> m_matches;
-    qsizetype m_current = -1;
+        void scan(const QString& text, qsizetype from);
+        void textSet(const ReceiveModel& model);
+        void textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut);
+    };
+    // The reading in use: the first that finds anything, else the first.
+    std::size_t shownIndex() const;
+    const Pass& shown() const;
+
+    // The bytes first when the query is hex pairs in hex mode, then the text.
+    std::vector<Pass> m_passes;
+    bool m_hex = false;
 };
 
 } // namespace varnix::link
