@@ -16,35 +16,12 @@
 #include <QTextBlock>
 
 #include <algorithm>
-#include <iterator>
 
 namespace varnix {
 
 namespace {
 const QColor kMatch(255, 240, 120);
 const QColor kCurrentMatch(255, 150, 50);
-// A line's time as its margin shows it, hours to milliseconds.
-constexpr char16_t kClockPattern[] = u"00:00:00.000";
-constexpr int kClockSize = int(std::size(kClockPattern)) - 1;
-
-// The time of day of a time in milliseconds since the epoch, as the clock of
-// its zone shows it, made digit by digit: formatting a QDateTime for every
-// line in view cost more than drawing it.
-QString clockText(qint64 localMs)
-{
-    constexpr qint64 kDayMs = 24 * 3600 * 1000;
-    const qint64 ms = ((localMs % kDayMs) + kDayMs) % kDayMs;
-    QString text = QString::fromUtf16(kClockPattern, kClockSize);
-    const auto put = [&text](int at, qint64 value, int digits) {
-        for (int i = digits - 1; i >= 0; --i, value /= 10)
-            text[at + i] = QChar(char16_t(u'0' + value % 10));
-    };
-    put(0, ms / 3600000, 2);
-    put(3, ms / 60000 % 60, 2);
-    put(6, ms / 1000 % 60, 2);
-    put(9, ms % 1000, 3);
-    return text;
-}
 
 // A scroll bar moves at every arrival; filling its own background spares
 // the repaint of the frame and group box behind it each time.
@@ -101,7 +78,7 @@ ReceiveText::~ReceiveText()
 
 int ReceiveText::marginWidth() const
 {
-    return m_timesShown ? fontMetrics().horizontalAdvance(QString::fromUtf16(kClockPattern, kClockSize)) + 8 : 0;
+    return m_timesShown ? fontMetrics().horizontalAdvance(link::clockText(0, 0)) + 8 : 0;
 }
 
 void ReceiveText::setTimesShown(bool shown)
@@ -135,7 +112,7 @@ void ReceiveText::paintMargin(QPaintEvent* event)
     // time for every line would cost more than the rest of the paint.
     const qint64 offsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
     const qreal advance = fontMetrics().horizontalAdvance(u'0');
-    const qreal left = m_margin->width() - 4 - advance * kClockSize;
+    const qreal left = m_margin->width() - 4 - advance * qreal(link::clockText(0, 0).size());
     m_marginGlyphs.begin(font());
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
@@ -143,7 +120,7 @@ void ReceiveText::paintMargin(QPaintEvent* event)
         const qreal height = blockBoundingRect(block).height();
         const qint64 time = m_model.lineTime(block.blockNumber());
         if (time != link::ReceiveModel::kNoTime && top + height >= event->rect().top())
-            m_marginGlyphs.add(clockText(time + offsetMs), QPointF(left, top + fontMetrics().ascent()), advance);
+            m_marginGlyphs.add(link::clockText(time, offsetMs), QPointF(left, top + fontMetrics().ascent()), advance);
         top += height;
         block = block.next();
     }

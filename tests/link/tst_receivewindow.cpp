@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTest>
+#include <QTimeZone>
 
 #include <atomic>
 #include <chrono>
@@ -90,6 +91,8 @@ private slots:
     void findBarCountsAndLeavesTheTextAlone();
     void arrivingTextLeavesTheMatchInView();
     void timesAreTheLogs();
+    void clockTexts_data();
+    void clockTexts();
     void timesGoWithDroppedLines();
     void floodKeepsViewAndModelAlike_data();
     void floodKeepsViewAndModelAlike();
@@ -271,6 +274,34 @@ void ReceiveWindowTest::timesAreTheLogs()
                      + f.rcvText()->document()->findBlockByNumber(int(line)).text();
     QCOMPARE(shown, logged);
     QCOMPARE(logged.join(u'|'), QStringLiteral("09:15:01.241 < first|09:15:01.241 < second|09:15:03.709 < third"));
+}
+
+void ReceiveWindowTest::clockTexts_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QString>("shown");
+    constexpr qint64 kHour = 3600 * 1000;
+    constexpr qint64 kMorning = 1738314901241; // 2025-01-31 09:15:01.241 UTC
+    QTest::newRow("epoch") << qint64(0) << qint64(0) << "00:00:00.000";
+    QTest::newRow("UTC") << kMorning << qint64(0) << "09:15:01.241";
+    QTest::newRow("east") << kMorning << kHour << "10:15:01.241";
+    QTest::newRow("west") << kMorning << -5 * kHour << "04:15:01.241";
+    QTest::newRow("into the next day") << kMorning << 14 * kHour << "23:15:01.241";
+    QTest::newRow("last of a day") << qint64(24 * kHour - 1) << qint64(0) << "23:59:59.999";
+    QTest::newRow("into the day before") << qint64(0) << qint64(-1000) << "23:59:59.000";
+    QTest::newRow("before the epoch") << -3 * 24 * kHour + 7 << qint64(0) << "00:00:00.007";
+}
+
+void ReceiveWindowTest::clockTexts()
+{
+    QFETCH(qint64, ms);
+    QFETCH(qint64, offset);
+    QFETCH(QString, shown);
+    QCOMPARE(link::clockText(ms, offset), shown);
+    QCOMPARE(link::clockText(ms, offset),
+             QDateTime::fromMSecsSinceEpoch(ms, QTimeZone(int(offset / 1000)))
+                 .toString(QStringLiteral("HH:mm:ss.zzz")));
 }
 
 void ReceiveWindowTest::timesGoWithDroppedLines()

@@ -12,6 +12,23 @@ namespace {
 constexpr int kTextColumn = 60;
 } // namespace
 
+QString clockText(qint64 msSinceEpoch, qint64 offsetMs)
+{
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    const qint64 ms = ((msSinceEpoch + offsetMs) % kDayMs + kDayMs) % kDayMs;
+    QString text(12, u':');
+    const auto put = [&text](int at, qint64 value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = QChar(char16_t(u'0' + value % 10));
+    };
+    put(0, ms / 3600000, 2);
+    put(3, ms / 60000 % 60, 2);
+    put(6, ms / 1000 % 60, 2);
+    text[8] = u'.';
+    put(9, ms % 1000, 3);
+    return text;
+}
+
 qsizetype ReceiveModel::noticeSize() const
 {
     return !m_notice.isEmpty() && m_text.startsWith(m_notice) ? m_notice.size() : 0;

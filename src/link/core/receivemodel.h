@@ -19,6 +19,12 @@ namespace varnix::link {
 // A line ends at each CR LF; its time is in milliseconds since the epoch,
 // kNoTime for text that was set rather than received (and the line that
 // tells of the dropped text).
+// A line's time (milliseconds since the epoch) as the time of day in a zone
+// offsetMs ahead of UTC, "HH:mm:ss.zzz", as the times margin shows it: made
+// digit by digit, since formatting a QDateTime for every line in view cost
+// more than drawing it.
+QString clockText(qint64 msSinceEpoch, qint64 offsetMs);
+
 class ReceiveModel
 {
 public:
