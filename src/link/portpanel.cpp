@@ -295,6 +295,8 @@ void PortPanel::portLost(const QString& reason)
     // Close would, and say in the window, not in a box that waits for a
     // click, what happened.
     const int number = m_connection.port().portNumber();
+    // What the board said last is shown, not dropped with the port.
+    m_terminal.Timer1_Timer();
     closePort();
     // Clicks held back during the send that lost the port are handed on
     // after it, and were aimed at a "Close" button: they open nothing.

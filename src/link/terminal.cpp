@@ -174,8 +174,7 @@ void Terminal::addToButtonRow(QWidget* control)
 
 void Terminal::Timer1_Timer()
 {
-    if (!m_connection.isOpen())
-        return;
+    // A port lost a moment ago still gives what came before the loss.
     const QString received = m_connection.readAll();
     if (received.isEmpty())
         return;

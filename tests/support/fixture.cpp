@@ -29,6 +29,7 @@ QStringList RecordingDesktop::texts() const
 bool FakePort::open()
 {
     ++opens;
+    m_lastWords = false;
     if (failOpen)
         return false;
     m_open = true;
@@ -38,6 +39,7 @@ bool FakePort::open()
 bool FakePort::close()
 {
     m_open = false;
+    m_lastWords = false;
     return !failClose;
 }
 
@@ -53,12 +55,15 @@ bool FakePort::write(QChar character)
 
 QString FakePort::readAll()
 {
+    if (!m_open && !m_lastWords)
+        return {};
     return std::exchange(incoming, QString());
 }
 
 void FakePort::loseDevice(const QString& reason)
 {
     m_open = false;
+    m_lastWords = true;
     emit lost(reason);
 }
 

@@ -103,6 +103,7 @@ public:
 
 private:
     bool m_open = false;
+    bool m_lastWords = false;
 };
 
 // Records where a transmission waits instead of waiting.

@@ -19,6 +19,7 @@ bool Connection::isOpen() const
 
 bool Connection::open()
 {
+    m_lastWords.clear();
     const bool ok = m_port.open();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
     if (m_state == State::Open)
@@ -28,6 +29,7 @@ bool Connection::open()
 
 bool Connection::close()
 {
+    m_lastWords.clear();
     const bool wasOpen = m_port.isOpen();
     const bool ok = m_port.close();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
@@ -46,10 +48,26 @@ bool Connection::writeCharacter(QChar character)
 
 QString Connection::readAll()
 {
-    const QString characters = m_port.isOpen() ? m_port.readAll() : QString();
+    const QString characters = m_port.readAll();
     if (!characters.isEmpty())
         emit received(characters);
-    return characters;
+    return std::exchange(m_lastWords, {}) + characters;
+}
+
+void Connection::takeLastWords()
+{
+    const QString words = m_port.readAll();
+    if (words.isEmpty())
+        return;
+    m_lastWords += words;
+    emit received(words);
+}
+
+void Connection::tellLost(const QString& reason)
+{
+    m_state = State::Closed;
+    takeLastWords();
+    emit lost(reason);
 }
 
 Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QChar> pacing,
@@ -69,8 +87,7 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
         // after the clicks held back during the frame, and one of them could
         // open the port again before the loss was told.
         m_lostDuringSend = false;
-        m_state = State::Closed;
-        emit lost(m_lostReason);
+        tellLost(m_lostReason);
     }
     return outcome;
 }
@@ -88,8 +105,7 @@ void Connection::onPortLost(const QString& reason)
         m_lostReason = reason;
         return;
     }
-    m_state = State::Closed;
-    emit lost(reason);
+    tellLost(reason);
 }
 
 } // namespace varnix::link

@@ -41,7 +41,9 @@ signals:
     // The port was opened, or closed by close() while it was open.
     void opened();
     void closed();
-    // Characters taken from the device by readAll(), as they came.
+    // Characters taken from the device by readAll(), as they came; those
+    // that came just before a loss are told before the loss, and readAll()
+    // gives them afterwards.
     void received(const QString& characters);
     // Characters wait at the port for readAll().
     void readyRead();
@@ -55,12 +57,16 @@ signals:
 
 private:
     void onPortLost(const QString& reason);
+    // Takes what the lost port still holds, before the loss is told.
+    void takeLastWords();
+    void tellLost(const QString& reason);
 
     SerialPort& m_port;
     Transmitter m_transmitter;
     State m_state = State::Closed;
     bool m_lostDuringSend = false;
     QString m_lostReason;
+    QString m_lastWords;
 };
 
 } // namespace varnix::link

@@ -198,6 +198,7 @@ bool NetworkPort::open()
         return true;
     m_probeTimer->stop();
     m_input.clear();
+    m_lastWords = false;
     const auto parsed = parseNetworkAddress(m_address);
     if (const auto* error = std::get_if<AddressError>(&parsed)) {
         m_hint = error->text;
@@ -338,6 +339,8 @@ bool NetworkPort::close()
 {
     // A lost connection is closed already; its socket goes from the event
     // loop.
+    m_input.clear();
+    m_lastWords = false;
     if (m_stage == Stage::Closed)
         return true;
     m_stage = Stage::Closed;
@@ -387,7 +390,7 @@ void NetworkPort::cancelWrite()
 
 QString NetworkPort::readAll()
 {
-    if (!isOpen())
+    if (!isOpen() && !m_lastWords)
         return {};
     const QString text = QString::fromLatin1(m_input);
     m_input.clear();
@@ -425,6 +428,12 @@ void NetworkPort::onSocketGone()
 {
     if (!isOpen())
         return;
+    // What the server sent before it closed is data like any other: a
+    // board's last answer, or the bytes of a frame for the monitor.
+    readWaiting();
+    if (!isOpen())
+        return;
+    m_lastWords = true;
     // Closed and told at once: a click handled before a call from the event
     // loop would otherwise find the port closed with nothing said, and open
     // it again.

@@ -100,6 +100,8 @@ private:
     bool m_writeCancelled = false;
     // A lost connection's socket waits to be dropped from the event loop.
     bool m_lost = false;
+    // Lost: what m_input holds is the connection's last words, to be read.
+    bool m_lastWords = false;
 };
 
 } // namespace varnix::link

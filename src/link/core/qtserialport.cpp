@@ -93,6 +93,7 @@ bool QtSerialPort::open()
     m_hint.clear();
     // A device lost a moment ago is still held: let it go before opening.
     letGo();
+    m_lastWords.clear();
     if (m_port.isOpen())
         return true;
     m_map.refresh();
@@ -118,6 +119,7 @@ bool QtSerialPort::open()
 
 bool QtSerialPort::close()
 {
+    m_lastWords.clear();
     // A lost device counts as closed already; it goes from the event loop.
     if (m_lost || !m_port.isOpen())
         return true;
@@ -178,7 +180,7 @@ bool QtSerialPort::waitForRoom()
 QString QtSerialPort::readAll()
 {
     if (!isOpen())
-        return {};
+        return QString::fromLatin1(std::exchange(m_lastWords, {}));
     return QString::fromLatin1(m_port.readAll());
 }
 
@@ -226,6 +228,7 @@ void QtSerialPort::deviceFailed(const QString& reason)
 {
     if (!m_port.isOpen() || m_lost)
         return;
+    m_lastWords += m_port.readAll();
     m_lost = true;
     if (m_roomLoop)
         m_roomLoop->quit();

@@ -57,6 +57,8 @@ private:
     QString m_device;
     // Lost, and still to be closed from the event loop.
     bool m_lost = false;
+    // What had arrived when the device was lost, still to be read.
+    QByteArray m_lastWords;
     QEventLoop* m_roomLoop = nullptr;
     bool m_writeCancelled = false;
 };

@@ -32,6 +32,8 @@ public:
     // later, behind what the device already holds.
     virtual void cancelWrite() {}
     // Everything waiting, taken out of the input buffer; empty when nothing is.
+    // What arrived before the device was lost can still be read once it is
+    // closed, until the port is opened or closed again.
     virtual QString readAll() = 0;
     // Why the last open or write failed, for the user (may be empty).
     virtual QString failureHint() const { return {}; }

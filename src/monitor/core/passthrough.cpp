@@ -104,7 +104,8 @@ QString PassThrough::lostText(Direction side, const QString& reason)
 void PassThrough::read(Direction from)
 {
     Side& s = side(from);
-    if (!s.port || !s.port->isOpen())
+    // A port lost a moment ago still gives what came before the loss.
+    if (!s.port)
         return;
     const QByteArray bytes = s.port->readAll().toLatin1();
     if (bytes.isEmpty())
@@ -152,6 +153,9 @@ void PassThrough::tellLost(Direction direction, const QString& reason)
     if (s.told)
         return;
     s.told = true;
+    // Nothing that arrived is lost from the capture, nor kept from the
+    // other side.
+    read(direction);
     if (s.port && s.port->isOpen())
         s.port->close();
     s.waiting.clear();
