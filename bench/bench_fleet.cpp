@@ -28,7 +28,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -200,8 +199,7 @@ std::vector<double> pauseLateness(int boards, int delayMs, bool asFleet)
 // last microseconds spun or slept.
 double pauseCpuMs(int threads, int pauses, int delayMs, link::EventLoopPause::Finish finish)
 {
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
+    const CpuUsage before = CpuUsage::now(RUSAGE_SELF);
     std::vector<std::unique_ptr<QThread>> running;
     for (int t = 0; t < threads; ++t) {
         running.emplace_back(QThread::create([=] {
@@ -213,13 +211,7 @@ double pauseCpuMs(int threads, int pauses, int delayMs, link::EventLoopPause::Fi
     }
     for (auto& thread : running)
         thread->wait();
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
-    const auto ms = [](const rusage& u) {
-        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3
-            + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-    };
-    return ms(after) - ms(before);
+    return (CpuUsage::now(RUSAGE_SELF) - before).totalMs();
 }
 
 } // namespace

@@ -33,7 +33,6 @@
 #include <thread>
 
 #include <pty.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace varnix;
@@ -43,10 +42,7 @@ namespace {
 
 double ownCpuSeconds()
 {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return CpuUsage::now(RUSAGE_SELF).totalMs() / 1e3;
 }
 
 // Runs the event loop for a while.

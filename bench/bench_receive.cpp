@@ -437,7 +437,7 @@ int main(int argc, char** argv)
         InstructionCount instructions;
         instructions.start();
         const double cpuBefore = threadCpuMs();
-        const ThreadUsage usageBefore = ThreadUsage::now();
+        const CpuUsage usageBefore = CpuUsage::now();
         QElapsedTimer wall;
         wall.start();
         poll.start();
@@ -456,7 +456,7 @@ int main(int argc, char** argv)
         loop.exec();
         poll.stop();
         const double cpu = threadCpuMs() - cpuBefore;
-        const ThreadUsage usage = ThreadUsage::now() - usageBefore;
+        const CpuUsage usage = CpuUsage::now() - usageBefore;
         const std::optional<double> counted = instructions.stop(how);
         feeding = false;
         feeder.join();

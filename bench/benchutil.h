@@ -30,22 +30,24 @@ inline double threadCpuMs()
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-// What the calling thread has used so far: CPU in user code and in the
-// kernel, in milliseconds, and the page faults it took (memory given back
-// and touched again shows as faults and kernel time).
-struct ThreadUsage {
+// What the calling thread (RUSAGE_THREAD) or the whole process
+// (RUSAGE_SELF) has used so far: CPU in user code and in the kernel, in
+// milliseconds, and the page faults it took (memory given back and touched
+// again shows as faults and kernel time).
+struct CpuUsage {
     double userMs = 0;
     double systemMs = 0;
     long faults = 0;
 
-    static ThreadUsage now()
+    static CpuUsage now(int who = RUSAGE_THREAD)
     {
         rusage usage{};
-        getrusage(RUSAGE_THREAD, &usage);
+        getrusage(who, &usage);
         const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
         return {ms(usage.ru_utime), ms(usage.ru_stime), usage.ru_minflt + usage.ru_majflt};
     }
-    ThreadUsage operator-(const ThreadUsage& before) const
+    double totalMs() const { return userMs + systemMs; }
+    CpuUsage operator-(const CpuUsage& before) const
     {
         return {userMs - before.userMs, systemMs - before.systemMs, faults - before.faults};
     }
