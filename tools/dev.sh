@@ -58,7 +58,8 @@ case "${1:-}" in
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
     # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
-    build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    # With warnings as errors, as the gcc builds: clang warns of what gcc lets pass.
+    build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DVARNIX_WERROR=ON
     tools/fuzz.sh build-fuzz 20
     ;;
   pictures)
