@@ -45,6 +45,12 @@ void EventModel::reset()
     endResetModel();
 }
 
+void EventModel::changed(int row)
+{
+    if (row < m_shown)
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
 int EventModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_shown;

@@ -26,6 +26,8 @@ public:
     void update(qsizetype removed);
     // The table was emptied or begun anew.
     void reset();
+    // An event the table holds changed (the board answered it).
+    void changed(int row);
 
     const monitor::Event& event(int row) const { return m_table.at(row); }
 

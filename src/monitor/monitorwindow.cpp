@@ -331,7 +331,11 @@ void MonitorWindow::begin(bool timesOfDay)
     m_updating = true;
     m_model->reset();
     m_updating = false;
-    m_decoder = std::make_unique<monitor::Decoder>([this](const monitor::Event& event) { take(event); });
+    m_decoder = std::make_unique<monitor::Decoder>([this](const monitor::Event& event) { take(event); },
+                                                   [this](const monitor::BoardReply& reply) {
+                                                       if (const qsizetype row = m_table.take(reply); row >= 0)
+                                                           m_model->changed(int(row));
+                                                   });
     m_timesOfDay = timesOfDay;
     m_model->setTimesOfDay(timesOfDay);
     m_following = true;
@@ -389,9 +393,9 @@ bool MonitorWindow::startLive()
                 m_decoder->take(from, bytes, at);
             });
     connect(pass.get(), &monitor::PassThrough::lost, this, [this](monitor::Direction side, const QString& reason) {
-        const QString text = monitor::PassThrough::lostText(side, reason);
+        const QString text = monitor::lostText(side, reason);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
-        m_decoder->note(text, at);
+        m_decoder->lost(side, text, at);
         if (m_writer)
             m_writer->note(text, at);
         m_note->setText(text);
@@ -403,6 +407,8 @@ bool MonitorWindow::startLive()
         return false;
     }
     begin(true);
+    if (pass->hearsBoard())
+        m_decoder->hearBoard(!tap);
     m_spool = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/varnix-capture-XXXXXX.log"));
     if (m_spool->open()) {
         m_writer = std::make_unique<monitor::CaptureWriter>(*m_spool, pass->description(),
@@ -430,6 +436,8 @@ bool MonitorWindow::startFile(const QString& path)
     }
     auto reader = std::make_unique<monitor::CaptureReader>(*file, QFileInfo(path).fileName());
     begin(reader->timesOfDay());
+    if (reader->boardHeard())
+        m_decoder->hearBoard(reader->passedThrough());
     m_file = std::move(file);
     m_reader = std::move(reader);
     m_filePath = path;
