@@ -8,16 +8,19 @@
 
 namespace varnix {
 
-// The monitor's events as the rows of a table: time, direction, frame,
-// meaning, verdict. It shows what the event table held when last updated,
+// The monitor's events as the rows of a table: number, time, direction,
+// frame, meaning, the model's verdict and the board's answer. It shows what the event table held when last updated,
 // so the table may gain events in between.
 class EventModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Time, Direction, Frame, Meaning, Verdict, ColumnCount };
+    enum Column { Number, Time, Direction, Frame, Meaning, Verdict, Board, ColumnCount };
 
     explicit EventModel(const monitor::EventTable& table, QObject* parent = nullptr);
+
+    // The columns whose text is bold in a row that stands out.
+    static bool isBold(int column) { return column >= Frame; }
 
     void setTimesOfDay(bool timesOfDay);
     bool timesOfDay() const { return m_timesOfDay; }
