@@ -161,7 +161,7 @@ void EventFilter::setText(const QString& text)
 bool EventFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
 {
     const auto* model = static_cast<const EventModel*>(sourceModel());
-    const Event& event = model->event(sourceRow);
+    const Event& event = model->eventAt(sourceRow);
     if (m_refusedOnly && event.kind != Event::Kind::Refused && !event.unexpected && !event.differs())
         return false;
     switch (m_kind) {

@@ -32,7 +32,8 @@ public:
     // An event the table holds changed (the board answered it).
     void changed(int row);
 
-    const monitor::Event& event(int row) const { return m_table.at(row); }
+    // Named apart from QObject::event(), which it would hide.
+    const monitor::Event& eventAt(int row) const { return m_table.at(row); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
