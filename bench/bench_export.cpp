@@ -218,7 +218,7 @@ int main(int argc, char* argv[])
         if (e.language == Language::Arduino) {
             simulated = t.said.mid(t.said.indexOf("unorun:")).trimmed();
             const test::Ended size = test::runToEnd(QStringLiteral("avr-size"),
-                                                    {"-C", "--mcu=atmega328p", dir.filePath(QStringLiteral("picture%1/export.elf").arg(int(Language::Arduino)))});
+                                                    {"-C", "--mcu=atmega328p", host.built()});
             std::printf("    %s; on an Uno:\n", simulated.constData());
             for (const QByteArray& line : size.out.split('\n'))
                 if (line.startsWith("Program:") || line.startsWith("Data:"))

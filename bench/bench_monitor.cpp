@@ -219,7 +219,7 @@ int main(int argc, char** argv)
             most = std::max(most, residentMb());
     });
     const auto start = Clock::now();
-    const qint64 read = monitor::decodeFile(path, decoder);
+    const qint64 read = monitor::decodeFile(path, decoder).bytes;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("  %.1f MB, %lld events, %lld frames (%lld refused) in %.2f s (aim: under 2 s); resident memory "
                 "%.1f MiB before, at most %.1f MiB while decoding\n",

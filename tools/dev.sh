@@ -14,11 +14,12 @@ cd "$(dirname "$0")/.."
 # for the tests of the JUnit report; a private D-Bus session, the
 # accessibility bus, its Python client and a virtual display, for reading the
 # window as a screen reader does; the toolchains that build and run exported
-# code (Python with pyserial, avr-gcc with the Arduino core, simavr, socat to
-# join its serial port to a board).
+# code (Python with pyserial, avr-gcc with the Arduino core and Debian's
+# arduino-builder, which builds a sketch as docs/export.md tells a user to,
+# simavr, socat to join its serial port to a board).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
           clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth
-          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr simavr libsimavr-dev socat)
+          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr arduino-builder simavr libsimavr-dev socat)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -58,7 +59,8 @@ case "${1:-}" in
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
     # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
-    build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+    # With warnings as errors, as the gcc builds: clang warns of what gcc lets pass.
+    build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DVARNIX_WERROR=ON
     tools/fuzz.sh build-fuzz 20
     ;;
   pictures)

@@ -152,7 +152,8 @@ void ExportDialog::redraw()
         pacing = QStringLiteral("%1 ms before each \"%2\"")
                      .arg(m_source.startDelay)
                      .arg(script::escaped(QString(*m_source.pacing)));
-    notes.prepend(QStringLiteral("For the port's line, %1, with %2 at first.").arg(m_source.lineSettings, pacing));
+    notes.prepend(QStringLiteral("For the line chosen under Comm Settings, %1, with %2 at first.")
+                      .arg(m_source.lineSettings, pacing));
     m_lblNote->setText(notes.join(u'\n'));
     m_txtCode->setPlainText(m_code);
     m_cmdSaveCode->setEnabled(!m_code.isEmpty());

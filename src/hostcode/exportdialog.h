@@ -21,7 +21,8 @@ namespace hostcode {
 // "Export": a script as the code of a host's own program, in the language
 // and under the function name chosen, previewed as it is typed, then saved
 // or copied. The script is the recording or a script file ("Open
-// Script..."); the line settings and the pacing are the window's.
+// Script..."); the line settings and the pacing are those the window shows
+// under Comm Settings, the port open or not.
 class ExportDialog : public QDialog
 {
     Q_OBJECT

@@ -45,6 +45,12 @@ void EventModel::reset()
     endResetModel();
 }
 
+void EventModel::changed(int row)
+{
+    if (row < m_shown)
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
 int EventModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_shown;
@@ -60,11 +66,16 @@ QVariant EventModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_shown)
         return {};
     const Event& event = m_table.at(index.row());
-    const bool refused = event.kind == Event::Kind::Refused || event.unexpected;
+    // A frame the board answered otherwise than the model stands out as a
+    // refused one does.
+    const bool refused = event.kind == Event::Kind::Refused || event.unexpected || event.differs()
+        || event.answered == Event::Answered::NotDelivered;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         switch (index.column()) {
+        case Number:
+            return QString::number(event.number);
         case Time:
             return monitor::timeText(event.first, m_timesOfDay);
         case Direction:
@@ -75,7 +86,13 @@ QVariant EventModel::data(const QModelIndex& index, int role) const
             return event.meaning;
         case Verdict:
             return event.verdict();
+        case Board:
+            return event.boardText();
         }
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == Number)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
         break;
     case Qt::BackgroundRole:
         if (refused)
@@ -90,7 +107,7 @@ QVariant EventModel::data(const QModelIndex& index, int role) const
             return QColor(110, 110, 110);
         break;
     case Qt::FontRole:
-        if (refused) {
+        if (refused && isBold(index.column())) {
             QFont font;
             font.setBold(true);
             return font;
@@ -105,6 +122,8 @@ QVariant EventModel::headerData(int section, Qt::Orientation orientation, int ro
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
+    case Number:
+        return QStringLiteral("#");
     case Time:
         return QStringLiteral("Time");
     case Direction:
@@ -115,6 +134,8 @@ QVariant EventModel::headerData(int section, Qt::Orientation orientation, int ro
         return QStringLiteral("Meaning");
     case Verdict:
         return QStringLiteral("Verdict");
+    case Board:
+        return QStringLiteral("Board");
     }
     return {};
 }
@@ -140,8 +161,8 @@ void EventFilter::setText(const QString& text)
 bool EventFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
 {
     const auto* model = static_cast<const EventModel*>(sourceModel());
-    const Event& event = model->event(sourceRow);
-    if (m_refusedOnly && event.kind != Event::Kind::Refused && !event.unexpected)
+    const Event& event = model->eventAt(sourceRow);
+    if (m_refusedOnly && event.kind != Event::Kind::Refused && !event.unexpected && !event.differs())
         return false;
     switch (m_kind) {
     case kAll:
@@ -170,7 +191,7 @@ bool EventFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const
     if (m_text.isEmpty())
         return true;
     return event.text().contains(m_text, Qt::CaseInsensitive) || event.meaning.contains(m_text, Qt::CaseInsensitive)
-        || event.verdict().contains(m_text, Qt::CaseInsensitive);
+        || event.verdict().contains(m_text, Qt::CaseInsensitive) || event.boardText().contains(m_text, Qt::CaseInsensitive);
 }
 
 } // namespace varnix

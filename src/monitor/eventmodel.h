@@ -8,16 +8,19 @@
 
 namespace varnix {
 
-// The monitor's events as the rows of a table: time, direction, frame,
-// meaning, verdict. It shows what the event table held when last updated,
+// The monitor's events as the rows of a table: number, time, direction,
+// frame, meaning, the model's verdict and the board's answer. It shows what the event table held when last updated,
 // so the table may gain events in between.
 class EventModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Time, Direction, Frame, Meaning, Verdict, ColumnCount };
+    enum Column { Number, Time, Direction, Frame, Meaning, Verdict, Board, ColumnCount };
 
     explicit EventModel(const monitor::EventTable& table, QObject* parent = nullptr);
+
+    // The columns whose text is bold in a row that stands out.
+    static bool isBold(int column) { return column >= Frame; }
 
     void setTimesOfDay(bool timesOfDay);
     bool timesOfDay() const { return m_timesOfDay; }
@@ -26,8 +29,11 @@ public:
     void update(qsizetype removed);
     // The table was emptied or begun anew.
     void reset();
+    // An event the table holds changed (the board answered it).
+    void changed(int row);
 
-    const monitor::Event& event(int row) const { return m_table.at(row); }
+    // Named apart from QObject::event(), which it would hide.
+    const monitor::Event& eventAt(int row) const { return m_table.at(row); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -111,8 +111,10 @@ MonitorWindow::MonitorWindow(Desktop& desktop, link::PortMap& ports, QWidget* pa
     connect(copy, &QPushButton::clicked, this, &MonitorWindow::cmdCopy_Click);
     connect(saveCapture, &QPushButton::clicked, this, &MonitorWindow::cmdSaveCapture_Click);
     connect(saveScript, &QPushButton::clicked, this, &MonitorWindow::cmdSaveScript_Click);
+    // The counts on a line of their own, wrapped where the window is narrow.
+    m_counts->setWordWrap(true);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(m_counts, 1);
+    bottom->addStretch(1);
     bottom->addWidget(copy);
     bottom->addWidget(saveCapture);
     bottom->addWidget(saveScript);
@@ -120,6 +122,7 @@ MonitorWindow::MonitorWindow(Desktop& desktop, link::PortMap& ports, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildSource());
     layout->addWidget(splitter, 1);
+    layout->addWidget(m_counts);
     layout->addLayout(bottom);
 
     begin(true);
@@ -214,15 +217,25 @@ QWidget* MonitorWindow::buildEvents()
     m_view->setWordWrap(false);
     m_view->verticalHeader()->hide();
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    // Wide enough for a refused row's bold.
+    // The frame and its meaning share what the other columns leave, which
+    // are as wide as their widest text, bold as a refused row's: a verdict
+    // is never cut while the window has room for it.
+    QHeaderView* header = m_view->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(EventModel::Frame, QHeaderView::Stretch);
+    header->setSectionResizeMode(EventModel::Meaning, QHeaderView::Stretch);
+    header->setDefaultSectionSize(header->minimumSectionSize());
     QFont bold = m_view->font();
     bold.setBold(true);
-    const QFontMetrics metrics(bold);
-    m_view->setColumnWidth(EventModel::Time, metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 12);
-    m_view->setColumnWidth(EventModel::Direction, metrics.horizontalAdvance(QStringLiteral("Dir")) + 12);
-    m_view->setColumnWidth(EventModel::Frame, 200);
-    m_view->setColumnWidth(EventModel::Meaning, 290);
+    m_bold = std::make_unique<QFontMetrics>(bold);
+    for (const int column : {int(EventModel::Number), int(EventModel::Time), int(EventModel::Direction)})
+        fit(column, m_model->headerData(column, Qt::Horizontal).toString());
+    fit(EventModel::Number, QStringLiteral("000"));
+    fit(EventModel::Time, QStringLiteral("00:00:00.000"));
+    for (const char* verdict : {"Verdict", "skipped after the error", "not delivered", "unfinished"})
+        fit(EventModel::Verdict, QLatin1String(verdict));
+    for (const char* answer : {"Board", "no answer", "the same", "Ready:"})
+        fit(EventModel::Board, QLatin1String(answer));
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 // Rows coming and going move the current row; only a person
@@ -234,22 +247,32 @@ QWidget* MonitorWindow::buildEvents()
     m_kind = new QComboBox(panel);
     m_kind->setObjectName(QStringLiteral("cboKind"));
     m_kind->addItem(QStringLiteral("All events"), int(EventFilter::kAll));
-    for (const monitor::FrameKind* kind : monitor::frameKinds())
+    // By name: the letters are the firmware's, not a person's.
+    QList<const monitor::FrameKind*> kinds = monitor::frameKinds();
+    std::sort(kinds.begin(), kinds.end(), [](const monitor::FrameKind* a, const monitor::FrameKind* b) {
+        return QLatin1String(a->name).compare(QLatin1String(b->name), Qt::CaseInsensitive) < 0;
+    });
+    for (const monitor::FrameKind* kind : kinds)
         m_kind->addItem(QLatin1String(kind->name), int(kind->letter));
     m_kind->addItem(QLatin1String(monitor::kUnknownKind), int(EventFilter::kUnknown));
     m_kind->addItem(QStringLiteral("Text, not a frame"), int(EventFilter::kText));
     m_kind->addItem(QStringLiteral("The board's answers"), int(EventFilter::kAnswers));
     m_kind->addItem(QStringLiteral("Notes"), int(EventFilter::kNotes));
-    connect(m_kind, &QComboBox::currentIndexChanged, this,
-            [this] { m_filter->setKind(char(m_kind->currentData().toInt())); });
+    connect(m_kind, &QComboBox::currentIndexChanged, this, [this] {
+        filter([this] { m_filter->setKind(char(m_kind->currentData().toInt())); });
+    });
     m_refusedOnly = new QCheckBox(QStringLiteral("&Refused only"), panel);
     m_refusedOnly->setObjectName(QStringLiteral("chkRefused"));
-    connect(m_refusedOnly, &QCheckBox::toggled, m_filter, &EventFilter::setRefusedOnly);
+    connect(m_refusedOnly, &QCheckBox::toggled, this, [this](bool only) {
+        filter([this, only] { m_filter->setRefusedOnly(only); });
+    });
     m_filterText = new QLineEdit(panel);
     m_filterText->setObjectName(QStringLiteral("txtFilter"));
     m_filterText->setPlaceholderText(QStringLiteral("text in a frame, its meaning or verdict"));
     m_filterText->setClearButtonEnabled(true);
-    connect(m_filterText, &QLineEdit::textChanged, m_filter, &EventFilter::setText);
+    connect(m_filterText, &QLineEdit::textChanged, this, [this](const QString& text) {
+        filter([this, text] { m_filter->setText(text); });
+    });
 
     auto* filters = new QHBoxLayout;
     filters->addWidget(label(QStringLiteral("Sho&w:"), m_kind, panel));
@@ -266,11 +289,14 @@ QWidget* MonitorWindow::buildEvents()
 
 QWidget* MonitorWindow::buildDisplay()
 {
-    auto* panel = new QGroupBox(QStringLiteral("The display after the event"), this);
+    // Its title short, so that the display may shrink: the label under it
+    // says which event it stood after.
+    auto* panel = new QGroupBox(QStringLiteral("Display"), this);
     m_display = new DisplayView(2, panel);
     m_display->setObjectName(QStringLiteral("displayView"));
     m_display->setAccessibleName(QStringLiteral("The display after the selected event"));
-    m_display->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Smaller, down to a pixel a dot, where the window is small.
+    m_display->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     m_slider = new QSlider(Qt::Horizontal, panel);
     m_slider->setObjectName(QStringLiteral("sldTime"));
     m_slider->setAccessibleName(QStringLiteral("Step through the events"));
@@ -281,7 +307,9 @@ QWidget* MonitorWindow::buildDisplay()
     });
     m_at = new QLabel(panel);
     m_at->setObjectName(QStringLiteral("lblAt"));
+    m_at->setWordWrap(true);
     auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_display, 0, Qt::AlignHCenter);
     layout->addWidget(m_slider);
     layout->addWidget(m_at);
@@ -331,7 +359,14 @@ void MonitorWindow::begin(bool timesOfDay)
     m_updating = true;
     m_model->reset();
     m_updating = false;
-    m_decoder = std::make_unique<monitor::Decoder>([this](const monitor::Event& event) { take(event); });
+    m_decoder = std::make_unique<monitor::Decoder>([this](const monitor::Event& event) { take(event); },
+                                                   [this](const monitor::BoardReply& reply) {
+                                                       const qsizetype row = m_table.take(reply);
+                                                       if (row < 0)
+                                                           return;
+                                                       m_model->changed(int(row));
+                                                       fit(EventModel::Board, m_table.at(row).boardText());
+                                                   });
     m_timesOfDay = timesOfDay;
     m_model->setTimesOfDay(timesOfDay);
     m_following = true;
@@ -345,6 +380,47 @@ void MonitorWindow::begin(bool timesOfDay)
 void MonitorWindow::take(const monitor::Event& event)
 {
     m_table.append(event, m_decoder->firmware().display());
+    fit(EventModel::Verdict, event.verdict());
+    fit(EventModel::Number, QString::number(event.number));
+}
+
+void MonitorWindow::fit(int column, const QString& text)
+{
+    // The cell's own margins, and the grid's line.
+    constexpr int kPadding = 10;
+    const int wanted = (EventModel::isBold(column) ? *m_bold : m_view->fontMetrics()).horizontalAdvance(text) + kPadding;
+    if (wanted <= m_view->columnWidth(column))
+        return;
+    m_view->setColumnWidth(column, wanted);
+    // The events' side keeps room for these columns, and some for the frame
+    // and its meaning; the display's side gives way first.
+    constexpr int kLeastShared = 40;
+    int fixed = kLeastShared + m_view->verticalScrollBar()->sizeHint().width() + 2 * m_view->frameWidth();
+    for (const int shown : {EventModel::Number, EventModel::Time, EventModel::Direction, EventModel::Verdict,
+                            EventModel::Board})
+        fixed += m_view->columnWidth(shown);
+    m_view->setMinimumWidth(fixed);
+}
+
+void MonitorWindow::filter(const std::function<void()>& change)
+{
+    // The display shows the event of the row chosen: when that row is
+    // filtered out, none. The view's current row moves as rows go, which
+    // chooses nothing.
+    m_updating = true;
+    change();
+    const QModelIndex shown = m_filter->mapFromSource(m_model->index(m_slider->value(), 0));
+    if (m_table.size() > 0 && shown.isValid()) {
+        m_view->selectionModel()->setCurrentIndex(shown, QItemSelectionModel::ClearAndSelect
+                                                             | QItemSelectionModel::Rows);
+        m_view->scrollTo(shown);
+    } else {
+        m_view->selectionModel()->clear();
+        m_following = false;
+        m_display->setDisplay({});
+        m_at->setText(m_table.size() > 0 ? QStringLiteral("No event chosen") : QStringLiteral("No events yet"));
+    }
+    m_updating = false;
 }
 
 void MonitorWindow::cmdStart_Click()
@@ -389,9 +465,9 @@ bool MonitorWindow::startLive()
                 m_decoder->take(from, bytes, at);
             });
     connect(pass.get(), &monitor::PassThrough::lost, this, [this](monitor::Direction side, const QString& reason) {
-        const QString text = monitor::PassThrough::lostText(side, reason);
+        const QString text = monitor::lostText(side, reason);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
-        m_decoder->note(text, at);
+        m_decoder->lost(side, text, at);
         if (m_writer)
             m_writer->note(text, at);
         m_note->setText(text);
@@ -403,6 +479,8 @@ bool MonitorWindow::startLive()
         return false;
     }
     begin(true);
+    if (pass->hearsBoard())
+        m_decoder->hearBoard(!tap);
     m_spool = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/varnix-capture-XXXXXX.log"));
     if (m_spool->open()) {
         m_writer = std::make_unique<monitor::CaptureWriter>(*m_spool, pass->description(),
@@ -430,6 +508,8 @@ bool MonitorWindow::startFile(const QString& path)
     }
     auto reader = std::make_unique<monitor::CaptureReader>(*file, QFileInfo(path).fileName());
     begin(reader->timesOfDay());
+    if (reader->boardHeard())
+        m_decoder->hearBoard(reader->passedThrough());
     m_file = std::move(file);
     m_reader = std::move(reader);
     m_filePath = path;
@@ -557,11 +637,17 @@ void MonitorWindow::showAt(int row)
 void MonitorWindow::selectRow(int row)
 {
     const QModelIndex index = m_filter->mapFromSource(m_model->index(row, 0));
-    if (!index.isValid())
-        return;
-    const QSignalBlocker blocker(m_view->selectionModel());
-    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_view->scrollTo(index);
+    // Not by blocking the selection's signals: the view repaints the rows
+    // it hears of, and rows no longer selected would stay drawn so.
+    m_updating = true;
+    if (index.isValid()) {
+        m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect
+                                                             | QItemSelectionModel::Rows);
+        m_view->scrollTo(index);
+    } else {
+        m_view->selectionModel()->clearSelection();
+    }
+    m_updating = false;
 }
 
 void MonitorWindow::cmdChooseFile_Click()

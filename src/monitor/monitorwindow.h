@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
 class QComboBox;
+class QFontMetrics;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -85,6 +87,10 @@ private:
     void tick();
     void showAt(int row);
     void selectRow(int row);
+    // Widens a column to show the text whole.
+    void fit(int column, const QString& text);
+    // Changes the rows shown; the display follows the row chosen.
+    void filter(const std::function<void()>& change);
     // The capture's file to save from; empty when there is none.
     QString capturePath();
     void message(const QString& text);
@@ -128,6 +134,7 @@ private:
     QLabel* m_counts;
     QTimer* m_tick;
     QTimer* m_reading;
+    std::unique_ptr<QFontMetrics> m_bold;
 };
 
 } // namespace varnix

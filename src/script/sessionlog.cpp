@@ -32,11 +32,11 @@ SessionLog::SessionLog(link::Connection& connection, Clock clock, QObject* paren
     connect(&m_connection, &link::Connection::opened, this, [this] {
         link::SerialPort& port = m_connection.port();
         const QString device = port.device().isEmpty() ? QStringLiteral("the port") : port.device();
-        event(QStringLiteral("opened %1, %2").arg(device, port.settings()));
+        writeEvent(QStringLiteral("opened %1, %2").arg(device, port.settings()));
     });
-    connect(&m_connection, &link::Connection::closed, this, [this] { event(QStringLiteral("closed")); });
+    connect(&m_connection, &link::Connection::closed, this, [this] { writeEvent(QStringLiteral("closed")); });
     connect(&m_connection, &link::Connection::lost, this, [this](const QString& reason) {
-        event(reason.isEmpty() ? QStringLiteral("lost") : QStringLiteral("lost: %1").arg(reason));
+        writeEvent(reason.isEmpty() ? QStringLiteral("lost") : QStringLiteral("lost: %1").arg(reason));
     });
 }
 
@@ -94,10 +94,10 @@ void SessionLog::stop()
 
 void SessionLog::note(const QString& text)
 {
-    event(text);
+    writeEvent(text);
 }
 
-void SessionLog::event(const QString& text)
+void SessionLog::writeEvent(const QString& text)
 {
     if (!running())
         return;

@@ -91,7 +91,8 @@ private:
 
     void onReceived(const QString& characters);
     void onSent(const QString& characters, bool transmission);
-    void event(const QString& text);
+    // Named apart from QObject::event(), which it would hide.
+    void writeEvent(const QString& text);
 
     // Ends the lines in progress, the received one and the typed one, the
     // one that began first written first: a line of either kind, or an

@@ -3,6 +3,7 @@
 // code that is previewed as the name is typed and saved as it was shown.
 #include "hostcode/exportdialog.h"
 #include "support/fixture.h"
+#include "support/pagedriver.h"
 #include "support/scriptstandins.h"
 #include "support/testmain.h"
 
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +24,7 @@ class ExportDialogTest : public QObject
 private slots:
     void theRecordingBecomesCodeAsNamed();
     void withoutARecordingAScriptIsAskedFor();
+    void theLineTheWindowShows();
 };
 
 void ExportDialogTest::theRecordingBecomesCodeAsNamed()
@@ -34,7 +38,7 @@ void ExportDialogTest::theRecordingBecomesCodeAsNamed()
     auto* dialog = f.find<hostcode::ExportDialog>(QStringLiteral("exportDialog"));
     QVERIFY(dialog && dialog->isVisible());
     auto* code = dialog->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"));
-    QVERIFY(code->toPlainText().contains(QStringLiteral("vx_send(&r, \"]c]402014\", 9);")));
+    QVERIFY(code->toPlainText().contains(QRegularExpression(QStringLiteral("vx_send\\(&r, \\d+, \"\\]c\\]402014\", 9\\);"))));
 
     auto* language = dialog->findChild<QComboBox*>(QStringLiteral("cboLanguage"));
     language->setCurrentIndex(language->findText(QStringLiteral("Python (pyserial)")));
@@ -45,7 +49,7 @@ void ExportDialogTest::theRecordingBecomesCodeAsNamed()
                                           "varnix_send_recording_circle.")),
              qPrintable(dialog->findChild<QLabel*>(QStringLiteral("lblNote"))->text()));
     QVERIFY(code->toPlainText().contains(QStringLiteral("def varnix_send_recording_circle(port):")));
-    QVERIFY(code->toPlainText().contains(QStringLiteral("r.send(b\"]c]402014\")")));
+    QVERIFY(code->toPlainText().contains(QRegularExpression(QStringLiteral("r\\.send\\(\\d+, b\"\\]c\\]402014\"\\)"))));
 
     QTemporaryDir dir;
     f.desktop.savePath = dir.filePath(QStringLiteral("circle.py"));
@@ -74,6 +78,27 @@ void ExportDialogTest::withoutARecordingAScriptIsAskedFor()
     QVERIFY(dialog->findChild<QPlainTextEdit*>(QStringLiteral("txtCode"))
                 ->toPlainText()
                 .contains(QStringLiteral("int varnix_send_test(int fd)")));
+}
+
+// The line chosen under Comm Settings, the port still closed, is the code's,
+// and the dialog says where it came from.
+void ExportDialogTest::theLineTheWindowShows()
+{
+    test::Fixture f;
+    test::applySettings(f, {QStringLiteral("List1=56000,n,8,1")});
+    QTemporaryDir dir;
+    f.desktop.openPath = test::writeScriptFile(dir, "]k\n");
+    f.click(QStringLiteral("cmdExport"));
+    auto* dialog = f.find<hostcode::ExportDialog>(QStringLiteral("exportDialog"));
+    QVERIFY(dialog);
+    auto* note = dialog->findChild<QLabel*>(QStringLiteral("lblNote"));
+    QVERIFY2(note->text().startsWith(QStringLiteral("For the line chosen under Comm Settings, 56000,n,8,1, ")),
+             qPrintable(note->text()));
+    // C has no such speed; Python has.
+    QVERIFY(note->text().contains(QStringLiteral("no speed of 56000 baud")));
+    auto* language = dialog->findChild<QComboBox*>(QStringLiteral("cboLanguage"));
+    language->setCurrentIndex(language->findText(QStringLiteral("Python (pyserial)")));
+    QVERIFY(dialog->code().contains(QStringLiteral("baudrate=56000,")));
 }
 
 VARNIX_TEST_MAIN(ExportDialogTest)

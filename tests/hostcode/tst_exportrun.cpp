@@ -114,8 +114,8 @@ private slots:
     void initTestCase();
     void sendsWhatARunSends_data();
     void sendsWhatARunSends();
-    void anUnansweredExpectEndsTheSend_data();
-    void anUnansweredExpectEndsTheSend();
+    void aFailureEndsTheSendAndSaysWhere_data();
+    void aFailureEndsTheSendAndSaysWhere();
     void aPictureBecomesCodeInOneStep();
 
 private:
@@ -192,35 +192,54 @@ void ExportRunTest::sendsWhatARunSends()
     }
 }
 
-void ExportRunTest::anUnansweredExpectEndsTheSend_data()
+void ExportRunTest::aFailureEndsTheSendAndSaysWhere_data()
 {
     QTest::addColumn<QString>("lang");
-    QTest::newRow("C") << "c";
-    QTest::newRow("Python") << "python";
-    QTest::newRow("Arduino in simavr") << "arduino";
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("said");
+    const QByteArray expecting = "]k\nexpect Done: 0.3\n]d]0101\n";
+    const QByteArray refused = "]k\n]m]80810000]ff\n]d]0101\n";
+    const QString error = QStringLiteral("the board answered \"Error: block outside the display memory\"");
+    for (const char* lang : {"c", "python"}) {
+        QTest::addRow("%s, an expect unanswered", lang)
+            << lang << expecting << QByteArray("]k") << "%1: line 2: an answer expected did not come in time\n";
+        QTest::addRow("%s, a frame refused", lang)
+            << lang << refused << QByteArray("]k]m]80810000]ff") << "%1: line 2: " + error + u'\n';
+    }
+    // The sketch keeps them for its own code, where simavr reads them.
+    QTest::newRow("Arduino in simavr, an expect unanswered")
+        << "arduino" << expecting << QByteArray("]k") << "unorun: line 2: \"\"\n";
+    QTest::newRow("Arduino in simavr, a frame refused")
+        << "arduino" << refused << QByteArray("]k]m]80810000]ff")
+        << "unorun: line 2: \"Error: block outside the display memory\"\n";
 }
 
 // Each export returns its error (the program exits 1, the sketch lights its
-// LED) once the expect's time is up, and sends nothing after it.
-void ExportRunTest::anUnansweredExpectEndsTheSend()
+// LED) once the expect's time is up or the board refuses a frame, sends
+// nothing after it, and names the script's line and the board's error line,
+// as a run does.
+void ExportRunTest::aFailureEndsTheSendAndSaysWhere()
 {
     QFETCH(QString, lang);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, said);
     const Language language = *hostcode::languageNamed(lang);
     REQUIRE_TOOLCHAIN(language);
     QTemporaryDir dir;
     test::HostRun host;
-    const QByteArray text = "]k\nexpect Done: 0.3\n]d]0101\n";
-    QVERIFY2(host.build(hostcode::generate(sourceOfText(text), language, QStringLiteral("unanswered")).text, language,
+    QVERIFY2(host.build(hostcode::generate(sourceOfText(script), language, QStringLiteral("failing")).text, language,
                         dir.path()),
              qPrintable(host.error()));
     board::VirtualBoard board;
     QVERIFY2(board.start(), qPrintable(board.errorString()));
     const test::Ended ended = host.run(board.devicePath(), 15000);
     QCOMPARE(ended.code, 1);
-    if (language != Language::Arduino)
-        QVERIFY2(ended.err.contains("an answer expected did not come in time"), ended.err);
+    const QString told = said.contains(u"%1") ? said.arg(board.devicePath()) : said;
+    QVERIFY2(ended.err.endsWith(told.toUtf8()), ended.err);
     QTest::qWait(100);
-    QCOMPARE(board.received(), QByteArray("]k"));
+    QCOMPARE(board.received(), sent);
 }
 
 // varnix --picture --export: the program that it writes draws the picture.

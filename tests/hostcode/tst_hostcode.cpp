@@ -3,9 +3,12 @@
 // as bytes, lines a language cannot set, and --export on the command line.
 #include "app/cli/commandline.h"
 #include "hostcode/core/plan.h"
+#include "script/runner.h"
 #include "support/scriptstandins.h"
 #include "support/testmain.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -44,8 +47,12 @@ private slots:
     void whatItWasMadeFromStaysInTheComment();
     void linesALanguageCannotSet_data();
     void linesALanguageCannotSet();
+    void runtimesBuildOnTheirOwn_data();
+    void runtimesBuildOnTheirOwn();
+    void runtimesTakeTheRunnersTimes();
     void exportOptions_data();
     void exportOptions();
+    void exportToStandardOutput();
     void exportRefusesWhatItCannotWrite_data();
     void exportRefusesWhatItCannotWrite();
 };
@@ -59,7 +66,9 @@ void HostcodeTest::namesBecomeIdentifiers_data()
     QTest::newRow("runs of others as one") << "my  big logo!" << "my_big_logo";
     QTest::newRow("none at the ends") << "__init__" << "init";
     QTest::newRow("a digit first") << "3d" << "3d";
-    QTest::newRow("letters beyond ASCII") << "\u00fcber" << "ber";
+    QTest::newRow("accented letters") << "\u00e9cran \u00fcber" << "ecran_uber";
+    QTest::newRow("letters that do not decompose") << "Stra\u00dfe \u00f8l" << "Strasse_ol";
+    QTest::newRow("no Latin letters") << "\u0434\u0438\u0441\u043f\u043b\u0435\u0439" << "";
     QTest::newRow("nothing left") << "---" << "";
     QTest::newRow("cut, not ending in _") << QString(39, u'a') + QStringLiteral("-b") << QString(39, u'a');
 }
@@ -167,6 +176,63 @@ void HostcodeTest::linesALanguageCannotSet()
     QCOMPARE(code.text.isEmpty(), !refusal.isEmpty());
 }
 
+void HostcodeTest::runtimesBuildOnTheirOwn_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QStringList>("arguments");
+    const QStringList warnings{"-Wall", "-Wextra", "-Werror", "-fsyntax-only"};
+    for (const char* cc : {"gcc", "clang"}) {
+        QTest::addRow("C, %s", cc) << "runtime.c" << cc << warnings;
+        QTest::addRow("C with its main(), %s", cc) << "runtime.c" << cc << warnings + QStringList{"-DVARNIX_MAIN"};
+    }
+    const QString core = QStringLiteral("/usr/share/arduino/hardware/arduino/avr");
+    QTest::newRow("Arduino, for an Uno")
+        << "runtime.cpp" << "avr-g++"
+        << warnings + QStringList{"-x", "c++", "-std=gnu++11", "-Os", "-mmcu=atmega328p", "-DF_CPU=16000000L",
+                                  "-DARDUINO=10807", "-DARDUINO_AVR_UNO", "-DARDUINO_ARCH_AVR",
+                                  "-DDECIMAL_DIG=__DECIMAL_DIG__", "-I", core + "/cores/arduino", "-I",
+                                  core + "/variants/standard"};
+    QTest::newRow("Python") << "runtime.py" << "python3" << QStringList{"-m", "py_compile"};
+}
+
+// What every export carries, compiled by itself with every warning as an
+// error, or byte-compiled: its steps are there for any script, used or not.
+void HostcodeTest::runtimesBuildOnTheirOwn()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, tool);
+    QFETCH(QStringList, arguments);
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        QSKIP(qPrintable(tool + QStringLiteral(" is not installed")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    QVERIFY(QFile::copy(QStringLiteral(":/hostcode/runtime/") + file, path));
+    QProcess compiler;
+    compiler.setProcessChannelMode(QProcess::MergedChannels);
+    compiler.start(tool, arguments + QStringList{path});
+    QVERIFY(compiler.waitForFinished(60000));
+    QVERIFY2(compiler.exitCode() == 0, compiler.readAll().constData());
+}
+
+// The exports wait as long as a run does: the runner's times, not the file's.
+void HostcodeTest::runtimesTakeTheRunnersTimes()
+{
+    hostcode::Source source;
+    source.script = std::get<script::Script>(script::readScript("]k\n"));
+    const auto code = [&](const char* language) {
+        return hostcode::generate(source, *hostcode::languageNamed(QLatin1String(language)), QStringLiteral("x")).text;
+    };
+    QVERIFY(code("c").contains(QStringLiteral("#define VX_READY_MS %1\n").arg(script::kReadyTimeoutMs)));
+    QVERIFY(code("c").contains(QStringLiteral("#define VX_SETTLE_MS %1\n").arg(script::Runner::kSettleMs)));
+    QVERIFY(code("arduino").contains(
+        QStringLiteral("#define VX_LONGEST_SETTLE_MS %1UL\n").arg(script::Runner::kLongestSettleMs)));
+    QVERIFY(code("python").contains(QStringLiteral("_SETTLE_SECONDS = %1\n").arg(script::Runner::kSettleMs / 1000.0)));
+    // The repository's own comment stays behind.
+    for (const char* language : {"c", "arduino", "python"})
+        QVERIFY2(!code(language).contains(QStringLiteral("SPDX")), language);
+}
+
 void HostcodeTest::exportOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -181,9 +247,12 @@ void HostcodeTest::exportOptions_data()
                                       << "--lang takes c, arduino or python, not \"rust\"";
     QTest::newRow("no file") << QStringList{"--export", "a.vnx", "--lang", "c"}
                              << "--export needs -o OUT, the file to write the code to";
-    QTest::newRow("no name") << (base + QStringList{"--name", "my logo"})
-                             << "--name takes letters, digits and _ (the function is varnix_send_NAME), not "
-                                "\"my logo\"; my_logo would do";
+    QTest::newRow("a name made into one") << (base + QStringList{"--name", "2 logo-x"}) << "";
+    QTest::newRow("no name") << (base + QStringList{"--name", "---"})
+                             << "--name \"---\" gives no name for the function (varnix_send_NAME): use letters, "
+                                "digits and _";
+    QTest::newRow("scale without png") << QStringList{"--text", "hi", "--script", "a.vnx", "--scale", "2"}
+                                       << "--scale goes with --png";
     QTest::newRow("no line") << (base + QStringList{"--line", "19200"})
                              << "--line takes the line's settings as BAUD,PARITY,BITS,STOP such as 19200,n,8,1, not "
                                 "\"19200\"";
@@ -209,6 +278,27 @@ void HostcodeTest::exportOptions()
     }
 }
 
+// "-o -" is the standard output, with the code alone on it; --name made
+// into a name as the dialog makes it, and said so.
+void HostcodeTest::exportToStandardOutput()
+{
+    QTemporaryDir dir;
+    const QString script = test::writeScriptFile(dir, "]k\n");
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(VARNIX_PROGRAM), {"--export", script, "--lang", "python", "--name", "2 logo-x", "-o", "-"});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray code = program.readAllStandardOutput();
+    QVERIFY2(code.startsWith("#!/usr/bin/env python3\n") && code.contains("\ndef varnix_send_2_logo_x(port):\n")
+                 && code.endsWith("stopbits=serial.STOPBITS_ONE))\n"),
+             code);
+    QCOMPARE(program.readAllStandardError(),
+             QByteArray("varnix: \"2 logo-x\" is no name a language takes: the function is varnix_send_2_logo_x\n"
+                        "varnix: Python (pyserial), varnix_send_2_logo_x(), 1 frame at 19200,n,8,1\n"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("-"))));
+}
+
 void HostcodeTest::exportRefusesWhatItCannotWrite_data()
 {
     QTest::addColumn<QByteArray>("script");
@@ -217,6 +307,9 @@ void HostcodeTest::exportRefusesWhatItCannotWrite_data()
     QTest::newRow("a line the reader refuses") << QByteArray("]k\nfill 3\n") << "19200,n,8,1"
                                                << "test.vnx: line 2: unknown word \"fill\"";
     QTest::newRow("a speed termios lacks") << QByteArray("]k\n") << "28800,n,8,1" << "no speed of 28800 baud";
+    // Named once: "cannot open nothere.vnx", not "nothere.vnx: cannot open ...".
+    QTest::newRow("a file that is not there") << QByteArray() << "19200,n,8,1"
+                                              << "varnix: cannot open %1/nothere.vnx: No such file or directory\n";
 }
 
 // Refused by a line that says why, and no file written.
@@ -233,8 +326,13 @@ void HostcodeTest::exportRefusesWhatItCannotWrite()
     choice.output = dir.filePath(QStringLiteral("out.c"));
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
-    QCOMPARE(exporting::exportScript(test::writeScriptFile(dir, script), choice, 20, outStream, errStream), 2);
-    QVERIFY2(err.contains(said), qPrintable(err));
+    const QString path =
+        script.isNull() ? dir.filePath(QStringLiteral("nothere.vnx")) : test::writeScriptFile(dir, script);
+    QCOMPARE(exporting::exportScript(path, choice, 20, outStream, errStream), 2);
+    if (script.isNull())
+        QCOMPARE(err, said.arg(dir.path()));
+    else
+        QVERIFY2(err.contains(said), qPrintable(err));
     QVERIFY(!QFile::exists(choice.output));
 }
 

@@ -3,6 +3,7 @@
 // out, the display stepping with the events, Copy; and its ports never the
 // main window's.
 #include "monitor/monitorwindow.h"
+#include "monitor/eventmodel.h"
 
 #include "monitor/core/capture.h"
 #include "script/script.h"
@@ -15,6 +16,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -63,29 +66,54 @@ class MonitorWindowTest : public QObject
     Q_OBJECT
 private slots:
     void captureWithARefusedFrame();
+    void fitsASmallWindow();
+    void theDisplayGoesWithTheChosenRow();
     void followsUnlessScrolledAway();
     void neverTheMainWindowsDevice();
 };
 
-void MonitorWindowTest::captureWithARefusedFrame()
-{
+// A capture of a host and a board: a refused frame, and one the board
+// answered otherwise than the model.
+const QByteArray kCapture =
+    "Varnix 1.2 capture: host a, board b, 19200,n,8,1, 2025-01-31\n"
+    "10:00:00.000 > ]k\n10:00:00.005 < Ready:\\x0d\\x0a\n"
+    "10:00:00.100 > ]c]402014\n10:00:00.105 < Ready:\\x0d\\x0a\n"
+    "10:00:00.200 > ]m]80810000]ff\n10:00:00.205 < Error: block outside the display memory\\x0d\\x0aReady:\\x0d\\x0a\n"
+    "10:00:00.300 > ]d]1020\n10:00:00.305 < Ready:\\x0d\\x0a\n"
+    "10:00:00.400 > ]e]1020\n10:00:00.405 < Error: ] expected\\x0d\\x0aReady:\\x0d\\x0a\n";
+
+// The window with a capture read into it.
+struct ReadWindow {
+    explicit ReadWindow(const QByteArray& capture)
+    {
+        QFile file(dir.filePath(QStringLiteral("host.log")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(capture) != capture.size())
+            return;
+        file.close();
+        window.show();
+        desktop.openPath = file.fileName();
+        window.findChild<QPushButton*>(QStringLiteral("cmdChooseFile"))->click();
+        if (QTest::qWaitFor([&] { return !window.running(); }))
+            window.showNew();
+    }
+    template <typename T>
+    T* find(const char* name)
+    {
+        return window.findChild<T*>(QLatin1String(name));
+    }
+
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("host.log")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("Varnix 1.2 capture: host a, board b, 19200,n,8,1, 2025-01-31\n"
-               "10:00:00.000 > ]k\n10:00:00.005 < Ready:\\x0d\\x0a\n"
-               "10:00:00.100 > ]c]402014\n10:00:00.105 < Ready:\\x0d\\x0a\n"
-               "10:00:00.200 > ]m]80810000]ff\n10:00:00.205 < Error: block outside the display memory\\x0d\\x0aReady:\\x0d\\x0a\n"
-               "10:00:00.300 > ]d]1020\n10:00:00.305 < Ready:\\x0d\\x0a\n");
-    file.close();
     test::RecordingDesktop desktop;
     link::PortMap ports;
-    MonitorWindow window(desktop, ports);
-    window.show();
-    desktop.openPath = file.fileName();
-    window.findChild<QPushButton*>(QStringLiteral("cmdChooseFile"))->click();
-    QTRY_VERIFY(!window.running());
-    window.showNew();
+    MonitorWindow window{desktop, ports};
+};
+
+void MonitorWindowTest::captureWithARefusedFrame()
+{
+    ReadWindow read(kCapture.first(kCapture.indexOf("10:00:00.400")));
+    MonitorWindow& window = read.window;
+    test::RecordingDesktop& desktop = read.desktop;
+    QVERIFY(!window.running());
 
     auto* view = window.findChild<QTableView*>(QStringLiteral("tblEvents"));
     auto* display = window.findChild<DisplayView*>(QStringLiteral("displayView"));
@@ -97,11 +125,13 @@ void MonitorWindowTest::captureWithARefusedFrame()
     // The refused frame stands out, and alone when asked for.
     window.findChild<QCheckBox*>(QStringLiteral("chkRefused"))->setChecked(true);
     QCOMPARE(rows->rowCount(), 1);
-    QCOMPARE(rows->index(0, 2).data().toString(), QStringLiteral("]m]80810000"));
-    QCOMPARE(rows->index(0, 4).data().toString(), QStringLiteral("Error: block outside the display memory"));
-    QVERIFY(rows->index(0, 2).data(Qt::BackgroundRole).isValid());
+    QCOMPARE(rows->index(0, EventModel::Frame).data().toString(), QStringLiteral("]m]80810000"));
+    QCOMPARE(rows->index(0, EventModel::Verdict).data().toString(),
+             QStringLiteral("Error: block outside the display memory"));
+    QCOMPARE(rows->index(0, EventModel::Board).data().toString(), QStringLiteral("the same"));
+    QVERIFY(rows->index(0, EventModel::Frame).data(Qt::BackgroundRole).isValid());
     window.findChild<QCheckBox*>(QStringLiteral("chkRefused"))->setChecked(false);
-    QVERIFY(!rows->index(2, 2).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!rows->index(2, EventModel::Frame).data(Qt::BackgroundRole).isValid());
 
     // Stepping back shows the display as it stood then.
     view->selectRow(2);
@@ -115,9 +145,87 @@ void MonitorWindowTest::captureWithARefusedFrame()
     view->selectionModel()->select(rows->index(4, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     window.findChild<QPushButton*>(QStringLiteral("cmdCopy"))->click();
     QCOMPARE(desktop.clipboard,
-             QStringLiteral("1  10:00:00.000  >  ]k  Clear display  taken\n"
+             QStringLiteral("1  10:00:00.000  >  ]k  Clear display  taken  board: Ready:\n"
                             "5  10:00:00.200  >  ]m]80810000  LCD write x1 128, x2 129, row1 0, row2 0  "
-                            "Error: block outside the display memory\n"));
+                            "Error: block outside the display memory  board: the same\n"));
+}
+
+// At 800 x 500 every verdict and answer is whole and in view, and so is the
+// line of counts; the events are numbered; "Show" lists kinds by name.
+void MonitorWindowTest::fitsASmallWindow()
+{
+    ReadWindow read(kCapture);
+    MonitorWindow& window = read.window;
+    window.resize(800, 500);
+    QTRY_COMPARE(window.size(), QSize(800, 500));
+    QVERIFY(window.minimumSizeHint().width() <= 800 && window.minimumSizeHint().height() <= 500);
+    auto* view = read.find<QTableView>("tblEvents");
+    QAbstractItemModel* rows = view->model();
+    QCOMPARE(rows->rowCount(), 11);
+    QFont bold = view->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    for (const int column : {int(EventModel::Number), int(EventModel::Verdict), int(EventModel::Board)}) {
+        QVERIFY2(view->columnViewportPosition(column) + view->columnWidth(column) <= view->viewport()->width(),
+                 qPrintable(rows->headerData(column, Qt::Horizontal).toString()));
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            const QString text = rows->index(row, column).data().toString();
+            QVERIFY2(metrics.horizontalAdvance(text) + 8 <= view->columnWidth(column), qPrintable(text));
+        }
+    }
+    QCOMPARE(rows->index(9, EventModel::Number).data().toString(), QStringLiteral("10"));
+    // The dot toggled where the model takes it and the board refused it.
+    QCOMPARE(rows->index(9, EventModel::Verdict).data().toString(), QStringLiteral("taken"));
+    QCOMPARE(rows->index(9, EventModel::Board).data().toString(), QStringLiteral("Error: ] expected"));
+    QVERIFY(rows->index(9, EventModel::Board).data(Qt::BackgroundRole).isValid());
+
+    auto* counts = read.find<QLabel>("lblCounts");
+    QVERIFY(counts->isVisible());
+    QVERIFY(counts->heightForWidth(counts->width()) <= counts->height());
+    QVERIFY(counts->mapTo(&window, QPoint(counts->width(), counts->height())).y() <= window.height());
+    QVERIFY(counts->text().contains(QStringLiteral("1 answered otherwise than the model")));
+
+    auto* kinds = read.find<QComboBox>("cboKind");
+    QStringList names;
+    for (int i = 1; i < kinds->count() && kinds->itemData(i).toInt() >= 'a'; ++i)
+        names << kinds->itemText(i);
+    QCOMPARE(names.size(), 25);
+    QStringList sorted = names;
+    sorted.sort(Qt::CaseInsensitive);
+    QCOMPARE(names, sorted);
+}
+
+// The display shows the event of the row chosen, or none: after filtering,
+// and with the slider, the rows drawn chosen are the rows Copy copies.
+void MonitorWindowTest::theDisplayGoesWithTheChosenRow()
+{
+    ReadWindow read(kCapture);
+    auto* view = read.find<QTableView>("tblEvents");
+    auto* display = read.find<DisplayView>("displayView");
+    auto* slider = read.find<QSlider>("sldTime");
+    view->selectRow(2);
+    QCOMPARE(slider->value(), 2);
+    QVERIFY(display->display() != board::Display());
+
+    // The circle's row filtered out: no row chosen, no display.
+    read.find<QCheckBox>("chkRefused")->setChecked(true);
+    QVERIFY(view->selectionModel()->selectedRows().isEmpty());
+    QCOMPARE(display->display(), board::Display());
+    QCOMPARE(read.find<QLabel>("lblAt")->text(), QStringLiteral("No event chosen"));
+    // A row still shown stays chosen.
+    view->selectRow(0);
+    const QString chosen = read.find<QLabel>("lblAt")->text();
+    read.find<QCheckBox>("chkRefused")->setChecked(false);
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(read.find<QLabel>("lblAt")->text(), chosen);
+
+    // The view hears the slider's choice, and repaints the rows chosen no more.
+    view->selectionModel()->select(view->model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QSignalSpy changes(view->selectionModel(), &QItemSelectionModel::selectionChanged);
+    slider->setValue(6);
+    QVERIFY(!changes.isEmpty());
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(view->selectionModel()->selectedRows().constFirst().row(), 6);
 }
 
 void MonitorWindowTest::followsUnlessScrolledAway()

@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <optional>
+
+#include <csignal>
 
 using namespace varnix;
 using monitor::Event;
@@ -76,6 +79,7 @@ private slots:
     void scriptRunThroughIt();
     void pyserialHostThroughIt();
     void tapOfTwoPorts();
+    void monitorCommandTellsTheBoardsAnswers();
     void aPortThatCannotOpen();
 };
 
@@ -173,15 +177,61 @@ void PassThroughTest::tapOfTwoPorts()
     QCOMPARE(lost.size(), 1);
 }
 
+// varnix --monitor between a host and a virtual board: each frame's line
+// says what the board answered; the exit status follows --decode's rule.
+// After the board's port is lost, a frame reached no board.
+void PassThroughTest::monitorCommandTellsTheBoardsAnswers()
+{
+    for (const bool lose : {false, true}) {
+        test::Pty host;
+        host.startReading();
+        auto board = std::make_unique<board::VirtualBoard>();
+        QVERIFY(board->start());
+        QProcess monitor;
+        monitor.start(QStringLiteral(VARNIX_PROGRAM), {"--monitor", host.slavePath(), "--port", board->devicePath()});
+        QVERIFY(monitor.waitForStarted());
+        QByteArray out;
+        const auto printed = [&](const char* text) {
+            return QTest::qWaitFor([&] { return (out += monitor.readAllStandardOutput()).contains(text); }, 10000);
+        };
+        QTest::qWait(300);
+        QVERIFY(host.send("]m]80810000]ff"));
+        QVERIFY2(printed("Error: block outside the display memory  board: the same\n"), out.constData());
+        if (lose) {
+            board.reset();
+            QVERIFY2(printed("The board's port was lost"), out.constData());
+            QVERIFY(host.send("]d]0505"));
+            QVERIFY2(printed("]d]0505  Set dot x 5, y 5  not delivered\n"), out.constData());
+        }
+        ::kill(pid_t(monitor.processId()), SIGINT);
+        QVERIFY(monitor.waitForFinished(10000));
+        const QByteArray said = monitor.readAllStandardError();
+        // Refused: 1; a port lost, the line not heard whole: 2.
+        QCOMPARE(monitor.exitCode(), lose ? 2 : 1);
+        QVERIFY2(said.contains(lose ? "2 frames, 1 refused, 1 unanswered, 1 note," : "1 frame, 1 refused,"), said);
+    }
+}
+
+// One line, with the reason: no such device, or a file that is no device.
 void PassThroughTest::aPortThatCannotOpen()
 {
-    QProcess program;
-    program.start(QStringLiteral(VARNIX_PROGRAM), {"--monitor", "/dev/no-such-host", "--port", "/dev/no-such-board"});
-    QVERIFY(program.waitForFinished(30000));
-    QCOMPARE(program.exitCode(), 2);
-    const QByteArray said = program.readAllStandardError();
-    QCOMPARE(said.count('\n'), 1);
-    QVERIFY2(said.startsWith("varnix: Cannot open /dev/no-such-host (the host's side)"), said.constData());
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QList<std::pair<QString, QByteArray>> cases{
+        {QStringLiteral("/dev/no-such-host"),
+         "varnix: Cannot open /dev/no-such-host (the host's side): No such file or directory.\n"},
+        {plain.fileName(), "varnix: Cannot open " + QFile::encodeName(plain.fileName())
+                               + " (the host's side): it is no serial device.\n"},
+    };
+    for (const auto& [host, line] : cases) {
+        QProcess program;
+        program.start(QStringLiteral(VARNIX_PROGRAM), {"--monitor", host, "--port", "/dev/no-such-board"});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 2);
+        QCOMPARE(program.readAllStandardError(), line);
+    }
 }
 
 VARNIX_TEST_MAIN(PassThroughTest)

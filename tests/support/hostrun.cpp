@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -72,10 +73,10 @@ QString HostRun::missing(hostcode::Language language)
             ? QString()
             : QStringLiteral("pyserial (python3-serial) is not installed");
     case hostcode::Language::Arduino:
-#if defined(VARNIX_UNORUN) && defined(VARNIX_UNO_BUILD)
+#if defined(VARNIX_UNORUN) && defined(VARNIX_ARDUINO_BUILDER)
         return found(QStringLiteral("socat")).isEmpty() ? QStringLiteral("socat is not installed") : QString();
 #else
-        return QStringLiteral("gcc-avr, arduino-core-avr or libsimavr-dev was missing when this was built");
+        return QStringLiteral("arduino-builder, arduino-core-avr or libsimavr-dev was missing when this was built");
 #endif
     }
     return {};
@@ -86,7 +87,11 @@ bool HostRun::build(const QString& code, hostcode::Language language, const QStr
 {
     m_language = language;
     const QString base = QDir(dir).filePath(QStringLiteral("export"));
-    const QString source = base + u'.' + hostcode::suffix(language);
+    // A sketch is a folder of its name, as the Arduino tools want it.
+    const QString source = language == hostcode::Language::Arduino
+        ? QDir(base).filePath(QStringLiteral("export.ino"))
+        : base + u'.' + hostcode::suffix(language);
+    QDir().mkpath(QFileInfo(source).path());
     QFile file(source);
     if (!file.open(QIODevice::WriteOnly) || file.write(code.toUtf8()) < 0) {
         m_error = file.errorString();
@@ -96,6 +101,19 @@ bool HostRun::build(const QString& code, hostcode::Language language, const QStr
     Ended built{0, {}, {}};
     switch (language) {
     case hostcode::Language::C:
+        // cc is clang on macOS and the BSDs, and clang warns of more: the
+        // code is checked by it first, as a program and as a function alone.
+        if (!found(QStringLiteral("clang")).isEmpty()) {
+            for (const QStringList& defines : {QStringList{"-DVARNIX_MAIN"}, QStringList{}}) {
+                built = runToEnd(QStringLiteral("clang"),
+                                 QStringList{"-Wall", "-Wextra", "-Werror", "-fsyntax-only"} + defines + QStringList{source},
+                                 60000);
+                if (built.code != 0) {
+                    m_error = QStringLiteral("clang: ") + QString::fromLocal8Bit(built.out + built.err);
+                    return false;
+                }
+            }
+        }
         m_built = base;
         built = runToEnd(QStringLiteral("gcc"),
                          {"-Wall", "-Wextra", "-Werror", "-fsanitize=address,undefined", "-fno-sanitize-recover=all",
@@ -104,15 +122,31 @@ bool HostRun::build(const QString& code, hostcode::Language language, const QStr
     case hostcode::Language::Python:
         m_built = source;
         break;
-    case hostcode::Language::Arduino:
-#if defined(VARNIX_UNORUN) && defined(VARNIX_UNO_BUILD)
-        m_built = base + QStringLiteral(".elf");
-        built = runToEnd(QStringLiteral(VARNIX_MAKE),
-                         {"-s", "-f", QStringLiteral(VARNIX_UNO_MAKEFILE),
-                          QStringLiteral("BUILD=") + QStringLiteral(VARNIX_UNO_BUILD), m_built},
+    case hostcode::Language::Arduino: {
+#if defined(VARNIX_UNORUN) && defined(VARNIX_ARDUINO_BUILDER)
+        // As docs/export.md has a user build it on Debian, with every
+        // warning shown and the core kept for the next sketch.
+        const QString buildPath = QDir(dir).filePath(QStringLiteral("build"));
+        QDir().mkpath(buildPath);
+        QDir().mkpath(QStringLiteral(VARNIX_UNO_CACHE));
+        m_built = QDir(buildPath).filePath(QStringLiteral("export.ino.elf"));
+        built = runToEnd(QStringLiteral(VARNIX_ARDUINO_BUILDER),
+                         {"-hardware", "/usr/share/arduino/hardware", "-hardware", "/usr/share/arduino-builder",
+                          "-tools", "/usr/share/arduino-builder", "-fqbn", "arduino:avr:uno",
+                          "-prefs=compiler.cpp.extra_flags=-DDECIMAL_DIG=__DECIMAL_DIG__", "-warnings", "all",
+                          "-build-cache", QStringLiteral(VARNIX_UNO_CACHE), "-build-path", buildPath, source},
                          120000);
+        // The core's warnings are Debian's; the sketch has none.
+        const QByteArray said = built.out + built.err;
+        if (built.code == 0 && said.contains(QFile::encodeName(source) + ':') && said.contains("warning:")) {
+            for (const QByteArray& line : said.split('\n')) {
+                if (line.startsWith(QFile::encodeName(source)) && line.contains("warning:"))
+                    built.code = 1;
+            }
+        }
 #endif
         break;
+    }
     }
     m_error = QString::fromLocal8Bit(built.out + built.err);
     return built.code == 0;

@@ -22,10 +22,10 @@ struct Ended {
 Ended runToEnd(const QString& program, const QStringList& arguments, int timeoutMs = 30000);
 
 // Exported code made into something to run and run against a device: a C
-// program built with gcc -Wall -Wextra -Werror, a Python script with
-// python3 and pyserial, an Arduino sketch built for an Uno with avr-gcc and
-// Debian's Arduino core and run in simavr, its serial port joined to the
-// device by socat.
+// program built with gcc -Wall -Wextra -Werror (and checked so by clang), a
+// Python script with python3 and pyserial, an Arduino sketch built for
+// an Uno by Debian's arduino-builder and run in simavr, its serial port
+// joined to the device by socat.
 class HostRun
 {
 public:
@@ -39,6 +39,8 @@ public:
     // Runs what was built against the device or address.
     Ended run(const QString& device, int timeoutMs = 30000) const;
     QString error() const { return m_error; }
+    // What was built: the program, the Python file or the sketch's ELF.
+    QString built() const { return m_built; }
 
 private:
     hostcode::Language m_language = hostcode::Language::C;

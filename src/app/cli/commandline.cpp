@@ -45,13 +45,18 @@ std::optional<script::Script> readScript(const Command& command, QTextStream& er
 {
     auto read = script::readScriptFile(command.script);
     if (const auto* error = std::get_if<script::ReadError>(&read)) {
-        err << "varnix: " << command.script << ": " << error->describe() << Qt::endl;
+        err << "varnix: " << scriptRefusal(command.script, *error) << Qt::endl;
         return std::nullopt;
     }
     return std::get<script::Script>(std::move(read));
 }
 
 } // namespace
+
+QString scriptRefusal(const QString& path, const script::ReadError& error)
+{
+    return error.line > 0 ? path + QStringLiteral(": ") + error.describe() : error.describe();
+}
 
 Command parseCommandLine(const QStringList& arguments)
 {
@@ -217,6 +222,8 @@ Command parseCommandLine(const QStringList& arguments)
     const bool make = command.kind == Command::Kind::Make;
     if (!preview && !make && !decode && (sawPng || sawScale))
         return refuse(QStringLiteral("--png and --scale go with --preview, --decode, --text or --picture"));
+    if (sawScale && !sawPng)
+        return refuse(QStringLiteral("--scale goes with --png"));
     if (!make && !command.content.seen.isEmpty())
         return refuse(QStringLiteral("%1 goes with --text or --picture").arg(command.content.seen.constFirst()));
     if (make && !command.content.isText && command.content.block.fitToText)

@@ -67,6 +67,10 @@ struct Command {
 QStringList arguments(int argc, char* argv[]);
 Command parseCommandLine(const QStringList& arguments);
 
+// Why a script file was refused, as the command line says it: "PATH: line
+// 3: …", or the reason alone where it names the file it could not open.
+QString scriptRefusal(const QString& path, const script::ReadError& error);
+
 // Sends a script to the board and prints one line per frame with its
 // answer: 0 when every frame was answered (and, with --verify, the board's
 // display equals the model's), 1 at the first "Error:", an expect that timed

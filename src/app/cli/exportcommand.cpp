@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/exportcommand.h"
 
+#include "app/cli/commandline.h"
+
 #include "link/core/linesettings.h"
 #include "render/animation.h"
 
@@ -23,12 +25,11 @@ QString readOption(const QString& name, const QString& value, ExportChoice& choi
             return QStringLiteral("--lang takes c, arduino or python, not \"%1\"").arg(value);
         choice.language = value;
     } else if (name == QLatin1String("--name")) {
-        if (!hostcode::isIdentifier(value)) {
-            const QString made = hostcode::identifierFrom(value);
-            return QStringLiteral("--name takes letters, digits and _ (the function is varnix_send_NAME), not "
-                                  "\"%1\"%2")
-                .arg(value, made.isEmpty() ? QString() : QStringLiteral("; %1 would do").arg(made));
-        }
+        // Made into a name as the dialog makes what is typed; said when written.
+        if (hostcode::identifierFrom(value).isEmpty())
+            return QStringLiteral("--name \"%1\" gives no name for the function (varnix_send_NAME): use letters, "
+                                  "digits and _")
+                .arg(value);
         choice.name = value;
     } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
         if (value.isEmpty())
@@ -50,18 +51,15 @@ QString lacking(const ExportChoice& choice)
 int write(hostcode::Source source, const ExportChoice& choice, const QString& fallbackName, QTextStream& out,
           QTextStream& err)
 {
-    QString name = choice.name;
+    const QString given = choice.name.isEmpty() ? fallbackName : choice.name;
+    const QString name = hostcode::identifierFrom(given);
     if (name.isEmpty()) {
-        name = hostcode::identifierFrom(fallbackName);
-        if (name.isEmpty()) {
-            err << "varnix: \"" << fallbackName << "\" gives no name for the function: give --name NAME"
-                << Qt::endl;
-            return 2;
-        }
-        if (name != fallbackName)
-            err << "varnix: \"" << fallbackName << "\" is no name a language takes: the function is "
-                << hostcode::functionName(name) << Qt::endl;
+        err << "varnix: \"" << given << "\" gives no name for the function: give --name NAME" << Qt::endl;
+        return 2;
     }
+    if (name != given)
+        err << "varnix: \"" << given << "\" is no name a language takes: the function is "
+            << hostcode::functionName(name) << Qt::endl;
     source.lineSettings = choice.line;
     const hostcode::Language language = *hostcode::languageNamed(choice.language);
     const hostcode::Code code = hostcode::generate(source, language, name);
@@ -69,13 +67,23 @@ int write(hostcode::Source source, const ExportChoice& choice, const QString& fa
         err << "varnix: " << code.refusal << Qt::endl;
         return 2;
     }
+    const QString said = QStringLiteral("%1, %2(), %3 %4 at %5")
+                             .arg(hostcode::languageTitle(language), hostcode::functionName(name))
+                             .arg(source.script.frameCount())
+                             .arg(source.script.frameCount() == 1 ? QStringLiteral("frame") : QStringLiteral("frames"),
+                                  choice.line);
+    // "-" is the standard output, which then holds the code alone.
+    if (choice.output == QLatin1String("-")) {
+        out << code.text;
+        out.flush();
+        err << "varnix: " << said << Qt::endl;
+        return out.status() == QTextStream::Ok ? 0 : 2;
+    }
     if (const QString failure = render::saveScript(code.text, choice.output); !failure.isEmpty()) {
         err << "varnix: " << failure << Qt::endl;
         return 2;
     }
-    out << choice.output << ": " << hostcode::languageTitle(language) << ", " << hostcode::functionName(name)
-        << "(), " << source.script.frameCount() << (source.script.frameCount() == 1 ? " frame" : " frames")
-        << " at " << choice.line << Qt::endl;
+    out << choice.output << ": " << said << Qt::endl;
     return 0;
 }
 
@@ -83,7 +91,7 @@ int exportScript(const QString& path, const ExportChoice& choice, int delay, QTe
 {
     auto read = script::readScriptFile(path);
     if (const auto* error = std::get_if<script::ReadError>(&read)) {
-        err << "varnix: " << path << ": " << error->describe() << Qt::endl;
+        err << "varnix: " << scriptRefusal(path, *error) << Qt::endl;
         return 2;
     }
     hostcode::Source source;

@@ -104,6 +104,16 @@ QString check(const MonitorRequest& request, bool decoding, bool passing, bool s
     return {};
 }
 
+// One rule for --decode and --monitor: 2 when the input could not be read
+// whole, else 1 when a frame was refused, unanswered, answered otherwise
+// than the model or left unfinished, else 0.
+int exitStatus(const monitor::Decoder::Counts& counts, bool whole)
+{
+    if (!whole)
+        return 2;
+    return counts.refused > 0 || counts.unanswered > 0 || counts.otherwise > 0 || counts.unfinished > 0 ? 1 : 0;
+}
+
 int decode(const MonitorRequest& request, const QString& png, int scale, QTextStream& out, QTextStream& err)
 {
     if (QFile file(request.decode); !file.open(QIODevice::ReadOnly)) {
@@ -111,17 +121,20 @@ int decode(const MonitorRequest& request, const QString& png, int scale, QTextSt
         return 2;
     }
     bool timesOfDay = false;
-    bool unfinished = false;
     std::optional<board::Display> wanted;
     monitor::Decoder* decoding = nullptr;
-    monitor::Decoder decoder([&](const monitor::Event& event) {
-        print(out, event, request.json, timesOfDay, false);
-        unfinished = unfinished || event.kind == monitor::Event::Kind::Unfinished;
-        if (event.number == request.at)
-            wanted = decoding->firmware().display();
-    });
+    monitor::HeldEvents held([&](const monitor::Event& event) { print(out, event, request.json, timesOfDay, false); });
+    monitor::Decoder decoder(
+        [&](const monitor::Event& event) {
+            held.take(event);
+            if (event.number == request.at)
+                wanted = decoding->firmware().display();
+        },
+        [&](const monitor::BoardReply& reply) { held.take(reply); });
     decoding = &decoder;
-    monitor::decodeFile(request.decode, decoder, nullptr, &timesOfDay);
+    const monitor::FileRead read = monitor::decodeFile(
+        request.decode, decoder, [&](const monitor::FileRead& opened) { timesOfDay = opened.timesOfDay; });
+    held.releaseAll();
     const auto& counts = decoder.counts();
     if (!png.isEmpty()) {
         if (request.at > counts.events) {
@@ -135,8 +148,11 @@ int decode(const MonitorRequest& request, const QString& png, int scale, QTextSt
         }
     }
     out.flush();
-    err << "varnix: " << monitor::countsText(counts) << Qt::endl;
-    return counts.refused > 0 || unfinished ? 1 : 0;
+    err << "varnix: " << monitor::countsText(counts);
+    if (read.leftOut > 0)
+        err << "; " << read.leftOut << (read.leftOut == 1 ? " part" : " parts") << " of the file could not be read";
+    err << Qt::endl;
+    return exitStatus(counts, read.opened && read.leftOut == 0);
 }
 
 int passThrough(const MonitorRequest& request, const QString& boardPort, QTextStream& out, QTextStream& err)
@@ -156,8 +172,12 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
         }
         capture.emplace(*file, pass.description(), QDateTime::currentMSecsSinceEpoch());
     }
-    monitor::Decoder decoder([&](const monitor::Event& event) { print(out, event, request.json, true, true); });
+    monitor::HeldEvents held([&](const monitor::Event& event) { print(out, event, request.json, true, true); });
+    monitor::Decoder decoder([&](const monitor::Event& event) { held.take(event); },
+                             [&](const monitor::BoardReply& reply) { held.take(reply); });
+    decoder.hearBoard(true);
     int lostSides = 0;
+    bool whole = true;
     int code = 0;
     QEventLoop loop;
     auto end = [&](int exitCode) {
@@ -176,15 +196,17 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
         decoder.take(from, bytes, at);
     });
     QObject::connect(&pass, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString& reason) {
-        const QString text = monitor::PassThrough::lostText(side, reason);
+        const QString text = monitor::lostText(side, reason);
         const qint64 at = QDateTime::currentMSecsSinceEpoch();
-        decoder.note(text, at);
+        decoder.lost(side, text, at);
         if (capture) {
             capture->note(text, at);
             capture->flush();
         }
+        // What passed from then on was not heard.
+        whole = false;
         if (++lostSides == 2)
-            end(1);
+            end(0);
     });
     // The line's quiet, for frames that end when it goes quiet.
     QTimer quiet;
@@ -201,13 +223,15 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
     pass.stop();
     const qint64 ended = QDateTime::currentMSecsSinceEpoch();
     decoder.finish(ended);
+    held.releaseAll();
+    out.flush();
     if (capture && !capture->flush() && code == 0) {
         err << "varnix: cannot write " << request.save << ": " << file->errorString() << Qt::endl;
         code = 2;
     }
     err << "varnix: " << monitor::countsText(decoder.counts()) << " in " << (ended - started) / 1000 << " s"
         << Qt::endl;
-    return code;
+    return code != 0 ? code : exitStatus(decoder.counts(), whole);
 }
 
 } // namespace varnix::linemonitor

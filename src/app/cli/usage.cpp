@@ -126,30 +126,37 @@ constexpr Option kVarnixOptions[] = {
     {"--lang", "LANG", "with --export: c, arduino or python", "The language of the code --export writes."},
     {"--name", "NAME", "with --export: the function is varnix_send_NAME (default: the file's name)",
      "The name the function is given, varnix_send_NAME: letters, digits and _. Without it the script's or the "
-     "picture's file name is taken, made into such a name when it is not one, and said so."},
+     "picture's file name is taken. Either is made into such a name when it is not one, as the Export dialog "
+     "does, and said so: a letter with an accent as its letter alone, each run of other characters as one _."},
     {"--line", "SETTINGS", "with --export or --monitor: the line settings (default 19200,n,8,1)",
      "The line settings as BAUD,PARITY,DATA,STOP, such as 56000,n,8,1: with --export, those the code's own "
      "main() or setup() opens the port with, and its comment names (C takes the speeds of POSIX termios and no "
      "mark or space parity, Arduino no mark or space parity and no 1.5 stop bits; what the language cannot set "
      "is refused); with --monitor, those of both ports."},
-    {"--output", "OUT", "with --export: the file to write the code to; -o OUT is the same",
-     "Where --export writes the code, whole or not at all; -o OUT is the same."},
+    {"--output", "OUT", "with --export: the file to write the code to (- for the standard output); -o OUT is the same",
+     "Where --export writes the code, whole or not at all; - writes it to the standard output. -o OUT is the "
+     "same."},
     {"--decode", "FILE", "print what a host sent the board, frame by frame, with the board's verdict",
      "Read a capture, a session log of Varnix, the timed output of jpnevulator, a script "
      "or a file of raw bytes the host sent, and print one line for each event: its number, time, direction (> "
      "from the host, < from the board, * a note), the bytes as scripts write them, what they mean and the "
-     "verdict of the board's own firmware model (taken, its error line, unfinished, ignored). The counts go to "
-     "the error output at the end. A damaged line is a note with its number; the reading goes on."},
+     "verdict of the board's own firmware model (taken, its error line, unfinished, ignored), and where the file "
+     "holds the board's side, what the board answered. The counts go to the error output at the end. A damaged "
+     "line is a note with its number; the reading goes on. The exit status says what was found (see EXIT "
+     "STATUS)."},
     {"--monitor", "HOST_PORT", "pass bytes between the host's port and the board's (--port), printing each event",
      "Open the host's port and the board's port (--port), each a serial device or a network address as --port "
      "takes them, pass every byte from one to the other unchanged and at once, and print the events as they "
-     "pass, decoded as --decode does. Ctrl+C ends it with a line of counts; a port lost on one side is said and "
-     "the other side goes on."},
+     "pass, decoded as --decode does, each frame with the board's answer. Ctrl+C ends it with a line of counts; a "
+     "port lost on one side is said and the other side goes on, and frames sent after the board's was lost are "
+     "not delivered. The exit status follows the rule of --decode."},
     {"--save", "CAPTURE", "with --monitor: keep the bytes both ways, with their times, in a capture file",
      "Write the capture as it passes: a line for each run of bytes with its local time to the millisecond and "
      "its direction, the session log's form with every byte kept. --decode and the monitor window read it."},
     {"--json", nullptr, "with --decode or --monitor: each event as a line of JSON",
-     "Print each event as one line of JSON, with its parameters by name, instead of a line of text."},
+     "Print each event as one line of JSON, with its parameters by name, the model's verdict and the board's "
+     "answer, instead of a line of text. The bytes are JSON text, each byte the character of its number (U+0000 "
+     "to U+00FF); monitor.md in the documentation folder lists the fields."},
     {"--at", "N", "with --decode and --png: the display as it stood after event N",
      "Write the display as it stood after the event numbered N, rather than at the end."},
     {"--png", "OUT.png", "with --preview, --decode, --text or --picture: the picture to write, black on white",

@@ -82,7 +82,10 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (publish && !board.publish(varnix::link::virtualBoardLink())) {
-        std::fprintf(stderr, "varnix-board: %s\n", qPrintable(board.errorString()));
+        // Another board holds the link: this one can still run beside it.
+        const bool taken = !varnix::link::virtualBoardDevice(varnix::link::virtualBoardLink()).isEmpty();
+        std::fprintf(stderr, "varnix-board: %s%s\n", qPrintable(board.errorString()),
+                     taken ? "; --no-link starts this one beside it, without the link" : "");
         return 1;
     }
     std::printf("%s\n", qPrintable(board.devicePath()));

@@ -183,10 +183,13 @@ void ScriptPanel::cmdExport_Click()
     const auto delay = windowDelay();
     if (!delay)
         return;
-    // The code sends as the window would: its line settings and pacing.
+    // The code sends as the window would: the line settings it shows, which
+    // the port takes at its next opening, and its pacing.
+    QString line = m_parts.portPanel.List1()->selectedText();
+    if (line.isEmpty())
+        line = m_parts.connection.port().settings();
     auto* dialog = new hostcode::ExportDialog(
-        {m_parts.desktop, m_parts.connection.port().settings(), *delay,
-         link::pacingCharacter(m_parts.portPanel.waitchr()->exactText())},
+        {m_parts.desktop, line, *delay, link::pacingCharacter(m_parts.portPanel.waitchr()->exactText())},
         m_parts.window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (!m_recorder->isEmpty()) {

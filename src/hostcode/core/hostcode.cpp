@@ -4,6 +4,8 @@
 #include "hostcode/core/emitters.h"
 #include "hostcode/core/plan.h"
 
+#include <QHash>
+
 namespace varnix::hostcode {
 
 namespace {
@@ -57,11 +59,38 @@ QString functionName(const QString& name)
     return QStringLiteral("varnix_send_") + name;
 }
 
+namespace {
+
+// Letters beyond ASCII as their ASCII letters: an accent dropped ("é" as
+// "e"), and the few that do not decompose spelled out.
+QString asciiLetters(const QString& text)
+{
+    static const QHash<QChar, QString> spelled{
+        {u'\u00df', QStringLiteral("ss")}, {u'\u00e6', QStringLiteral("ae")}, {u'\u00c6', QStringLiteral("AE")},
+        {u'\u00f8', QStringLiteral("o")},  {u'\u00d8', QStringLiteral("O")},  {u'\u0153', QStringLiteral("oe")},
+        {u'\u0152', QStringLiteral("OE")}, {u'\u0142', QStringLiteral("l")},  {u'\u0141', QStringLiteral("L")},
+        {u'\u0111', QStringLiteral("d")},  {u'\u0110', QStringLiteral("D")},  {u'\u00fe', QStringLiteral("th")},
+        {u'\u00de', QStringLiteral("TH")}, {u'\u00f0', QStringLiteral("d")},  {u'\u00d0', QStringLiteral("D")},
+    };
+    QString out;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KD)) {
+        if (c.unicode() < 0x80)
+            out += c;
+        else if (const auto it = spelled.constFind(c); it != spelled.constEnd())
+            out += *it;
+        else if (c.category() != QChar::Mark_NonSpacing)
+            out += u' ';
+    }
+    return out;
+}
+
+} // namespace
+
 QString identifierFrom(const QString& text)
 {
     QString out;
     bool gap = false;
-    for (const QChar c : text) {
+    for (const QChar c : asciiLetters(text)) {
         if (!isIdentifierCharacter(c)) {
             gap = true;
             continue;

@@ -27,7 +27,8 @@ QString functionName(const QString& name);
 constexpr int kLongestName = 40;
 
 // A name made into one that every language takes: letters, digits and "_",
-// each run of other characters as one "_", none at the ends, cut to
+// a letter beyond ASCII as its ASCII letter ("é" as "e", "ß" as "ss"), each
+// run of other characters as one "_", none at the ends, cut to
 // kLongestName. Empty when nothing of it is left.
 QString identifierFrom(const QString& text);
 bool isIdentifier(const QString& name);

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cmath>
@@ -155,6 +156,14 @@ CaptureReader::CaptureReader(QIODevice& device, const QString& name) : m_device(
         first.chop(1);
     if (first.startsWith("Varnix ") && (first.contains(" capture: ") || first.contains(" session log: "))) {
         m_form = first.contains(" capture: ") ? Form::Capture : Form::SessionLog;
+        // A session log is the window's own, with the board; a capture names
+        // the board's side, or holds its lines.
+        const QByteArrayView what = first.sliced(first.indexOf(": ") + 2);
+        m_passedThrough = m_form == Form::Capture && what.startsWith("host ") && what.contains(", board ");
+        m_boardHeard = m_form == Form::SessionLog || what.contains("board ")
+            || QRegularExpression(QStringLiteral("\n\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d <"))
+                   .match(QString::fromLatin1(head))
+                   .hasMatch();
         m_device.readLine(kLongestLine);
         m_line = 1;
         m_read = first.size() + 1;
@@ -164,6 +173,16 @@ CaptureReader::CaptureReader(QIODevice& device, const QString& name) : m_device(
                                              "as those of a day of their own"));
     } else if (isJpnevulatorTime(first)) {
         m_form = Form::Jpnevulator;
+        // Two devices, or one named the board.
+        QStringList devices;
+        for (const QByteArray& line : head.split('\n')) {
+            if (!isJpnevulatorTime(line))
+                continue;
+            const QString device = QString::fromLatin1(line.sliced(27)).trimmed();
+            if (!device.isEmpty() && !devices.contains(device))
+                devices << device;
+        }
+        m_boardHeard = devices.size() > 1 || devices.contains(QStringLiteral("board"));
     } else if (name.endsWith(u'.' + QLatin1String(script::kExtension), Qt::CaseInsensitive)) {
         m_form = Form::Script;
     } else {
@@ -200,9 +219,17 @@ CaptureReader::Item CaptureReader::note(const QString& text)
 
 CaptureReader::Item CaptureReader::damaged(QByteArrayView line, const QString& why)
 {
-    return note(QStringLiteral("line %1: %2, left out: %3")
-                    .arg(m_line)
-                    .arg(why, protocol::quoted(script::escaped(QString::fromLatin1(line)))));
+    return leftOutNote(QStringLiteral("line %1: %2, left out: %3")
+                           .arg(m_line)
+                           .arg(why, protocol::quoted(script::escaped(QString::fromLatin1(line)))));
+}
+
+CaptureReader::Item CaptureReader::leftOutNote(const QString& text)
+{
+    ++m_leftOut;
+    Item item = note(text);
+    item.leftOut = true;
+    return item;
 }
 
 qint64 CaptureReader::forward(qint64 at)
@@ -269,7 +296,7 @@ CaptureReader::Item CaptureReader::nextLine()
             if (m_buffer[length - 1] == '\n')
                 break;
         }
-        return note(QStringLiteral("line %1 is %2 bytes long, longer than any line of a capture; left out")
+        return leftOutNote(QStringLiteral("line %1 is %2 bytes long, longer than any line of a capture; left out")
                         .arg(m_line)
                         .arg(skipped));
     }
@@ -378,7 +405,7 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
 {
     const auto read = script::readScript(line);
     if (const auto* error = std::get_if<script::ReadError>(&read))
-        return note(QStringLiteral("line %1: %2; left out").arg(m_line).arg(error->reason));
+        return leftOutNote(QStringLiteral("line %1: %2; left out").arg(m_line).arg(error->reason));
     for (const script::Step& step : std::get<script::Script>(read).steps) {
         switch (step.kind) {
         case script::Step::Kind::Delay:
@@ -420,32 +447,42 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
 
 void feed(Decoder& decoder, const CaptureReader::Item& item)
 {
-    if (item.kind == CaptureReader::Item::Kind::Note)
-        decoder.note(item.note, item.at);
-    else if (item.kind == CaptureReader::Item::Kind::Bytes)
+    if (item.kind == CaptureReader::Item::Kind::Note) {
+        if (const auto side = lostSide(item.note))
+            decoder.lost(*side, item.note, item.at);
+        else
+            decoder.note(item.note, item.at);
+    } else if (item.kind == CaptureReader::Item::Kind::Bytes) {
         decoder.take(item.direction, item.bytes, item.at);
+    }
 }
 
-qint64 decodeFile(const QString& path, Decoder& decoder, CaptureReader::Form* form, bool* timesOfDay)
+FileRead decodeFile(const QString& path, Decoder& decoder, const std::function<void(const FileRead&)>& opened)
 {
+    FileRead read;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         decoder.note(QStringLiteral("Cannot open %1: %2.").arg(path, file.errorString()), 0);
         decoder.finish(0);
-        return 0;
+        return read;
     }
+    read.opened = true;
     CaptureReader reader(file, QFileInfo(path).fileName());
-    if (form)
-        *form = reader.form();
-    if (timesOfDay)
-        *timesOfDay = reader.timesOfDay();
+    read.form = reader.form();
+    read.timesOfDay = reader.timesOfDay();
+    if (opened)
+        opened(read);
+    if (reader.boardHeard())
+        decoder.hearBoard(reader.passedThrough());
     qint64 at = 0;
     for (auto item = reader.next(); item.kind != CaptureReader::Item::Kind::End; item = reader.next()) {
         at = item.at;
         feed(decoder, item);
     }
     decoder.finish(at);
-    return file.pos();
+    read.bytes = file.pos();
+    read.leftOut = reader.leftOut();
+    return read;
 }
 
 QString saveAsCapture(const QString& source, const QString& target)

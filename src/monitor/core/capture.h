@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 namespace varnix::monitor {
@@ -76,6 +78,7 @@ public:
         QByteArray bytes;
         qint64 at = 0;  // milliseconds
         QString note;
+        bool leftOut = false; // the note tells of a part of the file that could not be read
     };
 
     // A line longer than this is cut, and said so.
@@ -93,6 +96,12 @@ public:
     // The times are local times of day (a capture, a log, jpnevulator),
     // rather than milliseconds from the start.
     bool timesOfDay() const { return m_form != Form::Script && m_form != Form::Raw; }
+    // The file holds the board's side too, and whether the host reached the
+    // board through the line captured (a pass-through) rather than beside it.
+    bool boardHeard() const { return m_boardHeard; }
+    bool passedThrough() const { return m_passedThrough; }
+    // Parts of the file left out so far, each told in a note.
+    qint64 leftOut() const { return m_leftOut; }
     Item next();
 
 private:
@@ -103,11 +112,16 @@ private:
     Item note(const QString& text);
     // A line that cannot be read, quoted in the note.
     Item damaged(QByteArrayView line, const QString& why);
+    // A note of a part of the file left out.
+    Item leftOutNote(const QString& text);
     // Keeps times from going back (midnight passed, a clock set back).
     qint64 forward(qint64 at);
 
     QIODevice& m_device;
     Form m_form = Form::Raw;
+    bool m_boardHeard = false;
+    bool m_passedThrough = false;
+    qint64 m_leftOut = 0;
     qint64 m_line = 0;
     qint64 m_read = 0;
     qint64 m_lastAt = 0;
@@ -126,13 +140,24 @@ private:
     bool m_ready = true;
 };
 
-// Gives the decoder what the reader read: bytes, or a note.
+// Gives the decoder what the reader read: bytes, or a note (a lost port's
+// as the loss it tells of).
 void feed(Decoder& decoder, const CaptureReader::Item& item);
 
-// Reads a capture file of any form into the decoder, to its end; the
-// number of bytes read. A file that cannot be opened is one note.
-qint64 decodeFile(const QString& path, Decoder& decoder, CaptureReader::Form* form = nullptr,
-                  bool* timesOfDay = nullptr);
+// What decodeFile() read.
+struct FileRead {
+    bool opened = false;
+    qint64 bytes = 0;
+    qint64 leftOut = 0;  // parts of it that could not be read, each a note
+    CaptureReader::Form form = CaptureReader::Form::Raw;
+    bool timesOfDay = false;
+};
+
+// Reads a capture file of any form into the decoder, to its end, the board
+// heard where the file holds its side; `opened` is told the file's form
+// before the first event. A file that cannot be opened is one note.
+FileRead decodeFile(const QString& path, Decoder& decoder,
+                    const std::function<void(const FileRead&)>& opened = {});
 
 // Writes what a file of any form holds as a capture, whole or not at all;
 // why it could not, or empty. A source without times of day starts at

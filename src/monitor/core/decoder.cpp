@@ -26,7 +26,55 @@ bool isRead(char letter)
     return letter == 'n' || letter == 'a' || letter == 'g';
 }
 
+bool answeredOtherwise(bool refused, const QString& modelError, Event::Answered answered, const QString& boardError)
+{
+    switch (answered) {
+    case Event::Answered::None:
+        return true;
+    case Event::Answered::Ready:
+        return refused;
+    case Event::Answered::Error:
+        return !refused || boardError != modelError;
+    case Event::Answered::Unheard:
+    case Event::Answered::Awaited:
+    case Event::Answered::NotDelivered:
+        break;
+    }
+    return false;
+}
+
+// The error line of an answer, without its line break.
+QString errorLine(const QByteArray& answer)
+{
+    const qsizetype start = answer.indexOf("Error:");
+    if (start < 0)
+        return {};
+    qsizetype end = start;
+    while (end < answer.size() && answer[end] != '\r' && answer[end] != '\n')
+        ++end;
+    return QString::fromLatin1(answer.mid(start, end - start));
+}
+
+const QString kLost = QStringLiteral("'s port was lost");
+
 } // namespace
+
+QString lostText(Direction side, const QString& reason)
+{
+    return QStringLiteral("The %1%2%3.")
+        .arg(side == Direction::Host ? QStringLiteral("host") : QStringLiteral("board"), kLost,
+             reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+}
+
+std::optional<Direction> lostSide(const QString& note)
+{
+    for (const Direction side : {Direction::Host, Direction::Board}) {
+        const QString lost = lostText(side, {});
+        if (note.startsWith(lost.chopped(1)) && (note.size() == lost.size() || note[lost.size() - 1] == u':'))
+            return side;
+    }
+    return std::nullopt;
+}
 
 Direction Event::direction() const
 {
@@ -50,6 +98,8 @@ QString Event::text() const
 
 QString Event::verdict() const
 {
+    if (answered == Answered::NotDelivered)
+        return QStringLiteral("not delivered");
     switch (kind) {
     case Kind::Taken:
         return QStringLiteral("taken");
@@ -69,7 +119,36 @@ QString Event::verdict() const
     return QString();
 }
 
-Decoder::Decoder(Sink sink) : m_sink(std::move(sink))
+QString Event::boardText() const
+{
+    switch (answered) {
+    case Answered::Ready:
+        return QLatin1String(board::Firmware::prompt).trimmed();
+    case Answered::Error:
+        return kind == Kind::Refused && boardError == error ? QStringLiteral("the same") : boardError;
+    case Answered::None:
+        return QStringLiteral("no answer");
+    case Answered::Awaited:
+        return QStringLiteral("\u2026");
+    case Answered::Unheard:
+    case Answered::NotDelivered:
+        break;
+    }
+    return {};
+}
+
+bool Event::differs() const
+{
+    return isFrame() && answeredOtherwise(kind == Kind::Refused, error, answered, boardError);
+}
+
+void Event::take(const BoardReply& reply)
+{
+    answered = reply.answered;
+    boardError = reply.error;
+}
+
+Decoder::Decoder(Sink sink, ReplySink replies) : m_sink(std::move(sink)), m_replies(std::move(replies))
 {
     m_firmware.setObserver(this);
 }
@@ -109,6 +188,7 @@ void Decoder::fromBoard(QByteArrayView bytes, qint64 at)
     quiet(at);
     m_counts.boardBytes += bytes.size();
     m_boardTime = at;
+    m_boardHeard = true;
     for (const char byte : bytes) {
         if (m_answer.size == 0) {
             m_answer.start = m_boardPlace;
@@ -150,6 +230,54 @@ void Decoder::quiet(qint64 now)
     }
     if (m_answer.size > 0 && now - m_boardTime >= kAnswerQuietMs)
         endAnswer();
+    expire(now);
+}
+
+void Decoder::hearBoard(bool passing)
+{
+    m_boardHeard = true;
+    m_passing = passing;
+    m_boardLost = false;
+}
+
+void Decoder::lost(Direction side, const QString& note, qint64 at)
+{
+    this->note(note, at);
+    if (side != Direction::Board)
+        return;
+    // What it had not answered by then it never will.
+    if (m_answer.size > 0)
+        endAnswer();
+    settleAll(at);
+    m_boardLost = true;
+}
+
+void Decoder::expire(qint64 now)
+{
+    while (!m_owed.empty() && now - std::max(m_owed.front().last, m_settledAt) >= kReplyMs) {
+        const Owed owed = m_owed.front();
+        m_owed.pop_front();
+        settle(owed, Event::Answered::None, {}, std::max(owed.last, m_settledAt) + kReplyMs);
+    }
+}
+
+void Decoder::settleAll(qint64 at)
+{
+    for (auto owed = std::exchange(m_owed, {}); const Owed& frame : owed)
+        settle(frame, Event::Answered::None, {}, at);
+}
+
+void Decoder::settle(const Owed& owed, Event::Answered answered, const QString& error, qint64 at)
+{
+    m_settledAt = at;
+    if (!owed.awaited)
+        return;
+    if (answered == Event::Answered::None)
+        ++m_counts.unanswered;
+    else if (answeredOtherwise(owed.refused, owed.error, answered, error))
+        ++m_counts.otherwise;
+    if (m_replies)
+        m_replies(BoardReply{owed.number, answered, error});
 }
 
 void Decoder::note(const QString& text, qint64 at)
@@ -177,6 +305,8 @@ void Decoder::finish(qint64 at)
     flushText(true, false);
     if (m_answer.size > 0)
         endAnswer();
+    // No answer came before the end.
+    settleAll(at);
 }
 
 void Decoder::catchUp()
@@ -316,15 +446,23 @@ void Decoder::frameEnded(qint64 last, const board::FrameRead& frame)
     event.read = frame;
     event.meaning = frameMeaning(frame);
     event.error = QString::fromLatin1(frame.error);
+    if (m_boardLost)
+        event.answered = m_passing ? Event::Answered::NotDelivered : Event::Answered::Unheard;
+    else if (m_boardHeard)
+        event.answered = Event::Answered::Awaited;
     m_open = false;
     m_frame = {};
     for (qint64 place = m_taken - extra; place < m_taken; ++place)
         addLoose(m_recent[std::size_t(place % 4)], place, timeOf(place, event.last));
     m_skipping = event.kind == Event::Kind::Refused;
-    if (m_owed.size() >= kMostOwed)
+    if (m_owed.size() >= kMostOwed) {
+        settle(m_owed.front(), Event::Answered::None, {}, event.last);
         m_owed.pop_front();
+    }
     emitEvent(event);
-    m_owed.push_back(Owed{event.number, m_skipping, event.letter});
+    if (event.answered != Event::Answered::NotDelivered)
+        m_owed.push_back(Owed{event.number, m_skipping, event.letter, event.last, event.error,
+                              event.answered == Event::Answered::Awaited});
     tellDeferred();
 }
 
@@ -404,7 +542,8 @@ void Decoder::tellAnswer(Event& event)
     const bool error = event.bytes.contains("Error:");
     if (event.bytes.contains(board::Firmware::kStartLine)) {
         event.meaning = QStringLiteral("the board started");
-        m_owed.clear();
+        // It started again: what it owed it never answers.
+        settleAll(event.first);
     } else if (!prompted) {
         event.meaning = QStringLiteral("from the board, without a prompt");
     } else if (m_owed.empty() && m_open && m_deferred.size() < kMostDeferred) {
@@ -419,6 +558,7 @@ void Decoder::tellAnswer(Event& event)
         m_owed.pop_front();
         event.answers = owed.number;
         event.unexpected = error != owed.refused;
+        settle(owed, error ? Event::Answered::Error : Event::Answered::Ready, errorLine(event.bytes), event.last);
         const FrameKind* kind = frameKind(owed.letter);
         event.meaning = QStringLiteral("answer to %1 (%2)")
                             .arg(owed.number)
@@ -438,6 +578,15 @@ void Decoder::emitEvent(Event& event)
         ++m_counts.frames;
     if (event.kind == Event::Kind::Refused)
         ++m_counts.refused;
+    if (event.kind == Event::Kind::Note)
+        ++m_counts.notes;
+    if (event.answered == Event::Answered::NotDelivered)
+        ++m_counts.unanswered;
+    if (event.kind == Event::Kind::Unfinished) {
+        ++m_counts.unfinished;
+        m_counts.unfinishedFrame = event.number;
+        m_counts.unfinishedMeaning = event.meaning;
+    }
     if (m_sink)
         m_sink(event);
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -43,13 +44,46 @@ struct Event {
     // took the frame, or none where it refused it.
     bool unexpected = false;
 
+    // What the board itself answered a frame, beside the model's verdict.
+    enum class Answered : quint8 {
+        Unheard,       // no board is heard on the line
+        Awaited,       // not yet: the board still has the time a run gives it
+        Ready,         // its prompt alone
+        Error,         // an error line, in `boardError`
+        None,          // nothing within that time
+        NotDelivered,  // no board was there to take the frame
+    };
+    Answered answered = Answered::Unheard;
+    QString boardError;
+
     Direction direction() const;
     bool isFrame() const { return kind == Kind::Taken || kind == Kind::Refused || kind == Kind::Unfinished; }
     // The bytes as scripts write them, "…" marking bytes left out.
     QString text() const;
-    // "taken", the error line, "unfinished", "ignored", …
+    // "taken", the error line, "unfinished", "ignored", "not delivered", …
     QString verdict() const;
+    // The frame's answer from the board: "Ready:", its error line ("the
+    // same" when it is the model's), "no answer", "…" while awaited; empty
+    // when no board is heard or the frame was not delivered.
+    QString boardText() const;
+    // The board answered otherwise than the model: nothing, an error the
+    // model did not give, or its prompt where the model refused the frame.
+    bool differs() const;
+    // Takes the board's answer to this frame.
+    void take(const struct BoardReply& reply);
 };
+
+// A frame's answer from the board, told once it came or its time passed.
+struct BoardReply {
+    qint64 frame = 0;  // the frame's event number
+    Event::Answered answered = Event::Answered::None;
+    QString error;     // the board's error line
+};
+
+// "The board's port was lost: The device was unplugged."
+QString lostText(Direction side, const QString& reason);
+// The side a note of lostText() tells of, read back from a capture.
+std::optional<Direction> lostSide(const QString& note);
 
 // Turns what a host sends the board, and what the board answers, into
 // events: each frame with its meaning and the verdict of the board's own
@@ -63,6 +97,7 @@ class Decoder : private board::FirmwareObserver
 {
 public:
     using Sink = std::function<void(const Event&)>;
+    using ReplySink = std::function<void(const BoardReply&)>;
 
     // The largest frame the board takes, a whole external EEPROM, fits.
     static constexpr qsizetype kLongestHeld = 128 * 1024;
@@ -74,8 +109,12 @@ public:
     static constexpr int kStallMs = 2000;
     // An answer without the prompt ends when the board is quiet this long.
     static constexpr int kAnswerQuietMs = 100;
+    // A frame the board has not answered this long after it ended (or after
+    // the answer to the frame before it) has no answer, as a run of a
+    // script would find.
+    static constexpr int kReplyMs = 2000;
 
-    explicit Decoder(Sink sink);
+    explicit Decoder(Sink sink, ReplySink replies = {});
     ~Decoder() override;
     Decoder(const Decoder&) = delete;
     Decoder& operator=(const Decoder&) = delete;
@@ -91,6 +130,14 @@ public:
     void quiet(qint64 now);
     // A note of the source's ("line 12: not a log line").
     void note(const QString& text, qint64 at);
+    // A board is on the line: each frame from now on waits for its answer.
+    // `passing`: the host's bytes reach the board through this line alone
+    // (a pass-through), so that while its side is lost they reach no board.
+    void hearBoard(bool passing);
+    // A side's port was lost: said in a note (lostText()'s). The board's
+    // answers are heard no more; passing, the frames that follow are not
+    // delivered.
+    void lost(Direction side, const QString& note, qint64 at);
     // The capture ends: what is left becomes events.
     void finish(qint64 at);
 
@@ -101,8 +148,15 @@ public:
         qint64 events = 0;
         qint64 frames = 0;
         qint64 refused = 0;
+        qint64 unanswered = 0;  // no answer, or not delivered
+        qint64 otherwise = 0;   // answered otherwise than the model
+        qint64 unfinished = 0;
+        qint64 notes = 0;
         qint64 hostBytes = 0;
         qint64 boardBytes = 0;
+        // The last frame left unfinished: its number and meaning.
+        qint64 unfinishedFrame = 0;
+        QString unfinishedMeaning;
     };
     const Counts& counts() const { return m_counts; }
     // Places where the firmware's account of a frame did not fit the bytes
@@ -121,6 +175,9 @@ private:
         qint64 number;
         bool refused;
         char letter;
+        qint64 last;   // when the frame ended
+        QString error; // the model's
+        bool awaited;  // its answer is told when it comes
     };
 
     void frameBegan(qint64 at) override;
@@ -146,8 +203,13 @@ private:
     void tellDeferred();
     void emitEvent(Event& event);
     qint64 timeOf(qint64 place, qint64 otherwise) const;
+    // The frames owed an answer whose time has passed by `now` get none.
+    void expire(qint64 now);
+    void settle(const Owed& owed, Event::Answered answered, const QString& error, qint64 at);
+    void settleAll(qint64 at);
 
     Sink m_sink;
+    ReplySink m_replies;
     board::Firmware m_firmware;
     Counts m_counts;
     qint64 m_misfits = 0;
@@ -179,6 +241,13 @@ private:
     int m_promptMatched = 0;
     std::deque<Owed> m_owed;
     std::vector<Event> m_deferred;
+    // A board is heard on the line; it is reached through this line alone;
+    // its side is lost.
+    bool m_boardHeard = false;
+    bool m_passing = false;
+    bool m_boardLost = false;
+    // When the last frame owed an answer got it, or went without.
+    qint64 m_settledAt = 0;
 };
 
 } // namespace varnix::monitor

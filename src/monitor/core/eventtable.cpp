@@ -28,6 +28,18 @@ void EventTable::append(const Event& event, const board::Display& after)
     m_bytes += event.bytes.size();
 }
 
+qsizetype EventTable::take(const BoardReply& reply)
+{
+    // The events are numbered one after another.
+    if (m_events.empty() || reply.frame < m_events.front().number)
+        return -1;
+    const qint64 row = reply.frame - m_events.front().number;
+    if (row >= size())
+        return -1;
+    m_events[std::size_t(row)].take(reply);
+    return qsizetype(row);
+}
+
 qsizetype EventTable::trim()
 {
     const qsizetype margin = m_limit / 8;

@@ -29,6 +29,9 @@ public:
 
     // Adds an event and the display after it; nothing goes before trim().
     void append(const Event& event, const board::Display& after);
+    // The board's answer to a frame the table holds: its row, or -1 when it
+    // holds it no more.
+    qsizetype take(const BoardReply& reply);
     // Lets the oldest go while there are too many: how many went (from the
     // front).
     qsizetype trim();

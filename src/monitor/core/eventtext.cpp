@@ -35,6 +35,25 @@ QString kindWord(Event::Kind kind)
     return QStringLiteral("note");
 }
 
+QString boardWord(Event::Answered answered)
+{
+    switch (answered) {
+    case Event::Answered::Ready:
+        return QStringLiteral("ready");
+    case Event::Answered::Error:
+        return QStringLiteral("error");
+    case Event::Answered::None:
+        return QStringLiteral("no answer");
+    case Event::Answered::Awaited:
+        return QStringLiteral("awaited");
+    case Event::Answered::NotDelivered:
+        return QStringLiteral("not delivered");
+    case Event::Answered::Unheard:
+        break;
+    }
+    return {};
+}
+
 QString plural(qint64 count, const char* one, const char* many)
 {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
@@ -101,6 +120,8 @@ QString eventLine(const Event& event, bool timesOfDay)
     parts << event.meaning;
     if (const QString verdict = event.verdict(); !verdict.isEmpty())
         parts << verdict;
+    if (const QString board = event.boardText(); !board.isEmpty())
+        parts << (event.differs() ? QStringLiteral("but the board: ") : QStringLiteral("board: ")) + board;
     return parts.join(QStringLiteral("  "));
 }
 
@@ -113,17 +134,27 @@ QByteArray eventJson(const Event& event, bool timesOfDay)
         {QStringLiteral("direction"), event.direction() == Direction::Host    ? QStringLiteral("host")
                                       : event.direction() == Direction::Board ? QStringLiteral("board")
                                                                              : QStringLiteral("note")},
-        {QStringLiteral("verdict"), kindWord(event.kind)},
+        {QStringLiteral("verdict"), event.answered == Event::Answered::NotDelivered ? QStringLiteral("not delivered")
+                                                                                    : kindWord(event.kind)},
         {QStringLiteral("meaning"), event.meaning},
     };
     if (event.kind != Event::Kind::Note) {
-        object.insert(QStringLiteral("bytes"), event.text());
+        // Each byte the character of its number, U+0000 to U+00FF: JSON's
+        // own escapes are the only ones.
+        object.insert(QStringLiteral("bytes"), QString::fromLatin1(event.bytes));
         object.insert(QStringLiteral("size"), event.size);
         object.insert(QStringLiteral("offset"), event.offset);
     }
     if (event.isFrame()) {
         const FrameKind* kind = frameKind(event.letter);
         object.insert(QStringLiteral("kind"), QLatin1String(kind ? kind->name : kUnknownKind));
+        object.insert(QStringLiteral("model"), kindWord(event.kind));
+        if (const QString board = boardWord(event.answered); !board.isEmpty())
+            object.insert(QStringLiteral("board"), board);
+        if (event.answered == Event::Answered::Error)
+            object.insert(QStringLiteral("board_error"), event.boardError);
+        if (event.differs())
+            object.insert(QStringLiteral("differs"), true);
         QJsonObject parameters;
         for (const Parameter& parameter : frameParameters(event.read)) {
             if (parameter.value.typeId() == QMetaType::QByteArray)
@@ -144,11 +175,54 @@ QByteArray eventJson(const Event& event, bool timesOfDay)
 
 QString countsText(const Decoder::Counts& counts)
 {
-    return QStringLiteral("%1, %2 refused, %3 from the host, %4 from the board")
-        .arg(plural(counts.frames, "frame", "frames"))
-        .arg(counts.refused)
-        .arg(plural(counts.hostBytes, "byte", "bytes"))
-        .arg(counts.boardBytes);
+    QStringList parts{plural(counts.frames, "frame", "frames"), QStringLiteral("%1 refused").arg(counts.refused)};
+    if (counts.unanswered > 0)
+        parts << QStringLiteral("%1 unanswered").arg(counts.unanswered);
+    if (counts.otherwise > 0)
+        parts << QStringLiteral("%1 answered otherwise than the model").arg(counts.otherwise);
+    if (counts.notes > 0)
+        parts << plural(counts.notes, "note", "notes");
+    parts << plural(counts.hostBytes, "byte", "bytes") + QStringLiteral(" from the host")
+          << QStringLiteral("%1 from the board").arg(counts.boardBytes);
+    QString text = parts.join(QStringLiteral(", "));
+    if (counts.unfinished > 0)
+        text += QStringLiteral("; unfinished: event %1, %2").arg(counts.unfinishedFrame).arg(counts.unfinishedMeaning);
+    return text;
+}
+
+void HeldEvents::take(const Event& event)
+{
+    m_held.push_back(event);
+    if (m_held.size() > std::size_t(kMostHeld)) {
+        m_release(m_held.front());
+        m_held.pop_front();
+    }
+    release();
+}
+
+void HeldEvents::take(const BoardReply& reply)
+{
+    if (m_held.empty() || reply.frame < m_held.front().number)
+        return;
+    const auto index = std::size_t(reply.frame - m_held.front().number);
+    if (index < m_held.size())
+        m_held[index].take(reply);
+    release();
+}
+
+void HeldEvents::releaseAll()
+{
+    for (const Event& event : m_held)
+        m_release(event);
+    m_held.clear();
+}
+
+void HeldEvents::release()
+{
+    while (!m_held.empty() && m_held.front().answered != Event::Answered::Awaited) {
+        m_release(m_held.front());
+        m_held.pop_front();
+    }
 }
 
 } // namespace varnix::monitor

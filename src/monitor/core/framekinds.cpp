@@ -36,9 +36,11 @@ constexpr FrameKind kKinds[] = {
     {'y', "Y axis", {"y1", "y2", "x"}, "tick"},
 };
 
+// Escaped as scripts write bytes, and the quote too, so that no quote in
+// the text can end it.
 QString quotedBytes(QByteArrayView bytes)
 {
-    return u'"' + script::escaped(QString::fromLatin1(bytes)) + u'"';
+    return u'"' + script::escaped(QString::fromLatin1(bytes)).replace(u'"', QStringLiteral("\\x22")) + u'"';
 }
 
 } // namespace

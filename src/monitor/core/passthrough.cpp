@@ -1,9 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/core/passthrough.h"
 
+#include "link/core/networkaddress.h"
+
 #include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace varnix::monitor {
+
+namespace {
+
+// Why a device could not be opened, where the port has not said: the
+// system's own reason, or that it is no serial device.
+QString deviceTrouble(const QString& name)
+{
+    if (link::isNetworkAddress(name))
+        return {};
+    const QByteArray path = QFile::encodeName(name);
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno)) + u'.';
+    termios line{};
+    const bool serial = ::tcgetattr(fd, &line) == 0;
+    ::close(fd);
+    return serial ? QString() : QStringLiteral("it is no serial device.");
+}
+
+} // namespace
 
 PassThrough::PassThrough(const PortChoice& host, const PortChoice& board, Mode mode, QObject* parent)
     : QObject(parent), m_mode(mode)
@@ -45,7 +75,9 @@ bool PassThrough::start()
         s.told = false;
         if (!s.port || s.port->open())
             continue;
-        const QString hint = s.port->failureHint();
+        QString hint = s.port->failureHint();
+        if (hint.isEmpty())
+            hint = deviceTrouble(s.choice.name);
         m_why = QStringLiteral("Cannot open %1 (the %2's side)%3")
                     .arg(s.choice.name, direction == Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
                          hint.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + hint);
@@ -91,14 +123,8 @@ QString PassThrough::description() const
                                                 s.choice.name);
     }
     const QString settings = m_sides[0].choice.name.isEmpty() ? m_sides[1].choice.settings : m_sides[0].choice.settings;
-    return parts.join(QStringLiteral(", ")) + QStringLiteral(", ") + settings;
-}
-
-QString PassThrough::lostText(Direction side, const QString& reason)
-{
-    return QStringLiteral("The %1's port was lost%2.")
-        .arg(side == Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
-             reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+    return (m_mode == Mode::Tap ? QStringLiteral("tap of ") : QString()) + parts.join(QStringLiteral(", "))
+        + QStringLiteral(", ") + settings;
 }
 
 void PassThrough::read(Direction from)

@@ -41,10 +41,12 @@ public:
     void stop();
     bool running() const;
     const QString& why() const { return m_why; }
-    // "host /dev/ttyUSB0, board /dev/ttyUSB1, 19200,n,8,1", for a capture.
+    // "host /dev/ttyUSB0, board /dev/ttyUSB1, 19200,n,8,1", for a capture;
+    // a tap's begins "tap of".
     QString description() const;
-    // "The board's port was lost: The device was unplugged."
-    static QString lostText(Direction side, const QString& reason);
+    Mode mode() const { return m_mode; }
+    // The board's side is listened to: its answers are heard.
+    bool hearsBoard() const { return !m_sides[1].choice.name.isEmpty(); }
 
 signals:
     // Bytes came from the host (Direction::Host) or the board, at `at`

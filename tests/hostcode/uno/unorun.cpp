@@ -6,8 +6,9 @@
 // pin turns to an output: the sketch's send is over, and the LED says how it
 // went.
 //   varnix_unorun SKETCH.elf [SECONDS]
-// Exit: 0 LED off, 1 LED on, 3 not over within SECONDS (default 60), 4 the
-// ELF could not be loaded or the chip crashed.
+// Exit: 0 LED off, 1 LED on (and the line and the answer the send ended at
+// are said), 3 not over within SECONDS (default 60), 4 the ELF could not be
+// loaded or the chip crashed.
 //
 // simavr runs the chip as fast as it can and the sketch counts its delays
 // in simulated cycles, while the board reads the pauses in real time: so
@@ -23,6 +24,7 @@ extern "C" {
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -38,6 +40,8 @@ constexpr unsigned char kLed = 1 << 5;
 constexpr avr_cycle_count_t kDrainCycles = kFrequency / 10;
 // How far the simulated clock may run ahead before it waits.
 constexpr avr_cycle_count_t kAheadCycles = kFrequency / 1000;
+// Where the linker puts data memory in an AVR's ELF.
+constexpr uint32_t kDataOffset = 0x800000;
 
 // The cycles at which the sketch's serial port sent its first byte and its
 // last: how long the send took in the chip's own time.
@@ -54,6 +58,18 @@ void byteSent(avr_irq_t*, uint32_t, void* param)
     if (sent->bytes++ == 0)
         sent->first = sent->avr->cycle;
     sent->last = sent->avr->cycle;
+}
+
+// Where a variable of the sketch lies in the chip's data memory; null when
+// the sketch has none of that name.
+const unsigned char* symbolData(const elf_firmware_t& firmware, avr_t* avr, const char* name)
+{
+    for (uint32_t i = 0; i < firmware.symbolcount; ++i) {
+        const avr_symbol_t* symbol = firmware.symbol[i];
+        if (std::strcmp(symbol->symbol, name) == 0 && symbol->addr >= kDataOffset)
+            return avr->data + (symbol->addr - kDataOffset);
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -131,5 +147,14 @@ int main(int argc, char* argv[])
     std::fprintf(stderr, "unorun: %.3f s simulated in %.3f s; %ld bytes sent in %.3f s simulated\n",
                  double(avr->cycle) / kFrequency, std::chrono::duration<double>(Clock::now() - began).count(),
                  sent.bytes, double(sent.last - sent.first) / kFrequency);
+    // Where a send that failed ended, as the sketch keeps it for its own
+    // code: the script's line and the board's error line.
+    if (code == 1) {
+        const unsigned char* line = symbolData(firmware, avr, "varnix_line");
+        const unsigned char* answer = symbolData(firmware, avr, "varnix_answer");
+        if (line && answer)
+            std::fprintf(stderr, "unorun: line %d: \"%.48s\"\n", line[0] | line[1] << 8,
+                         reinterpret_cast<const char*>(answer));
+    }
     return code;
 }
