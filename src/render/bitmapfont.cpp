@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/bitmapfont.h"
 
+#include "protocol/encodings.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -184,18 +186,18 @@ bool BdfReader::next()
 
 bool BdfReader::numbers(int needed, int* values, int lo, int hi, const char* what)
 {
-    const QString keyword = word(m_words.at[0]);
+    const auto keyword = [this] { return word(m_words.at[0]); };
     if (m_words.count - 1 < needed)
-        return fail(QStringLiteral("%1 needs %2 whole number%3").arg(keyword).arg(needed).arg(needed > 1 ? "s" : ""));
+        return fail(QStringLiteral("%1 needs %2 whole number%3").arg(keyword()).arg(needed).arg(needed > 1 ? "s" : ""));
     for (int i = 0; i < needed; ++i) {
         const std::string_view text = m_words.at[std::size_t(i + 1)];
         long long value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
         if (error != std::errc() || end != text.data() + text.size())
-            return fail(QStringLiteral("%1 takes whole numbers, not %2").arg(keyword, quoted(text)));
+            return fail(QStringLiteral("%1 takes whole numbers, not %2").arg(keyword(), quoted(text)));
         if (value < lo || value > hi)
             return fail(QStringLiteral("%1 %2: %3 from %4 to %5")
-                            .arg(keyword, word(text), QString::fromLatin1(what))
+                            .arg(keyword(), word(text), QString::fromLatin1(what))
                             .arg(lo)
                             .arg(hi));
         values[i] = int(value);
@@ -402,13 +404,7 @@ bool BdfReader::glyph()
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return protocol::hexDigitValue(char16_t(static_cast<unsigned char>(c)));
 }
 
 // The rows after BITMAP, up to and with the ENDCHAR after them.
