@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 namespace varnix::render {
@@ -160,7 +161,7 @@ private:
     BitmapFontRead m_read;
     std::optional<int> m_ascent, m_descent, m_defaultAdvance;
     std::optional<std::array<int, 4>> m_boundingBox;
-    std::optional<long long> m_defaultChar;
+    std::optional<int> m_defaultChar;
     QString m_registry, m_encoding;
 };
 
@@ -312,10 +313,13 @@ bool BdfReader::property()
     if (key == "FONT_DESCENT")
         return number(m_descent, 0, kLargestGlyph);
     if (key == "DEFAULT_CHAR") {
+        // Fonts that mean "none" write -1 or 65535 too: a character the
+        // font lacks then gets the box.
         std::optional<int> value;
-        if (!number(value, 0, int(kLastCharacter)))
+        if (!number(value, -1, std::numeric_limits<int>::max()))
             return false;
-        m_defaultChar = *value;
+        if (*value >= 0)
+            m_defaultChar = *value;
     } else if (key == "CHARSET_REGISTRY") {
         text(m_registry);
     } else if (key == "CHARSET_ENCODING") {
