@@ -16,10 +16,14 @@ cd "$(dirname "$0")/.."
 # window as a screen reader does; the toolchains that build and run exported
 # code (Python with pyserial, avr-gcc with the Arduino core and Debian's
 # arduino-builder, which builds a sketch as docs/export.md tells a user to,
-# simavr, socat to join its serial port to a board).
+# simavr, socat to join its serial port to a board); FreeType and fontconfig
+# for bitmap fonts, and the bitmap fonts the tests draw (misc-fixed, Terminus,
+# Unifont as PCF) with Debian's converters of them both ways (bdftopcf,
+# pcf2bdf).
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
           clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth
-          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr arduino-builder simavr libsimavr-dev socat)
+          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr arduino-builder simavr libsimavr-dev socat
+          libfreetype-dev libfontconfig-dev xfonts-base xfonts-terminus xfonts-unifont xfonts-utils pcf2bdf)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/picturedialogs.h"
 
+#include "render/fontfiles.h"
 #include "widgets/desktop.h"
 #include "widgets/pagelayout.h"
 
@@ -13,6 +14,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -108,6 +110,9 @@ void redrawOnChange(Dialog* dialog, const QList<QWidget*>& widgets, void (Dialog
 }
 
 constexpr int kBaudRates[] = {56000, 38400, 28800, 19200, 14400, 9600, 2400, 1200, 600};
+// In the text dialog's fonts: the board's font, then "Bitmap font...", then
+// the bitmap fonts chosen (their files as data), then the installed ones.
+constexpr int kChooseBitmapFont = 1;
 } // namespace
 
 QStringList QtPictureDialogs::openPictures(QWidget* parent, const QString& filter)
@@ -155,10 +160,61 @@ QString QtPictureDialogs::saveScript(QWidget* parent)
 
 std::optional<TextAnswer> QtPictureDialogs::chooseText(QWidget* parent, const BlockChoice& block)
 {
-    TextPreview preview(block, parent);
+    TextPreview preview(block, parent, this);
     if (preview.exec() != QDialog::Accepted)
         return std::nullopt;
     return preview.answer();
+}
+
+QString QtPictureDialogs::chooseBitmapFont(QWidget* parent)
+{
+    BitmapFontChooser chooser(parent);
+    return chooser.exec() == QDialog::Accepted ? chooser.chosen() : QString();
+}
+
+BitmapFontChooser::BitmapFontChooser(QWidget* parent) : QDialog(parent), m_faces(named(new QListWidget, "bitmapFaces"))
+{
+    setObjectName(QStringLiteral("BitmapFontChooser"));
+    setWindowTitle(QStringLiteral("Bitmap Font"));
+    for (const BitmapFace& face : bitmapFaces()) {
+        auto* item = new QListWidgetItem(face.label(), m_faces);
+        item->setData(Qt::UserRole, face.file);
+        item->setToolTip(face.file);
+    }
+    QLabel* caption = pagelayout::captionFor(
+        m_faces->count() > 0 ? QStringLiteral("&Installed bitmap fonts:")
+                             : QStringLiteral("&Installed bitmap fonts: none (xfonts-base, xfonts-terminus and "
+                                              "xfonts-unifont bring some); a file of one may be chosen."),
+        m_faces);
+    caption->setWordWrap(true);
+    auto* buttons = okCancel(this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setEnabled(false);
+    auto* file = named(buttons->addButton(QStringLiteral("&File\u2026"), QDialogButtonBox::ActionRole), "bitmapFile");
+    connect(file, &QPushButton::clicked, this, [this] {
+        // Where Debian keeps the X fonts, the bitmap fonts among them.
+        QFileDialog dialog(this, QStringLiteral("Bitmap Font File"), QStringLiteral("/usr/share/fonts/X11"),
+                           bitmapFontFilter());
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        m_file = askFiles(dialog).value(0);
+        if (!m_file.isEmpty())
+            accept();
+    });
+    connect(m_faces, &QListWidget::currentItemChanged, ok, [ok](QListWidgetItem* item) { ok->setEnabled(item); });
+    connect(m_faces, &QListWidget::itemActivated, this, &QDialog::accept);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(caption);
+    column->addWidget(m_faces);
+    column->addWidget(buttons);
+    resize(480, 400);
+}
+
+QString BitmapFontChooser::chosen() const
+{
+    if (!m_file.isEmpty())
+        return m_file;
+    const QListWidgetItem* item = m_faces->currentItem();
+    return item ? item->data(Qt::UserRole).toString() : QString();
 }
 
 BlockChooser::BlockChooser(const BlockChoice& start, bool forText, QWidget* parent)
@@ -369,11 +425,12 @@ void PicturePreview::redraw()
     }
 }
 
-TextPreview::TextPreview(const BlockChoice& block, QWidget* parent)
-    : QDialog(parent), m_block(new BlockChooser(block, true)), m_text(named(new QPlainTextEdit, "text")),
-      m_font(choices("font", fontNames())), m_size(spin("size", 1, 64, 8)),
+TextPreview::TextPreview(const BlockChoice& block, QWidget* parent, PictureDialogs* dialogs)
+    : QDialog(parent), m_dialogs(dialogs), m_block(new BlockChooser(block, true)),
+      m_text(named(new QPlainTextEdit, "text")), m_font(choices("font", fontNames())), m_size(spin("size", 1, 64, 8)),
       m_bold(named(new QCheckBox(QStringLiteral("&Bold")), "bold")),
       m_italic(named(new QCheckBox(QStringLiteral("&Italic")), "italic")),
+      m_scale(spin("scale", 1, kLargestFontScale, 1)),
       m_across(choices("across", {QStringLiteral("Left"), QStringLiteral("Centre"), QStringLiteral("Right")})),
       m_down(choices("down", {QStringLiteral("Top"), QStringLiteral("Middle"), QStringLiteral("Bottom")})),
       m_lineSpacing(spin("lineSpacing", -16, 32, 0)), m_rotation(rotations("rotation")),
@@ -383,6 +440,11 @@ TextPreview::TextPreview(const BlockChoice& block, QWidget* parent)
 {
     setObjectName(QStringLiteral("TextPreview"));
     setWindowTitle(QStringLiteral("Load Text"));
+    static QtPictureDialogs qtDialogs;
+    if (!m_dialogs)
+        m_dialogs = &qtDialogs;
+    m_font->insertItem(kChooseBitmapFont, QStringLiteral("Bitmap font\u2026"));
+    m_scale->setSuffix(QStringLiteral("\u00d7"));
     m_text->setTabChangesFocus(true);
     m_text->setFixedHeight(m_text->fontMetrics().lineSpacing() * 4 + 12);
 
@@ -392,6 +454,8 @@ TextPreview::TextPreview(const BlockChoice& block, QWidget* parent)
     style->addWidget(m_size);
     style->addWidget(m_bold);
     style->addWidget(m_italic);
+    style->addWidget(pagelayout::captionFor(QStringLiteral("Sc&ale:"), m_scale));
+    style->addWidget(m_scale);
     auto* place = new QHBoxLayout;
     place->addWidget(m_across);
     place->addWidget(pagelayout::captionFor(QStringLiteral("Down:"), m_down));
@@ -417,24 +481,51 @@ TextPreview::TextPreview(const BlockChoice& block, QWidget* parent)
     column->addWidget(buttons);
 
     redrawOnChange<TextPreview>(
-        this, {m_text, m_font, m_size, m_bold, m_italic, m_across, m_down, m_lineSpacing, m_rotation, m_inverted},
+        this, {m_text, m_size, m_bold, m_italic, m_scale, m_across, m_down, m_lineSpacing, m_rotation, m_inverted},
         &TextPreview::redraw);
+    connect(m_font, &QComboBox::currentIndexChanged, this, &TextPreview::fontChosen);
     connect(m_block, &BlockChooser::changed, this, &TextPreview::redraw);
+    redraw();
+}
+
+bool TextPreview::bitmapFont() const
+{
+    return !m_font->currentData().toString().isEmpty();
+}
+
+void TextPreview::fontChosen(int index)
+{
+    if (index == kChooseBitmapFont) {
+        const QString file = m_dialogs->chooseBitmapFont(this);
+        const QSignalBlocker quiet(m_font);
+        int at = file.isEmpty() ? m_lastFont : m_font->findData(file);
+        if (at < 0) {
+            at = kChooseBitmapFont + 1;
+            m_font->insertItem(at, QStringLiteral("%1 (bitmap)").arg(fontFileName(file)), file);
+            m_font->setItemData(at, file, Qt::ToolTipRole);
+        }
+        m_font->setCurrentIndex(at);
+    }
+    m_lastFont = m_font->currentIndex();
     redraw();
 }
 
 TextChoice TextPreview::choice() const
 {
+    // A bitmap font's file is the face it has: its size, bold and italic
+    // are its own.
+    const bool bitmap = bitmapFont();
     return {m_text->toPlainText(),
-            m_font->currentText(),
+            bitmap ? m_font->currentData().toString() : m_font->currentText(),
             m_size->value(),
-            m_bold->isChecked(),
-            m_italic->isChecked(),
+            !bitmap && m_bold->isChecked(),
+            !bitmap && m_italic->isChecked(),
             Across(m_across->currentIndex()),
             Down(m_down->currentIndex()),
             m_lineSpacing->value(),
             m_rotation->currentIndex() * 90,
-            m_inverted->isChecked()};
+            m_inverted->isChecked(),
+            bitmap ? m_scale->value() : 1};
 }
 
 TextAnswer TextPreview::answer() const
@@ -444,6 +535,11 @@ TextAnswer TextPreview::answer() const
 
 void TextPreview::redraw()
 {
+    const bool bitmap = bitmapFont();
+    for (QWidget* faceChoice : {static_cast<QWidget*>(m_size), static_cast<QWidget*>(m_bold),
+                                static_cast<QWidget*>(m_italic)})
+        faceChoice->setEnabled(!bitmap);
+    m_scale->setEnabled(bitmap);
     const TextChoice text = choice();
     const LcdBlock block = chosenBlock(m_block->choice(), text);
     m_block->showBlock(block);

@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -66,6 +67,9 @@ public:
     virtual QString saveScript(QWidget* parent) = 0;
     // The text and its block, starting from `block`; nothing on Cancel.
     virtual std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) = 0;
+    // The file of the text dialog's "Bitmap font...": one that fontconfig
+    // knows or any BDF or PCF file; empty when the user cancelled.
+    virtual QString chooseBitmapFont(QWidget* parent) = 0;
 };
 
 class QtPictureDialogs : public PictureDialogs
@@ -79,6 +83,22 @@ public:
     SaveTarget savePicture(QWidget* parent) override;
     QString saveScript(QWidget* parent) override;
     std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) override;
+    QString chooseBitmapFont(QWidget* parent) override;
+};
+
+// The text dialog's "Bitmap font...": the bitmap fonts fontconfig knows, or
+// a file of one through "File...".
+class BitmapFontChooser : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit BitmapFontChooser(QWidget* parent = nullptr);
+    // The font's file; empty while none is chosen.
+    QString chosen() const;
+
+private:
+    QListWidget* m_faces;
+    QString m_file;
 };
 
 // The block of a dialog: its corners, columns 0 to 127 and rows 0 to 7 as the
@@ -148,24 +168,32 @@ private:
 
 // The text as the block will hold it, at real size and enlarged, redrawn at
 // every change; what the text measures, a font that is not installed or a
-// text that does not fit is said under it.
+// text that does not fit is said under it, and the characters its font
+// lacks. "Bitmap font..." among the fonts asks `dialogs` for one (Qt's
+// when none is given), which then stays among them.
 class TextPreview : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TextPreview(const render::BlockChoice& block, QWidget* parent = nullptr);
+    explicit TextPreview(const render::BlockChoice& block, QWidget* parent = nullptr,
+                         PictureDialogs* dialogs = nullptr);
     render::TextChoice choice() const;
     TextAnswer answer() const;
 
 private:
     void redraw();
+    void fontChosen(int index);
+    bool bitmapFont() const;
 
+    PictureDialogs* m_dialogs;
     BlockChooser* m_block;
     QPlainTextEdit* m_text;
     QComboBox* m_font;
+    int m_lastFont = 0; // the font before "Bitmap font...", kept when it is cancelled
     QSpinBox* m_size;
     QCheckBox* m_bold;
     QCheckBox* m_italic;
+    QSpinBox* m_scale;
     QComboBox* m_across;
     QComboBox* m_down;
     QSpinBox* m_lineSpacing;

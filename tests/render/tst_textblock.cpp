@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Text into a block: what holds with any machine's fonts. The board's own
 // font against the firmware, an installed font (DejaVu Sans, which the test
-// command installs) for extents, alignment, clipping and turning.
+// command installs) for extents, alignment, clipping and turning, and a
+// bitmap font (misc-fixed 6x13, likewise) turned.
 #include "board/displaycheck.h"
 #include "protocol/frames.h"
 #include "render/text.h"
@@ -138,7 +139,7 @@ void TextBlockTest::turnedIsTheUprightTextTurned_data()
 {
     QTest::addColumn<QString>("font");
     QTest::addColumn<int>("rotation");
-    for (const QString& font : {boardFontName(), kDejaVu})
+    for (const QString& font : {boardFontName(), kDejaVu, QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz")})
         for (int rotation : {90, 180, 270})
             QTest::addRow("%s %d", qPrintable(font), rotation) << font << rotation;
 }

@@ -55,6 +55,11 @@ public:
         ++saves;
         return saveTarget;
     }
+    QString chooseBitmapFont(QWidget*) override
+    {
+        ++fontChoices;
+        return bitmapFont;
+    }
 
     QString openPath;
     QStringList openPaths;
@@ -71,6 +76,8 @@ public:
     int opens = 0;
     int choices = 0;
     int saves = 0;
+    QString bitmapFont; // the file "Bitmap font..." answers
+    int fontChoices = 0;
 };
 
 inline bool dark(const QImage& picture, int x, int y)

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -108,6 +109,7 @@ private slots:
     void dialogsStartFromThePagesCorners();
     void loadedBlockBecomesThePagesCorners();
     void textPreviewFollowsTheChoices();
+    void bitmapFontAmongTheFonts();
     void qtDialogsShowAndReturnTheChoice();
 };
 
@@ -446,6 +448,57 @@ void LcdPictureTest::textPreviewFollowsTheChoices()
     qobject_cast<QSpinBox*>(find("blockX1"))->setValue(40);
     const LcdBlock moved = preview.answer().block.place;
     QCOMPARE(QList<int>({moved.x1, moved.x2, moved.y1, moved.y2}), QList<int>({40, 40, 0, 1}));
+}
+
+void LcdPictureTest::bitmapFontAmongTheFonts()
+{
+    const QString handmade = QStringLiteral(VARNIX_SOURCE_DIR "/fuzz/corpus/bdf/handmade.bdf");
+    AnsweringDialogs dialogs;
+    TextPreview preview(BlockChoice{kWholeDisplay, true, true}, nullptr, &dialogs);
+    const auto find = [&preview](const char* name) { return preview.findChild<QWidget*>(QString::fromLatin1(name)); };
+    auto* font = qobject_cast<QComboBox*>(find("font"));
+    auto* scale = qobject_cast<QSpinBox*>(find("scale"));
+    const auto note = [&] { return qobject_cast<QLabel*>(find("note"))->text(); };
+    qobject_cast<QPlainTextEdit*>(find("text"))->setPlainText(QStringLiteral("jA-B>"));
+    qobject_cast<QCheckBox*>(find("bold"))->click();
+    const int fonts = font->count();
+    QVERIFY(!scale->isEnabled());
+
+    // "Bitmap font..." cancelled: the font before it stays.
+    font->setCurrentIndex(1);
+    QCOMPARE(dialogs.fontChoices, 1);
+    QCOMPARE(font->currentText(), boardFontName());
+    // Chosen: it stays among the fonts, its size and faces its own, and a
+    // whole-number scale offered.
+    dialogs.bitmapFont = handmade;
+    font->setCurrentIndex(1);
+    QCOMPARE(font->currentText(), QStringLiteral("handmade (bitmap)"));
+    QVERIFY(!find("size")->isEnabled() && !find("bold")->isEnabled() && scale->isEnabled());
+    scale->setValue(2);
+    const TextChoice choice = preview.choice();
+    QVERIFY(choice.font == handmade && choice.scale == 2 && !choice.bold);
+    const LcdBlock block = chosenBlock({kWholeDisplay, true, true}, choice);
+    QCOMPARE(block.pixelSize(), QSize(44, 16));
+    QCOMPARE(test::differingPixels(qobject_cast<QLabel*>(find("realSize"))->pixmap().toImage(),
+                                   renderText(choice, block).mono),
+             0);
+    QCOMPARE(note(), QStringLiteral("The text is 44 x 14 pixels; the block is 44 x 16; no glyph for 'B' in handmade."));
+    // Another font, then the same file again: one entry for it.
+    font->setCurrentIndex(0);
+    QVERIFY(find("size")->isEnabled() && !scale->isEnabled());
+    font->setCurrentIndex(1);
+    QCOMPARE(font->count(), fonts + 1);
+    QCOMPARE(preview.choice().font, handmade);
+
+    // Qt's chooser lists the bitmap fonts fontconfig knows, by their files.
+    BitmapFontChooser chooser;
+    auto* faces = qobject_cast<QListWidget*>(chooser.findChild<QWidget*>(QStringLiteral("bitmapFaces")));
+    const QList<QListWidgetItem*> fixed = faces->findItems(QStringLiteral("(6x13)"), Qt::MatchEndsWith);
+    QCOMPARE(fixed.size(), 1);
+    QCOMPARE(fixed[0]->text(), QStringLiteral("Fixed SemiCondensed, 13 pixels (6x13)"));
+    QVERIFY(chooser.chosen().isEmpty());
+    faces->setCurrentItem(fixed[0]);
+    QCOMPARE(chooser.chosen(), QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"));
 }
 
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()

@@ -9,6 +9,7 @@
 #include "support/pagedriver.h"
 #include "support/testmain.h"
 #include "render/picture.h"
+#include "render/text.h"
 #include "transfer/lcdpictures.h"
 #include "widgets/fields.h"
 
@@ -25,6 +26,7 @@ class LcdPictureBoardTest : public QObject
 private slots:
     void pictureOntoTheBoardAndBack_data();
     void pictureOntoTheBoardAndBack();
+    void bitmapTextOntoTheBoard();
     void accessKeysKeepPasteWhereItWas();
 };
 
@@ -84,6 +86,37 @@ void LcdPictureBoardTest::pictureOntoTheBoardAndBack()
     test::press(f, "cmdlcdsavepic");
     QCOMPARE(dialogs.saves, 1);
     QCOMPARE(test::differingPixels(QImage(dialogs.saveTarget.path), expected), 0);
+    QCOMPARE(f.desktop.texts(), QStringList{});
+}
+
+// "Hello, board" in misc-fixed 6x13 from Load Text, fitted at the middle
+// of the display, written to the board: its display shows the text's dots.
+void LcdPictureBoardTest::bitmapTextOntoTheBoard()
+{
+    test::AnsweringDialogs dialogs;
+    TextChoice text;
+    text.text = QStringLiteral("Hello, board");
+    text.font = QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz");
+    text.across = Across::Centre;
+    text.down = Down::Middle;
+    dialogs.text = text;
+    dialogs.block = BlockChoice{LcdBlock{}, true, true};
+    test::BoardFixture f;
+    f.window->findChild<LcdPictures*>()->setDialogs(dialogs);
+    f.open();
+    QVERIFY(f.settle());
+    const board::Display before = f.board.firmware().display();
+
+    test::press(f, "cmdlcdloadtext");
+    test::press(f, "cmdlcdfmt");
+    test::press(f, "cmdwritelcd");
+    QVERIFY(f.settle(30000));
+    QCOMPARE(f.board.firmware().errors(), 0);
+    const LcdBlock block = chosenBlock(*dialogs.block, text);
+    QCOMPARE(QList<int>({block.x1, block.x2, block.y1, block.y2}), QList<int>({28, 99, 3, 4}));
+    const RenderedText rendered = renderText(text, block);
+    QCOMPARE(rendered.extent, QSize(72, 13));
+    QCOMPARE(test::wrongPixels(f.board.firmware().display(), rendered.mono, block, before), 0);
     QCOMPARE(f.desktop.texts(), QStringList{});
 }
 

@@ -16,7 +16,8 @@ namespace varnix::content {
 namespace {
 
 constexpr const char* kValued[] = {"--text", "--picture", "--font", "--size", "--align", "--rotate", "--dither",
-                                   "--level", "--fit", "--block", "--script", "--spacing", "--flip", "--baud"};
+                                   "--level", "--fit", "--block", "--script", "--spacing", "--flip", "--baud",
+                                   "--font-scale"};
 constexpr const char* kSwitches[] = {"--bold", "--italic", "--invert"};
 
 std::optional<int> number(const QString& text, int lowest, int highest)
@@ -145,6 +146,13 @@ QString readOption(const QString& name, const QString& value, ContentRequest& re
         if (!size)
             return QStringLiteral("--size takes pixels from 1 to 256, not \"%1\"").arg(value);
         request.text.pixelSize = *size;
+    } else if (is("--font-scale")) {
+        const auto scale = number(value, 1, render::kLargestFontScale);
+        if (!scale)
+            return QStringLiteral("--font-scale takes a whole number from 1 to %1, not \"%2\"")
+                .arg(render::kLargestFontScale)
+                .arg(value);
+        request.text.scale = *scale;
     } else if (is("--spacing")) {
         const auto spacing = number(value, -64, 64);
         if (!spacing)
@@ -230,6 +238,9 @@ int make(const ContentRequest& request, const QString& png, int scale, const Exp
         }
         if (rendered.clipped)
             err << "varnix: " << render::textNote(rendered, block, choice.rotation) << Qt::endl;
+        else
+            for (const QString& note : rendered.notes)
+                err << "varnix: " << note << Qt::endl;
         monos << rendered.mono;
         title = QStringLiteral("Text");
     } else {

@@ -77,9 +77,14 @@ constexpr Option kVarnixOptions[] = {
      "Convert the picture into the block. An animated GIF, or a folder whose PNG files are numbered frames (100 "
      "ms each), becomes an animation: its script writes each frame's changed rectangle and waits the frame's "
      "delay less the line's time. Pictures over 40 million pixels and animations over 1000 frames are refused."},
-    {"--font", "NAME", "with --text: an installed font family (default: the board's own 5 x 7 font)",
+    {"--font", "NAME", "with --text: an installed font family or a bitmap font (default: the board's own 5 x 7 font)",
      "The font family of --text, which must be installed (fc-list lists them); a font that is not is refused by "
-     "its name. Without it, the board's own 5 x 7 font, drawn as its firmware draws strings."},
+     "its name. Without it, the board's own 5 x 7 font, drawn as its firmware draws strings. A bitmap font is "
+     "drawn dot for dot: a BDF or PCF file (gzipped too), or a name fontconfig knows, such as 6x13 (a file's name) "
+     "or Terminus:pixelsize=16:bold (a pattern; --size, --bold and --italic choose among its faces where it does "
+     "not say). A character it lacks shows its default glyph or a hollow box, and is named."},
+    {"--font-scale", "N", "with --text and a bitmap font: each dot drawn N x N (1 to 8, default 1)",
+     "Draw each dot of a bitmap font as N x N pixels: a whole-number scale, the only one a bitmap font takes."},
     {"--size", "PX", "with --text: the font's height in display pixels (default 8)",
      "The height of the font in pixels of the display, not points. The board's font is drawn at whole multiples "
      "of its 8-pixel line."},

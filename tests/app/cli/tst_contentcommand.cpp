@@ -3,8 +3,10 @@
 // display, writes the block as a PNG and as a script.
 #include "app/cli/commandline.h"
 #include "board/displaycheck.h"
+#include "board/virtualboard.h"
 #include "render/text.h"
 #include "script/script.h"
+#include "support/hostrun.h"
 #include "support/testmain.h"
 #include "transfer/picturedriver.h"
 
@@ -51,6 +53,7 @@ class ContentCommandTest : public QObject
 private slots:
     void textWithoutADisplay();
     void numberedPicturesBecomeAnAnimation();
+    void bitmapTextAsArduinoCodeInSimavr();
     void refusals_data();
     void refusals();
 };
@@ -115,6 +118,52 @@ void ContentCommandTest::numberedPicturesBecomeAnAnimation()
     QCOMPARE(test::wrongPixels(board::drawn(written).display(), frames.last(), render::LcdBlock{}), 0);
 }
 
+// "Hello, board" in 6x13, by the name fontconfig knows it by, made into an
+// Arduino sketch that an Uno runs in simavr against a virtual board: the
+// board shows the text's dots. A character the font lacks is named, and a
+// damaged font refused naming its line.
+void ContentCommandTest::bitmapTextAsArduinoCodeInSimavr()
+{
+    QTemporaryDir dir;
+    QByteArray errors;
+    const QString vnx = dir.filePath(QStringLiteral("hello.vnx"));
+    const QString bad = dir.filePath(QStringLiteral("bad.bdf"));
+    QFile badFont(bad);
+    QVERIFY(badFont.open(QIODevice::WriteOnly));
+    badFont.write("STARTFONT 2.1\nCHARS 1\nSTARTCHAR A\nENCODING 65\nBBX 3 -2 0 0\n");
+    badFont.close();
+    QCOMPARE(runProgram({"--text", "A", "--font", bad, "--script", vnx}, &errors), 2);
+    QVERIFY2(errors.contains("varnix: bad.bdf, line 5: BBX -2: a size from 0 to 512."), errors.constData());
+    QCOMPARE(runProgram({"--text", "\u4e2d", "--font", "6x13", "--script", vnx}, &errors), 0);
+    QVERIFY2(errors.contains("varnix: no glyph for '\u4e2d' in 6x13"), errors.constData());
+
+    if (const QString why = test::HostRun::missing(hostcode::Language::Arduino); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const QString sketch = dir.filePath(QStringLiteral("hello.ino"));
+    QCOMPARE(runProgram({"--text", "Hello, board", "--font", "6x13", "--align", "centre,middle", "--block", "whole,fit",
+                         "--script", vnx, "--export", "--lang", "arduino", "-o", sketch}),
+             0);
+    QFile code(sketch);
+    QVERIFY(code.open(QIODevice::ReadOnly));
+    test::HostRun host;
+    QVERIFY2(host.build(QString::fromUtf8(code.readAll()), hostcode::Language::Arduino, dir.path()),
+             qPrintable(host.error()));
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    const test::Ended ended = host.run(board.devicePath());
+    QVERIFY2(ended.code == 0, ended.err.constData());
+
+    render::TextChoice choice;
+    choice.text = QStringLiteral("Hello, board");
+    choice.font = QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz");
+    choice.across = render::Across::Centre;
+    choice.down = render::Down::Middle;
+    const render::LcdBlock block = render::chosenBlock({render::LcdBlock{}, true, true}, choice);
+    const QImage expected = render::renderText(choice, block).mono;
+    QVERIFY(test::darkPixels(expected) > 100);
+    QCOMPARE(test::wrongPixels(board.firmware().display(), expected, block), 0);
+}
+
 void ContentCommandTest::refusals_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -132,6 +181,8 @@ void ContentCommandTest::refusals_data()
            "either followed by fit for the smallest block the text needs there, not \"whole,0,1,0,1\"";
     QTest::newRow("fit with a picture") << QStringList{"--picture", "a.png", "--block", "fit", "--png", "b.png"}
                                         << "--block fit goes with --text";
+    QTest::newRow("bitmap font scale") << QStringList{"--text", "a", "--png", "a.png", "--font-scale", "9"}
+                                       << "--font-scale takes a whole number from 1 to 8, not \"9\"";
     QTest::newRow("rotation") << QStringList{"--picture", "a.gif", "--png", "a.png", "--rotate", "45"}
                               << "--rotate takes 0, 90, 180 or 270, not \"45\"";
     QTest::newRow("two sources") << QStringList{"--text", "a", "--picture", "b.png"}
