@@ -2,6 +2,7 @@
 #include "link/receiveview.h"
 
 #include "link/core/receivemodel.h"
+#include "widgets/elidedlabel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -63,17 +65,6 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
         else
             m_margin->update(0, rect.y(), m_margin->width(), rect.height());
     });
-    // The scroll bar moves inside the document's own edits too, emptying
-    // included, while the document holds its cursors aside: marks made anew
-    // there would free cursors it puts back afterwards.
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatchesLater);
-}
-
-ReceiveText::~ReceiveText()
-{
-    // The model may be gone by the time the base classes let go of their
-    // scroll bar.
-    disconnect(verticalScrollBar(), nullptr, this, nullptr);
 }
 
 int ReceiveText::marginWidth() const
@@ -147,50 +138,94 @@ int documentPosition(const QTextDocument* document, const link::ReceiveModel& mo
 }
 } // namespace
 
-void ReceiveText::showMatches()
+void ReceiveText::paintEvent(QPaintEvent* event)
 {
-    QList<QTextEdit::ExtraSelection> marks;
-    if (m_search.active() && !m_search.matches().empty() && m_model.lineCount() > 0) {
-        // Only the matches in view are marked: there may be thousands.
-        const QTextBlock first = firstVisibleBlock();
-        QTextBlock last = first;
-        qreal top = blockBoundingGeometry(first).translated(contentOffset()).top();
-        while (last.next().isValid() && top < viewport()->height()) {
-            top += blockBoundingRect(last).height();
-            last = last.next();
-        }
-        const qsizetype from = m_model.lineStart(std::min<qsizetype>(first.blockNumber(), m_model.lineCount() - 1));
-        const qsizetype lastLine = last.blockNumber() + 1;
-        const qsizetype to = lastLine < m_model.lineCount() ? m_model.lineStart(lastLine) : m_model.text().size();
-        const auto& matches = m_search.matches();
-        auto it = std::lower_bound(matches.begin(), matches.end(), from - m_search.length());
-        for (; it != matches.end() && *it < to; ++it) {
-            QTextEdit::ExtraSelection mark;
-            mark.cursor = QTextCursor(document());
-            mark.cursor.setPosition(documentPosition(document(), m_model, *it));
-            mark.cursor.setPosition(documentPosition(document(), m_model, *it + m_search.length()),
-                                    QTextCursor::KeepAnchor);
-            const bool current = it - matches.begin() == m_search.current();
-            mark.format.setBackground(current ? kCurrentMatch : kMatch);
-            marks.append(mark);
-        }
+    // The marks go under the text the area paints over them.
+    {
+        QPainter painter(viewport());
+        paintMatches(painter, event->rect());
     }
-    if (!marks.isEmpty() || !extraSelections().isEmpty())
-        setExtraSelections(marks);
+    TextArea::paintEvent(event);
 }
 
-void ReceiveText::showMatchesLater()
+namespace {
+// The line of a laid-out block that holds a character of it.
+QTextLine wrappedLineOf(const QTextLayout* layout, int position)
 {
-    if (m_matchesDue)
+    int low = 0;
+    int high = layout->lineCount() - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (layout->lineAt(middle).textStart() <= position)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return layout->lineAt(low);
+}
+
+// The first line of a laid-out block whose bottom lies below y.
+int firstLineBelow(const QTextLayout* layout, qreal y)
+{
+    int low = 0;
+    int high = layout->lineCount() - 1;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QTextLine line = layout->lineAt(middle);
+        if (line.y() + line.height() <= y)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+} // namespace
+
+void ReceiveText::paintMatches(QPainter& painter, const QRect& area)
+{
+    const std::vector<qsizetype>& matches = m_search.matches();
+    if (!m_search.active() || matches.empty())
         return;
-    m_matchesDue = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_matchesDue = false;
-            showMatches();
-        },
-        Qt::QueuedConnection);
+    // Only what is painted is marked: the matches may be hundreds of
+    // thousands, and a block a line of tens of thousands of characters.
+    const qsizetype length = m_search.length();
+    QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid() && offset.y() <= area.bottom();
+         block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        offset.ry() += box.height();
+        const QTextLayout* layout = block.layout();
+        if (box.bottom() < area.top() || block.blockNumber() >= m_model.lineCount() || layout->lineCount() == 0)
+            continue;
+        const QPointF origin = box.topLeft() + layout->position();
+        const QTextLine first = layout->lineAt(firstLineBelow(layout, area.top() - origin.y()));
+        const QTextLine last = layout->lineAt(firstLineBelow(layout, area.bottom() + 1 - origin.y()));
+        const qsizetype start = m_model.lineStart(block.blockNumber());
+        const qsizetype from = start + first.textStart();
+        const qsizetype to = start + last.textStart() + last.textLength();
+        for (auto it = std::lower_bound(matches.begin(), matches.end(), from - length + 1);
+             it != matches.end() && *it < to; ++it) {
+            const QColor colour = it - matches.begin() == m_search.current() ? kCurrentMatch : kMatch;
+            // A match may run over lines, and on past the block's end.
+            const int end = int(std::min(*it + length, to) - start);
+            for (int at = int(std::max(*it, from) - start); at < end;) {
+                const QTextLine line = wrappedLineOf(layout, at);
+                const int stop = std::min(end, line.textStart() + line.textLength());
+                if (stop <= at)
+                    break;
+                const qreal left = line.cursorToX(at);
+                painter.fillRect(QRectF(origin.x() + left, origin.y() + line.y(), line.cursorToX(stop) - left,
+                                        line.height()),
+                                 colour);
+                at = stop;
+            }
+        }
+    }
+}
+
+void ReceiveText::showMatches()
+{
+    viewport()->update();
 }
 
 void ReceiveText::goToCurrent()
@@ -351,7 +386,7 @@ void ColumnGlyphs::draw(QPainter& painter, QPointF origin)
 FindBar::FindBar(QWidget* parent)
     : QWidget(parent), m_txtFind(new QLineEdit(this)), m_cmdFindPrevious(new QPushButton(QStringLiteral("Previous"), this)),
       m_cmdFindNext(new QPushButton(QStringLiteral("Next"), this)),
-      m_chkMatchCase(new QCheckBox(QStringLiteral("Match case"), this)), m_lblFindCount(new QLabel(this))
+      m_chkMatchCase(new QCheckBox(QStringLiteral("Match case"), this)), m_lblFindCount(new ElidedLabel(this))
 {
     setObjectName(QStringLiteral("findBar"));
     m_txtFind->setObjectName(QStringLiteral("txtFind"));
@@ -365,7 +400,11 @@ FindBar::FindBar(QWidget* parent)
     layout->addWidget(m_cmdFindPrevious);
     layout->addWidget(m_cmdFindNext);
     layout->addWidget(m_chkMatchCase);
-    layout->addWidget(m_lblFindCount);
+    // The count changes at every slice of a search: its width is the
+    // layout's, not the text's, or each change would lay the window out
+    // anew, and with it every line of the received text.
+    m_lblFindCount->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    layout->addWidget(m_lblFindCount, 1);
     connect(m_txtFind, &QLineEdit::textChanged, this, &FindBar::queryChanged);
     connect(m_chkMatchCase, &QCheckBox::toggled, this, &FindBar::queryChanged);
     connect(m_txtFind, &QLineEdit::returnPressed, this, &FindBar::next);

@@ -53,25 +53,24 @@ class ReceiveText : public TextArea
     Q_OBJECT
 public:
     ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent = nullptr);
-    ~ReceiveText() override;
 
     void setTimesShown(bool shown);
     bool timesShown() const { return m_timesShown; }
     // Marks the matches in view again (the search or the text changed).
     void showMatches();
-    // Puts the current match in view and selects it.
+    // Puts the current match in view.
     void goToCurrent();
     // The position in the text of the first line in view.
     qsizetype topPosition() const;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     class Margin;
-    // showMatches(), once the event that runs has ended.
-    void showMatchesLater();
     void paintMargin(QPaintEvent* event);
+    void paintMatches(QPainter& painter, const QRect& area);
     int marginWidth() const;
 
     const link::ReceiveModel& m_model;
@@ -79,7 +78,6 @@ private:
     Margin* m_margin;
     ColumnGlyphs m_marginGlyphs;
     bool m_timesShown = false;
-    bool m_matchesDue = false;
 };
 
 // The bytes of the receive window as a hex dump, painted row by row from

@@ -47,6 +47,18 @@ QString count(WindowFixture& f)
     return f.find<QLabel>(QStringLiteral("lblFindCount"))->text();
 }
 
+// How much of a view is marked as found, in pixels, once it has painted.
+int markedPixels(QAbstractScrollArea* view)
+{
+    QApplication::processEvents();
+    const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int marked = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            marked += shown.pixel(x, y) == qRgb(255, 240, 120) || shown.pixel(x, y) == qRgb(255, 150, 50);
+    return marked;
+}
+
 // The board's answer to a read of an EEPROM block, in hex: every fourth
 // byte pair is 7f 41, which shows as the text "7f41".
 QByteArray eepromAnswer(int bytes)
@@ -100,6 +112,10 @@ private slots:
     void hexDumpOfControlCharacters();
     void arrivingTextLeavesNoStalePixels();
     void readsWhileSearchingAndFlipping();
+    void searchInSlicesFindsWhatOneGoFinds_data();
+    void searchInSlicesFindsWhatOneGoFinds();
+    void stepsWaitForTheSearch();
+    void aKeyReturnsBeforeTheCountIsWhole();
 };
 
 void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
@@ -108,11 +124,9 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     model.setLimit(150);
     link::ReceiveSearch search;
     search.setQuery(model, QStringLiteral("ready:"), Qt::CaseInsensitive, false);
+    search.searchSome(model);
     QCOMPARE(search.countText(), QStringLiteral("no match"));
-    const auto append = [&](const QString& text) {
-        const qsizetype oldSize = model.text().size();
-        search.textAppended(model, oldSize, model.append(text, 0));
-    };
+    const auto append = [&](const QString& text) { search.textAppended(model, model.append(text, 0)); };
     // A match split over two reads counts once it is whole.
     append(QStringLiteral("Rea"));
     QCOMPARE(search.countText(), QStringLiteral("no match"));
@@ -137,8 +151,10 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     QCOMPARE(search.countText(), QStringLiteral("1 of 9"));
     // Matching case leaves out "READY:"; hex pairs find the bytes.
     search.setQuery(model, QStringLiteral("ready:"), Qt::CaseSensitive, false);
+    search.searchSome(model);
     QCOMPARE(search.countText(), QStringLiteral("1 of 2"));
     search.setQuery(model, QStringLiteral("3a 0d0a"), Qt::CaseSensitive, true);
+    search.searchSome(model);
     QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral(":\r\n")));
 }
 
@@ -172,12 +188,10 @@ void ReceiveWindowTest::hexQueryReadings()
     QFETCH(QString, afterBytes);
     ReceiveModel model;
     link::ReceiveSearch search;
-    const auto append = [&](const QString& text) {
-        const qsizetype oldSize = model.text().size();
-        search.textAppended(model, oldSize, model.append(text, 0));
-    };
+    const auto append = [&](const QString& text) { search.textAppended(model, model.append(text, 0)); };
     append(received);
     search.setQuery(model, query, Qt::CaseInsensitive, hex);
+    search.searchSome(model);
     QCOMPARE(search.countText(), count);
     append(QStringLiteral("\x7f" "A"));
     QCOMPARE(search.countText(), afterBytes);
@@ -478,9 +492,118 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
         if (hex->isChecked())
             hex->click();
         bar->setValue(bar->maximum() / 2);
-        QApplication::processEvents();
-        QVERIFY(!f.rcvText()->extraSelections().isEmpty());
+        QVERIFY(markedPixels(f.rcvText()) > 0);
     }
+}
+
+void ReceiveWindowTest::searchInSlicesFindsWhatOneGoFinds_data()
+{
+    // A line repeated as text arrives, the query, and how many characters
+    // a slice looks through.
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<int>("slice");
+    QTest::newRow("a letter on every other line") << "f\r\n\r\n" << "F" << false << false << 30;
+    QTest::newRow("matches over the slices' edges") << "abcabcab\r\n" << "cab" << true << false << 7;
+    QTest::newRow("a query that overlaps itself") << "aaaaaaa\r\n" << "aa" << true << false << 5;
+    QTest::newRow("hex pairs, as bytes and as text") << "7f41 \x7f" "A\r\n" << "7f41" << false << true << 3;
+    QTest::newRow("over the line break") << "ok\r\nReady:" << "0d 0a 52" << true << true << 1;
+    QTest::newRow("case told apart") << "Ready:\r\nREADY:\r\n" << "ready" << true << false << 4;
+    QTest::newRow("nothing") << "xyz\r\n" << "q" << false << false << 40;
+}
+
+void ReceiveWindowTest::searchInSlicesFindsWhatOneGoFinds()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, query);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, hex);
+    QFETCH(int, slice);
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    ReceiveModel model;
+    model.setLimit(1000);
+    link::ReceiveSearch search;
+    const auto receive = [&] { search.textAppended(model, model.append(line, 0)); };
+    while (model.text().size() + line.size() < 1100)
+        receive();
+    // Text arrives, and the oldest goes, while the search goes through it.
+    search.setQuery(model, query, cs, hex);
+    for (int i = 0; !search.complete(); ++i) {
+        QVERIFY(search.countText().endsWith(u'\u2026'));
+        search.searchSome(model, slice);
+        if (i % 3 == 0 && i < 300)
+            receive();
+    }
+    QVERIFY(model.dropped() > 0);
+    // Once through, what arrives is searched as it comes.
+    for (int i = 0; i < 20; ++i)
+        receive();
+    link::ReceiveSearch once;
+    once.setQuery(model, query, cs, hex);
+    once.searchSome(model, model.text().size());
+    QVERIFY(once.complete());
+    QCOMPARE(search.matches(), once.matches());
+    QCOMPARE(search.reading(), once.reading());
+    QVERIFY(!search.countText().endsWith(u'\u2026'));
+}
+
+void ReceiveWindowTest::stepsWaitForTheSearch()
+{
+    ReceiveModel model;
+    model.append(QString(300, u'f'), 0);
+    link::ReceiveSearch search;
+    // From the middle: no current match until the search comes that far.
+    search.setQuery(model, QStringLiteral("f"), Qt::CaseSensitive, false, 150);
+    search.searchSome(model, 100);
+    QCOMPARE(search.countText(), QStringLiteral("at least 100 matches\u2026"));
+    QVERIFY(!search.next());
+    search.searchSome(model, 100);
+    QCOMPARE(search.countText(), QStringLiteral("152 of at least 200 matches\u2026"));
+    // Back from the first around to the last waits for the end.
+    search.setQuery(model, QStringLiteral("f"), Qt::CaseSensitive, false, 0);
+    search.searchSome(model, 100);
+    QVERIFY(!search.previous());
+    QCOMPARE(search.current(), 0);
+    QVERIFY(search.searchSome(model, 1000));
+    QCOMPARE(search.countText(), QStringLiteral("300 of 300"));
+    QVERIFY(search.next());
+    QCOMPARE(search.countText(), QStringLiteral("1 of 300"));
+}
+
+void ReceiveWindowTest::aKeyReturnsBeforeTheCountIsWhole()
+{
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.openPort();
+    QString full;
+    for (int i = 0; full.size() < Terminal::kReceiveLimit; ++i)
+        full += QStringLiteral("Reply %1: 7f 41 80 ff 0d\r\n").arg(i);
+    receive(f, full);
+    f.main().terminal().openFind();
+    QTest::keyClicks(f.find<QLineEdit>(QStringLiteral("txtFind")), QStringLiteral("F"));
+    // The key is back before the search is through; the count then grows,
+    // slice by slice, to the whole of it.
+    QStringList counts{count(f)};
+    while (counts.back().endsWith(u'\u2026')) {
+        QApplication::processEvents();
+        if (count(f) != counts.back())
+            counts << count(f);
+        QVERIFY(counts.size() < 1000);
+    }
+    QVERIFY2(counts.size() >= 3, qPrintable(counts.join(u'|')));
+    qsizetype last = 0;
+    for (QString shown : counts.mid(0, counts.size() - 1)) {
+        const qsizetype atLeast = shown.remove(u',').section(QStringLiteral("at least "), 1).section(u' ', 0, 0).toLongLong();
+        QVERIFY2(atLeast > last, qPrintable(counts.join(u'|')));
+        last = atLeast;
+    }
+    const QString& text = f.main().terminal().received().text();
+    QVERIFY2(counts.back().endsWith(QStringLiteral(" of %1").arg(text.count(u'f', Qt::CaseInsensitive))),
+             qPrintable(counts.back()));
+    QVERIFY(markedPixels(f.rcvText()) > 0);
 }
 
 VARNIX_TEST_MAIN(ReceiveWindowTest)
