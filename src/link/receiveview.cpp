@@ -51,12 +51,51 @@ private:
     ReceiveText* m_text;
 };
 
+ViewPlace::ViewPlace(QScrollBar* bar, const link::ReceiveModel& model) : m_bar(bar), m_model(model)
+{
+    m_moved = QObject::connect(bar, &QScrollBar::valueChanged, [this](int value) {
+        if (m_quiet == 0)
+            m_followsEnd = value == m_bar->maximum();
+    });
+}
+
+ViewPlace::~ViewPlace()
+{
+    // The view's base classes let go of the bar after this is gone.
+    QObject::disconnect(m_moved);
+}
+
+void ViewPlace::setFollowsEnd(bool follows)
+{
+    m_followsEnd = follows;
+    if (follows)
+        m_top = -1;
+}
+
+std::optional<qsizetype> ViewPlace::heldTop() const
+{
+    if (m_top < 0 || m_bar->value() != m_topValue || m_model.shifts() != m_topShifts)
+        return std::nullopt;
+    return m_top;
+}
+
+void ViewPlace::holdTop(qsizetype position)
+{
+    m_top = position;
+    m_topValue = m_bar->value();
+    m_topShifts = m_model.shifts();
+}
+
 ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
-    : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this))
+    : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this)),
+      m_place(verticalScrollBar(), model)
 {
     m_margin->setObjectName(QStringLiteral("rcvTimes"));
     paintScrollBarsAlone(this);
     m_margin->hide();
+    // receive() follows the end itself: the area's own test of the bar
+    // against its end misses what the layout has not counted yet.
+    TextArea::setFollowsEnd(false);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
         if (!m_timesShown)
             return;
@@ -65,6 +104,22 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
         else
             m_margin->update(0, rect.y(), m_margin->width(), rect.height());
     });
+    // Text set anew shows from its start, which is its end when it is
+    // short; typed text, where it was typed.
+    connect(this, &TextArea::changed, this, [this] {
+        if (!m_receiving)
+            m_place.setFollowsEnd(verticalScrollBar()->value() == verticalScrollBar()->maximum());
+    });
+}
+
+void ReceiveText::receive(QStringView more)
+{
+    const bool following = followsEnd();
+    m_receiving = true;
+    m_place.quietly([&] { appendExact(more); });
+    m_receiving = false;
+    if (following)
+        followEnd();
 }
 
 int ReceiveText::marginWidth() const
@@ -74,14 +129,9 @@ int ReceiveText::marginWidth() const
 
 void ReceiveText::setTimesShown(bool shown)
 {
-    // A narrower text may take more lines: the view that followed the end
-    // still does.
-    QScrollBar* bar = verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
+    // A narrower text may take more lines: resizeEvent() keeps the place.
     m_timesShown = shown;
     setViewportMargins(marginWidth(), 0, 0, 0);
-    if (atEnd)
-        bar->setValue(bar->maximum());
     m_margin->setVisible(shown);
     const QRect area = contentsRect();
     m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
@@ -89,9 +139,67 @@ void ReceiveText::setTimesShown(bool shown)
 
 void ReceiveText::resizeEvent(QResizeEvent* event)
 {
-    TextArea::resizeEvent(event);
+    // Another width wraps the lines anew, another height moves the end: the
+    // view keeps its top byte, or stays at the end.
+    const qsizetype top = topPosition();
+    m_place.quietly([&] { TextArea::resizeEvent(event); });
     const QRect area = contentsRect();
     m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
+    if (followsEnd())
+        followEnd();
+    else
+        showPosition(top);
+}
+
+void ReceiveText::layOutEnd()
+{
+    qreal height = 0;
+    for (QTextBlock block = document()->lastBlock(); block.isValid() && height <= viewport()->height();
+         block = block.previous())
+        height += blockBoundingRect(block).height();
+}
+
+void ReceiveText::followEnd()
+{
+    layOutEnd();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_place.setFollowsEnd(true);
+}
+
+qsizetype ReceiveText::topPosition() const
+{
+    if (const std::optional<qsizetype> held = m_place.heldTop())
+        return *held;
+    const QTextBlock block = firstVisibleBlock();
+    const qsizetype line = block.blockNumber();
+    if (line < 0 || line >= m_model.lineCount())
+        return 0;
+    // The bar counts the lines a block wraps into: the top one may be any.
+    const QTextLayout* layout = block.layout();
+    const int wrapped = verticalScrollBar()->value() - block.firstLineNumber();
+    const qsizetype inLine = wrapped > 0 && wrapped < layout->lineCount() ? layout->lineAt(wrapped).textStart() : 0;
+    return m_model.lineStart(line) + inLine;
+}
+
+std::optional<qsizetype> ReceiveText::place() const
+{
+    // A top byte put there stays even when the end came into view with it.
+    if (followsEnd() && !m_place.heldTop())
+        return std::nullopt;
+    return topPosition();
+}
+
+void ReceiveText::showPosition(qsizetype position)
+{
+    const qsizetype line = m_model.lineOf(position);
+    const QTextBlock block = document()->findBlockByNumber(int(line));
+    if (!block.isValid() || line >= m_model.lineCount())
+        return;
+    layOutEnd();
+    blockBoundingRect(block);
+    const QTextLine wrapped = block.layout()->lineForTextPosition(int(position - m_model.lineStart(line)));
+    verticalScrollBar()->setValue(block.firstLineNumber() + (wrapped.isValid() ? wrapped.lineNumber() : 0));
+    m_place.holdTop(position);
 }
 
 void ReceiveText::paintMargin(QPaintEvent* event)
@@ -117,26 +225,6 @@ void ReceiveText::paintMargin(QPaintEvent* event)
     }
     m_marginGlyphs.draw(painter);
 }
-
-qsizetype ReceiveText::topPosition() const
-{
-    const int line = firstVisibleBlock().blockNumber();
-    return line < m_model.lineCount() ? m_model.lineStart(line) : 0;
-}
-
-namespace {
-// Where a position of the model's text stands in the document: its blocks
-// are the model's lines, and within a line one character is one character.
-int documentPosition(const QTextDocument* document, const link::ReceiveModel& model, qsizetype position)
-{
-    const qsizetype line = model.lineOf(position);
-    const QTextBlock block = document->findBlockByNumber(int(line));
-    if (!block.isValid())
-        return document->characterCount() - 1;
-    const qsizetype start = line < model.lineCount() ? model.lineStart(line) : 0;
-    return block.position() + int(std::min<qsizetype>(position - start, block.length() - 1));
-}
-} // namespace
 
 void ReceiveText::paintEvent(QPaintEvent* event)
 {
@@ -228,6 +316,20 @@ void ReceiveText::showMatches()
     viewport()->update();
 }
 
+namespace {
+// Where a position of the model's text stands in the document: its blocks
+// are the model's lines, and within a line one character is one character.
+int documentPosition(const QTextDocument* document, const link::ReceiveModel& model, qsizetype position)
+{
+    const qsizetype line = model.lineOf(position);
+    const QTextBlock block = document->findBlockByNumber(int(line));
+    if (!block.isValid())
+        return document->characterCount() - 1;
+    const qsizetype start = line < model.lineCount() ? model.lineStart(line) : 0;
+    return block.position() + int(std::min<qsizetype>(position - start, block.length() - 1));
+}
+} // namespace
+
 void ReceiveText::goToCurrent()
 {
     if (m_search.current() >= 0) {
@@ -240,11 +342,16 @@ void ReceiveText::goToCurrent()
 }
 
 HexView::HexView(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
-    : QAbstractScrollArea(parent), m_model(model), m_search(search)
+    : QAbstractScrollArea(parent), m_model(model), m_search(search), m_place(verticalScrollBar(), model)
 {
     setObjectName(QStringLiteral("rcvHex"));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     paintScrollBarsAlone(this);
+    // More rows, or fewer in view: a view that follows the end stays there.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (m_place.followsEnd())
+            verticalScrollBar()->setValue(maximum);
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
 }
@@ -267,23 +374,36 @@ void HexView::updateRange()
 
 void HexView::modelChanged()
 {
-    QScrollBar* bar = verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
     updateRange();
-    if (following)
-        bar->setValue(bar->maximum());
     viewport()->update();
+}
+
+void HexView::followEnd()
+{
+    m_place.setFollowsEnd(true);
+    updateRange();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 qsizetype HexView::topOffset() const
 {
+    if (const std::optional<qsizetype> held = m_place.heldTop())
+        return *held;
     return qsizetype(verticalScrollBar()->value()) * link::ReceiveModel::kHexRowBytes;
+}
+
+std::optional<qsizetype> HexView::place() const
+{
+    if (m_place.followsEnd() && !m_place.heldTop())
+        return std::nullopt;
+    return topOffset();
 }
 
 void HexView::showOffset(qsizetype offset)
 {
     updateRange();
     verticalScrollBar()->setValue(int(offset / link::ReceiveModel::kHexRowBytes));
+    m_place.holdTop(offset);
 }
 
 void HexView::goToCurrent()

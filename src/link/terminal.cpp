@@ -118,7 +118,7 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     connect(m_findBar, &FindBar::closed, this, [this] {
         m_search.clear();
         m_searchTimer->stop();
-        m_rcvText->setFollowsEnd(true);
+        m_rcvText->holdPlace(false);
         m_rcvText->showMatches();
         m_rcvHex->viewport()->update();
     });
@@ -263,7 +263,7 @@ void Terminal::show(qsizetype most)
         const QString part = piece.text.size() > budget ? piece.text.left(budget) : piece.text;
         const link::ReceiveModel::Cut cut = m_model.append(part, piece.time);
         m_search.textAppended(m_model, cut);
-        m_rcvText->appendExact(part);
+        m_rcvText->receive(part);
         dropped = dropped || cut.cut > 0;
         budget -= part.size();
         m_pendingSize -= part.size();
@@ -370,7 +370,7 @@ void Terminal::searchSome()
 void Terminal::showFound()
 {
     // While a match is shown, arriving text must not scroll it away.
-    m_rcvText->setFollowsEnd(m_search.current() < 0);
+    m_rcvText->holdPlace(m_search.current() >= 0);
     if (m_chkHex->isChecked())
         m_rcvHex->goToCurrent();
     else
@@ -385,24 +385,29 @@ void Terminal::showMatchCount()
 
 void Terminal::showHex(bool shown)
 {
-    QScrollBar* textBar = m_rcvText->verticalScrollBar();
+    // The other view takes the place: the end, which it then follows, or
+    // the same received byte at the top.
     if (shown) {
-        const bool atEnd = textBar->value() == textBar->maximum();
+        const std::optional<qsizetype> place = m_rcvText->place();
         m_rcvHex->show();
         m_rcvText->hide();
         m_rcvHex->modelChanged();
-        m_rcvHex->showOffset(atEnd ? m_model.text().size() : m_rcvText->topPosition());
+        if (place)
+            m_rcvHex->showOffset(*place);
+        else
+            m_rcvHex->followEnd();
     } else {
-        QScrollBar* hexBar = m_rcvHex->verticalScrollBar();
-        const bool atEnd = hexBar->value() == hexBar->maximum();
-        const qsizetype offset = m_rcvHex->topOffset();
+        const std::optional<qsizetype> place = m_rcvHex->place();
         m_rcvText->show();
         m_rcvHex->hide();
-        const QTextBlock block = m_rcvText->document()->findBlockByNumber(int(m_model.lineOf(offset)));
-        textBar->setValue(atEnd ? textBar->maximum() : block.firstLineNumber());
+        if (place)
+            m_rcvText->showPosition(*place);
+        else
+            m_rcvText->followEnd();
     }
+    // The query may read otherwise in the other view; the view stays.
     if (m_search.active())
-        searchAgain();
+        searchAgain(false);
 }
 
 void Terminal::txmText_KeyPress(QChar key)

@@ -69,28 +69,76 @@ QByteArray eepromAnswer(int bytes)
     return answer + "Ready:\r\n";
 }
 
-// Sends bytes to the window's port from a thread of its own, a little every
-// few milliseconds, as a board on a fast line answers, while the test goes on.
-class Answer
+// The first character of the text view's top line.
+QTextCursor topOfText(WindowFixture& f)
 {
-public:
-    Answer(Pty& pty, const QByteArray& bytes)
-        : m_thread([this, &pty, bytes] {
-              for (qsizetype sent = 0; sent < bytes.size(); sent += 256) {
-                  pty.send(bytes.mid(sent, 256));
-                  std::this_thread::sleep_for(std::chrono::milliseconds(4));
-              }
-              m_sent = true;
-          })
-    {
-    }
-    ~Answer() { m_thread.join(); }
-    bool sent() const { return m_sent; }
+    return f.rcvText()->cursorForPosition(QPoint(0, f.rcvText()->fontMetrics().height() / 2));
+}
 
-private:
-    std::atomic<bool> m_sent{false};
-    std::thread m_thread;
-};
+// The received byte at the top of the view shown.
+qsizetype topByte(WindowFixture& f)
+{
+    QApplication::processEvents();
+    auto* hex = f.find<QAbstractScrollArea>(QStringLiteral("rcvHex"));
+    if (hex->isVisible())
+        return qsizetype(hex->verticalScrollBar()->value()) * ReceiveModel::kHexRowBytes;
+    const QTextCursor top = topOfText(f);
+    return f.main().terminal().received().lineStart(top.blockNumber()) + top.positionInBlock();
+}
+
+// The view shown has `byte` in its top line (a row of the hex view).
+bool atTop(WindowFixture& f, qsizetype byte)
+{
+    const qsizetype top = topByte(f);
+    if (f.find<QWidget>(QStringLiteral("rcvHex"))->isVisible())
+        return top == byte / ReceiveModel::kHexRowBytes * ReceiveModel::kHexRowBytes;
+    const QTextCursor cursor = topOfText(f);
+    const QTextLine line = cursor.block().layout()->lineForTextPosition(cursor.positionInBlock());
+    return top <= byte && byte < top + line.textLength();
+}
+
+// The view shown has the end of the text in view, at its scroll bar's end.
+bool showsEnd(WindowFixture& f)
+{
+    QApplication::processEvents();
+    auto* hex = f.find<QAbstractScrollArea>(QStringLiteral("rcvHex"));
+    QAbstractScrollArea* view = hex->isVisible() ? hex : f.rcvText();
+    const bool atBarEnd = view->verticalScrollBar()->value() == view->verticalScrollBar()->maximum();
+    if (view == hex)
+        return atBarEnd;
+    QTextCursor end(f.rcvText()->document());
+    end.movePosition(QTextCursor::End);
+    const QRect shown = f.rcvText()->cursorRect(end);
+    return atBarEnd && shown.top() >= 0 && shown.bottom() <= f.rcvText()->viewport()->height();
+}
+
+// Sends an answer to the window's port from a thread of its own, a little
+// every few milliseconds, as a board on a fast line answers, and calls
+// meanwhile(step) every few milliseconds until it was sent and the window
+// holds `characters` in all.
+void answer(PtyFixture& f, const QByteArray& bytes, qsizetype characters,
+            const std::function<void(int)>& meanwhile = {})
+{
+    std::atomic<bool> sent{false};
+    std::thread board([&] {
+        for (qsizetype at = 0; at < bytes.size(); at += 256) {
+            f.pty.send(bytes.mid(at, 256));
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        }
+        sent = true;
+    });
+    const ReceiveModel& model = f.main().terminal().received();
+    for (int step = 0; !sent || model.text().size() + model.dropped() < characters; ++step) {
+        if (step >= 4000) {
+            board.join();
+            QFAIL("the answer did not arrive whole");
+        }
+        if (meanwhile)
+            meanwhile(step);
+        QTest::qWait(5);
+    }
+    board.join();
+}
 } // namespace
 
 class ReceiveWindowTest : public QObject
@@ -116,6 +164,8 @@ private slots:
     void searchInSlicesFindsWhatOneGoFinds();
     void stepsWaitForTheSearch();
     void aKeyReturnsBeforeTheCountIsWhole();
+    void anAnswerIntoAnEmptyWindowEndsAtItsEnd();
+    void togglesKeepThePlaceWhileTextArrives();
 };
 
 void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
@@ -463,13 +513,8 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
         f.setField(QStringLiteral("txtebytes"), QString::number(bytes));
         read->setFocus();
         QTest::keyClick(read, Qt::Key_Space);
-        const QByteArray answer = eepromAnswer(bytes);
-        Answer board(f.pty, answer);
-        for (int step = 0; !board.sent() || f.rcvText()->exactText() != QLatin1String(answer); ++step) {
-            QVERIFY2(step < 2000, "the answer did not arrive whole");
-            meanwhile(step);
-            QTest::qWait(5);
-        }
+        answer(f, eepromAnswer(bytes), eepromAnswer(bytes).size(), meanwhile);
+        QCOMPARE(f.rcvText()->exactText(), QString::fromLatin1(eepromAnswer(bytes)));
     };
     for (int round = 0; round < 2; ++round) {
         readBlock(QStringLiteral("optxeep2"), 256, [&](int step) {
@@ -488,7 +533,9 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
             bar->setValue(bar->maximum() / 2);
             f.find<QCheckBox>(step % 3 ? QStringLiteral("chkTimes") : QStringLiteral("chkHex"))->click();
         });
-        QCOMPARE(count(f), hex->isChecked() ? QStringLiteral("1 of 1500 matches as text") : QStringLiteral("1 of 1500"));
+        QVERIFY2(count(f).endsWith(hex->isChecked() ? QStringLiteral(" of 1500 matches as text")
+                                                    : QStringLiteral(" of 1500")),
+                 qPrintable(count(f)));
         if (hex->isChecked())
             hex->click();
         bar->setValue(bar->maximum() / 2);
@@ -604,6 +651,58 @@ void ReceiveWindowTest::aKeyReturnsBeforeTheCountIsWhole()
     QVERIFY2(counts.back().endsWith(QStringLiteral(" of %1").arg(text.count(u'f', Qt::CaseInsensitive))),
              qPrintable(counts.back()));
     QVERIFY(markedPixels(f.rcvText()) > 0);
+}
+
+void ReceiveWindowTest::anAnswerIntoAnEmptyWindowEndsAtItsEnd()
+{
+    PtyFixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.click(QStringLiteral("cmdCom"));
+    QVERIFY(f.port.isOpen());
+    // A block of 32,768 bytes read from the EEPROM, as hex digits.
+    const QByteArray read = eepromAnswer(32768);
+    QCOMPARE(read.size(), 65544);
+    answer(f, read, read.size());
+    QVERIFY(showsEnd(f));
+}
+
+void ReceiveWindowTest::togglesKeepThePlaceWhileTextArrives()
+{
+    PtyFixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.click(QStringLiteral("cmdCom"));
+    auto* hex = f.find<QCheckBox>(QStringLiteral("chkHex"));
+    auto* times = f.find<QCheckBox>(QStringLiteral("chkTimes"));
+    const ReceiveModel& model = f.main().terminal().received();
+    // Answers arrive while "Hex" and "Times" are ticked and unticked; each
+    // toggle is checked as text goes on arriving.
+    const auto answerWhile = [&](int bytes, const std::function<void()>& toggled) {
+        const QByteArray read = eepromAnswer(bytes);
+        answer(f, read, model.text().size() + read.size(), [&](int step) {
+            if (step % 4 == 3) {
+                (step % 8 == 3 ? hex : times)->click();
+                toggled();
+            }
+        });
+    };
+    f.pty.send("Ready:\r\n");
+    QTRY_VERIFY(model.text().endsWith(QStringLiteral("Ready:\r\n")));
+    hex->click();
+    hex->click();
+    // A view at the end follows the end.
+    answerWhile(20000, [&] { QVERIFY(showsEnd(f)); });
+    QVERIFY(showsEnd(f));
+    if (hex->isChecked())
+        hex->click();
+    // A view in the middle keeps the byte at its top.
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2 + 3);
+    const qsizetype top = topByte(f);
+    QVERIFY(top > 1000);
+    answerWhile(6000, [&] { QVERIFY2(atTop(f, top), qPrintable(QString::number(topByte(f) - top))); });
+    QVERIFY(atTop(f, top));
 }
 
 VARNIX_TEST_MAIN(ReceiveWindowTest)

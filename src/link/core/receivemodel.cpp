@@ -37,6 +37,7 @@ qsizetype ReceiveModel::noticeSize() const
 void ReceiveModel::set(const QString& text, qint64 dropped)
 {
     m_text = text;
+    ++m_shifts;
     m_lines.clear();
     m_dropped = dropped;
     m_notice = dropped > 0 ? protocol::droppedNotice(dropped) : QString();
@@ -54,6 +55,7 @@ ReceiveModel::Cut ReceiveModel::append(QStringView more, qint64 time)
 void ReceiveModel::dropAll(qint64 unseen)
 {
     m_dropped += m_text.size() - noticeSize() + unseen;
+    ++m_shifts;
     m_notice = protocol::droppedNotice(m_dropped);
     m_text = m_notice;
     m_lines.assign(1, Line{0, kNoTime});
@@ -83,6 +85,7 @@ ReceiveModel::Cut ReceiveModel::keepLimit()
     if (cut == 0)
         return {};
     m_dropped += cut - oldNotice;
+    ++m_shifts;
     m_notice = protocol::droppedNotice(m_dropped);
     m_text.replace(0, cut, m_notice);
     // The lines that went go with their times; a line cut inside keeps its

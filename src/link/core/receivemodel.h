@@ -43,6 +43,10 @@ public:
 
     const QString& text() const { return m_text; }
     qint64 dropped() const { return m_dropped; }
+    // How often the text's positions moved: it was set anew, emptied or cut
+    // at the front. A position taken earlier still stands for the same
+    // character while this stays the same.
+    qint64 shifts() const { return m_shifts; }
     // Length of the line that tells of the dropped text, 0 while none went.
     qsizetype noticeSize() const;
 
@@ -82,6 +86,7 @@ private:
     std::vector<Line> m_lines;
     qsizetype m_limit = 0;
     qint64 m_dropped = 0;
+    qint64 m_shifts = 0;
     QString m_notice;
 };
 
