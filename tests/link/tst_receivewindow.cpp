@@ -116,8 +116,8 @@ bool showsEnd(WindowFixture& f)
 // every few milliseconds, as a board on a fast line answers, and calls
 // meanwhile(step) every few milliseconds until it was sent and the window
 // holds `characters` in all.
-void answer(PtyFixture& f, const QByteArray& bytes, qsizetype characters,
-            const std::function<void(int)>& meanwhile = {})
+void feedAnswer(PtyFixture& f, const QByteArray& bytes, qsizetype characters,
+                const std::function<void(int)>& meanwhile = {})
 {
     std::atomic<bool> sent{false};
     std::thread board([&] {
@@ -513,7 +513,7 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
         f.setField(QStringLiteral("txtebytes"), QString::number(bytes));
         read->setFocus();
         QTest::keyClick(read, Qt::Key_Space);
-        answer(f, eepromAnswer(bytes), eepromAnswer(bytes).size(), meanwhile);
+        feedAnswer(f, eepromAnswer(bytes), eepromAnswer(bytes).size(), meanwhile);
         QCOMPARE(f.rcvText()->exactText(), QString::fromLatin1(eepromAnswer(bytes)));
     };
     for (int round = 0; round < 2; ++round) {
@@ -643,7 +643,8 @@ void ReceiveWindowTest::aKeyReturnsBeforeTheCountIsWhole()
     QVERIFY2(counts.size() >= 3, qPrintable(counts.join(u'|')));
     qsizetype last = 0;
     for (QString shown : counts.mid(0, counts.size() - 1)) {
-        const qsizetype atLeast = shown.remove(u',').section(QStringLiteral("at least "), 1).section(u' ', 0, 0).toLongLong();
+        shown.remove(u',');
+        const qsizetype atLeast = shown.section(QStringLiteral("at least "), 1).section(u' ', 0, 0).toLongLong();
         QVERIFY2(atLeast > last, qPrintable(counts.join(u'|')));
         last = atLeast;
     }
@@ -663,7 +664,7 @@ void ReceiveWindowTest::anAnswerIntoAnEmptyWindowEndsAtItsEnd()
     // A block of 32,768 bytes read from the EEPROM, as hex digits.
     const QByteArray read = eepromAnswer(32768);
     QCOMPARE(read.size(), 65544);
-    answer(f, read, read.size());
+    feedAnswer(f, read, read.size());
     QVERIFY(showsEnd(f));
 }
 
@@ -680,7 +681,7 @@ void ReceiveWindowTest::togglesKeepThePlaceWhileTextArrives()
     // toggle is checked as text goes on arriving.
     const auto answerWhile = [&](int bytes, const std::function<void()>& toggled) {
         const QByteArray read = eepromAnswer(bytes);
-        answer(f, read, model.text().size() + read.size(), [&](int step) {
+        feedAnswer(f, read, model.text().size() + read.size(), [&](int step) {
             if (step % 4 == 3) {
                 (step % 8 == 3 ? hex : times)->click();
                 toggled();
