@@ -152,7 +152,6 @@ public:
 
     // The model changed: the rows follow the end when the view does.
     void modelChanged();
-    bool followsEnd() const { return m_place.followsEnd(); }
     void followEnd();
     // The first byte in view; shows the row of a byte at the top, as far as
     // the end allows.
