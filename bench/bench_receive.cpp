@@ -2,8 +2,10 @@
 // Receiving for a long time: a long session of 80-column lines through a
 // pseudo-terminal into the window, with the resident memory, the receive
 // tick and the time of Copy every 5 MB, and 5 MB more with the session log
-// running; then, with the window full, the find bar's search of it, what
-// one tick of the receive poll costs, the resident memory after each of six
+// running; then, with the window full, the find bar's search of it, the
+// longest a key in the find bar holds the window over a full day of EEPROM
+// reads and of short lines, in each view (see findKeys()), what one tick of
+// the receive poll costs, the resident memory after each of six
 // floods of 10 MiB with the longest stall of the event loop while they
 // arrive, and the CPU the window uses while a pseudo-terminal feeds it text
 // at 56000 baud's rate: as text, with the times margin, and as the hex view.
@@ -39,6 +41,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -208,6 +211,138 @@ protected:
     }
 };
 
+// Finds the longest the event loop is held while it runs: a precise timer
+// of 1 ms notes the widest gap between its ticks.
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { note(); });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_longest = 0;
+        m_timer.start(1);
+    }
+    // The longest hold so far, in milliseconds.
+    double stop()
+    {
+        note();
+        m_timer.stop();
+        return double(m_longest) / 1e6;
+    }
+
+private:
+    void note()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+// The find bar's keys over a full window, received through the
+// pseudo-terminal with their times: a day of EEPROM reads (answers of 65,544
+// hex digits on one line, where every 16th is an "f"), and a day of short
+// lines (about 450,000, each other one an "f"). With the view in the middle
+// of the text, one key at a time, and a run of ten keys as fast as they
+// come, each making a one-character query, in the text view, with the times
+// margin and in the hex view. The figure is the longest the event loop was
+// held from the key until the count was whole and shown.
+void findKeys(Main& window, test::Pty& pty, const QByteArray& unit, const char* what)
+{
+    constexpr double kAimMs = 50;
+    Terminal& terminal = window.terminal();
+    auto* rcv = window.findChild<TextArea*>(QStringLiteral("rcvText"));
+    auto* find = window.findChild<QLineEdit*>(QStringLiteral("txtFind"));
+    auto* findCount = window.findChild<QLabel*>(QStringLiteral("lblFindCount"));
+    auto* hex = window.findChild<QCheckBox*>(QStringLiteral("chkHex"));
+    auto* times = window.findChild<QCheckBox*>(QStringLiteral("chkTimes"));
+    terminal.setPolling(false);
+    terminal.clearReceived();
+    QByteArray day;
+    while (day.size() + unit.size() < Terminal::kReceiveLimit + Terminal::kReceiveLimit / 8)
+        day += unit;
+    std::thread feeder([&] {
+        for (qsizetype sent = 0; sent < day.size(); sent += 65536)
+            pty.send(day.mid(sent, 65536));
+    });
+    while (rcv->exactText().size() + rcv->dropped() < day.size()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        terminal.Timer1_Timer();
+        terminal.showReceived();
+        QApplication::processEvents();
+    }
+    feeder.join();
+    std::printf("find bar over a full window of %s: %lld lines, %lld characters\n", what,
+                (long long)terminal.received().lineCount(), (long long)rcv->exactText().size());
+    terminal.openFind();
+    // Until the count is whole, then what it set going (a repaint, the view
+    // moved to the match): the milliseconds until the count was whole.
+    const auto settle = [&] {
+        QElapsedTimer took;
+        took.start();
+        while (findCount->text().endsWith(u'\u2026') && took.elapsed() < 60000)
+            QApplication::processEvents();
+        const qint64 whole = took.elapsed();
+        while (took.elapsed() < whole + 100)
+            QApplication::processEvents();
+        return whole;
+    };
+    const auto toMiddle = [&] {
+        QScrollBar* bar = hex->isChecked() ? terminal.rcvHex()->verticalScrollBar() : rcv->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        settle();
+    };
+    StallProbe probe;
+    for (const char* view : {"text view", "text view with times", "hex view"}) {
+        times->setChecked(QByteArray(view).contains("times"));
+        hex->setChecked(QByteArray(view).contains("hex"));
+        for (const QString& query : {QStringLiteral("f"), QStringLiteral("z")}) {
+            find->clear();
+            toMiddle();
+            probe.start();
+            QElapsedTimer took;
+            took.start();
+            QTest::keyClicks(find, query);
+            const double keyMs = double(took.nsecsElapsed()) / 1e6;
+            const qint64 wholeMs = settle();
+            std::printf("  %s, \"%s\": the key held the window %.1f ms, and at most %.1f ms at a time until the "
+                        "count was whole after %lld ms (aim: at most %.0f ms): %s\n",
+                        view, qPrintable(query), keyMs, probe.stop(), (long long)wholeMs, kAimMs,
+                        qPrintable(findCount->text()));
+        }
+        find->clear();
+        toMiddle();
+        probe.start();
+        QElapsedTimer took;
+        took.start();
+        for (int i = 0; i < 10; ++i) {
+            find->selectAll();
+            QTest::keyClick(find, i % 2 ? Qt::Key_F : Qt::Key_Z);
+            QApplication::processEvents();
+        }
+        const double runMs = double(took.nsecsElapsed()) / 1e6;
+        settle();
+        std::printf("  %s, a run of ten keys: %.1f ms in all, the window held at most %.1f ms at a time "
+                    "(aim: at most %.0f ms)\n",
+                    view, runMs, probe.stop(), kAimMs);
+    }
+    find->clear();
+    times->setChecked(false);
+    hex->setChecked(false);
+    find->parentWidget()->hide();
+    settle();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -265,7 +400,10 @@ int main(int argc, char** argv)
     const auto search = [&](const QString& query) {
         const auto start = Clock::now();
         find->setText(query);
-        QApplication::processEvents();
+        // The search goes on in slices until the count is whole.
+        do
+            QApplication::processEvents();
+        while (findCount->text().endsWith(u'\u2026'));
         std::printf("search for \"%s\" over the full window: %.1f ms with its repaint (%s)\n", qPrintable(query),
                     std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
                     qPrintable(findCount->text()));
@@ -280,6 +418,12 @@ int main(int argc, char** argv)
         find->clear();
         find->parentWidget()->hide();
         QApplication::processEvents();
+        QByteArray answer;
+        for (int i = 0; i < 65544; ++i)
+            answer += "0123456789abcdef"[i * 7 % 16];
+        findKeys(window, pty, answer + "\r\n", "EEPROM reads");
+        findKeys(window, pty, "f\r\n\r\n", "short lines");
+        rcv->setExactText(QString::fromLatin1(textLines(10 * 1024 * 1024, 0)));
 
         // What a flood costs the text view at most in one go: a part of
         // kShowAtOnce characters, with the drop of an eighth of the window it

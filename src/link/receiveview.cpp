@@ -2,6 +2,7 @@
 #include "link/receiveview.h"
 
 #include "link/core/receivemodel.h"
+#include "widgets/elidedlabel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -49,12 +51,51 @@ private:
     ReceiveText* m_text;
 };
 
+ViewPlace::ViewPlace(QScrollBar* bar, const link::ReceiveModel& model) : m_bar(bar), m_model(model)
+{
+    m_moved = QObject::connect(bar, &QScrollBar::valueChanged, [this](int value) {
+        if (m_quiet == 0)
+            m_followsEnd = value == m_bar->maximum();
+    });
+}
+
+ViewPlace::~ViewPlace()
+{
+    // The view's base classes let go of the bar after this is gone.
+    QObject::disconnect(m_moved);
+}
+
+void ViewPlace::setFollowsEnd(bool follows)
+{
+    m_followsEnd = follows;
+    if (follows)
+        m_top = -1;
+}
+
+std::optional<qsizetype> ViewPlace::heldTop() const
+{
+    if (m_top < 0 || m_bar->value() != m_topValue || m_model.shifts() != m_topShifts)
+        return std::nullopt;
+    return m_top;
+}
+
+void ViewPlace::holdTop(qsizetype position)
+{
+    m_top = position;
+    m_topValue = m_bar->value();
+    m_topShifts = m_model.shifts();
+}
+
 ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
-    : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this))
+    : TextArea(QStringLiteral("rcvText"), parent), m_model(model), m_search(search), m_margin(new Margin(this)),
+      m_place(verticalScrollBar(), model)
 {
     m_margin->setObjectName(QStringLiteral("rcvTimes"));
     paintScrollBarsAlone(this);
     m_margin->hide();
+    // receive() follows the end itself: the area's own test of the bar
+    // against its end misses what the layout has not counted yet.
+    TextArea::setFollowsEnd(false);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
         if (!m_timesShown)
             return;
@@ -63,17 +104,22 @@ ReceiveText::ReceiveText(const link::ReceiveModel& model, const link::ReceiveSea
         else
             m_margin->update(0, rect.y(), m_margin->width(), rect.height());
     });
-    // The scroll bar moves inside the document's own edits too, emptying
-    // included, while the document holds its cursors aside: marks made anew
-    // there would free cursors it puts back afterwards.
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ReceiveText::showMatchesLater);
+    // Text set anew shows from its start, which is its end when it is
+    // short; typed text, where it was typed.
+    connect(this, &TextArea::changed, this, [this] {
+        if (!m_receiving)
+            m_place.setFollowsEnd(verticalScrollBar()->value() == verticalScrollBar()->maximum());
+    });
 }
 
-ReceiveText::~ReceiveText()
+void ReceiveText::receive(QStringView more)
 {
-    // The model may be gone by the time the base classes let go of their
-    // scroll bar.
-    disconnect(verticalScrollBar(), nullptr, this, nullptr);
+    const bool following = followsEnd();
+    m_receiving = true;
+    m_place.quietly([&] { appendExact(more); });
+    m_receiving = false;
+    if (following)
+        followEnd();
 }
 
 int ReceiveText::marginWidth() const
@@ -83,14 +129,9 @@ int ReceiveText::marginWidth() const
 
 void ReceiveText::setTimesShown(bool shown)
 {
-    // A narrower text may take more lines: the view that followed the end
-    // still does.
-    QScrollBar* bar = verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
+    // A narrower text may take more lines: resizeEvent() keeps the place.
     m_timesShown = shown;
     setViewportMargins(marginWidth(), 0, 0, 0);
-    if (atEnd)
-        bar->setValue(bar->maximum());
     m_margin->setVisible(shown);
     const QRect area = contentsRect();
     m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
@@ -98,9 +139,67 @@ void ReceiveText::setTimesShown(bool shown)
 
 void ReceiveText::resizeEvent(QResizeEvent* event)
 {
-    TextArea::resizeEvent(event);
+    // Another width wraps the lines anew, another height moves the end: the
+    // view keeps its top byte, or stays at the end.
+    const qsizetype top = topPosition();
+    m_place.quietly([&] { TextArea::resizeEvent(event); });
     const QRect area = contentsRect();
     m_margin->setGeometry(area.left(), area.top(), marginWidth(), area.height());
+    if (followsEnd())
+        followEnd();
+    else
+        showPosition(top);
+}
+
+void ReceiveText::layOutEnd()
+{
+    qreal height = 0;
+    for (QTextBlock block = document()->lastBlock(); block.isValid() && height <= viewport()->height();
+         block = block.previous())
+        height += blockBoundingRect(block).height();
+}
+
+void ReceiveText::followEnd()
+{
+    layOutEnd();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_place.setFollowsEnd(true);
+}
+
+qsizetype ReceiveText::topPosition() const
+{
+    if (const std::optional<qsizetype> held = m_place.heldTop())
+        return *held;
+    const QTextBlock block = firstVisibleBlock();
+    const qsizetype line = block.blockNumber();
+    if (line < 0 || line >= m_model.lineCount())
+        return 0;
+    // The bar counts the lines a block wraps into: the top one may be any.
+    const QTextLayout* layout = block.layout();
+    const int wrapped = verticalScrollBar()->value() - block.firstLineNumber();
+    const qsizetype inLine = wrapped > 0 && wrapped < layout->lineCount() ? layout->lineAt(wrapped).textStart() : 0;
+    return m_model.lineStart(line) + inLine;
+}
+
+std::optional<qsizetype> ReceiveText::place() const
+{
+    // A top byte put there stays even when the end came into view with it.
+    if (followsEnd() && !m_place.heldTop())
+        return std::nullopt;
+    return topPosition();
+}
+
+void ReceiveText::showPosition(qsizetype position)
+{
+    const qsizetype line = m_model.lineOf(position);
+    const QTextBlock block = document()->findBlockByNumber(int(line));
+    if (!block.isValid() || line >= m_model.lineCount())
+        return;
+    layOutEnd();
+    blockBoundingRect(block);
+    const QTextLine wrapped = block.layout()->lineForTextPosition(int(position - m_model.lineStart(line)));
+    verticalScrollBar()->setValue(block.firstLineNumber() + (wrapped.isValid() ? wrapped.lineNumber() : 0));
+    m_place.holdTop(position);
 }
 
 void ReceiveText::paintMargin(QPaintEvent* event)
@@ -127,10 +226,94 @@ void ReceiveText::paintMargin(QPaintEvent* event)
     m_marginGlyphs.draw(painter);
 }
 
-qsizetype ReceiveText::topPosition() const
+void ReceiveText::paintEvent(QPaintEvent* event)
 {
-    const int line = firstVisibleBlock().blockNumber();
-    return line < m_model.lineCount() ? m_model.lineStart(line) : 0;
+    // The marks go under the text the area paints over them.
+    {
+        QPainter painter(viewport());
+        paintMatches(painter, event->rect());
+    }
+    TextArea::paintEvent(event);
+}
+
+namespace {
+// The line of a laid-out block that holds a character of it.
+QTextLine wrappedLineOf(const QTextLayout* layout, int position)
+{
+    int low = 0;
+    int high = layout->lineCount() - 1;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (layout->lineAt(middle).textStart() <= position)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return layout->lineAt(low);
+}
+
+// The first line of a laid-out block whose bottom lies below y.
+int firstLineBelow(const QTextLayout* layout, qreal y)
+{
+    int low = 0;
+    int high = layout->lineCount() - 1;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QTextLine line = layout->lineAt(middle);
+        if (line.y() + line.height() <= y)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+} // namespace
+
+void ReceiveText::paintMatches(QPainter& painter, const QRect& area)
+{
+    const std::vector<qsizetype>& matches = m_search.matches();
+    if (!m_search.active() || matches.empty())
+        return;
+    // Only what is painted is marked: the matches may be hundreds of
+    // thousands, and a block a line of tens of thousands of characters.
+    const qsizetype length = m_search.length();
+    QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid() && offset.y() <= area.bottom();
+         block = block.next()) {
+        const QRectF box = blockBoundingRect(block).translated(offset);
+        offset.ry() += box.height();
+        const QTextLayout* layout = block.layout();
+        if (box.bottom() < area.top() || block.blockNumber() >= m_model.lineCount() || layout->lineCount() == 0)
+            continue;
+        const QPointF origin = box.topLeft() + layout->position();
+        const QTextLine first = layout->lineAt(firstLineBelow(layout, area.top() - origin.y()));
+        const QTextLine last = layout->lineAt(firstLineBelow(layout, area.bottom() + 1 - origin.y()));
+        const qsizetype start = m_model.lineStart(block.blockNumber());
+        const qsizetype from = start + first.textStart();
+        const qsizetype to = start + last.textStart() + last.textLength();
+        for (auto it = std::lower_bound(matches.begin(), matches.end(), from - length + 1);
+             it != matches.end() && *it < to; ++it) {
+            const QColor colour = it - matches.begin() == m_search.current() ? kCurrentMatch : kMatch;
+            // A match may run over lines, and on past the block's end.
+            const int end = int(std::min(*it + length, to) - start);
+            for (int at = int(std::max(*it, from) - start); at < end;) {
+                const QTextLine line = wrappedLineOf(layout, at);
+                const int stop = std::min(end, line.textStart() + line.textLength());
+                if (stop <= at)
+                    break;
+                const qreal left = line.cursorToX(at);
+                painter.fillRect(QRectF(origin.x() + left, origin.y() + line.y(), line.cursorToX(stop) - left,
+                                        line.height()),
+                                 colour);
+                at = stop;
+            }
+        }
+    }
+}
+
+void ReceiveText::showMatches()
+{
+    viewport()->update();
 }
 
 namespace {
@@ -147,52 +330,6 @@ int documentPosition(const QTextDocument* document, const link::ReceiveModel& mo
 }
 } // namespace
 
-void ReceiveText::showMatches()
-{
-    QList<QTextEdit::ExtraSelection> marks;
-    if (m_search.active() && !m_search.matches().empty() && m_model.lineCount() > 0) {
-        // Only the matches in view are marked: there may be thousands.
-        const QTextBlock first = firstVisibleBlock();
-        QTextBlock last = first;
-        qreal top = blockBoundingGeometry(first).translated(contentOffset()).top();
-        while (last.next().isValid() && top < viewport()->height()) {
-            top += blockBoundingRect(last).height();
-            last = last.next();
-        }
-        const qsizetype from = m_model.lineStart(std::min<qsizetype>(first.blockNumber(), m_model.lineCount() - 1));
-        const qsizetype lastLine = last.blockNumber() + 1;
-        const qsizetype to = lastLine < m_model.lineCount() ? m_model.lineStart(lastLine) : m_model.text().size();
-        const auto& matches = m_search.matches();
-        auto it = std::lower_bound(matches.begin(), matches.end(), from - m_search.length());
-        for (; it != matches.end() && *it < to; ++it) {
-            QTextEdit::ExtraSelection mark;
-            mark.cursor = QTextCursor(document());
-            mark.cursor.setPosition(documentPosition(document(), m_model, *it));
-            mark.cursor.setPosition(documentPosition(document(), m_model, *it + m_search.length()),
-                                    QTextCursor::KeepAnchor);
-            const bool current = it - matches.begin() == m_search.current();
-            mark.format.setBackground(current ? kCurrentMatch : kMatch);
-            marks.append(mark);
-        }
-    }
-    if (!marks.isEmpty() || !extraSelections().isEmpty())
-        setExtraSelections(marks);
-}
-
-void ReceiveText::showMatchesLater()
-{
-    if (m_matchesDue)
-        return;
-    m_matchesDue = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_matchesDue = false;
-            showMatches();
-        },
-        Qt::QueuedConnection);
-}
-
 void ReceiveText::goToCurrent()
 {
     if (m_search.current() >= 0) {
@@ -205,11 +342,16 @@ void ReceiveText::goToCurrent()
 }
 
 HexView::HexView(const link::ReceiveModel& model, const link::ReceiveSearch& search, QWidget* parent)
-    : QAbstractScrollArea(parent), m_model(model), m_search(search)
+    : QAbstractScrollArea(parent), m_model(model), m_search(search), m_place(verticalScrollBar(), model)
 {
     setObjectName(QStringLiteral("rcvHex"));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     paintScrollBarsAlone(this);
+    // More rows, or fewer in view: a view that follows the end stays there.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        if (m_place.followsEnd())
+            verticalScrollBar()->setValue(maximum);
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, viewport(), qOverload<>(&QWidget::update));
 }
@@ -232,23 +374,36 @@ void HexView::updateRange()
 
 void HexView::modelChanged()
 {
-    QScrollBar* bar = verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
     updateRange();
-    if (following)
-        bar->setValue(bar->maximum());
     viewport()->update();
+}
+
+void HexView::followEnd()
+{
+    m_place.setFollowsEnd(true);
+    updateRange();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 qsizetype HexView::topOffset() const
 {
+    if (const std::optional<qsizetype> held = m_place.heldTop())
+        return *held;
     return qsizetype(verticalScrollBar()->value()) * link::ReceiveModel::kHexRowBytes;
+}
+
+std::optional<qsizetype> HexView::place() const
+{
+    if (m_place.followsEnd() && !m_place.heldTop())
+        return std::nullopt;
+    return topOffset();
 }
 
 void HexView::showOffset(qsizetype offset)
 {
     updateRange();
     verticalScrollBar()->setValue(int(offset / link::ReceiveModel::kHexRowBytes));
+    m_place.holdTop(offset);
 }
 
 void HexView::goToCurrent()
@@ -351,7 +506,7 @@ void ColumnGlyphs::draw(QPainter& painter, QPointF origin)
 FindBar::FindBar(QWidget* parent)
     : QWidget(parent), m_txtFind(new QLineEdit(this)), m_cmdFindPrevious(new QPushButton(QStringLiteral("Previous"), this)),
       m_cmdFindNext(new QPushButton(QStringLiteral("Next"), this)),
-      m_chkMatchCase(new QCheckBox(QStringLiteral("Match case"), this)), m_lblFindCount(new QLabel(this))
+      m_chkMatchCase(new QCheckBox(QStringLiteral("Match case"), this)), m_lblFindCount(new ElidedLabel(this))
 {
     setObjectName(QStringLiteral("findBar"));
     m_txtFind->setObjectName(QStringLiteral("txtFind"));
@@ -365,7 +520,11 @@ FindBar::FindBar(QWidget* parent)
     layout->addWidget(m_cmdFindPrevious);
     layout->addWidget(m_cmdFindNext);
     layout->addWidget(m_chkMatchCase);
-    layout->addWidget(m_lblFindCount);
+    // The count changes at every slice of a search: its width is the
+    // layout's, not the text's, or each change would lay the window out
+    // anew, and with it every line of the received text.
+    m_lblFindCount->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    layout->addWidget(m_lblFindCount, 1);
     connect(m_txtFind, &QLineEdit::textChanged, this, &FindBar::queryChanged);
     connect(m_chkMatchCase, &QCheckBox::toggled, this, &FindBar::queryChanged);
     connect(m_txtFind, &QLineEdit::returnPressed, this, &FindBar::next);

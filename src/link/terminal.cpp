@@ -43,6 +43,10 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     m_rcvText = new ReceiveText(m_model, m_search, m_group);
     m_rcvText->setUndoRedoEnabled(false);
     m_rcvText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // As on a terminal, at the edge: wrapped at words, a long line (an
+    // EEPROM read is one of 65,544 digits) is laid out in a time that grows
+    // with its square, and every width the view takes lays out all of it.
+    m_rcvText->setWordWrapMode(QTextOption::WrapAnywhere);
     m_rcvText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_rcvText->setLimit(kReceiveLimit);
     m_rcvHex = new HexView(m_model, m_search, m_group);
@@ -93,20 +97,28 @@ Terminal::Terminal(PageHost& host, link::Connection& connection, QObject* parent
     m_trimTimer = new QTimer(this);
     m_trimTimer->setSingleShot(true);
     connect(m_trimTimer, &QTimer::timeout, this, &Terminal::trimMemory);
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setSingleShot(true);
+    connect(m_searchTimer, &QTimer::timeout, this, &Terminal::searchSome);
     connect(m_chkTimes, &QCheckBox::toggled, m_rcvText, &ReceiveText::setTimesShown);
     connect(m_chkHex, &QCheckBox::toggled, this, &Terminal::showHex);
-    connect(m_findBar, &FindBar::queryChanged, this, &Terminal::searchAgain);
+    connect(m_findBar, &FindBar::queryChanged, this, [this] { searchAgain(); });
+    // A step the search has not come far enough for is taken, and shown, by
+    // a later slice.
     connect(m_findBar, &FindBar::next, this, [this] {
-        m_search.next();
-        showFound();
+        m_goToFound = true;
+        if (m_search.next())
+            showFound();
     });
     connect(m_findBar, &FindBar::previous, this, [this] {
-        m_search.previous();
-        showFound();
+        m_goToFound = true;
+        if (m_search.previous())
+            showFound();
     });
     connect(m_findBar, &FindBar::closed, this, [this] {
         m_search.clear();
-        m_rcvText->setFollowsEnd(true);
+        m_searchTimer->stop();
+        m_rcvText->holdPlace(false);
         m_rcvText->showMatches();
         m_rcvHex->viewport()->update();
     });
@@ -210,7 +222,12 @@ bool Terminal::skipUnseen()
     const qsizetype skip = m_pendingSize - tail.size() + cut;
     m_model.dropAll(skip);
     m_rcvText->dropAll(skip);
+    // The text the current match stood in went: the search starts again
+    // from the top, and the view stays where it is.
     m_search.textSet(m_model);
+    m_goToFound = false;
+    if (m_search.active())
+        m_searchTimer->start(0);
     qsizetype left = skip;
     while (left > 0) {
         Piece& first = m_pending.front();
@@ -244,10 +261,9 @@ void Terminal::show(qsizetype most)
     for (; done < m_pending.size() && budget > 0; ++done) {
         Piece& piece = m_pending[done];
         const QString part = piece.text.size() > budget ? piece.text.left(budget) : piece.text;
-        const qsizetype oldSize = m_model.text().size();
         const link::ReceiveModel::Cut cut = m_model.append(part, piece.time);
-        m_search.textAppended(m_model, oldSize, cut);
-        m_rcvText->appendExact(part);
+        m_search.textAppended(m_model, cut);
+        m_rcvText->receive(part);
         dropped = dropped || cut.cut > 0;
         budget -= part.size();
         m_pendingSize -= part.size();
@@ -302,12 +318,11 @@ void Terminal::rcvText_Changed()
         return;
     m_model.set(m_rcvText->exactText(), m_rcvText->dropped());
     m_search.textSet(m_model);
+    m_goToFound = false;
     if (m_rcvHex->isVisible())
         m_rcvHex->modelChanged();
-    if (m_search.active()) {
-        m_rcvText->showMatches();
-        showMatchCount();
-    }
+    if (m_search.active())
+        searchSome();
 }
 
 void Terminal::openFind()
@@ -317,23 +332,45 @@ void Terminal::openFind()
         searchAgain();
 }
 
-void Terminal::searchAgain()
+void Terminal::searchAgain(bool goToFound)
 {
     const QString query = m_findBar->field()->text();
+    m_goToFound = goToFound;
     if (query.isEmpty()) {
         m_search.clear();
-    } else {
-        const qsizetype near = m_chkHex->isChecked() ? m_rcvHex->topOffset() : m_rcvText->topPosition();
-        m_search.setQuery(m_model, query, m_findBar->matchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive,
-                          m_chkHex->isChecked(), near);
+        m_searchTimer->stop();
+        showFound();
+        return;
     }
-    showFound();
+    const qsizetype near = m_chkHex->isChecked() ? m_rcvHex->topOffset() : m_rcvText->topPosition();
+    m_search.setQuery(m_model, query, m_findBar->matchCase() ? Qt::CaseSensitive : Qt::CaseInsensitive,
+                      m_chkHex->isChecked(), near);
+    // The first slice at once: a short text is searched through before the
+    // key returns.
+    searchSome();
+}
+
+void Terminal::searchSome()
+{
+    const bool moved = m_search.searchSome(m_model);
+    if (!m_search.complete())
+        m_searchTimer->start(0);
+    if (moved && m_goToFound) {
+        showFound();
+        return;
+    }
+    // What this slice found may be in view.
+    if (m_chkHex->isChecked())
+        m_rcvHex->viewport()->update();
+    else
+        m_rcvText->showMatches();
+    showMatchCount();
 }
 
 void Terminal::showFound()
 {
     // While a match is shown, arriving text must not scroll it away.
-    m_rcvText->setFollowsEnd(m_search.current() < 0);
+    m_rcvText->holdPlace(m_search.current() >= 0);
     if (m_chkHex->isChecked())
         m_rcvHex->goToCurrent();
     else
@@ -348,24 +385,29 @@ void Terminal::showMatchCount()
 
 void Terminal::showHex(bool shown)
 {
-    QScrollBar* textBar = m_rcvText->verticalScrollBar();
+    // The other view takes the place: the end, which it then follows, or
+    // the same received byte at the top.
     if (shown) {
-        const bool atEnd = textBar->value() == textBar->maximum();
+        const std::optional<qsizetype> place = m_rcvText->place();
         m_rcvHex->show();
         m_rcvText->hide();
         m_rcvHex->modelChanged();
-        m_rcvHex->showOffset(atEnd ? m_model.text().size() : m_rcvText->topPosition());
+        if (place)
+            m_rcvHex->showOffset(*place);
+        else
+            m_rcvHex->followEnd();
     } else {
-        QScrollBar* hexBar = m_rcvHex->verticalScrollBar();
-        const bool atEnd = hexBar->value() == hexBar->maximum();
-        const qsizetype offset = m_rcvHex->topOffset();
+        const std::optional<qsizetype> place = m_rcvHex->place();
         m_rcvText->show();
         m_rcvHex->hide();
-        const QTextBlock block = m_rcvText->document()->findBlockByNumber(int(m_model.lineOf(offset)));
-        textBar->setValue(atEnd ? textBar->maximum() : block.firstLineNumber());
+        if (place)
+            m_rcvText->showPosition(*place);
+        else
+            m_rcvText->followEnd();
     }
+    // The query may read otherwise in the other view; the view stays.
     if (m_search.active())
-        searchAgain();
+        searchAgain(false);
 }
 
 void Terminal::txmText_KeyPress(QChar key)

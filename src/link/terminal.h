@@ -96,7 +96,12 @@ private:
     // unshown; true when it dropped text.
     bool skipUnseen();
     void rcvText_Changed();
-    void searchAgain();
+    // Looks for the find bar's query anew; when the query was typed
+    // (`goToFound`), the view goes to the current match once it is found.
+    void searchAgain(bool goToFound = true);
+    // One slice of the search, and what it found shown; the next slice
+    // follows once the events that wait have been seen to.
+    void searchSome();
     void showFound();
     void showHex(bool shown);
     void showMatchCount();
@@ -113,6 +118,8 @@ private:
     QElapsedTimer m_lastTrim;
     QTimer* m_showTimer;
     QTimer* m_trimTimer;
+    QTimer* m_searchTimer;
+    bool m_goToFound = false;
     qsizetype m_pendingSize = 0;
     bool m_showing = false;
     ReceiveText* m_rcvText;

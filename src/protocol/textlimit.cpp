@@ -21,9 +21,14 @@ qsizetype limitCut(QStringView text, qsizetype noticeSize, qsizetype limit)
 
 QString droppedNotice(qint64 dropped)
 {
+    return QStringLiteral("[%1 earlier characters dropped]\r\n").arg(groupedCount(dropped));
+}
+
+QString groupedCount(qint64 count)
+{
     QLocale grouped(QLocale::C);
     grouped.setNumberOptions(QLocale::DefaultNumberOptions);
-    return QStringLiteral("[%1 earlier characters dropped]\r\n").arg(grouped.toString(dropped));
+    return grouped.toString(count);
 }
 
 } // namespace varnix::protocol

@@ -18,4 +18,7 @@ qsizetype limitCut(QStringView text, qsizetype noticeSize, qsizetype limit);
 // The first line of a cut text: "[1,234 earlier characters dropped]" + CR LF.
 QString droppedNotice(qint64 dropped);
 
+// A count with its thousands grouped by commas: "1,234".
+QString groupedCount(qint64 count);
+
 } // namespace varnix::protocol

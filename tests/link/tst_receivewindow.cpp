@@ -47,6 +47,18 @@ QString count(WindowFixture& f)
     return f.find<QLabel>(QStringLiteral("lblFindCount"))->text();
 }
 
+// How much of a view is marked as found, in pixels, once it has painted.
+int markedPixels(QAbstractScrollArea* view)
+{
+    QApplication::processEvents();
+    const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int marked = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            marked += shown.pixel(x, y) == qRgb(255, 240, 120) || shown.pixel(x, y) == qRgb(255, 150, 50);
+    return marked;
+}
+
 // The board's answer to a read of an EEPROM block, in hex: every fourth
 // byte pair is 7f 41, which shows as the text "7f41".
 QByteArray eepromAnswer(int bytes)
@@ -57,28 +69,76 @@ QByteArray eepromAnswer(int bytes)
     return answer + "Ready:\r\n";
 }
 
-// Sends bytes to the window's port from a thread of its own, a little every
-// few milliseconds, as a board on a fast line answers, while the test goes on.
-class Answer
+// The first character of the text view's top line.
+QTextCursor topOfText(WindowFixture& f)
 {
-public:
-    Answer(Pty& pty, const QByteArray& bytes)
-        : m_thread([this, &pty, bytes] {
-              for (qsizetype sent = 0; sent < bytes.size(); sent += 256) {
-                  pty.send(bytes.mid(sent, 256));
-                  std::this_thread::sleep_for(std::chrono::milliseconds(4));
-              }
-              m_sent = true;
-          })
-    {
-    }
-    ~Answer() { m_thread.join(); }
-    bool sent() const { return m_sent; }
+    return f.rcvText()->cursorForPosition(QPoint(0, f.rcvText()->fontMetrics().height() / 2));
+}
 
-private:
-    std::atomic<bool> m_sent{false};
-    std::thread m_thread;
-};
+// The received byte at the top of the view shown.
+qsizetype topByte(WindowFixture& f)
+{
+    QApplication::processEvents();
+    auto* hex = f.find<QAbstractScrollArea>(QStringLiteral("rcvHex"));
+    if (hex->isVisible())
+        return qsizetype(hex->verticalScrollBar()->value()) * ReceiveModel::kHexRowBytes;
+    const QTextCursor top = topOfText(f);
+    return f.main().terminal().received().lineStart(top.blockNumber()) + top.positionInBlock();
+}
+
+// The view shown has `byte` in its top line (a row of the hex view).
+bool atTop(WindowFixture& f, qsizetype byte)
+{
+    const qsizetype top = topByte(f);
+    if (f.find<QWidget>(QStringLiteral("rcvHex"))->isVisible())
+        return top == byte / ReceiveModel::kHexRowBytes * ReceiveModel::kHexRowBytes;
+    const QTextCursor cursor = topOfText(f);
+    const QTextLine line = cursor.block().layout()->lineForTextPosition(cursor.positionInBlock());
+    return top <= byte && byte < top + line.textLength();
+}
+
+// The view shown has the end of the text in view, at its scroll bar's end.
+bool showsEnd(WindowFixture& f)
+{
+    QApplication::processEvents();
+    auto* hex = f.find<QAbstractScrollArea>(QStringLiteral("rcvHex"));
+    QAbstractScrollArea* view = hex->isVisible() ? hex : f.rcvText();
+    const bool atBarEnd = view->verticalScrollBar()->value() == view->verticalScrollBar()->maximum();
+    if (view == hex)
+        return atBarEnd;
+    QTextCursor end(f.rcvText()->document());
+    end.movePosition(QTextCursor::End);
+    const QRect shown = f.rcvText()->cursorRect(end);
+    return atBarEnd && shown.top() >= 0 && shown.bottom() <= f.rcvText()->viewport()->height();
+}
+
+// Sends an answer to the window's port from a thread of its own, a little
+// every few milliseconds, as a board on a fast line answers, and calls
+// meanwhile(step) every few milliseconds until it was sent and the window
+// holds `characters` in all.
+void feedAnswer(PtyFixture& f, const QByteArray& bytes, qsizetype characters,
+                const std::function<void(int)>& meanwhile = {})
+{
+    std::atomic<bool> sent{false};
+    std::thread board([&] {
+        for (qsizetype at = 0; at < bytes.size(); at += 256) {
+            f.pty.send(bytes.mid(at, 256));
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+        }
+        sent = true;
+    });
+    const ReceiveModel& model = f.main().terminal().received();
+    for (int step = 0; !sent || model.text().size() + model.dropped() < characters; ++step) {
+        if (step >= 4000) {
+            board.join();
+            QFAIL("the answer did not arrive whole");
+        }
+        if (meanwhile)
+            meanwhile(step);
+        QTest::qWait(5);
+    }
+    board.join();
+}
 } // namespace
 
 class ReceiveWindowTest : public QObject
@@ -100,6 +160,12 @@ private slots:
     void hexDumpOfControlCharacters();
     void arrivingTextLeavesNoStalePixels();
     void readsWhileSearchingAndFlipping();
+    void searchInSlicesFindsWhatOneGoFinds_data();
+    void searchInSlicesFindsWhatOneGoFinds();
+    void stepsWaitForTheSearch();
+    void aKeyReturnsBeforeTheCountIsWhole();
+    void anAnswerIntoAnEmptyWindowEndsAtItsEnd();
+    void togglesKeepThePlaceWhileTextArrives();
 };
 
 void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
@@ -108,11 +174,9 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     model.setLimit(150);
     link::ReceiveSearch search;
     search.setQuery(model, QStringLiteral("ready:"), Qt::CaseInsensitive, false);
+    search.searchSome(model);
     QCOMPARE(search.countText(), QStringLiteral("no match"));
-    const auto append = [&](const QString& text) {
-        const qsizetype oldSize = model.text().size();
-        search.textAppended(model, oldSize, model.append(text, 0));
-    };
+    const auto append = [&](const QString& text) { search.textAppended(model, model.append(text, 0)); };
     // A match split over two reads counts once it is whole.
     append(QStringLiteral("Rea"));
     QCOMPARE(search.countText(), QStringLiteral("no match"));
@@ -137,8 +201,10 @@ void ReceiveWindowTest::searchFollowsArrivingAndDroppedText()
     QCOMPARE(search.countText(), QStringLiteral("1 of 9"));
     // Matching case leaves out "READY:"; hex pairs find the bytes.
     search.setQuery(model, QStringLiteral("ready:"), Qt::CaseSensitive, false);
+    search.searchSome(model);
     QCOMPARE(search.countText(), QStringLiteral("1 of 2"));
     search.setQuery(model, QStringLiteral("3a 0d0a"), Qt::CaseSensitive, true);
+    search.searchSome(model);
     QCOMPARE(qsizetype(search.matches().size()), kept.count(QStringLiteral(":\r\n")));
 }
 
@@ -172,12 +238,10 @@ void ReceiveWindowTest::hexQueryReadings()
     QFETCH(QString, afterBytes);
     ReceiveModel model;
     link::ReceiveSearch search;
-    const auto append = [&](const QString& text) {
-        const qsizetype oldSize = model.text().size();
-        search.textAppended(model, oldSize, model.append(text, 0));
-    };
+    const auto append = [&](const QString& text) { search.textAppended(model, model.append(text, 0)); };
     append(received);
     search.setQuery(model, query, Qt::CaseInsensitive, hex);
+    search.searchSome(model);
     QCOMPARE(search.countText(), count);
     append(QStringLiteral("\x7f" "A"));
     QCOMPARE(search.countText(), afterBytes);
@@ -449,13 +513,8 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
         f.setField(QStringLiteral("txtebytes"), QString::number(bytes));
         read->setFocus();
         QTest::keyClick(read, Qt::Key_Space);
-        const QByteArray answer = eepromAnswer(bytes);
-        Answer board(f.pty, answer);
-        for (int step = 0; !board.sent() || f.rcvText()->exactText() != QLatin1String(answer); ++step) {
-            QVERIFY2(step < 2000, "the answer did not arrive whole");
-            meanwhile(step);
-            QTest::qWait(5);
-        }
+        feedAnswer(f, eepromAnswer(bytes), eepromAnswer(bytes).size(), meanwhile);
+        QCOMPARE(f.rcvText()->exactText(), QString::fromLatin1(eepromAnswer(bytes)));
     };
     for (int round = 0; round < 2; ++round) {
         readBlock(QStringLiteral("optxeep2"), 256, [&](int step) {
@@ -474,13 +533,177 @@ void ReceiveWindowTest::readsWhileSearchingAndFlipping()
             bar->setValue(bar->maximum() / 2);
             f.find<QCheckBox>(step % 3 ? QStringLiteral("chkTimes") : QStringLiteral("chkHex"))->click();
         });
-        QCOMPARE(count(f), hex->isChecked() ? QStringLiteral("1 of 1500 matches as text") : QStringLiteral("1 of 1500"));
+        QVERIFY2(count(f).endsWith(hex->isChecked() ? QStringLiteral(" of 1500 matches as text")
+                                                    : QStringLiteral(" of 1500")),
+                 qPrintable(count(f)));
         if (hex->isChecked())
             hex->click();
         bar->setValue(bar->maximum() / 2);
-        QApplication::processEvents();
-        QVERIFY(!f.rcvText()->extraSelections().isEmpty());
+        QVERIFY(markedPixels(f.rcvText()) > 0);
     }
+}
+
+void ReceiveWindowTest::searchInSlicesFindsWhatOneGoFinds_data()
+{
+    // A line repeated as text arrives, the query, and how many characters
+    // a slice looks through.
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("matchCase");
+    QTest::addColumn<bool>("hex");
+    QTest::addColumn<int>("slice");
+    QTest::newRow("a letter on every other line") << "f\r\n\r\n" << "F" << false << false << 30;
+    QTest::newRow("matches over the slices' edges") << "abcabcab\r\n" << "cab" << true << false << 7;
+    QTest::newRow("a query that overlaps itself") << "aaaaaaa\r\n" << "aa" << true << false << 5;
+    QTest::newRow("hex pairs, as bytes and as text") << "7f41 \x7f" "A\r\n" << "7f41" << false << true << 3;
+    QTest::newRow("over the line break") << "ok\r\nReady:" << "0d 0a 52" << true << true << 1;
+    QTest::newRow("case told apart") << "Ready:\r\nREADY:\r\n" << "ready" << true << false << 4;
+    QTest::newRow("nothing") << "xyz\r\n" << "q" << false << false << 40;
+}
+
+void ReceiveWindowTest::searchInSlicesFindsWhatOneGoFinds()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, query);
+    QFETCH(bool, matchCase);
+    QFETCH(bool, hex);
+    QFETCH(int, slice);
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    ReceiveModel model;
+    model.setLimit(1000);
+    link::ReceiveSearch search;
+    const auto receive = [&] { search.textAppended(model, model.append(line, 0)); };
+    while (model.text().size() + line.size() < 1100)
+        receive();
+    // Text arrives, and the oldest goes, while the search goes through it.
+    search.setQuery(model, query, cs, hex);
+    for (int i = 0; !search.complete(); ++i) {
+        QVERIFY(search.countText().endsWith(u'\u2026'));
+        search.searchSome(model, slice);
+        if (i % 3 == 0 && i < 300)
+            receive();
+    }
+    QVERIFY(model.dropped() > 0);
+    // Once through, what arrives is searched as it comes.
+    for (int i = 0; i < 20; ++i)
+        receive();
+    link::ReceiveSearch once;
+    once.setQuery(model, query, cs, hex);
+    once.searchSome(model, model.text().size());
+    QVERIFY(once.complete());
+    QCOMPARE(search.matches(), once.matches());
+    QCOMPARE(search.reading(), once.reading());
+    QVERIFY(!search.countText().endsWith(u'\u2026'));
+}
+
+void ReceiveWindowTest::stepsWaitForTheSearch()
+{
+    ReceiveModel model;
+    model.append(QString(300, u'f'), 0);
+    link::ReceiveSearch search;
+    // From the middle: no current match until the search comes that far.
+    search.setQuery(model, QStringLiteral("f"), Qt::CaseSensitive, false, 150);
+    search.searchSome(model, 100);
+    QCOMPARE(search.countText(), QStringLiteral("at least 100 matches\u2026"));
+    QVERIFY(!search.next());
+    search.searchSome(model, 100);
+    QCOMPARE(search.countText(), QStringLiteral("152 of at least 200 matches\u2026"));
+    // Back from the first around to the last waits for the end.
+    search.setQuery(model, QStringLiteral("f"), Qt::CaseSensitive, false, 0);
+    search.searchSome(model, 100);
+    QVERIFY(!search.previous());
+    QCOMPARE(search.current(), 0);
+    QVERIFY(search.searchSome(model, 1000));
+    QCOMPARE(search.countText(), QStringLiteral("300 of 300"));
+    QVERIFY(search.next());
+    QCOMPARE(search.countText(), QStringLiteral("1 of 300"));
+}
+
+void ReceiveWindowTest::aKeyReturnsBeforeTheCountIsWhole()
+{
+    Fixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.openPort();
+    QString full;
+    for (int i = 0; full.size() < Terminal::kReceiveLimit; ++i)
+        full += QStringLiteral("Reply %1: 7f 41 80 ff 0d\r\n").arg(i);
+    receive(f, full);
+    f.main().terminal().openFind();
+    QTest::keyClicks(f.find<QLineEdit>(QStringLiteral("txtFind")), QStringLiteral("F"));
+    // The key is back before the search is through; the count then grows,
+    // slice by slice, to the whole of it.
+    QStringList counts{count(f)};
+    while (counts.back().endsWith(u'\u2026')) {
+        QApplication::processEvents();
+        if (count(f) != counts.back())
+            counts << count(f);
+        QVERIFY(counts.size() < 1000);
+    }
+    QVERIFY2(counts.size() >= 3, qPrintable(counts.join(u'|')));
+    qsizetype last = 0;
+    for (QString shown : counts.mid(0, counts.size() - 1)) {
+        shown.remove(u',');
+        const qsizetype atLeast = shown.section(QStringLiteral("at least "), 1).section(u' ', 0, 0).toLongLong();
+        QVERIFY2(atLeast > last, qPrintable(counts.join(u'|')));
+        last = atLeast;
+    }
+    const QString& text = f.main().terminal().received().text();
+    QVERIFY2(counts.back().endsWith(QStringLiteral(" of %1").arg(text.count(u'f', Qt::CaseInsensitive))),
+             qPrintable(counts.back()));
+    QVERIFY(markedPixels(f.rcvText()) > 0);
+}
+
+void ReceiveWindowTest::anAnswerIntoAnEmptyWindowEndsAtItsEnd()
+{
+    PtyFixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.click(QStringLiteral("cmdCom"));
+    QVERIFY(f.port.isOpen());
+    // A block of 32,768 bytes read from the EEPROM, as hex digits.
+    const QByteArray read = eepromAnswer(32768);
+    QCOMPARE(read.size(), 65544);
+    feedAnswer(f, read, read.size());
+    QVERIFY(showsEnd(f));
+}
+
+void ReceiveWindowTest::togglesKeepThePlaceWhileTextArrives()
+{
+    PtyFixture f;
+    f.main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.main()));
+    f.click(QStringLiteral("cmdCom"));
+    auto* hex = f.find<QCheckBox>(QStringLiteral("chkHex"));
+    auto* times = f.find<QCheckBox>(QStringLiteral("chkTimes"));
+    const ReceiveModel& model = f.main().terminal().received();
+    // Answers arrive while "Hex" and "Times" are ticked and unticked; each
+    // toggle is checked as text goes on arriving.
+    const auto answerWhile = [&](int bytes, const std::function<void()>& toggled) {
+        const QByteArray read = eepromAnswer(bytes);
+        feedAnswer(f, read, model.text().size() + read.size(), [&](int step) {
+            if (step % 4 == 3) {
+                (step % 8 == 3 ? hex : times)->click();
+                toggled();
+            }
+        });
+    };
+    f.pty.send("Ready:\r\n");
+    QTRY_VERIFY(model.text().endsWith(QStringLiteral("Ready:\r\n")));
+    hex->click();
+    hex->click();
+    // A view at the end follows the end.
+    answerWhile(20000, [&] { QVERIFY(showsEnd(f)); });
+    QVERIFY(showsEnd(f));
+    if (hex->isChecked())
+        hex->click();
+    // A view in the middle keeps the byte at its top.
+    QScrollBar* bar = f.rcvText()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2 + 3);
+    const qsizetype top = topByte(f);
+    QVERIFY(top > 1000);
+    answerWhile(6000, [&] { QVERIFY2(atTop(f, top), qPrintable(QString::number(topByte(f) - top))); });
+    QVERIFY(atTop(f, top));
 }
 
 VARNIX_TEST_MAIN(ReceiveWindowTest)

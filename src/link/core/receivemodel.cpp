@@ -37,6 +37,7 @@ qsizetype ReceiveModel::noticeSize() const
 void ReceiveModel::set(const QString& text, qint64 dropped)
 {
     m_text = text;
+    ++m_shifts;
     m_lines.clear();
     m_dropped = dropped;
     m_notice = dropped > 0 ? protocol::droppedNotice(dropped) : QString();
@@ -54,6 +55,7 @@ ReceiveModel::Cut ReceiveModel::append(QStringView more, qint64 time)
 void ReceiveModel::dropAll(qint64 unseen)
 {
     m_dropped += m_text.size() - noticeSize() + unseen;
+    ++m_shifts;
     m_notice = protocol::droppedNotice(m_dropped);
     m_text = m_notice;
     m_lines.assign(1, Line{0, kNoTime});
@@ -83,6 +85,7 @@ ReceiveModel::Cut ReceiveModel::keepLimit()
     if (cut == 0)
         return {};
     m_dropped += cut - oldNotice;
+    ++m_shifts;
     m_notice = protocol::droppedNotice(m_dropped);
     m_text.replace(0, cut, m_notice);
     // The lines that went go with their times; a line cut inside keeps its
@@ -143,17 +146,20 @@ void ReceiveSearch::setQuery(const ReceiveModel& model, const QString& query, Qt
 {
     m_passes.clear();
     m_hex = hex;
+    m_near = near;
+    m_steps = 0;
     if (query.isEmpty())
         return;
+    const auto add = [&](const QString& needle, Qt::CaseSensitivity sensitivity, Reading reading) {
+        Pass& pass = m_passes.emplace_back();
+        pass.needle = needle;
+        pass.cs = sensitivity;
+        pass.reading = reading;
+        pass.restart(model);
+    };
     if (const std::optional<QString> bytes = hex ? hexBytes(query) : std::nullopt)
-        m_passes.push_back({*bytes, Qt::CaseSensitive, Reading::Bytes, {}, -1});
-    m_passes.push_back({query, cs, Reading::Text, {}, -1});
-    for (Pass& pass : m_passes) {
-        pass.textSet(model);
-        const auto at = std::lower_bound(pass.matches.begin(), pass.matches.end(), near);
-        if (at != pass.matches.end())
-            pass.current = qsizetype(at - pass.matches.begin());
-    }
+        add(*bytes, Qt::CaseSensitive, Reading::Bytes);
+    add(query, cs, Reading::Text);
 }
 
 void ReceiveSearch::clear()
@@ -163,14 +169,40 @@ void ReceiveSearch::clear()
 
 void ReceiveSearch::textSet(const ReceiveModel& model)
 {
+    m_near = 0;
+    m_steps = 0;
     for (Pass& pass : m_passes)
-        pass.textSet(model);
+        pass.restart(model);
 }
 
-void ReceiveSearch::textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut)
+void ReceiveSearch::textAppended(const ReceiveModel& model, ReceiveModel::Cut cut)
 {
+    if (cut.cut > 0)
+        m_near = std::max(m_near - cut.cut, qsizetype(0)) + cut.notice;
+    for (Pass& pass : m_passes) {
+        pass.textCut(cut);
+        // What arrives after the search came through is searched at once,
+        // at a cost in proportion to it.
+        if (pass.done)
+            pass.searchSome(model, model.text().size(), m_near);
+    }
+    takeSteps();
+}
+
+bool ReceiveSearch::searchSome(const ReceiveModel& model, qsizetype characters)
+{
+    const std::size_t before = shownIndex();
+    const qsizetype beforeCurrent = current();
     for (Pass& pass : m_passes)
-        pass.textAppended(model, oldSize, cut);
+        if (!pass.done)
+            pass.searchSome(model, characters, m_near);
+    takeSteps();
+    return shownIndex() != before || current() != beforeCurrent;
+}
+
+bool ReceiveSearch::complete() const
+{
+    return std::all_of(m_passes.begin(), m_passes.end(), [](const Pass& pass) { return pass.done; });
 }
 
 std::size_t ReceiveSearch::shownIndex() const
@@ -187,60 +219,100 @@ const ReceiveSearch::Pass& ReceiveSearch::shown() const
     return m_passes.empty() ? kNone : m_passes[shownIndex()];
 }
 
-void ReceiveSearch::Pass::textSet(const ReceiveModel& model)
+void ReceiveSearch::Pass::restart(const ReceiveModel& model)
 {
     matches.clear();
-    scan(model.text(), model.noticeSize());
-    current = matches.empty() ? -1 : 0;
+    current = -1;
+    from = model.noticeSize();
+    done = false;
 }
 
-void ReceiveSearch::Pass::textAppended(const ReceiveModel& model, qsizetype oldSize, ReceiveModel::Cut cut)
+bool ReceiveSearch::Pass::searchSome(const ReceiveModel& model, qsizetype characters, qsizetype near)
 {
-    qsizetype scanFrom = oldSize - needle.size() + 1;
-    if (cut.cut > 0) {
-        // Matches in the text that went go with it; the current one, if it
-        // went, becomes the first that is left.
-        const auto kept = std::lower_bound(matches.begin(), matches.end(), cut.cut);
-        const qsizetype gone = kept - matches.begin();
-        matches.erase(matches.begin(), kept);
-        for (qsizetype& match : matches)
-            match += cut.notice - cut.cut;
-        current = std::max<qsizetype>(current - gone, 0);
-        scanFrom += cut.notice - cut.cut;
-    }
-    // A match may end in the new text yet begin in the old, not before the
-    // last match found.
-    if (!matches.empty())
-        scanFrom = std::max(scanFrom, matches.back() + needle.size());
-    scan(model.text(), std::max(scanFrom, model.noticeSize()));
-    if (matches.empty())
-        current = -1;
-    else if (current < 0)
-        current = 0;
-}
-
-void ReceiveSearch::Pass::scan(const QString& text, qsizetype from)
-{
-    for (qsizetype at = text.indexOf(needle, from, cs); at >= 0; at = text.indexOf(needle, at + needle.size(), cs))
+    const QString& text = model.text();
+    // A match found begins within the slice, though it may end past it.
+    const qsizetype end = std::min(text.size(), from + std::min(characters, text.size()) + needle.size() - 1);
+    const QStringView slice = QStringView(text).first(end);
+    const bool undecided = current < 0;
+    for (qsizetype at = slice.indexOf(needle, from, cs); at >= 0; at = slice.indexOf(needle, from, cs)) {
+        if (current < 0 && at >= near)
+            current = qsizetype(matches.size());
         matches.push_back(at);
+        from = at + needle.size();
+    }
+    from = std::max(from, end - needle.size() + 1);
+    done = end == text.size();
+    // None at or after where the search began: the first of all is current.
+    if (done && current < 0 && !matches.empty())
+        current = 0;
+    return undecided && current >= 0;
 }
 
-void ReceiveSearch::next()
+void ReceiveSearch::Pass::textCut(ReceiveModel::Cut cut)
 {
-    if (m_passes.empty())
+    if (cut.cut == 0)
         return;
-    Pass& pass = m_passes[shownIndex()];
-    if (!pass.matches.empty())
-        pass.current = (pass.current + 1) % qsizetype(pass.matches.size());
+    // Matches in the text that went go with it; the current one, if it
+    // went, becomes the first that is left.
+    const auto kept = std::lower_bound(matches.begin(), matches.end(), cut.cut);
+    const qsizetype gone = kept - matches.begin();
+    matches.erase(matches.begin(), kept);
+    for (qsizetype& match : matches)
+        match += cut.notice - cut.cut;
+    current = matches.empty() ? -1 : current >= 0 ? std::max<qsizetype>(current - gone, 0) : -1;
+    from = std::max(from - cut.cut, qsizetype(0)) + cut.notice;
 }
 
-void ReceiveSearch::previous()
+bool ReceiveSearch::takeSteps()
 {
-    if (m_passes.empty())
-        return;
+    if (m_passes.empty()) {
+        m_steps = 0;
+        return false;
+    }
     Pass& pass = m_passes[shownIndex()];
-    if (!pass.matches.empty())
-        pass.current = (pass.current + qsizetype(pass.matches.size()) - 1) % qsizetype(pass.matches.size());
+    const qsizetype count = qsizetype(pass.matches.size());
+    bool moved = false;
+    while (m_steps != 0) {
+        // No current match yet: the search has not come as far as where it
+        // began; once through, there is none to go to.
+        if (pass.current < 0) {
+            if (pass.done)
+                m_steps = 0;
+            break;
+        }
+        if (m_steps > 0) {
+            // Around to the first only once there is no match after the last.
+            if (pass.current + 1 < count)
+                ++pass.current;
+            else if (pass.done)
+                pass.current = 0;
+            else
+                break;
+            --m_steps;
+        } else {
+            if (pass.current > 0)
+                --pass.current;
+            else if (pass.done)
+                pass.current = count - 1;
+            else
+                break;
+            ++m_steps;
+        }
+        moved = true;
+    }
+    return moved;
+}
+
+bool ReceiveSearch::next()
+{
+    ++m_steps;
+    return takeSteps();
+}
+
+bool ReceiveSearch::previous()
+{
+    --m_steps;
+    return takeSteps();
 }
 
 QString ReceiveSearch::countText() const
@@ -248,18 +320,29 @@ QString ReceiveSearch::countText() const
     if (!active())
         return QString();
     const Pass& pass = shown();
-    if (!m_hex) {
-        if (pass.matches.empty())
-            return QStringLiteral("no match");
-        return QStringLiteral("%1 of %2").arg(pass.current + 1).arg(pass.matches.size());
+    const qsizetype found = qsizetype(pass.matches.size());
+    const QString as = !m_hex ? QString()
+                       : pass.reading == Reading::Bytes ? QStringLiteral(" as bytes")
+                                                         : QStringLiteral(" as text");
+    if (!complete()) {
+        if (found == 0)
+            return QStringLiteral("searching\u2026");
+        const QString atLeast = QStringLiteral("at least %1 %2%3\u2026")
+                                    .arg(protocol::groupedCount(found),
+                                         found == 1 ? QStringLiteral("match") : QStringLiteral("matches"), as);
+        return pass.current < 0 ? atLeast : QStringLiteral("%1 of %2").arg(pass.current + 1).arg(atLeast);
     }
-    if (pass.matches.empty())
+    if (!m_hex) {
+        if (found == 0)
+            return QStringLiteral("no match");
+        return QStringLiteral("%1 of %2").arg(pass.current + 1).arg(found);
+    }
+    if (found == 0)
         return m_passes.size() > 1 ? QStringLiteral("no match as bytes or as text") : QStringLiteral("no match as text");
-    const QString as = pass.reading == Reading::Bytes ? QStringLiteral("as bytes") : QStringLiteral("as text");
-    return QStringLiteral("%1 of %2 %3 %4")
+    return QStringLiteral("%1 of %2 %3%4")
         .arg(pass.current + 1)
-        .arg(pass.matches.size())
-        .arg(pass.matches.size() == 1 ? QStringLiteral("match") : QStringLiteral("matches"), as);
+        .arg(found)
+        .arg(found == 1 ? QStringLiteral("match") : QStringLiteral("matches"), as);
 }
 
 std::optional<QString> ReceiveSearch::hexBytes(QStringView query)
