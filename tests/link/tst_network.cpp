@@ -205,7 +205,7 @@ void NetworkTest::lineSettingsReachTheServer()
     list->setCurrentItem(list->findItems(QStringLiteral("9600,n,8,1"), Qt::MatchExactly).value(0));
     // As `varnix --port ADDRESS` starts the window.
     f.main().openPort(server.rfc2217Address());
-    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    QTRY_VERIFY2_WITH_TIMEOUT(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')), 15000);
     // ser2net has put them on the board's line.
     termios line = test::lineOf(f.board.devicePath());
     QCOMPARE(::cfgetospeed(&line), speed_t(B9600));
@@ -214,7 +214,7 @@ void NetworkTest::lineSettingsReachTheServer()
     // Set while open asks the server again.
     list->setCurrentItem(list->findItems(QStringLiteral("2400,n,8,1"), Qt::MatchExactly).value(0));
     f.click(QStringLiteral("cmdComSet"));
-    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    QTRY_VERIFY2_WITH_TIMEOUT(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')), 15000);
     line = test::lineOf(f.board.devicePath());
     QCOMPARE(::cfgetospeed(&line), speed_t(B2400));
 }
@@ -352,7 +352,7 @@ void NetworkTest::givenPortOpensAndTheLogNamesIt()
     // As `varnix --log FILE --port NAME` starts the window.
     QVERIFY(f.main().startLog(before));
     f.main().openPort(name);
-    QVERIFY2(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')));
+    QTRY_VERIFY2_WITH_TIMEOUT(f.port.isOpen(), qPrintable(f.desktop.texts().join(u'|')), 15000);
     QCOMPARE(f.port.device(), name);
     QCOMPARE(f.find<QLabel>(QStringLiteral("comm"))->text(), QStringLiteral("ON"));
     QVERIFY(f.main().startLog(after));

@@ -10,6 +10,7 @@ Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
 {
     connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
     connect(&m_port, &SerialPort::readyRead, this, &Connection::readyRead);
+    connect(&m_port, &SerialPort::openFinished, this, &Connection::onOpenFinished);
 }
 
 bool Connection::isOpen() const
@@ -27,9 +28,35 @@ bool Connection::open()
     return ok;
 }
 
+void Connection::beginOpen()
+{
+    if (m_state != State::Closed)
+        return;
+    m_lastWords.clear();
+    m_state = State::Opening;
+    m_port.beginOpen();
+}
+
+void Connection::onOpenFinished(bool ok)
+{
+    // The answer to an open() comes back here too; open() itself tells.
+    if (m_state != State::Opening)
+        return;
+    m_state = ok && m_port.isOpen() ? State::Open : State::Closed;
+    if (m_state == State::Open)
+        emit opened();
+    else
+        emit openFailed();
+}
+
 bool Connection::close()
 {
     m_lastWords.clear();
+    if (m_state == State::Opening) {
+        m_state = State::Closed;
+        m_port.cancelOpen();
+        return true;
+    }
     const bool wasOpen = m_port.isOpen();
     const bool ok = m_port.close();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
