@@ -74,12 +74,14 @@ void Fleet::stop()
         BoardRun* run = running.run;
         QMetaObject::invokeMethod(run, [run, now] { run->stop(now); }, Qt::QueuedConnection);
     }
-    // Those not yet begun never will.
+    // Those not yet begun never will; their logs say so.
     for (; m_next < m_reports.size(); ++m_next) {
         BoardReport& report = m_reports[m_next];
         report.stage = BoardReport::Stage::Done;
         report.ending.kind = Ending::Kind::CutShort;
         report.ending.reason = QStringLiteral("not started");
+        if (!m_logFolder.isEmpty())
+            BoardRun::logNotStarted(report.board, QDir(m_logFolder).filePath(m_logNames.value(m_next)));
         emit changed(m_next);
     }
     if (done())
@@ -113,12 +115,17 @@ void Fleet::launch(int index)
         emit changed(index);
     });
     connect(run, &BoardRun::answered, this, [this, index](int line, const QString& frame, const QString& answer) {
+        keepAnswer(m_reports[index], answerLine(line, frame, answer));
+        emit changed(index);
+    });
+    connect(run, &BoardRun::said, this, [this, index](const QString& text) {
+        keepAnswer(m_reports[index], saidLine(text));
+        emit changed(index);
+    });
+    connect(run, &BoardRun::framesAnswered, this, [this, index](int count) {
         BoardReport& report = m_reports[index];
-        if (line > 0 && report.stage != BoardReport::Stage::Done)
-            ++report.framesSent;
-        keepAnswer(report, QStringLiteral("%1: %2 -> %3")
-                               .arg(line > 0 ? QString::number(line) : QStringLiteral("verify"), shown(frame),
-                                    shown(answer)));
+        if (report.stage != BoardReport::Stage::Done)
+            report.framesAnswered = count;
         emit changed(index);
     });
     connect(run, &BoardRun::logFailed, this, [this, index](const QString& message) {
@@ -173,7 +180,7 @@ void Fleet::ended(int index, const Ending& ending, qint64 milliseconds)
     BoardReport& report = m_reports[index];
     report.stage = BoardReport::Stage::Done;
     report.ending = ending;
-    report.framesSent = ending.framesSent;
+    report.framesAnswered = ending.framesAnswered;
     report.milliseconds = milliseconds;
     emit changed(index);
 }

@@ -17,9 +17,8 @@ struct BoardReport {
     enum class Stage { Waiting, Connecting, Sending, Verifying, Done };
     Board board;
     Stage stage = Stage::Waiting;
-    // Frames of the script that have gone out and been answered so far;
-    // once done, those that went out whole.
-    int framesSent = 0;
+    // Frames of the script the board has taken so far (Ending::framesAnswered).
+    int framesAnswered = 0;
     Ending ending;
     // Whether its run began: a board still waiting when the fleet was
     // stopped never did.

@@ -22,7 +22,7 @@ bool notStarted(const BoardReport& report)
 
 QString frameText(const BoardReport& report, int frames)
 {
-    return notStarted(report) ? QStringLiteral("-") : QStringLiteral("%1/%2").arg(report.framesSent).arg(frames);
+    return notStarted(report) ? QStringLiteral("-") : QStringLiteral("%1/%2").arg(report.framesAnswered).arg(frames);
 }
 
 // Why, where the state alone does not say it: a failure's reason, the line
@@ -80,8 +80,8 @@ QString failureType(Ending::Kind kind)
         return QStringLiteral("board error");
     case Ending::Kind::ExpectMissed:
         return QStringLiteral("expect");
-    case Ending::Kind::NoPrompt:
-        return QStringLiteral("no prompt");
+    case Ending::Kind::NoAnswer:
+        return QStringLiteral("no answer");
     case Ending::Kind::Refused:
         return QStringLiteral("refused");
     case Ending::Kind::Lost:
@@ -124,7 +124,7 @@ QString liveLine(const BoardReport& report, int frames, int nameWidth)
     const int digits = int(QString::number(frames).size());
     QString line = QStringLiteral("%1  %2/%3  %4")
                        .arg(report.board.name.leftJustified(nameWidth),
-                            QString::number(report.framesSent).rightJustified(digits), QString::number(frames),
+                            QString::number(report.framesAnswered).rightJustified(digits), QString::number(frames),
                             stateText(report));
     if (const QString why = whyText(report); !why.isEmpty())
         line += QStringLiteral(": ") + why;
@@ -171,8 +171,8 @@ QString eventLine(const BoardReport& report, int frames)
     }
     if (notStarted(report))
         return QStringLiteral("%1: not started").arg(name);
-    QString line = QStringLiteral("%1: %2 at frame %3 of %4, %5")
-                       .arg(name, stateText(report), QString::number(report.framesSent), QString::number(frames),
+    QString line = QStringLiteral("%1: %2, %3 of %4 frames answered, %5")
+                       .arg(name, stateText(report), QString::number(report.framesAnswered), QString::number(frames),
                             script::durationText(report.milliseconds));
     if (const QString why = whyText(report); !why.isEmpty())
         line += QStringLiteral(": ") + why;
@@ -266,8 +266,8 @@ bool writeJUnit(const QString& path, const QString& suite, const QList<BoardRepo
             xml.writeStartElement(QStringLiteral("failure"));
             xml.writeAttribute(QStringLiteral("message"), xmlText(message));
             xml.writeAttribute(QStringLiteral("type"), failureType(report.ending.kind));
-            xml.writeCharacters(xmlText(QStringLiteral("%1, frame %2 of %3: %4")
-                                            .arg(report.board.address, QString::number(report.framesSent),
+            xml.writeCharacters(xmlText(QStringLiteral("%1, %2 of %3 frames answered: %4")
+                                            .arg(report.board.address, QString::number(report.framesAnswered),
                                                  QString::number(frames), message)));
             xml.writeEndElement();
         }

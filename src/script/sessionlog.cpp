@@ -50,7 +50,7 @@ QDateTime SessionLog::now() const
     return m_clock ? m_clock() : QDateTime::currentDateTime();
 }
 
-bool SessionLog::start(const QString& path, Mode mode)
+bool SessionLog::start(const QString& path, Mode mode, const QString& portName)
 {
     stop();
     m_file.setFileName(path);
@@ -68,7 +68,7 @@ bool SessionLog::start(const QString& path, Mode mode)
     const QDateTime at = now();
     m_lastDate = at.date();
     link::SerialPort& port = m_connection.port();
-    QString device = QStringLiteral("port closed");
+    QString device = portName.isEmpty() ? QStringLiteral("port closed") : portName;
     if (m_connection.isOpen())
         device = port.device().isEmpty() ? QStringLiteral("port open") : port.device();
     m_out = escaped(QStringLiteral("Varnix %1 session log: %2, %3, %4")
