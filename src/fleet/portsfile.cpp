@@ -192,7 +192,7 @@ Boards readPortsFile(const QString& path)
     return readFile(path, {});
 }
 
-BoardsRead readPortsFiles(const QStringList& paths)
+BoardsRead readPortsFiles(const QStringList& paths, const Resolver& resolve)
 {
     QList<Board> boards;
     for (const QString& path : paths) {
@@ -201,7 +201,7 @@ BoardsRead readPortsFiles(const QStringList& paths)
             return PortsError{path, *error};
         boards += std::get<QList<Board>>(read);
     }
-    if (auto twice = sameBoardTwice(boards))
+    if (auto twice = sameBoardTwice(boards, resolve))
         return *twice;
     return boards;
 }

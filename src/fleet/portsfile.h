@@ -56,14 +56,14 @@ using BoardsRead = std::variant<QList<Board>, PortsError>;
 // not a board refuses the whole file, as does a file without a board.
 Boards readPorts(QByteArrayView utf8);
 Boards readPortsFile(const QString& path);
-// The boards of every file, in order, each name given once among them all,
-// and no board reached twice (sameBoardTwice).
-BoardsRead readPortsFiles(const QStringList& paths);
-
 // The addresses a host name stands for ("127.0.0.1", "::1"), as text.
 using Resolver = std::function<QStringList(const QString& host)>;
 // The system's resolver: every address of the name, none when it has none.
 QStringList resolveHost(const QString& host);
+
+// The boards of every file, in order, each name given once among them all,
+// and no board reached twice (sameBoardTwice).
+BoardsRead readPortsFiles(const QStringList& paths, const Resolver& resolve = resolveHost);
 // The first board that reaches a board an earlier one reaches, however the
 // two are written: a device and a link to it, a host by two names (or in
 // two cases) with the same port, tcp:// and rfc2217:// to one port. Its

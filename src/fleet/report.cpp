@@ -37,6 +37,8 @@ QString whyText(const BoardReport& report)
             parts << QStringLiteral("while verifying");
         else if (report.ending.line > 0)
             parts << QStringLiteral("at line %1").arg(report.ending.line);
+        else if (report.started && report.ending.reason.startsWith(QLatin1String("cut short ")))
+            parts << report.ending.reason.mid(10);
     }
     for (const QString& note : report.notes)
         parts << note;
