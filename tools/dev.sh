@@ -3,8 +3,9 @@
 # Installs what is missing, builds, and then starts Varnix beside a virtual
 # board (run) or runs
 # every test (test): once in a release build with warnings as errors, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and then each
-# parser under clang's libFuzzer for a while.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, those that start
+# threads under ThreadSanitizer, and then each parser under clang's
+# libFuzzer for a while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,11 +34,14 @@ fi
 
 # Unity builds: Qt's headers are most of what a file costs to compile, and
 # compiling files together parses them once a batch rather than once a file.
-build() { # dir, build type, extra cmake args...
+build() { # dir, build type, extra cmake args... [--target targets...]
   local dir=$1 type=$2; shift 2
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != --target ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && targets=("$@")
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="$type" -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 \
-    "$@" >/dev/null
-  cmake --build "$dir" -j2
+    "${args[@]}" >/dev/null
+  cmake --build "$dir" -j2 "${targets[@]}"
 }
 
 case "${1:-}" in
@@ -57,6 +61,14 @@ case "${1:-}" in
     # they find the same faults.
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
+    # The tests that start threads (a fleet's boards, the pseudo-terminals'
+    # readers) under ThreadSanitizer, any report failing them: only those
+    # tests and the program they run are built, at -O1, which its checks
+    # need to run at a bearable pace, with just the line numbers its reports
+    # name.
+    build build-tsan Debug -DVARNIX_WERROR=ON -DVARNIX_TSAN=ON -DVARNIX_BENCH=OFF \
+      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" --target varnix_tests varnix
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build-tsan --output-on-failure -j2
     # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
     build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
     tools/fuzz.sh build-fuzz 20

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/sessionlog.h"
 
+#include <mutex>
+
 #include "link/core/connection.h"
 #include "link/core/serialport.h"
 #include "script/escapes.h"
@@ -32,11 +34,11 @@ SessionLog::SessionLog(link::Connection& connection, Clock clock, QObject* paren
     connect(&m_connection, &link::Connection::opened, this, [this] {
         link::SerialPort& port = m_connection.port();
         const QString device = port.device().isEmpty() ? QStringLiteral("the port") : port.device();
-        event(QStringLiteral("opened %1, %2").arg(device, port.settings()));
+        logEvent(QStringLiteral("opened %1, %2").arg(device, port.settings()));
     });
-    connect(&m_connection, &link::Connection::closed, this, [this] { event(QStringLiteral("closed")); });
+    connect(&m_connection, &link::Connection::closed, this, [this] { logEvent(QStringLiteral("closed")); });
     connect(&m_connection, &link::Connection::lost, this, [this](const QString& reason) {
-        event(reason.isEmpty() ? QStringLiteral("lost") : QStringLiteral("lost: %1").arg(reason));
+        logEvent(reason.isEmpty() ? QStringLiteral("lost") : QStringLiteral("lost: %1").arg(reason));
     });
 }
 
@@ -47,7 +49,17 @@ SessionLog::~SessionLog()
 
 QDateTime SessionLog::now() const
 {
-    return m_clock ? m_clock() : QDateTime::currentDateTime();
+    if (m_clock)
+        return m_clock();
+    // The C library works local time out afresh each time, under a lock of
+    // its own that ThreadSanitizer cannot see; the logs of a fleet's boards,
+    // each in its own thread, ask for it one at a time under this one. The
+    // time is kept with its offset from UTC, so that nothing asks again to
+    // write it out.
+    static std::mutex localTime;
+    const std::lock_guard locked(localTime);
+    const QDateTime local = QDateTime::currentDateTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc());
 }
 
 bool SessionLog::start(const QString& path, Mode mode, const QString& portName)
@@ -94,10 +106,10 @@ void SessionLog::stop()
 
 void SessionLog::note(const QString& text)
 {
-    event(text);
+    logEvent(text);
 }
 
-void SessionLog::event(const QString& text)
+void SessionLog::logEvent(const QString& text)
 {
     if (!running())
         return;

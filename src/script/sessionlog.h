@@ -93,7 +93,7 @@ private:
 
     void onReceived(const QString& characters);
     void onSent(const QString& characters, bool transmission);
-    void event(const QString& text);
+    void logEvent(const QString& text);
 
     // Ends the lines in progress, the received one and the typed one, the
     // one that began first written first: a line of either kind, or an

@@ -137,8 +137,6 @@ void VerdictTest::frozenServerEndsTheBoardAtItsFirstFrame()
     QCOMPARE(junitCases(junit, true),
              QStringList{server.rawAddress() + ": line 1: no answer: \"Ready:\" did not come within 2 s [no answer]"});
     QVERIFY2(rowOf(run.out, server.rawAddress()).contains(QStringLiteral(" 0/10 ")), qPrintable(run.out));
-    // Nothing beyond the first frame was sent.
-    QTRY_COMPARE(boards[0]->received(), QByteArray("]d]1010"));
 }
 
 void VerdictTest::stopsBehindSer2netLeaveNoBoardMidFrame()

@@ -161,6 +161,8 @@ private slots:
     void lossIsToldOnceWhateverTheMoment();
     void silentAddressIsWaitedForWithTheWindowGoingOn();
     void handshakeNeverHoldsTheWindow();
+    void closeRightAfterASendLosesNothing_data();
+    void closeRightAfterASendLosesNothing();
     void givenPortOpensAndTheLogNamesIt_data();
     void givenPortOpensAndTheLogNamesIt();
     void failuresAreOneMessageInBoundedTime_data();
@@ -387,6 +389,40 @@ void NetworkTest::handshakeNeverHoldsTheWindow()
     QVERIFY2(lossNote->toolTip().contains(QStringLiteral("in time")), qPrintable(lossNote->toolTip()));
     QCOMPARE(held, 0);
     QVERIFY(turns > 0);
+}
+
+void NetworkTest::closeRightAfterASendLosesNothing_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("raw") << false;
+    QTest::newRow("rfc2217") << true;
+}
+
+void NetworkTest::closeRightAfterASendLosesNothing()
+{
+    QFETCH(bool, rfc2217);
+    REQUIRE_SER2NET();
+    board::VirtualBoard board;
+    QVERIFY2(board.start(), qPrintable(board.errorString()));
+    test::Ser2net server(board.devicePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    link::PortMap ports;
+    ports.setAddress(rfc2217 ? server.rfc2217Address() : server.rawAddress());
+    link::PortSwitch port(ports);
+    port.setPortNumber(link::PortMap::kNetwork);
+    link::EventLoopPause pause;
+    link::Connection connection(port, pause);
+    // Each closed as soon as its frame has gone to the server, and opened
+    // again at once, which makes the server start the line afresh.
+    const QString frame = QStringLiteral("]h]0A04]V]A]R]N]I]X]@");
+    QByteArray sent;
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY2(connection.open(), qPrintable(port.failureReason()));
+        QCOMPARE(connection.transmit(frame, std::nullopt, 0), link::Transmitter::Outcome::Sent);
+        connection.close();
+        sent += frame.toLatin1();
+    }
+    QTRY_COMPARE(board.received(), sent);
 }
 
 void NetworkTest::givenPortOpensAndTheLogNamesIt_data()

@@ -31,8 +31,13 @@ public:
     // Begins opening without holding up the event loop: opened() or
     // openFailed() tells how it went, from inside this call or later.
     void beginOpen();
-    // Closes; an open under way is given up at once, with no signal.
+    // Closes; an open under way is given up at once, with no signal. Right
+    // after a frame went to a board on the network, its answer is awaited
+    // first, at most kAnswerBeforeCloseMs: a serial server drops what it
+    // has not yet written to the device when its client goes, and the board
+    // would be left in the middle of a frame.
     bool close();
+    static constexpr int kAnswerBeforeCloseMs = 1000;
     // Writes a typed character at once, unpaced; false when closed or refused.
     bool writeCharacter(QChar character);
     QString readAll();
@@ -67,6 +72,7 @@ signals:
 private:
     void onPortLost(const QString& reason);
     void onOpenFinished(bool ok);
+    void awaitAnswer();
     // Takes what the lost port still holds, before the loss is told.
     void takeLastWords();
     void tellLost(const QString& reason);
@@ -77,6 +83,8 @@ private:
     bool m_lostDuringSend = false;
     QString m_lostReason;
     QString m_lastWords;
+    // A frame went out and nothing has come from the board since.
+    bool m_answerOwed = false;
 };
 
 } // namespace varnix::link

@@ -69,7 +69,7 @@ public:
 
     // How long a close waits, at most, for the server to close its side
     // once told that nothing more comes.
-    static constexpr int kLingerMs = 1000;
+    static constexpr int kLingerMs = 500;
 
 private:
     // Connecting, then, over RFC 2217, waiting for the server to agree to
