@@ -16,10 +16,12 @@ cd "$(dirname "$0")/.."
 # accessibility bus, its Python client and a virtual display, for reading the
 # window as a screen reader does; the toolchains that build and run exported
 # code (Python with pyserial, avr-gcc with the Arduino core, simavr, socat to
-# join its serial port to a board).
+# join its serial port to a board); labgrid's pytest plugin, for the test of
+# the fleet's labgrid recipe as Debian's labgrid runs it.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
           clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth
-          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr simavr libsimavr-dev socat)
+          python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr simavr libsimavr-dev socat
+          python3-labgrid)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
