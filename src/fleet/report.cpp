@@ -153,6 +153,14 @@ QString countsLine(const QList<BoardReport>& reports)
              parts.join(QStringLiteral(", ")));
 }
 
+int rowsTaken(const QList<int>& widths, int columns)
+{
+    int rows = 0;
+    for (const int width : widths)
+        rows += columns > 0 ? std::max(1, (width + columns - 1) / columns) : 1;
+    return rows;
+}
+
 QString eventLine(const BoardReport& report, int frames)
 {
     const QString& name = report.board.name;

@@ -22,6 +22,10 @@ QString stateText(const BoardReport& report);
 QString liveLine(const BoardReport& report, int frames, int nameWidth);
 // The view's last line: how many boards are where.
 QString countsLine(const QList<BoardReport>& reports);
+// How many rows of a terminal `columns` wide lines of these widths take, as
+// a terminal that wraps them again on a resize shows them: what must be
+// erased to redraw the view without leaving a copy behind.
+int rowsTaken(const QList<int>& widths, int columns);
 
 // The line a log gets when the board's stage changes: connected (sending),
 // verifying, or ended. Empty for a stage that tells nothing new.

@@ -44,6 +44,8 @@ private slots:
     void portsFileRefusedWithItsLine();
     void badLineSendsNothing();
     void reportHoldsAnyAnswerAsWellFormedXml();
+    void viewIsErasedWhateverTheWidthNow_data();
+    void viewIsErasedWhateverTheWidthNow();
 };
 
 void FleetTest::sixteenBoardsThroughOneSer2net()
@@ -293,6 +295,26 @@ void FleetTest::reportHoldsAnyAnswerAsWellFormedXml()
     QVERIFY2(fleet::writeJUnit(path, QStringLiteral("a&b.vnx"), {odd, waiting}, 3, 1500, &why), qPrintable(why));
     QCOMPARE(junitCases(path), (QStringList{"odd: line 2: the board answered: <Error> & \\x02 \\ufffe\\ud800",
                                             "later: skipped"}));
+}
+
+void FleetTest::viewIsErasedWhateverTheWidthNow_data()
+{
+    QTest::addColumn<QList<int>>("widths"); // of the lines as drawn
+    QTest::addColumn<int>("columns");       // the terminal's width now
+    QTest::addColumn<int>("rows");
+    QTest::newRow("as wide as drawn") << QList<int>{40, 79, 20} << 80 << 3;
+    QTest::newRow("made narrower") << QList<int>{40, 79, 20} << 30 << 2 + 3 + 1;
+    QTest::newRow("a line as wide as the terminal") << QList<int>{30, 31} << 30 << 1 + 2;
+    QTest::newRow("an empty line still a row") << QList<int>{0, 12} << 10 << 1 + 2;
+    QTest::newRow("nothing drawn") << QList<int>{} << 80 << 0;
+}
+
+void FleetTest::viewIsErasedWhateverTheWidthNow()
+{
+    QFETCH(QList<int>, widths);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QCOMPARE(fleet::rowsTaken(widths, columns), rows);
 }
 
 VARNIX_TEST_MAIN(FleetTest)

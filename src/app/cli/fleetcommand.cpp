@@ -131,9 +131,7 @@ private:
     {
         // A terminal that has grown narrower shows each line drawn on as
         // many rows as it now takes.
-        int rows = 0;
-        for (const int width : std::as_const(m_drawnWidths))
-            rows += std::max(1, (width + m_columns - 1) / m_columns);
+        const int rows = fleet::rowsTaken(m_drawnWidths, m_columns);
         if (rows > 0)
             m_out << "\x1b[" << rows << "A\r\x1b[J";
         m_drawnWidths.clear();
