@@ -129,7 +129,7 @@ int main(int argc, char* argv[])
     const double lineMs = double(sentBytes + answerBytes) / kBytesPerSecond * 1000.0;
     std::printf("run     %d frames at delay 0:           %8.1f ms; the line at 56000 baud: %.1f ms for %lld bytes "
                 "sent and %lld answered; ratio %.3f (aim: at most 1.05)%s\n",
-                result.framesSent, runMs, lineMs, static_cast<long long>(sentBytes),
+                result.framesAnswered, runMs, lineMs, static_cast<long long>(sentBytes),
                 static_cast<long long>(answerBytes), runMs / lineMs, result.ok() ? "" : " (NOT ALL ANSWERED)");
     std::printf("        display after the run %s the preview of its frames\n",
                 board.firmware().display() == board::drawn(frames.mid(0, runFrames)).display() ? "equals"

@@ -3,8 +3,9 @@
 # Installs what is missing, builds, and then starts Varnix beside a virtual
 # board (run) or runs
 # every test (test): once in a release build with warnings as errors, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and then each
-# parser under clang's libFuzzer for a while.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, those that start
+# threads under ThreadSanitizer, and then each parser under clang's
+# libFuzzer for a while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,11 +20,13 @@ cd "$(dirname "$0")/.."
 # simavr, socat to join its serial port to a board); FreeType and fontconfig
 # for bitmap fonts, and the bitmap fonts the tests draw (misc-fixed, Terminus,
 # Unifont as PCF) with Debian's converters of them both ways (bdftopcf,
-# pcf2bdf).
+# pcf2bdf); labgrid's pytest plugin, for the test of the fleet's labgrid
+# recipe as Debian's labgrid runs it.
 packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-utils dpkg-dev lintian appstream
           clang libclang-rt-14-dev fonts-dejavu-core ser2net python3 dbus at-spi2-core python3-pyatspi xvfb xauth
           python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr arduino-builder simavr libsimavr-dev socat
-          libfreetype-dev libfontconfig-dev xfonts-base xfonts-terminus xfonts-unifont xfonts-utils pcf2bdf)
+          libfreetype-dev libfontconfig-dev xfonts-base xfonts-terminus xfonts-unifont xfonts-utils pcf2bdf
+          python3-labgrid)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -38,11 +41,14 @@ fi
 
 # Unity builds: Qt's headers are most of what a file costs to compile, and
 # compiling files together parses them once a batch rather than once a file.
-build() { # dir, build type, extra cmake args...
+build() { # dir, build type, extra cmake args... [--target targets...]
   local dir=$1 type=$2; shift 2
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != --target ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && targets=("$@")
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="$type" -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 \
-    "$@" >/dev/null
-  cmake --build "$dir" -j2
+    "${args[@]}" >/dev/null
+  cmake --build "$dir" -j2 "${targets[@]}"
 }
 
 case "${1:-}" in
@@ -62,6 +68,14 @@ case "${1:-}" in
     # they find the same faults.
     build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
+    # The tests that start threads (a fleet's boards, the pseudo-terminals'
+    # readers) under ThreadSanitizer, any report failing them: only those
+    # tests and the program they run are built, at -O1, which its checks
+    # need to run at a bearable pace, with just the line numbers its reports
+    # name.
+    build build-tsan Debug -DVARNIX_WERROR=ON -DVARNIX_TSAN=ON -DVARNIX_BENCH=OFF \
+      -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" --target varnix_tests varnix
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build-tsan --output-on-failure -j2
     # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
     # With warnings as errors, as the gcc builds: clang warns of what gcc lets pass.
     build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DVARNIX_WERROR=ON

@@ -2,6 +2,7 @@
 #include "fleet/boardrun.h"
 
 #include "board/boardshadow.h"
+#include "board/firmware.h"
 #include "link/core/connection.h"
 #include "link/core/networkaddress.h"
 #include "link/core/portmap.h"
@@ -29,30 +30,21 @@ const script::Step* stepAt(const script::Script& script, int line)
     return nullptr;
 }
 
-QString linesText(const QList<int>& lines)
-{
-    QStringList out;
-    for (int line : lines)
-        out << QString::number(line);
-    return out.join(QStringLiteral(", "));
-}
-
 Ending endingOf(const script::Runner::Result& result, const script::Script& script, const QString& lostReason)
 {
     using Outcome = script::Runner::Outcome;
     using Kind = Ending::Kind;
     Ending ending;
     ending.line = result.line;
-    ending.framesSent = result.framesSent;
+    ending.framesAnswered = result.framesAnswered;
     switch (result.outcome) {
     case Outcome::Done:
-        if (!result.unanswered.isEmpty()) {
-            ending.kind = Kind::NoPrompt;
-            ending.reason = QStringLiteral("no \"%1\" within %2 s for the frames of lines %3")
-                                .arg(QLatin1String(script::Runner::kPrompt))
-                                .arg(script::kReadyTimeoutMs / 1000)
-                                .arg(linesText(result.unanswered));
-        }
+        break;
+    case Outcome::NoAnswer:
+        ending.kind = Kind::NoAnswer;
+        ending.reason = QStringLiteral("no answer: \"%1\" did not come within %2 s")
+                            .arg(QLatin1String(script::Runner::kPrompt))
+                            .arg(script::kReadyTimeoutMs / 1000);
         break;
     case Outcome::BoardError:
         ending.kind = Kind::BoardError;
@@ -103,6 +95,17 @@ QString shown(const QString& text)
     return out.isEmpty() ? QStringLiteral("(no answer)") : out;
 }
 
+QString answerLine(int line, const QString& frame, const QString& answer)
+{
+    return QStringLiteral("%1: %2 -> %3")
+        .arg(line > 0 ? QString::number(line) : QStringLiteral("verify"), shown(frame), shown(answer));
+}
+
+QString saidLine(const QString& text)
+{
+    return QStringLiteral("board: ") + shown(text);
+}
+
 QString Ending::describe() const
 {
     if (verifying)
@@ -121,6 +124,9 @@ void BoardRun::stop(bool now)
 {
     m_stopAsked = true;
     m_stopNow = m_stopNow || now;
+    // Nothing has been sent yet: the board loses nothing.
+    if (m_port && m_port->opening())
+        m_port->cancelOpen();
     if (!m_runner)
         return;
     if (now)
@@ -144,7 +150,7 @@ Ending BoardRun::run()
     if (!m_logFile.isEmpty()) {
         log = std::make_unique<script::SessionLog>(connection);
         connect(log.get(), &script::SessionLog::failed, this, &BoardRun::logFailed);
-        log->start(m_logFile);
+        log->start(m_logFile, script::SessionLog::Mode::Replace, m_board.address);
     }
     const auto note = [&log](const QString& event) {
         if (log && log->running())
@@ -152,17 +158,17 @@ Ending BoardRun::run()
     };
 
     Ending ending;
-    if (!connection.open()) {
-        ending.kind = Ending::Kind::Unreachable;
-        // A network port's hint names the address already.
-        if (link::isNetworkAddress(m_board.address) && !port.failureHint().isEmpty())
-            ending.reason = port.failureHint();
-        else
-            ending.reason = QStringLiteral("cannot open %1").arg(m_board.address)
-                + (port.failureHint().isEmpty() ? QString() : QStringLiteral(": ") + port.failureHint());
-    } else if (m_stopAsked) {
+    m_port = &port;
+    const bool isOpen = !m_stopAsked && connection.open();
+    m_port = nullptr;
+    if (m_stopAsked) {
         ending.kind = Ending::Kind::CutShort;
-        ending.reason = QStringLiteral("cut short");
+        ending.reason = isOpen ? QStringLiteral("cut short") : QStringLiteral("cut short while connecting");
+    } else if (!isOpen) {
+        ending.kind = Ending::Kind::Unreachable;
+        // The port's hint names the device or address, and says why.
+        ending.reason = port.failureReason().isEmpty() ? QStringLiteral("cannot open %1").arg(m_board.address)
+                                                       : port.failureReason();
     } else {
         emit opened();
         QString lostReason;
@@ -170,7 +176,10 @@ Ending BoardRun::run()
                 [&lostReason](const QString& reason) { lostReason = reason; });
         script::EventLoopClock clock;
         script::Runner runner(connection, clock);
+        runner.setStartLine(QString::fromLatin1(board::Firmware::kStartLine));
         connect(&runner, &script::Runner::answered, this, &BoardRun::answered);
+        connect(&runner, &script::Runner::boardSaid, this, &BoardRun::said);
+        connect(&runner, &script::Runner::framesAnsweredChanged, this, &BoardRun::framesAnswered);
         m_runner = &runner;
         ending = sendAndVerify(runner, model, lostReason);
         m_runner = nullptr;
@@ -185,7 +194,7 @@ Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow&
     Ending ending = endingOf(runner.run(m_plan.script, m_plan.delay), m_plan.script, lostReason);
     if (!ending.passed() || !m_plan.verify)
         return ending;
-    const int framesSent = ending.framesSent;
+    const int framesAnswered = ending.framesAnswered;
     if (m_stopAsked) {
         // The runner was between runs and took no notice.
         ending.kind = Ending::Kind::CutShort;
@@ -200,7 +209,7 @@ Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow&
     runner.setAnswered(board::displayAnswerFinished);
     const auto result = runner.run(read, runner.delay());
     ending = endingOf(result, read, lostReason);
-    ending.framesSent = framesSent;
+    ending.framesAnswered = framesAnswered;
     ending.verifying = true;
     if (!ending.passed())
         return ending;
@@ -216,6 +225,22 @@ Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow&
         ending.reason = ending.difference->describe();
     }
     return ending;
+}
+
+} // namespace varnix::fleet
+
+namespace varnix::fleet {
+
+void BoardRun::logNotStarted(const Board& board, const QString& path)
+{
+    link::PortMap ports;
+    link::PortSwitch port(ports);
+    port.setSettings(board.settings);
+    link::EventLoopPause pause;
+    link::Connection connection(port, pause);
+    script::SessionLog log(connection);
+    if (log.start(path, script::SessionLog::Mode::Replace, board.address))
+        log.note(QStringLiteral("not started: the run was stopped before its turn"));
 }
 
 } // namespace varnix::fleet

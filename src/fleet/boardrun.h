@@ -14,6 +14,9 @@
 namespace varnix::board {
 class BoardShadow;
 }
+namespace varnix::link {
+class SerialPort;
+}
 namespace varnix::script {
 class Runner;
 }
@@ -23,6 +26,12 @@ namespace varnix::fleet {
 // An answer or a frame on one line: line breaks as " | ", other control
 // characters escaped, a long one cut.
 QString shown(const QString& text);
+
+// The line a single run prints and a fleet keeps for a frame's answer
+// ("7: ]c]402014 -> Ready:", "verify: ..." for line 0), and for the board's
+// own text ("board: Lumdra demo firmware ... | Ready:").
+QString answerLine(int line, const QString& frame, const QString& answer);
+QString saidLine(const QString& text);
 
 // What every board of a run is sent, and how.
 struct Plan {
@@ -40,20 +49,22 @@ struct Ending {
         Unreachable,  // the port did not open
         BoardError,   // the board answered "Error:"
         ExpectMissed, // an expect's text did not come in time
-        NoPrompt,     // the prompt did not come for some frames
+        NoAnswer,     // a frame's "Ready:" did not come in time
         Refused,      // the port refused a frame
         Lost,         // the port went away
         NoDisplay,    // the board did not send its display memory to verify
         Differs,      // its display differs from the drawing
-        CutShort,     // stopped from outside
+        CutShort,     // stopped from outside, while connecting or at a frame's end
     };
     Kind kind = Kind::Passed;
     // Ended in the read of the display memory that verifies.
     bool verifying = false;
     // The script's line it ended on; 0 where no line is to blame.
     int line = 0;
-    // Frames of the script that went out whole.
-    int framesSent = 0;
+    // Frames of the script the board took: each answered "Ready:" after it
+    // ended, without an error (with "ready off", sent whole and not
+    // refused). Every count of frames a person reads is of these.
+    int framesAnswered = 0;
     // Why, as a phrase; empty when passed.
     QString reason;
     // The comparison, when the display was read.
@@ -80,15 +91,24 @@ public:
 
     // Returns when the board's run has ended.
     Ending run();
-    // Ends the run at the next frame boundary, or at once; called from the
-    // run's own thread (its events).
+    // Ends the run at the next frame boundary, once the board has answered
+    // the frame, or at once; a connection still being made is given up at
+    // once either way. Called from the run's own thread (its events).
     void stop(bool now);
+
+    // Writes the session log of a board whose run never began, saying so.
+    static void logNotStarted(const Board& board, const QString& path);
 
 signals:
     // The port opened and the script begins.
     void opened();
-    // A frame went out and its answers came; line 0 is the read that verifies.
+    // A frame's answer came, or its time is up; line 0 is the read that
+    // verifies.
     void answered(int line, const QString& frame, const QString& answer);
+    // Text of the board's own that answers no frame (its greeting).
+    void said(const QString& text);
+    // Frames of the script the board has taken so far.
+    void framesAnswered(int count);
     void verifying();
     // The session log could not be opened or written; the run goes on.
     void logFailed(const QString& message);
@@ -101,6 +121,8 @@ private:
     link::EventLoopPause::Finish m_finish = link::EventLoopPause::Finish::Spin;
     QString m_logFile;
     script::Runner* m_runner = nullptr;
+    // The port, while the run has one.
+    link::SerialPort* m_port = nullptr;
     // Stop asked for before the runner began.
     bool m_stopAsked = false;
     bool m_stopNow = false;

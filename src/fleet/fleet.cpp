@@ -11,7 +11,8 @@
 
 namespace varnix::fleet {
 
-Fleet::Fleet(const QList<Board>& boards, Plan plan, QObject* parent) : QObject(parent), m_plan(std::move(plan))
+Fleet::Fleet(const QList<Board>& boards, Plan plan, QObject* parent)
+    : QObject(parent), m_plan(std::move(plan)), m_calls(new CallQueue(this))
 {
     for (const Board& board : boards) {
         BoardReport report;
@@ -25,10 +26,13 @@ Fleet::~Fleet()
     // Ends the runs still going at once: their threads use this object's plan.
     for (const Running& running : std::as_const(m_running)) {
         BoardRun* run = running.run;
-        QMetaObject::invokeMethod(run, [run] { run->stop(true); }, Qt::QueuedConnection);
+        running.inbox->post([run] { run->stop(true); });
     }
-    for (const Running& running : std::as_const(m_running)) {
+    for (const Running& running : std::as_const(m_running))
         running.thread->wait();
+    // Taken under the queue's lock: all the threads did happened before.
+    m_calls->drop();
+    for (const Running& running : std::as_const(m_running)) {
         delete running.run;
         delete running.thread;
     }
@@ -72,14 +76,16 @@ void Fleet::stop()
     const bool now = m_stops > 1;
     for (const Running& running : std::as_const(m_running)) {
         BoardRun* run = running.run;
-        QMetaObject::invokeMethod(run, [run, now] { run->stop(now); }, Qt::QueuedConnection);
+        running.inbox->post([run, now] { run->stop(now); });
     }
-    // Those not yet begun never will.
+    // Those not yet begun never will; their logs say so.
     for (; m_next < m_reports.size(); ++m_next) {
         BoardReport& report = m_reports[m_next];
         report.stage = BoardReport::Stage::Done;
         report.ending.kind = Ending::Kind::CutShort;
         report.ending.reason = QStringLiteral("not started");
+        if (!m_logFolder.isEmpty())
+            BoardRun::logNotStarted(report.board, QDir(m_logFolder).filePath(m_logNames.value(m_next)));
         emit changed(m_next);
     }
     if (done())
@@ -103,40 +109,49 @@ void Fleet::launch(int index)
     if (!m_logFolder.isEmpty())
         run->setLogFile(QDir(m_logFolder).filePath(m_logNames.value(index)));
 
-    // Queued to this thread: the run's signals come from its own.
-    connect(run, &BoardRun::opened, this, [this, index] {
-        m_reports[index].stage = BoardReport::Stage::Sending;
-        emit changed(index);
-    });
-    connect(run, &BoardRun::verifying, this, [this, index] {
-        m_reports[index].stage = BoardReport::Stage::Verifying;
-        emit changed(index);
-    });
-    connect(run, &BoardRun::answered, this, [this, index](int line, const QString& frame, const QString& answer) {
-        BoardReport& report = m_reports[index];
-        if (line > 0 && report.stage != BoardReport::Stage::Done)
-            ++report.framesSent;
-        keepAnswer(report, QStringLiteral("%1: %2 -> %3")
-                               .arg(line > 0 ? QString::number(line) : QStringLiteral("verify"), shown(frame),
-                                    shown(answer)));
-        emit changed(index);
-    });
-    connect(run, &BoardRun::logFailed, this, [this, index](const QString& message) {
-        m_reports[index].notes << message;
-        emit changed(index);
-    });
+    // The run's signals come from its own thread: each is handed to this
+    // one as a change of the board's report.
+    const auto tell = [this, index](std::function<void(BoardReport&)> change) {
+        m_calls->post([this, index, change] {
+            change(m_reports[index]);
+            emit changed(index);
+        });
+    };
+    const auto inRun = Qt::DirectConnection;
+    connect(run, &BoardRun::opened, run, [tell] {
+        tell([](BoardReport& report) { report.stage = BoardReport::Stage::Sending; });
+    }, inRun);
+    connect(run, &BoardRun::verifying, run, [tell] {
+        tell([](BoardReport& report) { report.stage = BoardReport::Stage::Verifying; });
+    }, inRun);
+    connect(run, &BoardRun::answered, run, [tell](int line, const QString& frame, const QString& answer) {
+        tell([text = answerLine(line, frame, answer)](BoardReport& report) { keepAnswer(report, text); });
+    }, inRun);
+    connect(run, &BoardRun::said, run, [tell](const QString& said) {
+        tell([text = saidLine(said)](BoardReport& report) { keepAnswer(report, text); });
+    }, inRun);
+    connect(run, &BoardRun::framesAnswered, run, [tell](int count) {
+        tell([count](BoardReport& report) {
+            if (report.stage != BoardReport::Stage::Done)
+                report.framesAnswered = count;
+        });
+    }, inRun);
+    connect(run, &BoardRun::logFailed, run, [tell](const QString& message) {
+        tell([message](BoardReport& report) { report.notes << message; });
+    }, inRun);
 
     QThread* thread = QThread::create([this, run, index] {
         QElapsedTimer took;
         took.start();
         const Ending ending = run->run();
         const qint64 ms = took.elapsed();
-        QMetaObject::invokeMethod(this, [this, index, ending, ms] { ended(index, ending, ms); }, Qt::QueuedConnection);
+        m_calls->post([this, index, ending, ms] { ended(index, ending, ms); });
     });
-    // The run's stop is delivered in its own thread.
+    // The run, its inbox among its children, lives in its thread.
+    auto* inbox = new CallQueue(run);
     run->moveToThread(thread);
     connect(thread, &QThread::finished, this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
-    m_running.insert(index, Running{thread, run});
+    m_running.insert(index, Running{thread, run, inbox});
 
     // Ctrl+C is this thread's to take: the runs' threads are begun with it
     // (and its kin) blocked, so that no pause or read of theirs is cut by it.
@@ -173,13 +188,15 @@ void Fleet::ended(int index, const Ending& ending, qint64 milliseconds)
     BoardReport& report = m_reports[index];
     report.stage = BoardReport::Stage::Done;
     report.ending = ending;
-    report.framesSent = ending.framesSent;
+    report.framesAnswered = ending.framesAnswered;
     report.milliseconds = milliseconds;
     emit changed(index);
 }
 
 void Fleet::threadFinished(int index)
 {
+    // Its last report (ended()) is taken first, under the queue's lock.
+    m_calls->runWaiting();
     const Running running = m_running.take(index);
     running.thread->wait();
     delete running.run;

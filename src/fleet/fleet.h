@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fleet/boardrun.h"
+#include "fleet/callqueue.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -17,9 +18,8 @@ struct BoardReport {
     enum class Stage { Waiting, Connecting, Sending, Verifying, Done };
     Board board;
     Stage stage = Stage::Waiting;
-    // Frames of the script that have gone out and been answered so far;
-    // once done, those that went out whole.
-    int framesSent = 0;
+    // Frames of the script the board has taken so far (Ending::framesAnswered).
+    int framesAnswered = 0;
     Ending ending;
     // Whether its run began: a board still waiting when the fleet was
     // stopped never did.
@@ -38,6 +38,12 @@ struct BoardReport {
 // thread of its own, whose event loop its port, pauses and waits use as a
 // single run's do; this object, in the calling thread, gathers what they
 // report. No board's fault or pace holds up another.
+//
+// Threads: this object and its reports belong to the calling thread. A
+// board's BoardRun, its port and its session log belong to the board's
+// thread from its start until it has finished. They talk only through
+// CallQueues: a board's thread hands what it reports to this object's
+// queue, and a stop goes to the board's own queue.
 class Fleet : public QObject
 {
     Q_OBJECT
@@ -78,12 +84,14 @@ private:
     struct Running {
         QThread* thread = nullptr;
         BoardRun* run = nullptr;
+        // Calls for the board's thread (a child of the run).
+        CallQueue* inbox = nullptr;
     };
     void launchMore();
     void launch(int index);
     void ended(int index, const Ending& ending, qint64 milliseconds);
     void threadFinished(int index);
-    void keepAnswer(BoardReport& report, const QString& line);
+    static void keepAnswer(BoardReport& report, const QString& line);
 
     QList<BoardReport> m_reports;
     Plan m_plan;
@@ -93,6 +101,8 @@ private:
     int m_next = 0;
     int m_stops = 0;
     QHash<int, Running> m_running;
+    // What the boards' threads report, run in this object's thread.
+    CallQueue* m_calls;
     QElapsedTimer m_elapsed;
 };
 

@@ -3,10 +3,13 @@
 
 #include "link/core/linesettings.h"
 #include "link/core/networkaddress.h"
+#include "link/core/portswitch.h"
 #include "protocol/frames.h"
 #include "script/escapes.h"
 
 #include <QFile>
+#include <QHash>
+#include <QHostInfo>
 
 #include <algorithm>
 
@@ -54,19 +57,46 @@ class Reader
 {
 public:
     std::optional<script::ReadError> line(int number, const QString& text);
+    // The boards of the files read before, whose names are taken too.
+    QList<Board> earlier;
     QList<Board> boards;
+    QString file;
 
 private:
     // The board that already has this name or address, if one does.
     const Board* taken(const QString& name, const QString& address) const
     {
-        for (const Board& board : boards) {
-            if (board.name == name || board.address == address)
-                return &board;
+        for (const QList<Board>* list : {&earlier, &boards}) {
+            for (const Board& board : *list) {
+                if (board.name == name || board.address == address)
+                    return &board;
+            }
         }
         return nullptr;
     }
 };
+
+// " in rack.ports" for a board of another file than `file`.
+QString elsewhere(const Board& board, const QString& file)
+{
+    return board.file == file || board.file.isEmpty() ? QString() : QStringLiteral(" in ") + board.file;
+}
+
+// The names a board is reached by: its device's real path, or its host, in
+// lower case and as each of its addresses, with its port.
+QStringList keysOf(const Board& board, const Resolver& resolve)
+{
+    const QString key = link::boardKey(board.address);
+    if (!link::isNetworkAddress(board.address))
+        return {key};
+    QStringList keys{key};
+    const auto parsed = link::parseNetworkAddress(board.address);
+    if (const auto* address = std::get_if<link::NetworkAddress>(&parsed)) {
+        for (const QString& ip : resolve(address->host))
+            keys << QStringLiteral("%1:%2").arg(ip.toLower()).arg(address->port);
+    }
+    return keys;
+}
 
 std::optional<script::ReadError> Reader::line(int number, const QString& text)
 {
@@ -80,6 +110,7 @@ std::optional<script::ReadError> Reader::line(int number, const QString& text)
     Board board;
     board.name = fields[0];
     board.line = number;
+    board.file = file;
     if (!isName(board.name))
         return refuse(QStringLiteral("%1 is not a board's name: use at most %2 letters, digits, \".\", \"-\" and "
                                      "\"_\", not beginning with \".\"")
@@ -110,7 +141,8 @@ std::optional<script::ReadError> Reader::line(int number, const QString& text)
         return refuse(QString::fromLatin1(other->name == board.name ? "the name %1 is line %2's already"
                                                                     : "%1 is line %2's board already")
                           .arg(quoted(other->name == board.name ? board.name : board.address),
-                               QString::number(other->line)));
+                               QString::number(other->line))
+                      + elsewhere(*other, file));
     }
     boards.append(board);
     return std::nullopt;
@@ -124,9 +156,14 @@ bool isNameCharacter(QChar c)
         || c == u'_';
 }
 
-Boards readPorts(QByteArrayView utf8)
+namespace {
+
+// The boards of one file, after those of the files before it.
+Boards readOne(QByteArrayView utf8, const QString& path, const QList<Board>& earlier)
 {
     Reader reader;
+    reader.earlier = earlier;
+    reader.file = path;
     const auto line = [&reader](int number, const QString& text) { return reader.line(number, text); };
     if (auto error = script::readLines(utf8, line))
         return *error;
@@ -135,24 +172,97 @@ Boards readPorts(QByteArrayView utf8)
     return reader.boards;
 }
 
-Boards readPortsFile(const QString& path)
+Boards readFile(const QString& path, const QList<Board>& earlier)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return script::ReadError{0, QStringLiteral("cannot open it: %1").arg(file.errorString())};
-    return readPorts(file.readAll());
+    return readOne(file.readAll(), path, earlier);
 }
 
-Boards boardsFromPorts(const QStringList& addresses)
+} // namespace
+
+Boards readPorts(QByteArrayView utf8)
+{
+    return readOne(utf8, {}, {});
+}
+
+Boards readPortsFile(const QString& path)
+{
+    return readFile(path, {});
+}
+
+BoardsRead readPortsFiles(const QStringList& paths, const Resolver& resolve)
+{
+    QList<Board> boards;
+    for (const QString& path : paths) {
+        const Boards read = readFile(path, boards);
+        if (const auto* error = std::get_if<script::ReadError>(&read))
+            return PortsError{path, *error};
+        boards += std::get<QList<Board>>(read);
+    }
+    if (auto twice = sameBoardTwice(boards, resolve))
+        return *twice;
+    return boards;
+}
+
+QString PortsError::describe() const
+{
+    return file.isEmpty() ? error.describe() : file + QStringLiteral(": ") + error.describe();
+}
+
+QStringList resolveHost(const QString& host)
+{
+    QStringList addresses;
+    for (const QHostAddress& address : QHostInfo::fromName(host).addresses())
+        addresses << address.toString();
+    return addresses;
+}
+
+std::optional<PortsError> sameBoardTwice(const QList<Board>& boards, const Resolver& resolve)
+{
+    // Each host is looked up once, however many boards it serves.
+    QHash<QString, QStringList> resolved;
+    const Resolver once = [&](const QString& host) {
+        const QString name = host.toLower();
+        if (!resolved.contains(name))
+            resolved.insert(name, resolve(host));
+        return resolved.value(name);
+    };
+    QList<QStringList> keys;
+    for (const Board& board : boards) {
+        const QStringList mine = keysOf(board, once);
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            if (std::none_of(mine.begin(), mine.end(), [&](const QString& key) { return keys[i].contains(key); }))
+                continue;
+            const Board& first = boards[i];
+            if (board.file.isEmpty() && first.file.isEmpty())
+                return PortsError{{}, {0, QStringLiteral("--port %1 and --port %2 are the same board")
+                                                .arg(first.address, board.address)}};
+            return PortsError{board.file,
+                              {board.line, QStringLiteral("%1 is the same board as line %2's %3%4")
+                                               .arg(quoted(board.address), QString::number(first.line),
+                                                    quoted(first.address), elsewhere(first, board.file))}};
+        }
+        keys << mine;
+    }
+    return std::nullopt;
+}
+
+BoardsRead boardsFromPorts(const QStringList& addresses)
 {
     QList<Board> boards;
     for (const QString& address : addresses) {
         for (const Board& board : boards) {
             if (board.address == address)
-                return script::ReadError{0, QStringLiteral("--port %1 is given twice").arg(address)};
+                return PortsError{{}, {0, QStringLiteral("--port %1 is given twice").arg(address)}};
         }
-        boards.append(Board{address, address});
+        Board board;
+        board.name = board.address = address;
+        boards.append(board);
     }
+    if (auto twice = sameBoardTwice(boards))
+        return *twice;
     return boards;
 }
 

@@ -22,7 +22,7 @@ bool notStarted(const BoardReport& report)
 
 QString frameText(const BoardReport& report, int frames)
 {
-    return notStarted(report) ? QStringLiteral("-") : QStringLiteral("%1/%2").arg(report.framesSent).arg(frames);
+    return notStarted(report) ? QStringLiteral("-") : QStringLiteral("%1/%2").arg(report.framesAnswered).arg(frames);
 }
 
 // Why, where the state alone does not say it: a failure's reason, the line
@@ -37,6 +37,8 @@ QString whyText(const BoardReport& report)
             parts << QStringLiteral("while verifying");
         else if (report.ending.line > 0)
             parts << QStringLiteral("at line %1").arg(report.ending.line);
+        else if (report.started && report.ending.reason.startsWith(QLatin1String("cut short ")))
+            parts << report.ending.reason.mid(10);
     }
     for (const QString& note : report.notes)
         parts << note;
@@ -80,8 +82,8 @@ QString failureType(Ending::Kind kind)
         return QStringLiteral("board error");
     case Ending::Kind::ExpectMissed:
         return QStringLiteral("expect");
-    case Ending::Kind::NoPrompt:
-        return QStringLiteral("no prompt");
+    case Ending::Kind::NoAnswer:
+        return QStringLiteral("no answer");
     case Ending::Kind::Refused:
         return QStringLiteral("refused");
     case Ending::Kind::Lost:
@@ -124,7 +126,7 @@ QString liveLine(const BoardReport& report, int frames, int nameWidth)
     const int digits = int(QString::number(frames).size());
     QString line = QStringLiteral("%1  %2/%3  %4")
                        .arg(report.board.name.leftJustified(nameWidth),
-                            QString::number(report.framesSent).rightJustified(digits), QString::number(frames),
+                            QString::number(report.framesAnswered).rightJustified(digits), QString::number(frames),
                             stateText(report));
     if (const QString why = whyText(report); !why.isEmpty())
         line += QStringLiteral(": ") + why;
@@ -151,6 +153,14 @@ QString countsLine(const QList<BoardReport>& reports)
              parts.join(QStringLiteral(", ")));
 }
 
+int rowsTaken(const QList<int>& widths, int columns)
+{
+    int rows = 0;
+    for (const int width : widths)
+        rows += columns > 0 ? std::max(1, (width + columns - 1) / columns) : 1;
+    return rows;
+}
+
 QString eventLine(const BoardReport& report, int frames)
 {
     const QString& name = report.board.name;
@@ -171,8 +181,8 @@ QString eventLine(const BoardReport& report, int frames)
     }
     if (notStarted(report))
         return QStringLiteral("%1: not started").arg(name);
-    QString line = QStringLiteral("%1: %2 at frame %3 of %4, %5")
-                       .arg(name, stateText(report), QString::number(report.framesSent), QString::number(frames),
+    QString line = QStringLiteral("%1: %2, %3 of %4 frames answered, %5")
+                       .arg(name, stateText(report), QString::number(report.framesAnswered), QString::number(frames),
                             script::durationText(report.milliseconds));
     if (const QString why = whyText(report); !why.isEmpty())
         line += QStringLiteral(": ") + why;
@@ -266,8 +276,8 @@ bool writeJUnit(const QString& path, const QString& suite, const QList<BoardRepo
             xml.writeStartElement(QStringLiteral("failure"));
             xml.writeAttribute(QStringLiteral("message"), xmlText(message));
             xml.writeAttribute(QStringLiteral("type"), failureType(report.ending.kind));
-            xml.writeCharacters(xmlText(QStringLiteral("%1, frame %2 of %3: %4")
-                                            .arg(report.board.address, QString::number(report.framesSent),
+            xml.writeCharacters(xmlText(QStringLiteral("%1, %2 of %3 frames answered: %4")
+                                            .arg(report.board.address, QString::number(report.framesAnswered),
                                                  QString::number(frames), message)));
             xml.writeEndElement();
         }

@@ -18,17 +18,21 @@ namespace varnix::fleet {
 QString stateText(const BoardReport& report);
 
 // A board's line of the terminal's view: its name padded to nameWidth,
-// frames sent of all, its state, and why a board that failed did.
+// frames answered of all, its state, and why a board that failed did.
 QString liveLine(const BoardReport& report, int frames, int nameWidth);
 // The view's last line: how many boards are where.
 QString countsLine(const QList<BoardReport>& reports);
+// How many rows of a terminal `columns` wide lines of these widths take, as
+// a terminal that wraps them again on a resize shows them: what must be
+// erased to redraw the view without leaving a copy behind.
+int rowsTaken(const QList<int>& widths, int columns);
 
 // The line a log gets when the board's stage changes: connected (sending),
 // verifying, or ended. Empty for a stage that tells nothing new.
 QString eventLine(const BoardReport& report, int frames);
 
-// The table after the run: a row a board with its result, the frame where
-// it stopped, the time it took and why it failed; then the counts.
+// The table after the run: a row a board with its result, the frames it
+// answered of all, the time it took and why it failed; then the counts.
 QStringList table(const QList<BoardReport>& reports, int frames);
 
 // The results as JUnit XML: a test suite named after the script, a test

@@ -25,6 +25,8 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace varnix {
 
 namespace {
@@ -126,6 +128,8 @@ PortPanel::PortPanel(PageHost& host, Desktop& desktop, link::Connection& connect
     connect(m_cmdComSet, &QPushButton::clicked, this, &PortPanel::cmdComSet_Click);
     connect(&m_ports, &link::PortMap::changed, this, &PortPanel::showDevices);
     connect(&m_connection, &link::Connection::lost, this, &PortPanel::portLost);
+    connect(&m_connection, &link::Connection::opened, this, [this] { openFinished(true); });
+    connect(&m_connection, &link::Connection::openFailed, this, [this] { openFinished(false); });
     connect(m_chkReconnect, &QCheckBox::toggled, m_reconnector, &link::Reconnector::setEnabled);
     connect(m_reconnector, &link::Reconnector::waitingChanged, this, [this] {
         if (!m_lossText.isEmpty() && !m_connection.isOpen())
@@ -212,12 +216,32 @@ void PortPanel::rememberAddress(const QString& address)
 
 void PortPanel::cmdCom_Click()
 {
-    if (m_connection.isOpen()) {
+    if (m_opening) {
+        // Given up at once, whatever the server is doing.
+        cancelOpening();
+    } else if (m_connection.isOpen()) {
         closePort();
         clearNote();
     } else if (!m_lossUnseen) {
         openPort();
     }
+}
+
+void PortPanel::cancelOpening()
+{
+    m_opening = false;
+    m_connection.close();
+    endConnecting();
+    showDevices();
+}
+
+void PortPanel::endConnecting()
+{
+    if (m_captionBeforeOpen.isEmpty())
+        return;
+    clearNote();
+    showStatus(Status::Off);
+    m_cmdCom->setText(std::exchange(m_captionBeforeOpen, {}));
 }
 
 void PortPanel::cmdComSet_Click()
@@ -244,10 +268,29 @@ void PortPanel::openPort()
     clearNote();
     m_terminal.rcvText()->setExactText(QString::fromLatin1(Terminal::kWaiting));
     applySettings();
+    // A background attempt of the reconnector's gives way to the person's.
+    if (m_connection.state() == link::Connection::State::Opening)
+        m_connection.close();
+    m_opening = true;
+    m_connection.beginOpen();
+    if (m_opening) {
+        // A server is being reached: the window goes on, and Close gives up.
+        m_captionBeforeOpen = m_cmdCom->text();
+        showStatus(Status::Busy);
+        m_cmdCom->setText(QStringLiteral("Close"));
+        showNote(timeNow(), QStringLiteral("Connecting to %1…").arg(portName(m_connection.port().portNumber())));
+    }
+}
+
+void PortPanel::openFinished(bool ok)
+{
+    if (!std::exchange(m_opening, false))
+        return;
+    endConnecting();
     const int number = m_connection.port().portNumber();
     const QString address = m_ports.address();
-    const bool network = number == link::PortMap::kNetwork && link::isNetworkAddress(address);
-    if (!m_connection.open()) {
+    if (!ok) {
+        const bool network = number == link::PortMap::kNetwork && link::isNetworkAddress(address);
         const QString hint = m_connection.port().failureHint();
         // A network port's hint names the address and the reason.
         QString text = network && !hint.isEmpty() ? hint : QStringLiteral("Error opening %1").arg(portName(number));

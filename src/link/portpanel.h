@@ -73,6 +73,11 @@ signals:
 
 private:
     void openPort();
+    // The person's open has answered.
+    void openFinished(bool ok);
+    void cancelOpening();
+    // Takes back what showed that a server was being reached.
+    void endConnecting();
     void closePort();
     void showOpen();
     void portLost(const QString& reason);
@@ -111,6 +116,11 @@ private:
     // The port was lost during a send whose held clicks have not all been
     // handed on yet: those were aimed at a "Close" button.
     bool m_lossUnseen = false;
+    // The person's Open is reaching a server; Close gives it up.
+    bool m_opening = false;
+    // The button's caption before it said "Close" while connecting; empty
+    // while not connecting.
+    QString m_captionBeforeOpen;
     std::array<QRadioButton*, 4> m_optCom{};
     std::array<QLabel*, 4> m_deviceLabels{};
     QRadioButton* m_optNetwork;

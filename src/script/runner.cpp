@@ -9,9 +9,10 @@
 namespace varnix::script {
 
 namespace {
-// A frame sent before the run may still be answered: the board gives a frame
-// ending in a number 40 ms of quiet before it answers, and a real one may be
-// busy drawing. This much quiet means no answer is coming.
+// A frame sent before the run, or with the prompt off, may still be
+// answered: the board gives a frame ending in a number 40 ms of quiet
+// before it answers, and a real one may be busy drawing. This much quiet
+// means no answer is coming.
 constexpr int kOwedSettleMs = 250;
 // How often a wait looks at the port when nothing tells it that data came.
 constexpr int kLookEveryMs = 20;
@@ -29,20 +30,15 @@ Runner::Runner(link::Connection& connection, Clock& clock, QObject* parent)
         m_promptOwed = true;
         m_tail.clear();
     });
-    connect(&m_connection, &link::Connection::received, this, [this](const QString& characters) {
-        const QLatin1String prompt(kPrompt);
-        m_tail += characters;
-        if (m_tail.contains(prompt))
-            m_promptOwed = false;
-        m_tail = m_tail.right(prompt.size() - 1);
+    connect(&m_connection, &link::Connection::received, this, &Runner::onReceived);
+    connect(&m_connection, &link::Connection::readyRead, this, [this] {
         if (!m_running)
             return;
-        m_answers += characters;
+        // Read at once while a frame goes out: what comes then cannot be
+        // its answer, and is known for that.
+        if (m_sending)
+            pull();
         m_clock.wake();
-    });
-    connect(&m_connection, &link::Connection::readyRead, this, [this] {
-        if (m_running)
-            m_clock.wake();
     });
     auto lost = [this] {
         if (!m_running)
@@ -52,6 +48,41 @@ Runner::Runner(link::Connection& connection, Clock& clock, QObject* parent)
     };
     connect(&m_connection, &link::Connection::lost, this, lost);
     connect(&m_connection, &link::Connection::closed, this, lost);
+}
+
+void Runner::onReceived(const QString& characters)
+{
+    const QLatin1String prompt(kPrompt);
+    m_tail += characters;
+    if (m_tail.contains(prompt))
+        m_promptOwed = false;
+    m_tail = m_tail.right(prompt.size() - 1);
+    if (!m_running)
+        return;
+    m_sinceFrame += characters;
+    m_receivedCount += characters.size();
+    for (const AnswerMatcher::Answer& answer : m_matcher.take(characters)) {
+        if (answer.kind == AnswerMatcher::Answer::Kind::Frame && m_answered && !m_answered(answer.text)) {
+            m_matcher.putBack(answer);
+            emit boardSaid(answer.text);
+            continue;
+        }
+        if (answer.kind != AnswerMatcher::Answer::Kind::Frame) {
+            emit boardSaid(answer.text);
+            continue;
+        }
+        Sent& sent = m_frames[std::size_t(answer.ordinal - 1)];
+        sent.answered = true;
+        m_lastAnswer = answer.text;
+        if (answer.refused()) {
+            if (!m_refusal)
+                m_refusal = answer;
+        } else if (sent.awaited) {
+            emit framesAnsweredChanged(++m_taken);
+        }
+        emit answered(answer.line, answer.frame, answer.text);
+    }
+    m_clock.wake();
 }
 
 bool Runner::ended() const
@@ -78,26 +109,28 @@ void Runner::stopAtFrameEnd()
 {
     if (!m_running)
         return;
-    // The transmission goes on to its end; the loop stops behind it.
-    m_stopped = true;
+    // The transmission goes on to its end and its answer is awaited; the
+    // loop stops behind it.
+    m_stopAtFrameEnd = true;
     m_clock.wake();
 }
 
-Runner::Wait Runner::waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer)
+Runner::Wait Runner::waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer,
+                             bool stoppable)
 {
     std::int64_t deadline = m_clock.now() + milliseconds;
-    qsizetype seen = m_answers.size();
+    qint64 seen = m_receivedCount;
     pull();
     while (true) {
         if (met())
             return Wait::Met;
-        if (ended())
+        if (ended() || (stoppable && m_stopAtFrameEnd))
             return Wait::Ended;
         const std::int64_t now = m_clock.now();
-        if (restartOnAnswer && m_answers.size() != seen) {
+        if (restartOnAnswer && m_receivedCount != seen) {
             // A long answer (a block of display memory on a slow line) is
             // still coming.
-            seen = m_answers.size();
+            seen = m_receivedCount;
             deadline = now + milliseconds;
         }
         if (now >= deadline)
@@ -112,14 +145,24 @@ void Runner::settle()
     const std::int64_t until = m_clock.now() + kLongestSettleMs;
     pull();
     while (!ended() && m_clock.now() < until) {
-        const qsizetype before = m_answers.size();
+        const qint64 before = m_receivedCount;
         // A wake ends the sleep early when something comes.
         m_clock.sleep(m_promptOwed ? kOwedSettleMs : kSettleMs);
         pull();
-        if (m_answers.size() == before)
+        if (m_receivedCount == before && !m_matcher.greetingComing())
             break;
     }
-    m_answers.clear();
+    m_sinceFrame.clear();
+}
+
+Runner::Wait Runner::awaitOwed()
+{
+    if (m_matcher.owed() == 0)
+        return Wait::Met;
+    const bool awaited = std::any_of(m_frames.begin() + (m_matcher.oldestOwed() - 1), m_frames.end(),
+                                     [](const Sent& sent) { return sent.whole && !sent.answered && sent.awaited; });
+    return waitFor([this] { return m_matcher.owed() == 0 || m_refusal; },
+                   awaited ? m_readyTimeoutMs : kOwedSettleMs, true, false);
 }
 
 void Runner::tell(std::size_t step, int sentInStep, std::int64_t leftInStep)
@@ -137,9 +180,15 @@ Runner::Result Runner::run(const Script& script, int startDelay)
     }
     m_running = true;
     m_stopped = false;
+    m_stopAtFrameEnd = false;
     m_lost = false;
     m_delay = std::max(startDelay, 0);
-    m_answers.clear();
+    m_sinceFrame.clear();
+    m_matcher.reset();
+    m_frames.clear();
+    m_taken = 0;
+    m_refusal.reset();
+    m_lastAnswer.clear();
 
     // What the progress shows: characters, and the time still to go.
     const auto& steps = script.steps;
@@ -168,23 +217,44 @@ Runner::Result Runner::run(const Script& script, int startDelay)
     }
 
     auto finish = [&](Outcome outcome, int line) {
+        // A refusal is what the board said of the run, however it ended.
+        if (m_refusal) {
+            outcome = Outcome::BoardError;
+            line = m_refusal->line;
+        }
+        // Frames sent with the prompt off whose answer never came are told
+        // as unanswered, in their turn.
+        for (const Sent& sent : m_frames) {
+            if (sent.whole && !sent.awaited && !sent.answered)
+                emit answered(sent.line, sent.frame, QString());
+        }
         result.outcome = outcome;
         result.line = line;
-        result.answer = m_answers;
+        result.answer = outcome == Outcome::BoardError ? m_refusal->text : m_sinceFrame;
+        result.framesAnswered = m_refusal ? std::min(m_taken, m_refusal->ordinal - 1) : m_taken;
+        result.lastAnswer = m_lastAnswer;
         m_running = false;
         return result;
     };
-    auto hasError = [this] { return m_answers.contains(QLatin1String(kError)); };
+    // Stopped at a frame's end: what the board still owes is awaited first,
+    // so that it has taken each frame whole.
+    auto stopHere = [&](int line) {
+        if (!m_stopped)
+            awaitOwed();
+        return finish(Outcome::Stopped, line);
+    };
+    const auto endedAt = [&](int line) {
+        return m_stopped || m_stopAtFrameEnd ? stopHere(line) : finish(Outcome::Lost, line);
+    };
 
     settle();
     bool readyOn = true;
-    int lastFrameLine = 0;
     for (std::size_t i = 0; i < std::size_t(steps.size()); ++i) {
         const Step& step = steps[qsizetype(i)];
-        if (m_stopped)
-            return finish(Outcome::Stopped, step.line);
-        if (ended())
-            return finish(Outcome::Lost, step.line);
+        if (m_refusal)
+            return finish(Outcome::BoardError, m_refusal->line);
+        if (m_stopped || m_stopAtFrameEnd || ended())
+            return endedAt(step.line);
         tell(i, 0, stepTime[i]);
         switch (step.kind) {
         case Step::Kind::Delay:
@@ -195,7 +265,7 @@ Runner::Result Runner::run(const Script& script, int startDelay)
             break;
         case Step::Kind::Wait: {
             const std::int64_t until = m_clock.now() + step.milliseconds;
-            while (!ended()) {
+            while (!ended() && !m_stopAtFrameEnd && !m_refusal) {
                 const std::int64_t left = until - m_clock.now();
                 if (left <= 0)
                     break;
@@ -203,58 +273,74 @@ Runner::Result Runner::run(const Script& script, int startDelay)
                 pull();
                 tell(i, 0, std::max<std::int64_t>(until - m_clock.now(), 0));
             }
-            if (ended())
-                return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
-            if (!readyOn && hasError())
-                return finish(Outcome::BoardError, lastFrameLine);
+            if (!m_refusal && (ended() || m_stopAtFrameEnd))
+                return endedAt(step.line);
             break;
         }
         case Step::Kind::Expect: {
-            const Wait wait = waitFor([&] { return m_answers.contains(step.text); }, step.milliseconds, false);
-            if (wait == Wait::Ended)
-                return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
-            if (wait == Wait::TimedOut)
-                return finish(hasError() ? Outcome::BoardError : Outcome::ExpectTimedOut,
-                              hasError() ? lastFrameLine : step.line);
+            const Wait wait = waitFor([&] { return m_refusal || m_sinceFrame.contains(step.text); },
+                                      step.milliseconds, false, true);
+            if (!m_refusal && wait == Wait::Ended)
+                return endedAt(step.line);
+            if (!m_refusal && wait == Wait::TimedOut)
+                return finish(Outcome::ExpectTimedOut, step.line);
             break;
         }
         case Step::Kind::Send: {
-            // With the prompt off, an error to the frame before is seen here.
             pull();
-            if (hasError())
-                return finish(Outcome::BoardError, lastFrameLine);
-            m_answers.clear();
-            lastFrameLine = step.line;
+            // Frames sent with the prompt off are given their answers, or
+            // the line's quiet, before a frame whose answer is awaited: a
+            // board that gave them none would leave each later prompt a
+            // frame behind.
+            if (readyOn && m_matcher.owed() > 0 && !m_refusal) {
+                if (awaitOwed() == Wait::Ended && !m_refusal)
+                    return endedAt(step.line);
+                m_matcher.writeOff();
+            }
+            if (m_refusal)
+                break;
+            m_sinceFrame.clear();
+            m_matcher.beginFrame(step.line, step.text);
+            m_frames.push_back(Sent{step.line, step.text, readyOn});
+            m_sending = true;
             const auto outcome = m_transmit(step.text, m_pacing, m_delay, [&](const link::Progress& p) {
                 tell(i, p.sent, p.millisecondsLeft);
             });
-            if (outcome == link::Transmitter::Outcome::Sent)
-                ++result.framesSent;
+            m_sending = false;
+            const bool whole = outcome == link::Transmitter::Outcome::Sent;
+            m_matcher.endFrame(whole);
+            m_frames.back().whole = whole;
             if (outcome == link::Transmitter::Outcome::Cancelled || m_stopped)
                 return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
             if (outcome == link::Transmitter::Outcome::Failed)
                 return finish(m_connection.isOpen() ? Outcome::Failed : Outcome::Lost, step.line);
-            if (readyOn) {
-                const Wait wait = waitFor([this] {
-                    return m_answered ? m_answered(m_answers) : m_answers.contains(QLatin1String(kPrompt));
-                }, m_readyTimeoutMs, true);
-                if (wait == Wait::Ended)
-                    return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
-                if (wait == Wait::TimedOut)
-                    result.unanswered << step.line;
+            if (!readyOn) {
+                emit framesAnsweredChanged(++m_taken);
+                break;
             }
-            result.lastAnswer = m_answers;
-            emit answered(step.line, step.text, m_answers);
-            if (readyOn && hasError())
-                return finish(Outcome::BoardError, step.line);
+            const std::size_t turn = m_frames.size() - 1;
+            const Wait wait = waitFor([&] { return m_refusal || m_frames[turn].answered; }, m_readyTimeoutMs, true,
+                                      false);
+            if (m_refusal)
+                break;
+            if (wait == Wait::Ended)
+                return endedAt(step.line);
+            if (wait == Wait::TimedOut) {
+                emit answered(step.line, step.text, QString());
+                return finish(Outcome::NoAnswer, step.line);
+            }
             break;
         }
         }
     }
-    pull();
-    if (hasError())
-        return finish(Outcome::BoardError, lastFrameLine);
-    result.lastAnswer = m_answers;
+    if (m_refusal)
+        return finish(Outcome::BoardError, m_refusal->line);
+    // The run ends once the last frames' answers are in, or their wait is up.
+    const int owedLine = m_matcher.owed() > 0 ? m_frames[std::size_t(m_matcher.oldestOwed() - 1)].line : 0;
+    if (awaitOwed() == Wait::Ended && !m_refusal)
+        return endedAt(owedLine);
+    if (m_refusal)
+        return finish(Outcome::BoardError, m_refusal->line);
     tell(steps.size(), 0, 0);
     return finish(Outcome::Done, 0);
 }

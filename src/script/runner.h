@@ -2,6 +2,7 @@
 #pragma once
 
 #include "link/core/transmitter.h"
+#include "script/answers.h"
 #include "script/script.h"
 
 #include <QList>
@@ -21,24 +22,27 @@ namespace varnix::script {
 class Clock;
 
 // Sends a script over the connection: each frame paced, then (unless
-// "ready off") waits for the board's prompt before the next. The window and
-// the command line share it; the window sends through its own paced send.
+// "ready off") waits for the board's answer to it before the next, each
+// answer matched to its frame by an AnswerMatcher. The window and the
+// command line share it; the window sends through its own paced send.
 class Runner : public QObject
 {
     Q_OBJECT
 public:
     static constexpr char kPrompt[] = "Ready:";
     static constexpr char kError[] = "Error:";
-    // Answers still on their way when a run begins (a board's banner) are
-    // taken before the first frame, so that they are not read as its prompt:
-    // until the line has been quiet this long, at most kLongestSettleMs.
+    // Answers still on their way when a run begins (a board's greeting)
+    // are taken before the first frame: until the line has been quiet this
+    // long, and a greeting that has begun has come whole, at most
+    // kLongestSettleMs.
     static constexpr int kSettleMs = 30;
     static constexpr int kLongestSettleMs = 1000;
 
     enum class Outcome {
-        Done,            // every line carried out
-        Stopped,         // stop() ended it
+        Done,            // every line carried out, every frame answered
+        Stopped,         // stop() or stopAtFrameEnd() ended it
         BoardError,      // the board answered "Error:"
+        NoAnswer,        // a frame's "Ready:" did not come in time
         ExpectTimedOut,  // an expect's text did not come in time
         Lost,            // the port closed or went away
         Failed,          // the port refused a frame
@@ -47,11 +51,12 @@ public:
     struct Result {
         Outcome outcome = Outcome::Done;
         int line = 0;          // the line the run ended on, 0 when done
-        QString answer;        // the answers to that line's frame so far
-        int framesSent = 0;
-        QList<int> unanswered; // lines of frames whose prompt did not come
-        QString lastAnswer;    // everything the last frame was answered
-        bool ok() const { return outcome == Outcome::Done && unanswered.isEmpty(); }
+        QString answer;        // the refusal, or what came since that line's frame
+        // Frames the board took: answered "Ready:" without an error, or,
+        // with the prompt off, sent whole and not refused.
+        int framesAnswered = 0;
+        QString lastAnswer;    // the last frame's answer
+        bool ok() const { return outcome == Outcome::Done; }
     };
 
     // Sends one frame paced; the connection's own transmission by default.
@@ -67,6 +72,9 @@ public:
     // window lets its receive window read, so that the answers show there.
     void setReader(std::function<void()> reader) { m_reader = std::move(reader); }
     void setPacing(std::optional<QChar> pacing) { m_pacing = pacing; }
+    // The first words of the board's start-up line, by which its greeting
+    // is known; none by default.
+    void setStartLine(const QString& startLine) { m_matcher = AnswerMatcher(startLine); }
 
     // Runs the script from its first line with the given pacing delay;
     // returns when it has ended.
@@ -74,7 +82,8 @@ public:
     // Ends a run between two characters, or its wait.
     void stop();
     // Ends a run as stop() does, but lets a frame that is going out go out
-    // whole, so that the board is not left in the middle of a command.
+    // whole and waits for its answer, so that the board is not left in the
+    // middle of a command.
     void stopAtFrameEnd();
     bool running() const { return m_running; }
     // The delay in force when the last run ended.
@@ -83,25 +92,41 @@ public:
     // How long an answer may keep the board's prompt waiting while nothing
     // arrives.
     void setReadyTimeout(int milliseconds) { m_readyTimeoutMs = milliseconds; }
-    // When a frame's answers are all there; by default once they hold the
-    // prompt. A read whose answer can be told complete (a dump, then the
-    // prompt) is not fooled by a late prompt of the frame before.
-    using Answered = std::function<bool(const QString& answers)>;
+    // Whether an answer is the whole answer of the frames that follow; by
+    // default any is. A read whose answer can be told by its shape (a
+    // dump, then the prompt) takes one that is not for a late prompt of a
+    // frame before it: shown as the board's own text, and the frame waits on.
+    using Answered = std::function<bool(const QString& answer)>;
     void setAnswered(Answered answered) { m_answered = std::move(answered); }
 
 signals:
-    // A frame went out and its answers came (or the time for them is up).
+    // A frame's answer came, or the time for it is up (answer empty); with
+    // the prompt off, when its answer comes or the run ends without it.
     void answered(int line, const QString& frame, const QString& answer);
+    // Text of the board's own that answers no frame: its greeting, or a
+    // prompt that no frame was owed.
+    void boardSaid(const QString& text);
+    // Frames the board took so far (Result::framesAnswered).
+    void framesAnsweredChanged(int count);
     // Characters sent of the whole script and the time its pauses and waits
     // still take.
     void progress(const link::Progress& whole);
 
 private:
     enum class Wait { Met, TimedOut, Ended };
-    Wait waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer);
+    // Waits until met() or the time is up; with restartOnAnswer, the time
+    // starts again whenever characters come.
+    // A stop at the frame's end ends the wait too when stoppable.
+    Wait waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer, bool stoppable);
+    // The run is to end now: stopped at once, the port lost or closed; or,
+    // once the frame going out has been answered, stopped at its end.
     bool ended() const;
     void pull();
     void settle();
+    // Waits for the answers still owed: a frame awaited for the ready
+    // timeout, one sent with the prompt off until the line is quiet.
+    Wait awaitOwed();
+    void onReceived(const QString& characters);
     void tell(std::size_t step, int sentInStep, std::int64_t leftInStep);
 
     link::Connection& m_connection;
@@ -110,16 +135,35 @@ private:
     std::function<void()> m_reader;
     std::optional<QChar> m_pacing = QChar(u']');
     int m_readyTimeoutMs = kReadyTimeoutMs;
+    AnswerMatcher m_matcher;
+    Answered m_answered;
     bool m_running = false;
     bool m_stopped = false;
+    bool m_stopAtFrameEnd = false;
     bool m_lost = false;
-    Answered m_answered;
-    // Something went to the board and its prompt has not been seen since;
-    // the end of what came, where a prompt may be split.
+    // A frame is going out.
+    bool m_sending = false;
+    // Something went to the board outside a run and its prompt has not
+    // been seen since; the end of what came, where a prompt may be split.
     bool m_promptOwed = false;
     QString m_tail;
     int m_delay = kDefaultDelay;
-    QString m_answers;
+    // Everything that came since the last frame began, for expect.
+    QString m_sinceFrame;
+    qint64 m_receivedCount = 0;
+    // This run's frames by their turn (AnswerMatcher's ordinal less one).
+    struct Sent {
+        int line = 0;
+        QString frame;
+        bool awaited = true; // the prompt was on
+        bool whole = false;
+        bool answered = false;
+    };
+    std::vector<Sent> m_frames;
+    int m_taken = 0;
+    // The first refusal, which ends the run.
+    std::optional<AnswerMatcher::Answer> m_refusal;
+    QString m_lastAnswer;
     // Per step: characters before it, and the milliseconds of pauses and
     // waits from it to the end.
     std::vector<int> m_charactersBefore;

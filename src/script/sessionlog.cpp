@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/sessionlog.h"
 
+#include <mutex>
+
 #include "link/core/connection.h"
 #include "link/core/serialport.h"
 #include "script/escapes.h"
@@ -47,10 +49,20 @@ SessionLog::~SessionLog()
 
 QDateTime SessionLog::now() const
 {
-    return m_clock ? m_clock() : QDateTime::currentDateTime();
+    if (m_clock)
+        return m_clock();
+    // The C library works local time out afresh each time, under a lock of
+    // its own that ThreadSanitizer cannot see; the logs of a fleet's boards,
+    // each in its own thread, ask for it one at a time under this one. The
+    // time is kept with its offset from UTC, so that nothing asks again to
+    // write it out.
+    static std::mutex localTime;
+    const std::lock_guard locked(localTime);
+    const QDateTime local = QDateTime::currentDateTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc());
 }
 
-bool SessionLog::start(const QString& path, Mode mode)
+bool SessionLog::start(const QString& path, Mode mode, const QString& portName)
 {
     stop();
     m_file.setFileName(path);
@@ -68,7 +80,7 @@ bool SessionLog::start(const QString& path, Mode mode)
     const QDateTime at = now();
     m_lastDate = at.date();
     link::SerialPort& port = m_connection.port();
-    QString device = QStringLiteral("port closed");
+    QString device = portName.isEmpty() ? QStringLiteral("port closed") : portName;
     if (m_connection.isOpen())
         device = port.device().isEmpty() ? QStringLiteral("port open") : port.device();
     m_out = escaped(QStringLiteral("Varnix %1 session log: %2, %3, %4")

@@ -61,8 +61,10 @@ public:
     ~SessionLog() override;
 
     // Starts a log into the file (after stopping one that runs) and writes
-    // its first line. False, and failed() told, when that cannot be done.
-    bool start(const QString& path, Mode mode = Mode::Replace);
+    // its first line, which names the port open, or else portName (a port
+    // about to open), or else says the port is closed. False, and failed()
+    // told, when that cannot be done.
+    bool start(const QString& path, Mode mode = Mode::Replace, const QString& portName = {});
     // Writes what is in progress and a last line, and closes the file.
     void stop();
     bool running() const { return m_file.isOpen(); }

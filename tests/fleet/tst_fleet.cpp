@@ -4,9 +4,11 @@
 // report read back by python3's XML reader.
 #include "board/displaycheck.h"
 #include "board/virtualboard.h"
+#include "fleet/fleet.h"
 #include "fleet/portsfile.h"
 #include "fleet/report.h"
 #include "script/script.h"
+#include "support/fleetprogram.h"
 #include "support/scriptstandins.h"
 #include "support/ser2net.h"
 #include "support/testmain.h"
@@ -25,90 +27,9 @@
 #include <unistd.h>
 
 using namespace varnix;
+using namespace varnix::test;
 
 namespace {
-
-using BoardList = std::vector<std::unique_ptr<board::VirtualBoard>>;
-
-// A board's name, address and settings a line.
-QString writePortsFile(const QTemporaryDir& dir, const QStringList& lines)
-{
-    const QString path = dir.filePath(QStringLiteral("rack.ports"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write((lines.join(u'\n') + u'\n').toUtf8());
-    return path;
-}
-
-BoardList startBoards(int count)
-{
-    BoardList boards;
-    for (int i = 0; i < count; ++i) {
-        boards.push_back(std::make_unique<board::VirtualBoard>());
-        if (!boards.back()->start())
-            return {};
-    }
-    return boards;
-}
-
-// The program on the arguments, until it ends; the boards answer from this
-// process's event loop meanwhile.
-struct Finished {
-    int code = -1;
-    QString out;
-    QString err;
-};
-Finished runProgram(const QStringList& arguments, const std::function<void(QProcess&)>& meanwhile = {})
-{
-    QProcess program;
-    QSignalSpy finished(&program, &QProcess::finished);
-    program.start(QStringLiteral(VARNIX_PROGRAM), arguments);
-    if (meanwhile)
-        meanwhile(program);
-    if (!finished.wait(60000) && finished.isEmpty())
-        return {};
-    return {program.exitCode(), QString::fromUtf8(program.readAllStandardOutput()),
-            QString::fromUtf8(program.readAllStandardError())};
-}
-
-// The report as a JUnit reader takes it: python3's XML parser, the counts
-// checked against the test cases, then a line a case: its name and its
-// failure's message, or "passed" (or "skipped").
-QStringList junitCases(const QString& path)
-{
-    static const char reader[] = R"(
-import sys, xml.etree.ElementTree as ET
-root = ET.parse(sys.argv[1]).getroot()
-assert root.tag == 'testsuites'
-for suite in root.findall('testsuite'):
-    cases = suite.findall('testcase')
-    assert int(suite.get('tests')) == len(cases), 'tests'
-    assert int(suite.get('failures')) == sum(c.find('failure') is not None for c in cases), 'failures'
-    assert int(suite.get('skipped')) == sum(c.find('skipped') is not None for c in cases), 'skipped'
-    for c in cases:
-        f = c.find('failure')
-        print(c.get('name') + ': ' + (f.get('message') if f is not None else
-                                      'skipped' if c.find('skipped') is not None else 'passed'))
-)";
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(reader), path});
-    if (!python.waitForFinished(20000) || python.exitCode() != 0)
-        return {QStringLiteral("unreadable: ") + QString::fromUtf8(python.readAllStandardError())};
-    return QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-#define REQUIRE_TOOLS()                                                                                       \
-    if (!test::Ser2net::installed() || QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())   \
-    QSKIP("ser2net or python3 is not installed")
-
-// The table's row of a board: its name first.
-QString rowOf(const QString& out, const QString& name)
-{
-    const QRegularExpression row(QStringLiteral("^%1 .*$").arg(QRegularExpression::escape(name)),
-                                 QRegularExpression::MultilineOption);
-    return row.match(out).captured();
-}
 
 } // namespace
 
@@ -123,6 +44,8 @@ private slots:
     void portsFileRefusedWithItsLine();
     void badLineSendsNothing();
     void reportHoldsAnyAnswerAsWellFormedXml();
+    void viewIsErasedWhateverTheWidthNow_data();
+    void viewIsErasedWhateverTheWidthNow();
 };
 
 void FleetTest::sixteenBoardsThroughOneSer2net()
@@ -143,7 +66,7 @@ void FleetTest::sixteenBoardsThroughOneSer2net()
     QTemporaryDir dir;
     const QByteArray script = "delay 2\n]k\n]r]007f003f]1\n]c]402014\n]b]181f2837]1\n]h]0A04]V]A]R]N]I]X]@\n";
     const QString junit = dir.filePath(QStringLiteral("report.xml"));
-    const Finished run = runProgram({"--run", test::writeScriptFile(dir, script), "--ports",
+    const Finished run = runProgram({"--run", writeScriptFile(dir, script), "--ports",
                                      writePortsFile(dir, lines), "--verify", "--junit", junit});
     QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
 
@@ -161,19 +84,20 @@ void FleetTest::sixteenBoardsThroughOneSer2net()
 void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
 {
     REQUIRE_TOOLS();
-    // Two behind ser2net, two on their own pseudo-terminals, and an address
-    // where nothing listens.
     BoardList boards = startBoards(4);
     QCOMPARE(int(boards.size()), 4);
     test::Ser2net server(QStringList{boards[0]->devicePath(), boards[1]->devicePath()});
     QVERIFY2(server.start(), qPrintable(server.error()));
     const QString refusing = QStringLiteral("tcp://127.0.0.1:%1").arg(test::freeLocalPort());
     QTemporaryDir dir;
-    const QString ports = writePortsFile(dir, {QStringLiteral("net-raw %1").arg(server.rawAddress(0)),
-                                               QStringLiteral("net-rfc %1 19200,n,8,1").arg(server.rfc2217Address(1)),
-                                               QStringLiteral("killed %1").arg(boards[2]->devicePath()),
-                                               QStringLiteral("tampered %1").arg(boards[3]->devicePath()),
-                                               QStringLiteral("refusing %1").arg(refusing)});
+    // Two behind ser2net, two on their own pseudo-terminals, an address where
+    // nothing listens and a device that is not there.
+    const QStringList lines{QStringLiteral("net-raw %1").arg(server.rawAddress(0)),
+                            QStringLiteral("net-rfc %1 19200,n,8,1").arg(server.rfc2217Address(1)),
+                            QStringLiteral("killed %1").arg(boards[2]->devicePath()),
+                            QStringLiteral("tampered %1").arg(boards[3]->devicePath()),
+                            QStringLiteral("refusing %1").arg(refusing), QStringLiteral("missing /dev/ttyNOPE")};
+    const QString ports = writePortsFile(dir, lines);
 
     // A dot the script does not draw, put there behind the program's back.
     const int fd = ::open(QFile::encodeName(boards[3]->devicePath()).constData(), O_WRONLY | O_NOCTTY);
@@ -194,13 +118,13 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
 
     const QString junit = dir.filePath(QStringLiteral("report.xml"));
     const QString logs = dir.filePath(QStringLiteral("logs"));
-    const Finished run = runProgram({"--run", test::writeScriptFile(dir, script), "--ports", ports, "--verify",
+    const Finished run = runProgram({"--run", writeScriptFile(dir, script), "--ports", ports, "--verify",
                                      "--junit", junit, "--log-dir", logs});
     QCOMPARE(run.code, 1);
     QVERIFY2(rowOf(run.out, QStringLiteral("net-raw")).contains(QStringLiteral("passed")), qPrintable(run.out));
     QVERIFY2(rowOf(run.out, QStringLiteral("net-rfc")).contains(QStringLiteral("passed")), qPrintable(run.out));
     const QStringList cases = junitCases(junit);
-    QCOMPARE(cases.size(), 5);
+    QCOMPARE(cases.size(), 6);
     QCOMPARE(cases.mid(0, 2), (QStringList{"net-raw: passed", "net-rfc: passed"}));
     QVERIFY2(cases[2].startsWith(QStringLiteral("killed: line "))
                  && cases[2].contains(QStringLiteral("the port was lost")),
@@ -208,6 +132,8 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
     QCOMPARE(cases[3], QStringLiteral("tampered: verify: 1 pixel differs; the first at column 5, row 6"));
     QVERIFY2(cases[4].contains(refusing) && cases[4].contains(QStringLiteral("the connection was refused")),
              qPrintable(cases[4]));
+    // Why a device does not open, as a single run says it.
+    QCOMPARE(cases[5], QStringLiteral("missing: Cannot open /dev/ttyNOPE: no such device."));
     // Each reason in the table too, and at the end of the board's own log.
     for (const QString& line : cases) {
         const QString name = line.section(u':', 0, 0);
@@ -215,8 +141,16 @@ void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()
         QVERIFY2(rowOf(run.out, name).contains(why), qPrintable(run.out));
         QFile log(QDir(logs).filePath(name + QStringLiteral(".log")));
         QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
-        QVERIFY2(QString::fromUtf8(log.readAll()).contains(why == u"passed" ? why : QStringLiteral("failed: ") + why),
-                 qPrintable(name));
+        const QString text = QString::fromUtf8(log.readAll());
+        QVERIFY2(text.contains(why == u"passed" ? why : QStringLiteral("failed: ") + why), qPrintable(name));
+        // Its first line names the board's address, whether or not it opened.
+        QString address;
+        for (const QString& board : std::as_const(lines)) {
+            if (board.section(u' ', 0, 0) == name)
+                address = board.section(u' ', 1, 1);
+        }
+        QVERIFY2(text.section(u'\n', 0, 0).contains(QStringLiteral("session log: %1,").arg(address)),
+                 qPrintable(text.section(u'\n', 0, 0)));
     }
 }
 
@@ -232,20 +166,22 @@ void FleetTest::ctrlCEndsEveryBoardAtAFrameBoundary()
     const QByteArray script = "delay 25\n" + frames.join(u'\n').toLatin1() + '\n';
     QTemporaryDir dir;
     const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const QString logs = dir.filePath(QStringLiteral("logs"));
+    // Two at a time: the third never starts.
     const Finished run = runProgram(
-        {"--run", test::writeScriptFile(dir, script), "--port", boards[0]->devicePath(), "--port",
-         boards[1]->devicePath(), "--port", boards[2]->devicePath(), "--junit", junit},
+        {"--run", writeScriptFile(dir, script), "--port", boards[0]->devicePath(), "--port",
+         boards[1]->devicePath(), "--port", boards[2]->devicePath(), "--junit", junit, "--jobs", "2", "--log-dir",
+         logs},
         [&](QProcess& program) {
-            QTRY_VERIFY_WITH_TIMEOUT(std::all_of(boards.begin(), boards.end(),
-                                                 [](const auto& b) { return b->received().size() > 40; }),
-                                     20000);
+            QTRY_VERIFY_WITH_TIMEOUT(boards[0]->received().size() > 40 && boards[1]->received().size() > 40, 20000);
             ::kill(pid_t(program.processId()), SIGINT);
         });
     QCOMPARE(run.code, 1);
     const QStringList cases = junitCases(junit);
     QCOMPARE(cases.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY2(cases[i].startsWith(boards[i]->devicePath() + QStringLiteral(": cut short")), qPrintable(cases[i]));
+    for (int i = 0; i < 2; ++i) {
+        const QString name = boards[i]->devicePath();
+        QVERIFY2(cases[i].startsWith(name + QStringLiteral(": cut short")), qPrintable(cases[i]));
         // The board holds whole frames only, and not all of them.
         QTest::qWait(200);
         const QByteArray received = boards[i]->received();
@@ -254,9 +190,21 @@ void FleetTest::ctrlCEndsEveryBoardAtAFrameBoundary()
         while (sent < frames.size() && received.startsWith(frames.mid(0, sent + 1).join(QString()).toLatin1()))
             whole = frames.mid(0, ++sent).join(QString()).size();
         QVERIFY2(whole == received.size() && sent < frames.size(), received.constData());
+        // Each frame it took was answered before the port closed, and every
+        // count says so.
         const QRegularExpression cut(QStringLiteral("cut short +%1/30 ").arg(sent));
-        QVERIFY2(rowOf(run.out, boards[i]->devicePath()).contains(cut), qPrintable(run.out));
+        QVERIFY2(rowOf(run.out, name).contains(cut), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QStringLiteral("%1: cut short, %2 of 30 frames answered, ").arg(name).arg(sent)),
+                 qPrintable(run.out));
     }
+    const QString unstarted = boards[2]->devicePath();
+    QCOMPARE(cases[2], unstarted + QStringLiteral(": skipped"));
+    QCOMPARE(boards[2]->receivedCount(), 0);
+    QFile log(QDir(logs).filePath(fleet::Fleet::logFileNames({fleet::Board{unstarted, unstarted}}).value(0)));
+    QVERIFY2(log.open(QIODevice::ReadOnly), qPrintable(log.fileName()));
+    const QString text = QString::fromUtf8(log.readAll());
+    QVERIFY2(text.section(u'\n', 0, 0).contains(unstarted) && text.contains(QStringLiteral("not started")),
+             qPrintable(text));
 }
 
 void FleetTest::portsFileRefusedWithItsLine_data()
@@ -316,7 +264,7 @@ void FleetTest::badLineSendsNothing()
     QTemporaryDir dir;
     const QString ports = writePortsFile(dir, {QStringLiteral("good %1").arg(boards[0]->devicePath()),
                                                QStringLiteral("bad tcp://lab")});
-    const Finished run = runProgram({"--run", test::writeScriptFile(dir, "]k\n"), "--ports", ports});
+    const Finished run = runProgram({"--run", writeScriptFile(dir, "]k\n"), "--ports", ports});
     QCOMPARE(run.code, 2);
     const QString refusal = QStringLiteral("varnix: %1: line 2: \"tcp://lab\" is not a network address").arg(ports);
     QVERIFY2(run.err.startsWith(refusal), qPrintable(run.err));
@@ -347,6 +295,26 @@ void FleetTest::reportHoldsAnyAnswerAsWellFormedXml()
     QVERIFY2(fleet::writeJUnit(path, QStringLiteral("a&b.vnx"), {odd, waiting}, 3, 1500, &why), qPrintable(why));
     QCOMPARE(junitCases(path), (QStringList{"odd: line 2: the board answered: <Error> & \\x02 \\ufffe\\ud800",
                                             "later: skipped"}));
+}
+
+void FleetTest::viewIsErasedWhateverTheWidthNow_data()
+{
+    QTest::addColumn<QList<int>>("widths"); // of the lines as drawn
+    QTest::addColumn<int>("columns");       // the terminal's width now
+    QTest::addColumn<int>("rows");
+    QTest::newRow("as wide as drawn") << QList<int>{40, 79, 20} << 80 << 3;
+    QTest::newRow("made narrower") << QList<int>{40, 79, 20} << 30 << 2 + 3 + 1;
+    QTest::newRow("a line as wide as the terminal") << QList<int>{30, 31} << 30 << 1 + 2;
+    QTest::newRow("an empty line still a row") << QList<int>{0, 12} << 10 << 1 + 2;
+    QTest::newRow("nothing drawn") << QList<int>{} << 80 << 0;
+}
+
+void FleetTest::viewIsErasedWhateverTheWidthNow()
+{
+    QFETCH(QList<int>, widths);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QCOMPARE(fleet::rowsTaken(widths, columns), rows);
 }
 
 VARNIX_TEST_MAIN(FleetTest)

@@ -50,6 +50,7 @@ private slots:
     void quotesAShortPartOfALongText();
     void runsAgainstAnsweringPort_data();
     void runsAgainstAnsweringPort();
+    void stopAtFrameEndAwaitsTheAnswer();
     void recordingSavedReplaysTheSameBytes();
 };
 
@@ -147,40 +148,66 @@ void ScriptTest::runsAgainstAnsweringPort_data()
     // "frame=answer": what the port answers a frame; a frame not listed
     // gets "Ready:".
     QTest::addColumn<QStringList>("answers");
+    // What the board says while the first frame goes out.
+    QTest::addColumn<QString>("meanwhile");
+    // Each answer comes a frame late: while the next frame goes out, or
+    // during the wait after the last.
+    QTest::addColumn<bool>("late");
     QTest::addColumn<int>("outcome");
     QTest::addColumn<int>("line");
-    QTest::addColumn<QString>("unanswered");
+    QTest::addColumn<int>("framesAnswered");
     QTest::addColumn<QString>("written");
     QTest::addColumn<int>("atLeastMs");
 
     const QString error = QStringLiteral("Error: unknown command\r\nReady:\r\n");
-    QTest::newRow("every frame answered") << QByteArray("]k\n]c]402014") << QStringList() << int(Outcome::Done) << 0
-                                          << "" << "]k]c]402014" << 0;
-    QTest::newRow("a prompt that never comes") << QByteArray("]k\n]d]0101\n]c]402014") << QStringList{"]d]0101="}
-                                               << int(Outcome::Done) << 0 << "2" << "]k]d]0101]c]402014"
-                                               << script::kReadyTimeoutMs;
-    QTest::newRow("error stops there") << QByteArray("]k\n]z]\n]c]402014") << QStringList{"]z]=" + error}
-                                       << int(Outcome::BoardError) << 2 << "" << "]k]z]" << 0;
+    const QString hexError = QStringLiteral("]c]zz0101=Error: hex digit expected\r\nReady:\r\n");
+    const QString greeting = QStringLiteral("Lumdra demo firmware, virtual Tessel board\r\nReady:\r\n");
+    const QByteArray refusedLast("]k\n]d]0101\n]c]zz0101");
+    QTest::newRow("every frame answered") << QByteArray("]k\n]c]402014") << QStringList() << "" << false
+                                          << int(Outcome::Done) << 0 << 2 << "]k]c]402014" << 0;
+    QTest::newRow("a prompt that never comes ends the run there")
+        << QByteArray("]k\n]d]0101\n]c]402014") << QStringList{"]d]0101="} << "" << false << int(Outcome::NoAnswer)
+        << 2 << 1 << "]k]d]0101" << script::kReadyTimeoutMs;
+    QTest::newRow("error stops there") << QByteArray("]k\n]z]\n]c]402014") << QStringList{"]z]=" + error} << ""
+                                       << false << int(Outcome::BoardError) << 2 << 1 << "]k]z]" << 0;
     QTest::newRow("error seen at the next frame with the prompt off")
-        << QByteArray("ready off\n]z]\n]c]402014") << QStringList{"]z]=" + error} << int(Outcome::BoardError) << 2
-        << "" << "]z]" << 0;
+        << QByteArray("ready off\n]z]\n]c]402014") << QStringList{"]z]=" + error} << "" << false
+        << int(Outcome::BoardError) << 2 << 0 << "]z]" << 0;
     QTest::newRow("no prompt awaited when off") << QByteArray("ready off\n]d]0101\n]k") << QStringList{"]d]0101="}
-                                                << int(Outcome::Done) << 0 << "" << "]d]0101]k" << 0;
+                                                << "" << false << int(Outcome::Done) << 0 << 2 << "]d]0101]k" << 0;
     QTest::newRow("expect met") << QByteArray("]n]00000000\nexpect ff") << QStringList{"]n]00000000=ffReady:\r\n"}
-                                << int(Outcome::Done) << 0 << "" << "]n]00000000" << 0;
-    QTest::newRow("expect times out") << QByteArray("]k\nexpect Done 3\n]c]402014") << QStringList()
-                                      << int(Outcome::ExpectTimedOut) << 2 << "" << "]k" << 3000;
-    QTest::newRow("wait") << QByteArray("wait 1500\n]k") << QStringList() << int(Outcome::Done) << 0 << "" << "]k"
-                          << 1500;
+                                << "" << false << int(Outcome::Done) << 0 << 1 << "]n]00000000" << 0;
+    QTest::newRow("expect times out") << QByteArray("]k\nexpect Done 3\n]c]402014") << QStringList() << "" << false
+                                      << int(Outcome::ExpectTimedOut) << 2 << 1 << "]k" << 3000;
+    QTest::newRow("wait") << QByteArray("wait 1500\n]k") << QStringList() << "" << false << int(Outcome::Done) << 0
+                          << 1 << "]k" << 1500;
+    // Each answer is its own frame's, however late or early it comes.
+    QTest::newRow("a greeting while the first frame goes out is not counted")
+        << refusedLast << QStringList{hexError} << greeting << false << int(Outcome::BoardError) << 3 << 2
+        << "]k]d]0101]c]zz0101" << 0;
+    QTest::newRow("answers a frame late, the last one refused")
+        << refusedLast << QStringList{hexError} << "" << true << int(Outcome::BoardError) << 3 << 2
+        << "]k]d]0101]c]zz0101" << 0;
+    QTest::newRow("a prompt while a frame goes out is not its answer")
+        << QByteArray("]d]0101\n]k") << QStringList{"]d]0101="} << "Ready:\r\n" << false << int(Outcome::NoAnswer)
+        << 1 << 0 << "]d]0101" << script::kReadyTimeoutMs;
+    QTest::newRow("an error while a frame goes out is its refusal")
+        << QByteArray("]d]0101\n]k") << QStringList{"]d]0101="} << error << false << int(Outcome::BoardError) << 1
+        << 0 << "]d]0101" << 0;
+    QTest::newRow("prompt off: the last frame's error is awaited")
+        << QByteArray("ready off\n]k\n]z]") << QStringList{"]z]=" + error} << "" << true << int(Outcome::BoardError)
+        << 3 << 1 << "]k]z]" << 0;
 }
 
 void ScriptTest::runsAgainstAnsweringPort()
 {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, answers);
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, late);
     QFETCH(int, outcome);
     QFETCH(int, line);
-    QFETCH(QString, unanswered);
+    QFETCH(int, framesAnswered);
     QFETCH(QString, written);
     QFETCH(int, atLeastMs);
 
@@ -188,29 +215,75 @@ void ScriptTest::runsAgainstAnsweringPort()
     test::RecordingPause pause;
     link::Connection connection(port, pause);
     QVERIFY(connection.open());
+    QString held;
+    const auto arrive = [&](const QString& text) {
+        port.incoming += text;
+        emit port.readyRead();
+    };
     QObject::connect(&connection, &link::Connection::sent, [&](const QString& frame, bool) {
         QString answer = QStringLiteral("Ready:\r\n");
         for (const QString& entry : answers) {
             if (entry.section(u'=', 0, 0) == frame)
                 answer = entry.section(u'=', 1);
         }
-        port.incoming += answer;
+        if (late)
+            held += answer;
+        else
+            port.incoming += answer;
     });
+    pause.duringWait = [&] {
+        arrive(std::exchange(held, {}));
+        if (port.written.size() <= 1)
+            arrive(std::exchange(meanwhile, {}));
+    };
     test::StandInClock clock;
+    clock.duringSleep = [&] {
+        if (port.written.size() > 0)
+            arrive(std::exchange(held, {}));
+    };
     script::Runner runner(connection, clock);
+    runner.setStartLine(QStringLiteral("Lumdra demo firmware"));
     const auto result = runner.run(std::get<script::Script>(script::readScript(file)), 20);
 
     QCOMPARE(int(result.outcome), outcome);
     QCOMPARE(result.line, line);
-    QStringList lines;
-    for (int l : result.unanswered)
-        lines << QString::number(l);
-    QCOMPARE(lines.join(u','), unanswered);
+    QCOMPARE(result.framesAnswered, framesAnswered);
     QCOMPARE(port.written, written);
     QVERIFY2(clock.ms >= atLeastMs, qPrintable(QString::number(clock.ms)));
     // A prompt that comes ends its wait at once.
     if (atLeastMs == 0)
         QVERIFY2(clock.ms < 1000, qPrintable(QString::number(clock.ms)));
+}
+
+void ScriptTest::stopAtFrameEndAwaitsTheAnswer()
+{
+    test::FakePort port;
+    test::RecordingPause pause;
+    link::Connection connection(port, pause);
+    QVERIFY(connection.open());
+    test::StandInClock clock;
+    script::Runner runner(connection, clock);
+    // Asked to stop while the second frame goes out; its answer comes late.
+    QString held;
+    QObject::connect(&connection, &link::Connection::sent, [&](const QString&, bool) { held += "Ready:\r\n"; });
+    pause.duringWait = [&] {
+        if (port.written.size() == 4)
+            runner.stopAtFrameEnd();
+    };
+    int sleptAfterStop = 0;
+    clock.duringSleep = [&] {
+        if (!held.isEmpty()) {
+            port.incoming += std::exchange(held, {});
+            emit port.readyRead();
+        } else if (port.written.size() >= 4) {
+            ++sleptAfterStop;
+        }
+    };
+    const auto result = runner.run(std::get<script::Script>(script::readScript("]k\n]c]402014\n]k")), 20);
+    QCOMPARE(int(result.outcome), int(Outcome::Stopped));
+    QCOMPARE(port.written, QStringLiteral("]k]c]402014"));
+    QCOMPARE(result.framesAnswered, 2);
+    QCOMPARE(sleptAfterStop, 0);
 }
 
 void ScriptTest::recordingSavedReplaysTheSameBytes()
@@ -260,9 +333,9 @@ void ScriptTest::recordingSavedReplaysTheSameBytes()
     test::RecordingPause pause;
     link::Connection connection(port, pause);
     QVERIFY(connection.open());
+    QObject::connect(&connection, &link::Connection::sent, [&](const QString&, bool) { port.incoming += "Ready:"; });
     test::StandInClock clock;
     script::Runner runner(connection, clock);
-    runner.setReadyTimeout(0);
     QCOMPARE(int(runner.run(saved, 200).outcome), int(Outcome::Done));
     QCOMPARE(port.written, expected);
     QCOMPARE(pause.waits.first().milliseconds, 20);

@@ -4,6 +4,7 @@
 #include "widgets/fields.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QRadioButton>
 #include <QTest>
@@ -35,6 +36,10 @@ bool BoardFixture::openNetwork(const QString& address)
     find<QComboBox>(QStringLiteral("cboAddress"))->setCurrentText(address);
     find<QRadioButton>(QStringLiteral("optNetwork"))->setChecked(true);
     click(QStringLiteral("cmdCom"));
+    // The window goes on while the server is reached: until it has answered.
+    const QDeadlineTimer deadline(30000);
+    while (port.opening() && !deadline.hasExpired())
+        QTest::qWait(5);
     return port.isOpen();
 }
 

@@ -25,6 +25,8 @@ public:
     bool start();
     void stop();
     QString error() const { return m_error; }
+    // The server's process, for a test that freezes it (SIGSTOP).
+    qint64 processId() const { return m_process.processId(); }
 
     // The addresses of the device of that index.
     QString rawAddress(int device = 0) const;

@@ -139,9 +139,10 @@ Command parseCommandLine(const QStringList& arguments)
                    || name == QLatin1String("--log-dir")) {
             if (value->isEmpty())
                 return refuse(QStringLiteral("%1 needs a file or folder name").arg(name));
-            (name == QLatin1String("--ports") ? command.portsFile
-                 : name == QLatin1String("--junit") ? command.junit
-                                                    : command.logDir) = *value;
+            if (name == QLatin1String("--ports"))
+                command.portsFiles << *value;
+            else
+                (name == QLatin1String("--junit") ? command.junit : command.logDir) = *value;
         } else if (name == QLatin1String("--jobs")) {
             const auto jobs = wholeNumber(*value, 1, kMostJobs);
             if (!jobs)
@@ -214,7 +215,7 @@ Command parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("--line goes with --export or --monitor"));
     command.exporting.line = command.line;
     command.monitor.line = command.line;
-    if (sawPort && !command.portsFile.isEmpty())
+    if (sawPort && !command.portsFiles.isEmpty())
         return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
     if ((run || preview || exportScript || decode || monitoring || command.kind == Command::Kind::Make)
         && !command.logFile.isEmpty())
@@ -264,10 +265,10 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
     }
     fleet::BoardRun run(fleet::Board{device, device}, fleet::Plan{*loaded, command.delay, command.verify});
     QObject::connect(&run, &fleet::BoardRun::answered, [&](int line, const QString& frame, const QString& answer) {
-        // Line 0 is the display read of --verify.
-        out << (line > 0 ? QString::number(line) : QStringLiteral("verify")) << ": " << fleet::shown(frame)
-            << " -> " << fleet::shown(answer) << Qt::endl;
+        out << fleet::answerLine(line, frame, answer) << Qt::endl;
     });
+    QObject::connect(&run, &fleet::BoardRun::said,
+                     [&](const QString& text) { out << fleet::saidLine(text) << Qt::endl; });
     const fleet::Ending ending = run.run();
     if (ending.difference)
         out << "verify: " << ending.difference->describe() << Qt::endl;
@@ -282,13 +283,12 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
     case Kind::Unreachable:
         err << "varnix: " << ending.reason << Qt::endl;
         return 2;
-    case Kind::NoPrompt:
-        err << "varnix: " << name << ": " << ending.reason << Qt::endl;
-        return 1;
+
     case Kind::NoDisplay:
         err << "varnix: verify: " << ending.reason << Qt::endl;
         return 1;
     case Kind::BoardError:
+    case Kind::NoAnswer:
     case Kind::ExpectMissed:
     case Kind::CutShort:
     case Kind::Lost:

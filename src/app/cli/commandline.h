@@ -39,7 +39,7 @@ struct Command {
     QString script;
     QString device;   // --port: a device or network address; empty: port 1's device
     QStringList ports; // every --port, in order: --run sends to each
-    QString portsFile; // --ports: a file of boards
+    QStringList portsFiles; // every --ports: files of boards, all taken
     int jobs = 0;      // --jobs: at most this many boards at once; 0: all
     QString junit;     // --junit: the results as JUnit XML
     QString logDir;    // --log-dir: each board's session log in this folder
@@ -59,7 +59,7 @@ struct Command {
     // board's run printed frame by frame.
     bool fleet() const
     {
-        return ports.size() > 1 || !portsFile.isEmpty() || jobs > 0 || !junit.isEmpty() || !logDir.isEmpty();
+        return ports.size() > 1 || !portsFiles.isEmpty() || jobs > 0 || !junit.isEmpty() || !logDir.isEmpty();
     }
 };
 

@@ -43,8 +43,7 @@ public:
         const char* term = std::getenv("TERM");
         const bool terminal = ::isatty(STDOUT_FILENO) && !(term && QByteArrayView(term) == "dumb")
             && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20;
-        // Lines that no longer fit would scroll away from the rewriting.
-        m_live = terminal && reports.size() + 2 < size.ws_row;
+        m_live = terminal && fits(size.ws_row);
         m_columns = size.ws_col;
         for (const fleet::BoardReport& report : reports)
             m_nameWidth = std::max(m_nameWidth, int(std::min<qsizetype>(report.board.name.size(), kWidestName)));
@@ -77,20 +76,31 @@ public:
             m_out << text << Qt::endl;
     }
 
-    // The view as it stands now (on a terminal).
+    // The view as it stands now (on a terminal), at the terminal's size now.
     void draw()
     {
         if (!m_live)
             return;
+        winsize size{};
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+            m_columns = size.ws_col;
+            if (!fits(size.ws_row)) {
+                // Shrunk below the view: a line an event from here on.
+                endLive();
+                return;
+            }
+        }
         QStringList lines;
         for (const fleet::BoardReport& report : m_fleet.reports())
             lines << fleet::liveLine(report, m_fleet.frameCount(), m_nameWidth);
         lines << fleet::countsLine(m_fleet.reports()) + (m_note.isEmpty() ? QString() : QStringLiteral("; ") + m_note);
         erase();
-        for (const QString& line : std::as_const(lines))
-            m_out << line.left(m_columns - 1) << '\n';
+        for (const QString& line : std::as_const(lines)) {
+            const QString cut = line.left(m_columns - 1);
+            m_out << cut << '\n';
+            m_drawnWidths << int(cut.size());
+        }
         m_out.flush();
-        m_drawn = int(lines.size());
         m_dirty = false;
     }
 
@@ -103,11 +113,28 @@ public:
     }
 
 private:
+    // The view and its line of counts fit the terminal's rows, with one to
+    // spare: lines that do not would scroll away from the rewriting.
+    bool fits(int rows) const { return m_fleet.reports().size() + 2 < rows; }
+
+    void endLive()
+    {
+        end();
+        m_live = false;
+        for (qsizetype index = 0; index < m_stages.size(); ++index)
+            changed(int(index));
+        if (!m_note.isEmpty())
+            m_out << m_note << Qt::endl;
+    }
+
     void erase()
     {
-        if (m_drawn > 0)
-            m_out << "\x1b[" << m_drawn << "A\r\x1b[J";
-        m_drawn = 0;
+        // A terminal that has grown narrower shows each line drawn on as
+        // many rows as it now takes.
+        const int rows = fleet::rowsTaken(m_drawnWidths, m_columns);
+        if (rows > 0)
+            m_out << "\x1b[" << rows << "A\r\x1b[J";
+        m_drawnWidths.clear();
     }
 
     const fleet::Fleet& m_fleet;
@@ -116,7 +143,8 @@ private:
     bool m_live = false;
     int m_columns = 80;
     int m_nameWidth = 5;
-    int m_drawn = 0;
+    // How wide each line of the view on the terminal was drawn.
+    QList<int> m_drawnWidths;
     bool m_dirty = true;
     QString m_note;
     QTimer m_redraw;
@@ -137,7 +165,7 @@ void allowEveryFile()
 int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err)
 {
     QStringList ports = command.ports;
-    if (command.portsFile.isEmpty() && ports.isEmpty()) {
+    if (command.portsFiles.isEmpty() && ports.isEmpty()) {
         ports << link::SystemPortMap().device(1);
         if (ports.front().isEmpty()) {
             err << "varnix: no serial device for port 1 (plug in an adapter, start varnix-board, or give --port)"
@@ -145,11 +173,10 @@ int runFleetCommand(const Command& command, const script::Script& script, QTextS
             return 2;
         }
     }
-    const fleet::Boards read =
-        command.portsFile.isEmpty() ? fleet::boardsFromPorts(ports) : fleet::readPortsFile(command.portsFile);
-    if (const auto* error = std::get_if<script::ReadError>(&read)) {
-        err << "varnix: " << (command.portsFile.isEmpty() ? QString() : command.portsFile + QStringLiteral(": "))
-            << error->describe() << Qt::endl;
+    const fleet::BoardsRead read = command.portsFiles.isEmpty() ? fleet::boardsFromPorts(ports)
+                                                                : fleet::readPortsFiles(command.portsFiles);
+    if (const auto* error = std::get_if<fleet::PortsError>(&read)) {
+        err << "varnix: " << error->describe() << Qt::endl;
         return 2;
     }
     if (!command.logDir.isEmpty() && !QDir().mkpath(command.logDir)) {
@@ -173,7 +200,7 @@ int runFleetCommand(const Command& command, const script::Script& script, QTextS
     Progress progress(rack, out);
     QObject::connect(&rack, &fleet::Fleet::changed, [&progress](int index) { progress.changed(index); });
     Interrupts interrupts([&](int count) {
-        progress.note(count == 1 ? QStringLiteral("stopping: each board ends after the frame it is sending "
+        progress.note(count == 1 ? QStringLiteral("stopping: each board ends once the frame it is sending is answered "
                                                   "(Ctrl+C again ends them at once)")
                                  : QStringLiteral("stopping at once"));
         rack.stop();

@@ -47,11 +47,14 @@ constexpr Option kVarnixOptions[] = {
      "ready and --verify as a single run. FILE holds one board a line: a name (letters, digits, ., - and _), its "
      "device or network address, and optionally its own line settings such as 9600,n,8,1 (not for a tcp:// "
      "address, whose server has its own); # begins a comment. A file that cannot be read, or a line that is not "
-     "a board, is refused with its line before anything is sent. --port given more than once runs on those "
+     "a board, is refused with its line before anything is sent, as is one board named twice however it is "
+     "written (a device and a link to it, one host by two names). --ports given more than once takes the boards "
+     "of every file. --port given more than once runs on those "
      "ports the same way, each named by its address. A terminal shows a line per board rewritten in place, "
-     "anything else a line per event; then a table gives each board's result, the frame where it stopped, the "
-     "time it took and why it failed. Ctrl+C ends every run after the frame it is sending (a second Ctrl+C at "
-     "once) and the table and reports are still written. See fleet.md in the program's documentation folder."},
+     "anything else a line per event; then a table gives each board's result, the frames it answered, the "
+     "time it took and why it failed. Ctrl+C ends every run once the frame it is sending is answered (a second "
+     "Ctrl+C at once) and the table and reports are still written. See fleet.md in the program's documentation "
+     "folder."},
     {"--jobs", "N", "with --run on many boards: at most N of them at once (default: all)",
      "Run at most N boards at once; the others wait for a turn. All at once when not given."},
     {"--junit", "OUT.xml", "with --run: write the results as JUnit XML, a test case a board",

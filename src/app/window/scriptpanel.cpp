@@ -3,6 +3,7 @@
 
 #include "board/boardshadow.h"
 #include "board/displaycheck.h"
+#include "board/firmware.h"
 #include "hostcode/exportdialog.h"
 #include "link/core/connection.h"
 #include "link/core/linesettings.h"
@@ -96,6 +97,7 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     layout->addStretch(1);
 
     m_runner = new script::Runner(parts.connection, *m_clock, this);
+    m_runner->setStartLine(QString::fromLatin1(board::Firmware::kStartLine));
     // The receive window reads the port, so that the answers show there.
     m_runner->setReader([this] { m_parts.terminal.Timer1_Timer(); });
     m_runner->setTransmit([this](const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
@@ -258,16 +260,11 @@ void ScriptPanel::cmdRunScript_Click()
     QString message;
     switch (result.outcome) {
     case Outcome::Done:
-        if (!result.unanswered.isEmpty()) {
-            QStringList lines;
-            for (int line : result.unanswered)
-                lines << QString::number(line);
-            message = QStringLiteral("%1 ran to its end, but no \"%2\" came within %3 s for the frames of %4 %5.")
-                          .arg(name, QLatin1String(script::Runner::kPrompt),
-                               QString::number(script::kReadyTimeoutMs / 1000),
-                               lines.size() == 1 ? QStringLiteral("line") : QStringLiteral("lines"),
-                               lines.join(QStringLiteral(", ")));
-        }
+        break;
+    case Outcome::NoAnswer:
+        message = QStringLiteral("%1 line %2: no \"%3\" came within %4 s; the script stopped there.")
+                      .arg(name, QString::number(result.line), QLatin1String(script::Runner::kPrompt),
+                           QString::number(script::kReadyTimeoutMs / 1000));
         break;
     case Outcome::BoardError:
         message = QStringLiteral("%1 line %2: the board answered \"%3\"; the script stopped there.")

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/connection.h"
 
+#include "link/core/networkaddress.h"
 #include "link/core/serialport.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <utility>
 
 namespace varnix::link {
 
@@ -10,6 +17,7 @@ Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
 {
     connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
     connect(&m_port, &SerialPort::readyRead, this, &Connection::readyRead);
+    connect(&m_port, &SerialPort::openFinished, this, &Connection::onOpenFinished);
 }
 
 bool Connection::isOpen() const
@@ -20,6 +28,7 @@ bool Connection::isOpen() const
 bool Connection::open()
 {
     m_lastWords.clear();
+    m_answerOwed = false;
     const bool ok = m_port.open();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
     if (m_state == State::Open)
@@ -27,9 +36,38 @@ bool Connection::open()
     return ok;
 }
 
+void Connection::beginOpen()
+{
+    if (m_state != State::Closed)
+        return;
+    m_lastWords.clear();
+    m_answerOwed = false;
+    m_state = State::Opening;
+    m_port.beginOpen();
+}
+
+void Connection::onOpenFinished(bool ok)
+{
+    // The answer to an open() comes back here too; open() itself tells.
+    if (m_state != State::Opening)
+        return;
+    m_state = ok && m_port.isOpen() ? State::Open : State::Closed;
+    if (m_state == State::Open)
+        emit opened();
+    else
+        emit openFailed();
+}
+
 bool Connection::close()
 {
     m_lastWords.clear();
+    if (m_state == State::Opening) {
+        m_state = State::Closed;
+        m_port.cancelOpen();
+        return true;
+    }
+    if (m_state == State::Open && std::exchange(m_answerOwed, false) && isNetworkAddress(m_port.device()))
+        awaitAnswer();
     const bool wasOpen = m_port.isOpen();
     const bool ok = m_port.close();
     m_state = m_port.isOpen() ? State::Open : State::Closed;
@@ -46,11 +84,27 @@ bool Connection::writeCharacter(QChar character)
     return true;
 }
 
+void Connection::awaitAnswer()
+{
+    if (!QCoreApplication::instance())
+        return;
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&m_port, &SerialPort::readyRead, &loop, &QEventLoop::quit);
+    connect(&m_port, &SerialPort::lost, &loop, &QEventLoop::quit);
+    bound.start(kAnswerBeforeCloseMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 QString Connection::readAll()
 {
     const QString characters = m_port.readAll();
-    if (!characters.isEmpty())
+    if (!characters.isEmpty()) {
+        m_answerOwed = false;
         emit received(characters);
+    }
     return std::exchange(m_lastWords, {}) + characters;
 }
 
@@ -79,8 +133,10 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
     m_state = State::Sending;
     const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
     m_state = m_port.isOpen() ? State::Open : State::Closed;
-    if (m_transmitter.written() > 0)
+    if (m_transmitter.written() > 0) {
+        m_answerOwed = true;
         emit sent(frame.left(m_transmitter.written()), true);
+    }
     if (m_lostDuringSend) {
         // Told now that the transmitter has finished with the port, before
         // anything else runs: a later call from the event loop would come

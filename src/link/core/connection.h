@@ -10,13 +10,14 @@ namespace varnix::link {
 class Pause;
 class SerialPort;
 
-// The program's one serial connection: closed, open, or sending a frame.
-// It never talks to the user; the window reads its state and its signals.
+// The program's one serial connection: closed, opening (a network port
+// connecting), open, or sending a frame. It never talks to the user; the
+// window reads its state and its signals.
 class Connection : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Closed, Open, Sending };
+    enum class State { Closed, Opening, Open, Sending };
 
     Connection(SerialPort& port, Pause& pause, QObject* parent = nullptr);
 
@@ -24,8 +25,19 @@ public:
     bool isOpen() const;
     SerialPort& port() { return m_port; }
 
+    // Opens, running the event loop (all but the user's input) while a
+    // network port connects.
     bool open();
+    // Begins opening without holding up the event loop: opened() or
+    // openFailed() tells how it went, from inside this call or later.
+    void beginOpen();
+    // Closes; an open under way is given up at once, with no signal. Right
+    // after a frame went to a board on the network, its answer is awaited
+    // first, at most kAnswerBeforeCloseMs: a serial server drops what it
+    // has not yet written to the device when its client goes, and the board
+    // would be left in the middle of a frame.
     bool close();
+    static constexpr int kAnswerBeforeCloseMs = 1000;
     // Writes a typed character at once, unpaced; false when closed or refused.
     bool writeCharacter(QChar character);
     QString readAll();
@@ -40,6 +52,8 @@ public:
 signals:
     // The port was opened, or closed by close() while it was open.
     void opened();
+    // An open begun by beginOpen() failed; the port's failureHint() says why.
+    void openFailed();
     void closed();
     // Characters taken from the device by readAll(), as they came; those
     // that came just before a loss are told before the loss, and readAll()
@@ -57,6 +71,8 @@ signals:
 
 private:
     void onPortLost(const QString& reason);
+    void onOpenFinished(bool ok);
+    void awaitAnswer();
     // Takes what the lost port still holds, before the loss is told.
     void takeLastWords();
     void tellLost(const QString& reason);
@@ -67,6 +83,8 @@ private:
     bool m_lostDuringSend = false;
     QString m_lostReason;
     QString m_lastWords;
+    // A frame went out and nothing has come from the board since.
+    bool m_answerOwed = false;
 };
 
 } // namespace varnix::link

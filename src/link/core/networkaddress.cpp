@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/networkaddress.h"
 
+#include "protocol/frames.h"
+
 #include <QHostAddress>
 #include <QRegularExpression>
 
 namespace varnix::link {
+
+namespace {
+// A host name has at most this many characters (RFC 1035), a trailing dot
+// aside.
+constexpr qsizetype kLongestHostName = 254;
+} // namespace
 
 QString NetworkAddress::text() const
 {
@@ -21,8 +29,8 @@ bool isNetworkAddress(const QString& name)
 std::variant<NetworkAddress, AddressError> parseNetworkAddress(const QString& text)
 {
     const auto refuse = [&](const QString& why) {
-        return AddressError{QStringLiteral("\"%1\" is not a network address (%2); use %3")
-                                .arg(text, why, QLatin1String(kAddressForms))};
+        return AddressError{QStringLiteral("%1 is not a network address (%2); use %3")
+                                .arg(protocol::quoted(text), why, QLatin1String(kAddressForms))};
     };
     NetworkAddress address;
     const qsizetype schemeEnd = text.indexOf(QLatin1String("://"));
@@ -40,7 +48,7 @@ std::variant<NetworkAddress, AddressError> parseNetworkAddress(const QString& te
         address.host = rest.mid(1, close - 1);
         QHostAddress ip;
         if (!ip.setAddress(address.host) || ip.protocol() != QAbstractSocket::IPv6Protocol)
-            return refuse(QStringLiteral("\"%1\" is not an IPv6 address").arg(address.host));
+            return refuse(QStringLiteral("%1 is not an IPv6 address").arg(protocol::quoted(address.host)));
         portText = rest.mid(close + 2);
     } else {
         const qsizetype colon = rest.lastIndexOf(u':');
@@ -55,8 +63,8 @@ std::variant<NetworkAddress, AddressError> parseNetworkAddress(const QString& te
             "^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*\\.?$"));
         if (address.host.isEmpty())
             return refuse(QStringLiteral("the host is missing"));
-        if (!hostName.match(address.host).hasMatch())
-            return refuse(QStringLiteral("\"%1\" is not a host name").arg(address.host));
+        if (address.host.size() > kLongestHostName || !hostName.match(address.host).hasMatch())
+            return refuse(QStringLiteral("%1 is not a host name").arg(protocol::quoted(address.host)));
     }
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     bool ok = false;

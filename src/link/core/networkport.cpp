@@ -5,6 +5,7 @@
 #include "link/core/networkaddress.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QTimer>
@@ -12,8 +13,10 @@
 #include <algorithm>
 #include <utility>
 
+#include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace varnix::link {
@@ -96,7 +99,8 @@ QString socketReason(const QTcpSocket& socket, const QString& host)
 
 } // namespace
 
-NetworkPort::NetworkPort(QObject* parent) : SerialPort(parent), m_probeTimer(new QTimer(this))
+NetworkPort::NetworkPort(QObject* parent)
+    : SerialPort(parent), m_openTimer(new QTimer(this)), m_probeTimer(new QTimer(this))
 {
     m_probeTimer->setSingleShot(true);
     connect(m_probeTimer, &QTimer::timeout, this, [this] {
@@ -105,11 +109,15 @@ NetworkPort::NetworkPort(QObject* parent) : SerialPort(parent), m_probeTimer(new
             emit probed(false);
         }
     });
+    m_openTimer->setSingleShot(true);
+    connect(m_openTimer, &QTimer::timeout, this, &NetworkPort::openTimedOut);
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &NetworkPort::onSocketGone);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetworkPort::onSocketGone);
-    // Not from inside the socket's own notification: the probe's end may
-    // abort it.
+    // Not from inside the socket's own notification: those who hear that the
+    // port opened, or the probe's end, may abort it.
+    connect(&m_socket, &QTcpSocket::connected, this,
+            [this] { QMetaObject::invokeMethod(this, &NetworkPort::onConnected, Qt::QueuedConnection); });
     const auto probeEvent = [this] {
         QMetaObject::invokeMethod(this, &NetworkPort::onProbeEvent, Qt::QueuedConnection);
     };
@@ -128,6 +136,11 @@ bool NetworkPort::isOpen() const
     return m_stage == Stage::Open;
 }
 
+bool NetworkPort::opening() const
+{
+    return m_stage == Stage::Connecting || m_stage == Stage::Agreeing || m_stage == Stage::Confirming;
+}
+
 QString NetworkPort::device() const
 {
     return isOpen() ? m_openAddress : QString();
@@ -142,6 +155,7 @@ bool NetworkPort::fail(const QString& reason)
 {
     m_hint = QStringLiteral("Cannot connect to %1: %2.").arg(m_address, reason);
     m_stage = Stage::Closed;
+    m_openTimer->stop();
     m_socket.abort();
     return false;
 }
@@ -160,7 +174,7 @@ void NetworkPort::probe()
     const auto& address = std::get<NetworkAddress>(parsed);
     letGo();
     m_stage = Stage::Probing;
-    m_probeHost = address.host;
+    m_host = address.host;
     m_socket.abort();
     m_socket.connectToHost(address.host, address.port);
     m_probeTimer->start(m_timeoutMs);
@@ -180,7 +194,7 @@ void NetworkPort::onProbeEvent()
         }
     } else if (m_socket.state() == QAbstractSocket::UnconnectedState) {
         m_probeTimer->stop();
-        fail(socketReason(m_socket, m_probeHost));
+        fail(socketReason(m_socket, m_host));
         emit probed(false);
     }
 }
@@ -193,20 +207,40 @@ void NetworkPort::readWaiting()
 
 bool NetworkPort::open()
 {
-    m_hint.clear();
     if (isOpen())
         return true;
+    beginOpen();
+    if (opening() && QCoreApplication::instance()) {
+        QEventLoop loop;
+        connect(this, &SerialPort::openFinished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (opening())
+        fail(noAnswer());
+    return isOpen();
+}
+
+void NetworkPort::beginOpen()
+{
+    if (opening())
+        return;
+    m_hint.clear();
+    if (isOpen()) {
+        emit openFinished(true);
+        return;
+    }
     m_probeTimer->stop();
     m_input.clear();
     m_lastWords = false;
     const auto parsed = parseNetworkAddress(m_address);
-    if (const auto* error = std::get_if<AddressError>(&parsed)) {
-        m_hint = error->text;
-        return false;
-    }
     const auto settings = LineSettings::parse(m_settings);
-    if (!settings)
-        return false;
+    if (const auto* error = std::get_if<AddressError>(&parsed); error || !settings) {
+        m_stage = Stage::Closed;
+        m_socket.abort();
+        m_hint = error ? error->text : QString();
+        emit openFinished(false);
+        return;
+    }
     const auto& address = std::get<NetworkAddress>(parsed);
     const bool rfc2217 = address.kind == NetworkAddress::Kind::Rfc2217;
     m_telnet.reset();
@@ -214,82 +248,126 @@ bool NetworkPort::open()
         m_telnet.emplace();
     m_asked = rfc2217 ? comPortSettings(*settings) : QList<TelnetParser::ComPortMessage>();
     m_answers.clear();
-    m_deadline = QDeadlineTimer(m_timeoutMs);
-    if (!connectTo(address) || !negotiate())
-        return false;
-    m_openAddress = m_address;
-    m_stage = Stage::Open;
-    readWaiting();
-    // What arrived while the settings were agreed is there to read.
-    if (!m_input.isEmpty())
-        QMetaObject::invokeMethod(this, &SerialPort::readyRead, Qt::QueuedConnection);
-    return true;
-}
-
-bool NetworkPort::connectTo(const NetworkAddress& address)
-{
+    m_host = address.host;
     // The connection probe() has just made is the one to use.
     const bool probed = m_stage == Stage::Probed && m_socket.state() == QAbstractSocket::ConnectedState;
     m_stage = Stage::Connecting;
-    if (!probed) {
-        letGo();
-        m_socket.abort();
-        m_socket.connectToHost(address.host, address.port);
+    m_openTimer->start(m_timeoutMs);
+    if (probed) {
+        onConnected();
+        return;
     }
-    const bool connected =
-        waitUntil([this] { return m_socket.state() == QAbstractSocket::ConnectedState; });
-    if (!connected) {
-        if (m_socket.error() != QAbstractSocket::UnknownSocketError)
-            return fail(socketReason(m_socket, address.host));
-        return fail(noAnswer());
-    }
+    letGo();
+    m_socket.abort();
+    m_socket.connectToHost(address.host, address.port);
+}
+
+void NetworkPort::cancelOpen()
+{
+    if (opening())
+        openFailed(QStringLiteral("cut short while connecting"));
+}
+
+void NetworkPort::onConnected()
+{
+    if (m_stage != Stage::Connecting || m_socket.state() != QAbstractSocket::ConnectedState)
+        return;
     // Each paced character leaves in a segment of its own when its pause is
     // over, not gathered with the next ones.
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     const int waiting = kMostWaiting;
     ::setsockopt(int(m_socket.socketDescriptor()), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &waiting, sizeof waiting);
+    if (!m_telnet) {
+        openDone();
+        return;
+    }
+    m_stage = Stage::Agreeing;
+    m_socket.write(m_telnet->start(true));
+    readWaiting();
+    negotiate();
+}
+
+bool NetworkPort::allAnswered() const
+{
+    for (const auto& asked : m_asked) {
+        if (std::none_of(m_answers.begin(), m_answers.end(), [&](const auto& answer) {
+                return answer.command == asked.command + TelnetParser::kServerOffset;
+            }))
+            return false;
+    }
     return true;
 }
 
-bool NetworkPort::negotiate()
+void NetworkPort::negotiate()
 {
-    if (!m_telnet)
-        return true;
-    m_stage = Stage::Negotiating;
-    m_socket.write(m_telnet->start(true));
-    readWaiting();
-    const auto disconnected = [this] { return m_socket.state() != QAbstractSocket::ConnectedState; };
-    const auto gone = [&] {
-        return fail(m_socket.error() == QAbstractSocket::UnknownSocketError
-                        ? QStringLiteral("the server closed the connection")
-                        : socketReason(m_socket, QString()));
-    };
-    if (!waitUntil([&] { return m_telnet->comPortAgreed() || m_telnet->comPortRefused() || disconnected(); }))
-        return fail(QStringLiteral("the server did not agree to take line settings (RFC 2217) in time"));
-    if (disconnected())
-        return gone();
-    if (m_telnet->comPortRefused())
-        return fail(QStringLiteral("the server does not take line settings (RFC 2217); use tcp:// for a raw port"));
-    for (const auto& request : m_asked)
-        m_socket.write(TelnetParser::comPortRequest(request.command, request.value));
-    m_socket.flush();
-    const auto allAnswered = [&] {
-        for (const auto& asked : m_asked) {
-            if (std::none_of(m_answers.begin(), m_answers.end(), [&](const auto& answer) {
-                    return answer.command == asked.command + TelnetParser::kServerOffset;
-                }))
-                return false;
+    if (m_stage == Stage::Agreeing) {
+        if (m_telnet->comPortRefused()) {
+            openFailed(QStringLiteral("the server does not take line settings (RFC 2217); use tcp:// for a raw port"));
+            return;
         }
-        return true;
-    };
-    if (!waitUntil([&] { return allAnswered() || disconnected(); }))
-        return fail(QStringLiteral("the server did not confirm the line settings in time"));
-    if (disconnected())
-        return gone();
+        if (!m_telnet->comPortAgreed())
+            return;
+        for (const auto& request : m_asked)
+            m_socket.write(TelnetParser::comPortRequest(request.command, request.value));
+        m_socket.flush();
+        m_stage = Stage::Confirming;
+    }
+    if (m_stage != Stage::Confirming || !allAnswered())
+        return;
     if (const QString mismatch = settingsMismatch(); !mismatch.isEmpty())
-        return fail(mismatch);
-    return true;
+        openFailed(mismatch);
+    else
+        openDone();
+}
+
+void NetworkPort::checkSocket()
+{
+    if (!opening() || m_socket.state() == QAbstractSocket::ConnectedState
+        || (m_stage == Stage::Connecting && m_socket.state() != QAbstractSocket::UnconnectedState))
+        return;
+    if (m_stage == Stage::Connecting)
+        openFailed(m_socket.error() != QAbstractSocket::UnknownSocketError ? socketReason(m_socket, m_host)
+                                                                          : noAnswer());
+    else
+        openFailed(m_socket.error() == QAbstractSocket::UnknownSocketError
+                       ? QStringLiteral("the server closed the connection")
+                       : socketReason(m_socket, QString()));
+}
+
+void NetworkPort::openTimedOut()
+{
+    switch (m_stage) {
+    case Stage::Connecting:
+        openFailed(noAnswer());
+        break;
+    case Stage::Agreeing:
+        openFailed(QStringLiteral("the server did not agree to take line settings (RFC 2217) in time"));
+        break;
+    case Stage::Confirming:
+        openFailed(QStringLiteral("the server did not confirm the line settings in time"));
+        break;
+    default:
+        break;
+    }
+}
+
+void NetworkPort::openFailed(const QString& reason)
+{
+    fail(reason);
+    emit openFinished(false);
+}
+
+void NetworkPort::openDone()
+{
+    m_openTimer->stop();
+    m_openAddress = m_address;
+    m_stage = Stage::Open;
+    readWaiting();
+    // What arrived while the settings were agreed is there to read.
+    if (!m_input.isEmpty())
+        QMetaObject::invokeMethod(this, &SerialPort::readyRead, Qt::QueuedConnection);
+    emit openFinished(true);
 }
 
 QString NetworkPort::settingsMismatch() const
@@ -308,50 +386,50 @@ QString NetworkPort::settingsMismatch() const
     return {};
 }
 
-bool NetworkPort::waitUntil(const std::function<bool()>& done)
-{
-    if (!QCoreApplication::instance())
-        return done();
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const auto wake = [&loop] { loop.quit(); };
-    const auto c1 = connect(&m_socket, &QTcpSocket::connected, &loop, wake);
-    const auto c2 = connect(&m_socket, &QTcpSocket::readyRead, &loop, wake, Qt::QueuedConnection);
-    const auto c3 = connect(&m_socket, &QTcpSocket::errorOccurred, &loop, wake);
-    const auto c4 = connect(&m_socket, &QTcpSocket::disconnected, &loop, wake);
-    bool ok = done();
-    while (!ok) {
-        const qint64 left = m_deadline.remainingTime();
-        if (left <= 0 || m_socket.state() == QAbstractSocket::UnconnectedState)
-            break;
-        timer.start(int(left));
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        ok = done();
-    }
-    for (const auto& c : {c1, c2, c3, c4})
-        disconnect(c);
-    return ok;
-}
-
 bool NetworkPort::close()
 {
     // A lost connection is closed already; its socket goes from the event
     // loop.
     m_input.clear();
     m_lastWords = false;
+    if (opening()) {
+        cancelOpen();
+        return true;
+    }
     if (m_stage == Stage::Closed)
         return true;
     m_stage = Stage::Closed;
     m_probeTimer->stop();
     if (m_loop)
         m_loop->quit();
-    m_socket.flush();
-    m_socket.disconnectFromHost();
-    if (m_socket.state() != QAbstractSocket::UnconnectedState)
-        m_socket.abort();
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        linger();
+    m_socket.abort();
     return true;
+}
+
+void NetworkPort::linger()
+{
+    m_socket.flush();
+    const int fd = int(m_socket.socketDescriptor());
+    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+        return;
+    // What still comes is not read by anyone: unread bytes at the close
+    // would reset the connection. Waited for here, outside the event loop,
+    // which may not run in the caller (a board's run ending in its thread).
+    const QDeadlineTimer deadline(kLingerMs);
+    m_socket.readAll();
+    char discard[512];
+    while (!deadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(std::min<qint64>(deadline.remainingTime(), 50))) < 0 && errno != EINTR)
+            return;
+        if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t n = ::recv(fd, discard, sizeof discard, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+            return;
+    }
 }
 
 bool NetworkPort::write(QChar character)
@@ -415,10 +493,14 @@ void NetworkPort::onReadyRead()
         // and a server could send answers without end.
         for (const auto& message : out.comPort) {
             for (const auto& asked : m_asked) {
-                if (m_stage == Stage::Negotiating && message.command == asked.command + TelnetParser::kServerOffset)
+                if ((m_stage == Stage::Agreeing || m_stage == Stage::Confirming)
+                    && message.command == asked.command + TelnetParser::kServerOffset)
                     m_answers.append(message);
             }
         }
+        // Not from inside the socket's notification: a refusal aborts it.
+        if (m_stage == Stage::Agreeing || m_stage == Stage::Confirming)
+            QMetaObject::invokeMethod(this, &NetworkPort::negotiate, Qt::QueuedConnection);
     }
     if (isOpen() && !m_input.isEmpty())
         emit readyRead();
@@ -426,6 +508,10 @@ void NetworkPort::onReadyRead()
 
 void NetworkPort::onSocketGone()
 {
+    if (opening()) {
+        QMetaObject::invokeMethod(this, &NetworkPort::checkSocket, Qt::QueuedConnection);
+        return;
+    }
     if (!isOpen())
         return;
     // What the server sent before it closed is data like any other: a

@@ -4,7 +4,6 @@
 #include "link/core/serialport.h"
 #include "link/core/telnet.h"
 
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 
 #include <optional>
@@ -19,8 +18,12 @@ struct NetworkAddress;
 // A board behind a serial server, reached over TCP: raw ("tcp://"), every
 // byte passed as it is both ways, or as a Telnet COM Port Control client
 // ("rfc2217://") that hands the line settings to the server on open and
-// checks that it took them. Opening waits, with the window painting, until
-// the connection is made or the time is up.
+// checks that it took them. Opening is driven by the socket's signals:
+// beginOpen() returns at once, open() runs the event loop (all but the
+// user's input) until the connection is made or the time is up. Closing
+// never resets the connection: the server is told that nothing more comes
+// and is given time to write what it holds to the device, since a server
+// that is reset drops that, and the board would be left mid-frame.
 class NetworkPort : public SerialPort
 {
     Q_OBJECT
@@ -37,6 +40,9 @@ public:
 
     bool isOpen() const override;
     bool open() override;
+    void beginOpen() override;
+    bool opening() const override;
+    void cancelOpen() override;
     bool close() override;
     void setPortNumber(int number) override { m_number = number; }
     int portNumber() const override { return m_number; }
@@ -61,13 +67,26 @@ public:
     // server had carried them, and no cancel could take them back.
     static constexpr int kMostWaiting = 4 * 1024;
 
+    // How long a close waits, at most, for the server to close its side
+    // once told that nothing more comes.
+    static constexpr int kLingerMs = 500;
+
 private:
-    enum class Stage { Closed, Probing, Probed, Connecting, Negotiating, Open };
-    bool connectTo(const NetworkAddress& address);
-    bool negotiate();
-    // Runs the event loop until done() or the time left is up; false then.
-    bool waitUntil(const std::function<bool()>& done);
+    // Connecting, then, over RFC 2217, waiting for the server to agree to
+    // COM Port Control and then for its answers to the settings asked for.
+    enum class Stage { Closed, Probing, Probed, Connecting, Agreeing, Confirming, Open };
+    void onConnected();
+    // Moves the negotiation on from what the server has said so far.
+    void negotiate();
+    // The socket failed or closed; looked at from the event loop.
+    void checkSocket();
+    void openTimedOut();
+    void openFailed(const QString& reason);
+    void openDone();
     bool fail(const QString& reason);
+    // Tells the server nothing more comes and waits, at most kLingerMs, for
+    // it to close its side, so that the connection ends without a reset.
+    void linger();
     QString noAnswer() const;
     void onReadyRead();
     void onSocketGone();
@@ -78,6 +97,7 @@ private:
     void readWaiting();
     // What the server said about a setting asked for, or nothing yet.
     QString settingsMismatch() const;
+    bool allAnswered() const;
 
     QTcpSocket m_socket;
     // Only on an rfc2217:// connection: a raw one has no Telnet to read.
@@ -88,9 +108,10 @@ private:
     int m_number = 1;
     QString m_settings = QStringLiteral("19200,n,8,1");
     int m_timeoutMs = kConnectTimeoutMs;
-    QDeadlineTimer m_deadline;
+    QTimer* m_openTimer;
     QTimer* m_probeTimer;
-    QString m_probeHost;
+    // The host being connected to, for the reasons a failure gives.
+    QString m_host;
     QString m_hint;
     QByteArray m_input;
     // The line settings asked for and the server's answers, by command.

@@ -62,6 +62,21 @@ QString permissionHint(const QString& devicePath)
         .arg(devicePath, groupName);
 }
 
+QString openFailure(const QString& devicePath, QSerialPort::SerialPortError error, const QString& qtReason)
+{
+    if (const QString hint = permissionHint(devicePath); !hint.isEmpty())
+        return hint;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("Cannot open %1: no such device.").arg(devicePath);
+    case QSerialPort::PermissionError:
+        // Qt's own lock, or another program's exclusive open.
+        return QStringLiteral("Cannot open %1: it is in use by another program.").arg(devicePath);
+    default:
+        return QStringLiteral("Cannot open %1: %2.").arg(devicePath, qtReason);
+    }
+}
+
 QtSerialPort::QtSerialPort(PortMap& map, QObject* parent) : SerialPort(parent), m_map(map)
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
@@ -91,6 +106,7 @@ QString QtSerialPort::device() const
 bool QtSerialPort::open()
 {
     m_hint.clear();
+    m_reason.clear();
     // A device lost a moment ago is still held: let it go before opening.
     letGo();
     m_lastWords.clear();
@@ -110,6 +126,7 @@ bool QtSerialPort::open()
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_hint = permissionHint(path);
+        m_reason = openFailure(path, m_port.error(), m_port.errorString());
         m_port.clearError();
         return false;
     }

@@ -32,6 +32,7 @@ public:
     void cancelWrite() override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
+    QString failureReason() const override { return m_reason; }
 
     QString settings() const override { return m_settings; }
     QString device() const override;
@@ -54,6 +55,7 @@ private:
     int m_number = 1;
     QString m_settings = QStringLiteral("19200,n,8,1");
     QString m_hint;
+    QString m_reason;
     QString m_device;
     // Lost, and still to be closed from the event loop.
     bool m_lost = false;
@@ -66,5 +68,8 @@ private:
 // A sentence telling the user that the account may not use the device, or
 // empty when that is not why it failed to open.
 QString permissionHint(const QString& devicePath);
+// Why the device did not open, as a sentence that names it: the
+// permission the account lacks, no such device, in use, or Qt's reason.
+QString openFailure(const QString& devicePath, QSerialPort::SerialPortError error, const QString& qtReason);
 
 } // namespace varnix::link

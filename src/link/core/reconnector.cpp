@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace varnix::link {
 
@@ -28,6 +29,10 @@ Reconnector::Reconnector(Connection& connection, PortMap& ports, QObject* parent
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &Reconnector::look);
     connect(&m_connection, &Connection::opened, this, &Reconnector::onOpened);
+    connect(&m_connection, &Connection::openFailed, this, [this] {
+        if (std::exchange(m_looking, false))
+            tryAgainLater();
+    });
     connect(&m_connection, &Connection::lost, this, &Reconnector::onLost);
     connect(&m_ports, &PortMap::changed, this, &Reconnector::look);
     connect(&m_connection.port(), &SerialPort::probed, this, &Reconnector::onProbed);
@@ -57,6 +62,9 @@ void Reconnector::setEnabled(bool enabled)
 
 void Reconnector::forget()
 {
+    // An open of its own still under way is given up with the wait.
+    if (std::exchange(m_looking, false) && m_connection.state() == Connection::State::Opening)
+        m_connection.close();
     setPending(false);
 }
 
@@ -81,6 +89,8 @@ void Reconnector::onOpened()
     m_number = port.portNumber();
     m_settings = port.settings();
     setPending(false);
+    if (std::exchange(m_looking, false))
+        emit reconnected(port.device());
 }
 
 void Reconnector::onLost()
@@ -121,20 +131,21 @@ void Reconnector::onProbed(bool present)
     m_probing = false;
     if (!isWaiting() || m_connection.isOpen())
         return;
-    SerialPort& port = m_connection.port();
-    if (present) {
-        m_looking = true;
-        const bool opened = m_connection.open();
-        m_looking = false;
-        if (opened && m_connection.isOpen()) {
-            // onOpened() has ended the wait.
-            emit reconnected(port.device());
-            return;
-        }
+    if (!present) {
+        tryAgainLater();
+        return;
     }
+    // Opened without holding up the window, even where the server takes
+    // its time to agree to the settings; onOpened() or a failure answers.
+    m_looking = true;
+    m_connection.beginOpen();
+}
+
+void Reconnector::tryAgainLater()
+{
     ++m_failures;
     if (m_failures == kQuietFailures)
-        emit reopenFailed(m_device, port.failureHint());
+        emit reopenFailed(m_device, m_connection.port().failureHint());
     m_retry->start(std::min(kRetryMs << std::min(m_failures - 1, 4), kLongestRetryMs));
 }
 

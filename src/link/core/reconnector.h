@@ -49,6 +49,8 @@ private:
     // The port's answer: is the device there to be opened?
     void onProbed(bool present);
     void setPending(bool pending);
+    // The device did not open: another look later, the user told once.
+    void tryAgainLater();
 
     Connection& m_connection;
     PortMap& m_ports;
@@ -58,6 +60,7 @@ private:
     QString m_settings;
     bool m_enabled = true;
     bool m_pending = false;
+    // Opening the port again: from the look until the open has answered.
     bool m_looking = false;
     // Asked the port whether the device is there; the answer is awaited.
     bool m_probing = false;

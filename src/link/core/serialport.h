@@ -17,7 +17,17 @@ public:
 
     virtual bool isOpen() const = 0;
     // False when the port cannot be opened with its number and settings.
+    // A port that connects over the network runs the event loop (all but
+    // the user's input) until it knows.
     virtual bool open() = 0;
+    // Begins opening without holding up the event loop; openFinished()
+    // tells how it went, from inside this call or later.
+    virtual void beginOpen() { emit openFinished(open()); }
+    // An open begun has not finished yet.
+    virtual bool opening() const { return false; }
+    // Ends an open under way at once: it fails (openFinished(false)), its
+    // failureHint() saying it was cut short.
+    virtual void cancelOpen() {}
     // False when closing fails; the port counts as closed afterwards.
     virtual bool close() = 0;
     virtual void setPortNumber(int number) = 0;
@@ -35,8 +45,12 @@ public:
     // What arrived before the device was lost can still be read once it is
     // closed, until the port is opened or closed again.
     virtual QString readAll() = 0;
-    // Why the last open or write failed, for the user (may be empty).
+    // Why the last open or write failed, for the user (may be empty): what
+    // the window adds to its own message.
     virtual QString failureHint() const { return {}; }
+    // Why the last open failed, as a sentence that names the device or
+    // address, for a report that has nothing else to say it with.
+    virtual QString failureReason() const { return failureHint(); }
     // The device the port has open ("/dev/ttyUSB0"), empty while closed or
     // when the port has no device to name.
     virtual QString device() const { return {}; }
@@ -60,6 +74,8 @@ signals:
     void readyRead();
     // The answer to probe(): false with failureHint() saying why.
     void probed(bool present);
+    // The answer to beginOpen() or to a cancelled open.
+    void openFinished(bool ok);
 };
 
 } // namespace varnix::link

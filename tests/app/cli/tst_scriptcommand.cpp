@@ -150,7 +150,10 @@ void ScriptCommandTest::runWithoutADisplayServer()
     // The board answers from this process's event loop.
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 30000);
     QCOMPARE(program.exitCode(), 0);
-    QCOMPARE(program.readAllStandardOutput(), QByteArray("1: ]k -> Ready:\n2: ]c]402014 -> Ready:\n"));
+    // The board's start-up text is shown as its own, not as an answer.
+    QCOMPARE(program.readAllStandardOutput(),
+             QByteArray("board: Lumdra demo firmware, virtual Tessel board | Ready:\n"
+                        "1: ]k -> Ready:\n2: ]c]402014 -> Ready:\n"));
     QCOMPARE(board.received(), QByteArray("]k]c]402014"));
 }
 
@@ -168,6 +171,11 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
     QTest::newRow("port not an address") << QStringList{"--port", "rfc2217://board"}
                                          << "\"rfc2217://board\" is not a network address (the port is missing); "
                                             "use rfc2217://HOST:PORT or tcp://HOST:PORT";
+    QTest::newRow("an address of 5000 characters is quoted in part")
+        << QStringList{"--port", "tcp://" + QString(5000, u'a') + ":1"}
+        << QStringLiteral("\"tcp://%1\u2026\" is not a network address (\"%2\u2026\" is not a host name); use "
+                          "rfc2217://HOST:PORT or tcp://HOST:PORT")
+               .arg(QString(33, u'a'), QString(39, u'a'));
     QTest::newRow("port with preview") << QStringList{"--preview", "a", "--png", "b", "--port", "/dev/ttyS0"}
                                        << "--port, --delay and --verify go with --run SCRIPT";
     QTest::newRow("scale beyond") << QStringList{"--preview", "a", "--png", "b", "--scale=33"}
