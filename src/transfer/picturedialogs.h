@@ -66,6 +66,18 @@ public:
     virtual QString saveScript(QWidget* parent) = 0;
     // The text and its block, starting from `block`; nothing on Cancel.
     virtual std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) = 0;
+    // The same dialogs started from the choices a text or picture was made
+    // with, to change them: the screen editor's. Without dialogs of its
+    // own, an implementer starts them afresh.
+    virtual std::optional<TextAnswer> changeText(QWidget* parent, const TextAnswer& start)
+    {
+        return chooseText(parent, start.block);
+    }
+    virtual std::optional<PictureAnswer> changePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
+                                                       const PictureAnswer& start)
+    {
+        return choosePicture(parent, frames, start.block);
+    }
 };
 
 class QtPictureDialogs : public PictureDialogs
@@ -79,6 +91,9 @@ public:
     SaveTarget savePicture(QWidget* parent) override;
     QString saveScript(QWidget* parent) override;
     std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) override;
+    std::optional<TextAnswer> changeText(QWidget* parent, const TextAnswer& start) override;
+    std::optional<PictureAnswer> changePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
+                                               const PictureAnswer& start) override;
 };
 
 // The block of a dialog: its corners, columns 0 to 127 and rows 0 to 7 as the
@@ -123,6 +138,8 @@ public:
                    QWidget* parent = nullptr);
     render::PictureChoice choice() const;
     PictureAnswer answer() const;
+    // Shows the choices a picture was made with.
+    void setChoice(const render::PictureChoice& choice);
 
 private:
     void redraw();
@@ -156,6 +173,8 @@ public:
     explicit TextPreview(const render::BlockChoice& block, QWidget* parent = nullptr);
     render::TextChoice choice() const;
     TextAnswer answer() const;
+    // Shows the choices a text was made with.
+    void setChoice(const render::TextChoice& choice);
 
 private:
     void redraw();

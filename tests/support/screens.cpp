@@ -196,4 +196,24 @@ editor::Edit randomEdit(QRandomGenerator& random, editor::Screen& screen)
     }
 }
 
+QByteArrayList everyKindOfLine()
+{
+    return {
+        "# every kind of line", "", "delay 20", "]k", "]c]402014", "]s]402014", "]q]402014", "]t]402014",
+        "]r]007f003f]1", "]l]007f0028", "]b]14191438]1", "]f]2", "]d]4020", "]e]4020", "]u]0a0a7c",
+        "]p]0a0a]A", "  ]h]0120]A]\\\\]@  ", "]v]4000]O]R]@", "]x]107438]4", "]y]0a3810]4",
+        "]m]00010000]ff]81",
+        "#: text font=\"Board 5 x 7\" size=8 bold=no italic=no across=left down=top spacing=0 rotation=0 "
+        "inverted=yes fit=yes text=\"H\\x22\xc3\xa9\\x0aI\"",
+        "]m]00000000]7f",
+        "#: picture file=\"logo.png\" dither=atkinson level=128 inverted=no rotation=90 flipacross=yes "
+        "flipdown=no size=fill",
+        "]m]10110102]00]01]02]03",
+        "#: circle locked", "#- ]c]101005", "#- ]p]0a0a]\\x20", "wait 100", "expect Ready: 2", "ready off",
+        "]c]402014]d]0101", "]C]402014", "]c]40201", "]r]007f003f]0", "]n]007f0007",
+        "#: text size=8", "#: circle", "]d]0000", "#: unknown", "#: bar locked", "]c]000000",
+        "colour red", "]p]0a0a]\\q", "\xff\xfe", "screen ok.png",
+    };
+}
+
 } // namespace varnix::test

@@ -3,6 +3,7 @@
 
 #include "editor/core/screen.h"
 
+#include <QByteArrayList>
 #include <QRandomGenerator>
 
 namespace varnix::test {
@@ -20,5 +21,10 @@ editor::Screen randomScreen(QRandomGenerator& random, int count);
 // duplicated, raised or lowered, aligned, hidden or shown, locked or
 // unlocked; on the objects of every kind there. It may change nothing.
 editor::Edit randomEdit(QRandomGenerator& random, editor::Screen& screen);
+
+// Every kind of line a screen holds, each on a line of its own: objects of
+// every kind, notes, hidden objects, the script's words, frames that make no
+// object, notes that belong to nothing, and lines a run refuses.
+QByteArrayList everyKindOfLine();
 
 } // namespace varnix::test

@@ -10,6 +10,7 @@
 #include "link/core/linesettings.h"
 #include "link/core/networkaddress.h"
 #include "script/script.h"
+#include "render/displaypicture.h"
 #include "render/picture.h"
 
 #include "varnixversion.h"
@@ -312,16 +313,10 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
 QString writeDisplayPng(const board::Display& display, const QString& path, int scale)
 {
     // As "Save Picture..." writes a block: black on white, a pixel per dot.
-    QString hex;
-    hex.reserve(board::Display::byteCount * 2);
-    for (int row = 0; row < board::Display::rows; ++row) {
-        for (int column = 0; column < board::Display::width; ++column)
-            hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
-    }
-    const auto picture = render::blockPicture(hex, render::LcdBlock{});
-    if (!picture)
+    const QImage picture = render::displayPicture(display);
+    if (picture.isNull())
         return QStringLiteral("the display could not be drawn");
-    return render::savePicture(picture->scaled(picture->size() * scale), path, false);
+    return render::savePicture(picture.scaled(picture.size() * scale), path, false);
 }
 
 QStringList arguments(int argc, char* argv[])

@@ -139,6 +139,8 @@ public:
 
     // The screen as saved: it is unchanged while the history stands here.
     void setClean() { m_clean = m_done; }
+    // The screen differs from any file (restored from a copy).
+    void setUnsaved() { m_clean = -1; }
     bool isClean() const { return m_clean == m_done; }
     void clear();
 

@@ -333,6 +333,68 @@ Shape startShape(Kind kind)
     return shape;
 }
 
+QString describe(const Shape& shape)
+{
+    const auto& n = shape.n;
+    const auto quotedText = [&] { return QStringLiteral("\"%1\"").arg(shape.text); };
+    const auto columns = [&] {
+        return QStringLiteral("columns %1 to %2, rows %3 to %4").arg(n[0]).arg(n[1]).arg(n[2]).arg(n[3]);
+    };
+    QString text = shape.name();
+    switch (shape.kind) {
+    case Kind::Circle:
+        text += QStringLiteral(" at %1, %2, radius %3").arg(n[0]).arg(n[1]).arg(n[2]);
+        break;
+    case Kind::Square:
+    case Kind::Diamond:
+    case Kind::Star:
+        text += QStringLiteral(" at %1, %2, size %3").arg(n[0]).arg(n[1]).arg(n[2]);
+        break;
+    case Kind::Rectangle:
+    case Kind::Bar:
+        text += QStringLiteral(" from %1, %2 to %3, %4, step %5").arg(n[0]).arg(n[2]).arg(n[1]).arg(n[3]).arg(n[4]);
+        break;
+    case Kind::Line:
+        text += QStringLiteral(" from %1, %2 to %3, %4").arg(n[0]).arg(n[2]).arg(n[1]).arg(n[3]);
+        break;
+    case Kind::Fill:
+        text += QStringLiteral(", step %1").arg(n[0]);
+        break;
+    case Kind::Dot:
+    case Kind::ToggledDot:
+        text += QStringLiteral(" at %1, %2").arg(n[0]).arg(n[1]);
+        break;
+    case Kind::Byte:
+        text += QStringLiteral(" %1 at %2, %3").arg(n[2]).arg(n[0]).arg(n[1]);
+        break;
+    case Kind::Character:
+    case Kind::HorizontalString:
+    case Kind::VerticalString:
+        text += QStringLiteral(" %1 at %2, %3").arg(quotedText()).arg(n[0]).arg(n[1]);
+        break;
+    case Kind::XAxis:
+        text += QStringLiteral(" from x %1 to %2 at y %3").arg(n[0]).arg(n[1]).arg(n[2]);
+        break;
+    case Kind::YAxis:
+        text += QStringLiteral(" from y %1 to %2 at x %3").arg(n[0]).arg(n[1]).arg(n[2]);
+        break;
+    case Kind::Block:
+        text += u' ' + columns();
+        break;
+    case Kind::Text:
+        text += QStringLiteral(" \"%1\", %2").arg(shape.textOrigin.choice.text.simplified().left(40), columns());
+        break;
+    case Kind::Picture:
+        text += QStringLiteral(" %1, %2").arg(shape.pictureOrigin.file.section(u'/', -1), columns());
+        break;
+    }
+    if (shape.hidden)
+        text += QStringLiteral(" (hidden)");
+    if (shape.locked)
+        text += QStringLiteral(" (locked)");
+    return text;
+}
+
 QRect box(const Shape& shape)
 {
     const auto& n = shape.n;

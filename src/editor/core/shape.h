@@ -107,6 +107,10 @@ std::optional<Shape> shapeOfFrame(QStringView frame);
 // page has no start value; a block of 16 columns and one row.
 Shape startShape(Kind kind);
 
+// The object in words, as the list of objects and a screen reader say it:
+// "Circle at 64, 32, radius 20".
+QString describe(const Shape& shape);
+
 // Where the shape draws, in pixels; what a selection frames and alignment
 // lines up. May reach off the display.
 QRect box(const Shape& shape);
