@@ -93,7 +93,7 @@ private:
     board::Display m_display;
     std::optional<board::Display> m_comparison;
     Marks m_marks;
-    int m_zoom = 6;
+    int m_zoom = 5;
     bool m_grid = true;
     bool m_boardColours = true;
     bool m_dragging = false;

@@ -94,6 +94,16 @@ Command parseCommandLine(const QStringList& arguments)
             }
             continue;
         }
+        // --edit takes the script to open, or nothing for a new screen.
+        if (name == QLatin1String("--edit")) {
+            if (!value && i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-'))
+                value = arguments[++i];
+            if (command.edit)
+                return refuse(QStringLiteral("give --edit once"));
+            command.edit = true;
+            command.editFile = value.value_or(QString());
+            continue;
+        }
         if (takesValue && !value) {
             if (i + 1 >= arguments.size())
                 return refuse(QStringLiteral("%1 needs a value (see --help)").arg(name));
@@ -212,6 +222,8 @@ Command parseCommandLine(const QStringList& arguments)
     command.monitor.line = command.line;
     if (sawPort && !command.portsFile.isEmpty())
         return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
+    if (command.edit && command.kind != Command::Kind::Window)
+        return refuse(QStringLiteral("--edit goes with the window, not with --run, --preview or the other commands"));
     if ((run || preview || exportScript || decode || monitoring || command.kind == Command::Kind::Make)
         && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
