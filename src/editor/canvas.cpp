@@ -13,6 +13,59 @@
 namespace varnix {
 
 namespace {
+
+// A colour over another, as a painter blends a pen of that alpha.
+QRgb over(QRgb under, QColor colour)
+{
+    const int alpha = colour.alpha();
+    const auto mix = [alpha](int below, int above) { return (below * (255 - alpha) + above * alpha) / 255; };
+    return qRgb(mix(qRed(under), colour.red()), mix(qGreen(under), colour.green()), mix(qBlue(under), colour.blue()));
+}
+
+// A colour blended over the few colours a display's picture has, each
+// worked out once.
+class Blend
+{
+public:
+    explicit Blend(QColor colour) : m_colour(colour) {}
+    QRgb operator()(QRgb under)
+    {
+        if (under != m_under) {
+            m_under = under;
+            m_result = over(under, m_colour);
+        }
+        return m_result;
+    }
+
+private:
+    QColor m_colour;
+    QRgb m_under = 0;
+    QRgb m_result = over(0, m_colour);
+};
+
+// The grid between the dots and the dashed lines between the rows of 8,
+// put into the picture's pixels: a painter's lines cost many times more.
+void drawLines(QImage& picture, int zoom, bool grid, QColor gridColour, QColor rowColour)
+{
+    Blend gridded(gridColour);
+    Blend rowed(rowColour);
+    const int width = picture.width();
+    for (int y = 1; y < picture.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        if (y % (8 * zoom) == 0) {
+            for (int x = 0; x < width; ++x)
+                if ((x / 3) % 2 == 0)
+                    line[x] = rowed(line[x]);
+        } else if (grid && y % zoom == 0) {
+            for (int x = 0; x < width; ++x)
+                line[x] = gridded(line[x]);
+        } else if (grid) {
+            for (int x = zoom; x < width; x += zoom)
+                line[x] = gridded(line[x]);
+        }
+    }
+}
+
 // Handles are squares of this many screen pixels, found within a few more.
 constexpr int kHandleSide = 7;
 constexpr int kHandleReach = 6;
@@ -100,20 +153,12 @@ void ScreenCanvas::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const DisplayColours colours = m_boardColours ? DisplayColours::lcd() : DisplayColours::paper();
-    painter.drawImage(0, 0, renderDisplay(m_display, m_zoom, m_comparison ? &*m_comparison : nullptr, colours));
-
-    const QColor lines = m_boardColours ? QColor(0, 0, 0, 40) : QColor(0, 0, 0, 28);
-    if (m_grid && m_zoom >= 4) {
-        painter.setPen(lines);
-        for (int x = 1; x < board::Display::width; ++x)
-            painter.drawLine(x * m_zoom, 0, x * m_zoom, height());
-        for (int y = 1; y < board::Display::height; ++y)
-            painter.drawLine(0, y * m_zoom, width(), y * m_zoom);
-    }
-    // The rows of 8 dots that the display memory's bytes make.
-    painter.setPen(QPen(QColor(200, 60, 60, 150), 1, Qt::DashLine));
-    for (int row = 1; row < board::Display::rows; ++row)
-        painter.drawLine(0, row * 8 * m_zoom, width(), row * 8 * m_zoom);
+    QImage picture = renderDisplay(m_display, m_zoom, m_comparison ? &*m_comparison : nullptr, colours);
+    // The grid where the dots are large enough for it, and the rows of 8
+    // dots that the display memory's bytes make.
+    drawLines(picture, m_zoom, m_grid && m_zoom >= 4, QColor(0, 0, 0, m_boardColours ? 40 : 28),
+              QColor(200, 60, 60, 150));
+    painter.drawImage(0, 0, picture);
 
     if (!m_marks.dotBlock.isNull()) {
         painter.setPen(QPen(QColor(255, 140, 0), 2));

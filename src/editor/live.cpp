@@ -76,9 +76,9 @@ void LiveLink::schedule()
     if (m_scheduled)
         return;
     m_scheduled = true;
-    // Out of the edit that asked, a moment later so that a quick run of
-    // edits goes as one update, and after any other send.
-    QTimer::singleShot(kGatherMs, this, [this] {
+    // Out of the edit that asked (the edits of one event go as one
+    // update), and after any other send.
+    QTimer::singleShot(0, this, [this] {
         const QPointer<LiveLink> alive(this);
         m_host.pageHost().whenIdle([alive] {
             if (alive)
@@ -123,6 +123,7 @@ void LiveLink::sendNewest()
         if (plan.way == editor::LivePlan::Way::Nothing)
             break;
         ++m_updates;
+        m_lastPlan = plan;
         for (const editor::LiveFrame& frame : plan.frames) {
             const auto outcome = sender.sendPart(frame.frame, cost.pacing, frame.delay, {});
             if (!alive)

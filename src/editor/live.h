@@ -34,8 +34,6 @@ class LiveLink : public QObject
 {
     Q_OBJECT
 public:
-    // Edits within this long of the first go to the board as one update.
-    static constexpr int kGatherMs = 10;
 
     // `screen` gives the screen as it is now.
     LiveLink(EditorHost& host, std::function<const editor::Screen&()> screen, QObject* parent = nullptr);
@@ -59,6 +57,8 @@ public:
     // the updates they made.
     qint64 charactersSent() const { return m_characters; }
     int updatesSent() const { return m_updates; }
+    // What the last update sent, and what its line time was reckoned at.
+    const editor::LivePlan& lastPlan() const { return m_lastPlan; }
 
 signals:
     // On or off, by the person or by a lost port.
@@ -87,6 +87,7 @@ private:
     bool m_resume = false;
     qint64 m_characters = 0;
     int m_updates = 0;
+    editor::LivePlan m_lastPlan;
 };
 
 } // namespace varnix

@@ -246,6 +246,8 @@ void ScreenEditor::buildWindow()
     m_list = new QListWidget(objects);
     m_list->setObjectName(QStringLiteral("lstObjects"));
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A row's text changed as an object is dragged lays out that row alone.
+    m_list->setUniformItemSizes(true);
     pagelayout::nameControl(m_list, QStringLiteral("Objects in drawing order"));
     connect(m_list, &QListWidget::itemSelectionChanged, this, &ScreenEditor::listSelectionChanged);
     auto* objectsColumn = new QVBoxLayout(objects);
@@ -649,30 +651,38 @@ void ScreenEditor::refreshList()
 {
     const QSignalBlocker quiet(m_list);
     m_syncingList = true;
+    const auto& items = m_screen.items();
     QList<quint64> ids;
-    QList<QString> rows;
-    for (const editor::Item& item : m_screen.items()) {
+    ids.reserve(items.size());
+    for (const editor::Item& item : items)
         ids << item.id;
-        rows << itemLine(item);
-    }
     if (ids != m_listIds) {
         m_list->clear();
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            auto* row = new QListWidgetItem(rows[i], m_list);
-            if (!m_screen.items()[i].isObject())
+        m_listLines.clear();
+        for (const editor::Item& item : items) {
+            auto* row = new QListWidgetItem(itemLine(item), m_list);
+            if (!item.isObject())
                 row->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+            m_listLines << item.lines;
         }
+        m_listIds = ids;
     } else {
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            if (rows[i] != m_listRows[i])
-                m_list->item(int(i))->setText(rows[i]);
+        // Only the rows whose lines changed are said anew.
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (items[i].lines == m_listLines[i])
+                continue;
+            m_listLines[i] = items[i].lines;
+            m_list->item(int(i))->setText(itemLine(items[i]));
+        }
     }
-    m_listIds = ids;
-    m_listRows = rows;
-    for (int i = 0; i < m_list->count(); ++i)
-        m_list->item(i)->setSelected(m_selection.contains(ids[i]));
-    if (m_selection.size() == 1)
+    for (int i = 0; i < m_list->count(); ++i) {
+        const bool selected = m_selection.contains(ids[i]);
+        if (m_list->item(i)->isSelected() != selected)
+            m_list->item(i)->setSelected(selected);
+    }
+    if (m_selection.size() == 1 && m_selection != m_listShown)
         m_list->scrollToItem(m_list->item(int(m_screen.indexOf(m_selection.front()))));
+    m_listShown = m_selection;
     m_syncingList = false;
 }
 

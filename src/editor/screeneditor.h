@@ -205,8 +205,11 @@ private:
     QAction* m_actUndo = nullptr;
     QAction* m_actRedo = nullptr;
     QTimer* m_copyTimer = nullptr;
-    QList<QString> m_listRows;
+    // What the list shows: the items' ids and lines, and the selection it
+    // last brought into view.
     QList<quint64> m_listIds;
+    QList<QList<QByteArray>> m_listLines;
+    editor::Ids m_listShown;
     bool m_syncingList = false;
 };
 
