@@ -780,41 +780,68 @@ editor::Shape ScreenEditor::withContent(const editor::Shape& shape)
     return shape;
 }
 
+std::optional<editor::Shape> ScreenEditor::askText(const editor::Shape* from)
+{
+    const auto answer = from ? m_dialogs->changeText(this, {from->textOrigin.choice,
+                                                            {from->block(), false, from->textOrigin.fit}})
+                             : m_dialogs->chooseText(this, {render::LcdBlock{0, 127, 0, 0}, false, true});
+    if (!answer)
+        return std::nullopt;
+    editor::Made made = editor::madeText({answer->text, answer->block.fitToText},
+                                         render::chosenBlock(answer->block, answer->text));
+    if (!made.shape) {
+        m_host.pageHost().message(made.error);
+        return std::nullopt;
+    }
+    if (from)
+        made.shape->hidden = from->hidden;
+    return made.shape;
+}
+
+std::optional<editor::Shape> ScreenEditor::askPicture(const editor::Shape* from)
+{
+    QString file;
+    if (from) {
+        file = editor::fileAsFound(from->pictureOrigin.file, folder());
+    } else {
+        const QStringList files = m_dialogs->openPictures(this, render::pictureFilter());
+        if (files.isEmpty())
+            return std::nullopt;
+        file = files.front();
+    }
+    const render::SourceFrames read = render::readFrames({file});
+    if (!read.error.isEmpty()) {
+        m_host.pageHost().message(read.error);
+        return std::nullopt;
+    }
+    const QList<render::SourceFrame> first = read.frames.mid(0, 1);
+    const auto answer = from ? m_dialogs->changePicture(this, first,
+                                                        {from->pictureOrigin.choice, {from->block(), false, false}})
+                             : m_dialogs->choosePicture(this, first, {render::LcdBlock{}, true, false});
+    if (!answer)
+        return std::nullopt;
+    m_pictures.insert(file, first.front().image);
+    const editor::PictureOrigin origin{from ? from->pictureOrigin.file : editor::fileAsNamed(file, folder()),
+                                       answer->choice};
+    editor::Shape shape = editor::pictureShape(first.front().image, origin, render::chosenBlock(answer->block));
+    if (from)
+        shape.hidden = from->hidden;
+    return shape;
+}
+
 void ScreenEditor::addObject(Kind kind)
 {
     later([this, kind] {
-        editor::Shape shape = editor::startShape(kind);
-        if (kind == Kind::Text) {
-            const auto answer = m_dialogs->chooseText(this, {render::LcdBlock{0, 127, 0, 0}, false, true});
-            if (!answer)
-                return;
-            const editor::Made made = editor::madeText({answer->text, answer->block.fitToText},
-                                                       render::chosenBlock(answer->block, answer->text));
-            if (!made.shape) {
-                m_host.pageHost().message(made.error);
-                return;
-            }
-            shape = *made.shape;
-        } else if (kind == Kind::Picture) {
-            const QStringList files = m_dialogs->openPictures(this, render::pictureFilter());
-            if (files.isEmpty())
-                return;
-            const render::SourceFrames read = render::readFrames({files.front()});
-            if (!read.error.isEmpty()) {
-                m_host.pageHost().message(read.error);
-                return;
-            }
-            const auto answer = m_dialogs->choosePicture(this, read.frames.mid(0, 1), {render::LcdBlock{}, true, false});
-            if (!answer)
-                return;
-            editor::PictureOrigin origin{editor::fileAsNamed(files.front(), folder()), answer->choice};
-            const QString found = editor::fileAsFound(origin.file, folder());
-            m_pictures.insert(found, read.frames.front().image);
-            shape = editor::pictureShape(read.frames.front().image, origin, render::chosenBlock(answer->block));
-        }
-        const editor::Item item = m_screen.objectItem(shape);
+        std::optional<editor::Shape> shape = editor::startShape(kind);
+        if (kind == Kind::Text)
+            shape = askText(nullptr);
+        else if (kind == Kind::Picture)
+            shape = askPicture(nullptr);
+        if (!shape)
+            return;
+        const editor::Item item = m_screen.objectItem(*shape);
         commit(editor::insertItems(m_screen, {item}, int(m_screen.items().size()),
-                                   QStringLiteral("Add %1").arg(shape.name())));
+                                   QStringLiteral("Add %1").arg(shape->name())));
         select({item.id});
         m_canvas->setFocus(Qt::OtherFocusReason);
     });
@@ -822,28 +849,30 @@ void ScreenEditor::addObject(Kind kind)
 
 void ScreenEditor::undo()
 {
-    if (const editor::Edit* edit = m_history.undo(m_screen)) {
-        editor::Ids touched;
-        for (const editor::Change& change : edit->changes)
-            if (change.op != editor::Change::Op::Insert && change.before.isObject())
-                touched << change.before.id;
-        m_selection = touched;
-        refresh();
-        tell(QStringLiteral("Undone: %1.").arg(edit->name));
-    }
+    stepHistory(true);
 }
 
 void ScreenEditor::redo()
 {
-    if (const editor::Edit* edit = m_history.redo(m_screen)) {
-        editor::Ids touched;
-        for (const editor::Change& change : edit->changes)
-            if (change.op != editor::Change::Op::Remove && change.after.isObject())
-                touched << change.after.id;
-        m_selection = touched;
-        refresh();
-        tell(QStringLiteral("Redone: %1.").arg(edit->name));
+    stepHistory(false);
+}
+
+void ScreenEditor::stepHistory(bool back)
+{
+    const editor::Edit* edit = back ? m_history.undo(m_screen) : m_history.redo(m_screen);
+    if (!edit)
+        return;
+    // What the edit touched is selected, as it now stands.
+    const editor::Change::Op gone = back ? editor::Change::Op::Insert : editor::Change::Op::Remove;
+    editor::Ids touched;
+    for (const editor::Change& change : edit->changes) {
+        const editor::Item& item = back ? change.before : change.after;
+        if (change.op != gone && item.isObject())
+            touched << item.id;
     }
+    m_selection = touched;
+    refresh();
+    tell((back ? QStringLiteral("Undone: %1.") : QStringLiteral("Redone: %1.")).arg(edit->name));
 }
 
 void ScreenEditor::copy()
@@ -950,61 +979,32 @@ void ScreenEditor::propertyChanged(const editor::Shape& shape, const QString& wh
             changed.textOrigin.fit = false;
         changed = withContent(changed);
     }
-    editor::Edit edit = editor::changeShapes(m_screen, {item->id}, QStringLiteral("Change"),
-                                             [&changed](const editor::Shape&) { return changed; });
+    editor::Edit edit = editor::setShape(m_screen, item->id, changed, QStringLiteral("Change"));
     edit.name = QStringLiteral("Change %1").arg(what);
     commit(edit);
 }
 
 void ScreenEditor::editText()
 {
-    later([this] {
-        const editor::Item* item = single();
-        if (!item || !item->isObject() || item->shape->kind != Kind::Text || item->shape->locked)
-            return;
-        const editor::Shape old = *item->shape;
-        const quint64 id = item->id;
-        const auto answer = m_dialogs->changeText(
-            this, {old.textOrigin.choice, {old.block(), false, old.textOrigin.fit}});
-        if (!answer)
-            return;
-        const editor::Made made = editor::madeText({answer->text, answer->block.fitToText},
-                                                   render::chosenBlock(answer->block, answer->text));
-        if (!made.shape) {
-            m_host.pageHost().message(made.error);
-            return;
-        }
-        editor::Shape shape = *made.shape;
-        shape.hidden = old.hidden;
-        commit(editor::changeShapes(m_screen, {id}, QStringLiteral("Change"),
-                                    [&shape](const editor::Shape&) { return shape; }));
-    });
+    changeContent(Kind::Text);
 }
 
 void ScreenEditor::editPicture()
 {
-    later([this] {
+    changeContent(Kind::Picture);
+}
+
+void ScreenEditor::changeContent(Kind kind)
+{
+    later([this, kind] {
         const editor::Item* item = single();
-        if (!item || !item->isObject() || item->shape->kind != Kind::Picture || item->shape->locked)
+        if (!item || !item->isObject() || item->shape->kind != kind || item->shape->locked)
             return;
         const editor::Shape old = *item->shape;
         const quint64 id = item->id;
-        const QString file = editor::fileAsFound(old.pictureOrigin.file, folder());
-        const render::SourceFrames read = render::readFrames({file});
-        if (!read.error.isEmpty()) {
-            m_host.pageHost().message(read.error);
-            return;
-        }
-        const auto answer = m_dialogs->changePicture(this, read.frames.mid(0, 1),
-                                                     {old.pictureOrigin.choice, {old.block(), false, false}});
-        if (!answer)
-            return;
-        m_pictures.insert(file, read.frames.front().image);
-        editor::Shape shape = editor::pictureShape(read.frames.front().image, {old.pictureOrigin.file, answer->choice},
-                                                   render::chosenBlock(answer->block));
-        shape.hidden = old.hidden;
-        commit(editor::changeShapes(m_screen, {id}, QStringLiteral("Change"),
-                                    [&shape](const editor::Shape&) { return shape; }));
+        const auto shape = kind == Kind::Text ? askText(&old) : askPicture(&old);
+        if (shape)
+            commit(editor::setShape(m_screen, id, *shape, QStringLiteral("Change")));
     });
 }
 
@@ -1034,8 +1034,7 @@ void ScreenEditor::setDot(QPoint dot, bool on, const editor::Shape& original)
     editor::Shape shape = original;
     for (const QPoint& drawn : std::as_const(m_dotsDrawn))
         shape = editor::withBlockDot(shape, drawn.x(), drawn.y(), on);
-    m_dragEdit = editor::changeShapes(m_screen, {m_dotBlock}, QStringLiteral("Draw Dots in"),
-                                      [&shape](const editor::Shape&) { return shape; });
+    m_dragEdit = editor::setShape(m_screen, m_dotBlock, shape, QStringLiteral("Draw Dots in"));
 }
 
 // The mouse and the keys
@@ -1232,9 +1231,7 @@ bool ScreenEditor::key(QKeyEvent* event)
         if (const editor::Item* block = m_screen.find(m_dotBlock)) {
             const bool on = !editor::blockDot(*block->shape, m_dotCursor.x(), m_dotCursor.y());
             const editor::Shape shape = editor::withBlockDot(*block->shape, m_dotCursor.x(), m_dotCursor.y(), on);
-            editor::Edit edit = editor::changeShapes(m_screen, {m_dotBlock}, QStringLiteral("Draw Dots in"),
-                                                     [&shape](const editor::Shape&) { return shape; });
-            commit(edit);
+            commit(editor::setShape(m_screen, m_dotBlock, shape, QStringLiteral("Draw Dots in")));
             return true;
         }
         return false;

@@ -140,6 +140,7 @@ private:
     // An edit made: into the history, and everything that shows the screen
     // told.
     void commit(const editor::Edit& edit);
+    void stepHistory(bool back);
     void refresh();
     void refreshList();
     void refreshMarks();
@@ -153,6 +154,12 @@ private:
     void tell(const QString& text);
     // A text's or picture's block drawn anew after its place changed.
     editor::Shape withContent(const editor::Shape& shape);
+    // A text or picture from Load Text's or Load Picture's dialog, started
+    // afresh or from what made the one given; nothing when cancelled or
+    // refused (and told).
+    std::optional<editor::Shape> askText(const editor::Shape* from);
+    std::optional<editor::Shape> askPicture(const editor::Shape* from);
+    void changeContent(editor::Kind kind);
     QString folder() const;
 
     void pressed(QPoint dot, Qt::KeyboardModifiers modifiers, int handle);

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -101,6 +102,7 @@ private slots:
     void panelRefusesWhatThePagesRefuse();
     void mouseAndKeysEditTheObjects();
     void filesKeepEveryLineAndAskBeforeWorkIsLost();
+    void picturesAreNamedFromTheScriptsFolder();
     void restoresWhatAKilledEditorLeft();
     void killedEditorChild();
     void burstOfEditsBehindSer2netAndALostPort();
@@ -321,6 +323,40 @@ void ScreenEditorTest::filesKeepEveryLineAndAskBeforeWorkIsLost()
     trigger(editor, "actSaveAs");
     QCOMPARE(f.desktop.texts().size(), 2);
     QVERIFY(editor->isModified());
+}
+
+void ScreenEditorTest::picturesAreNamedFromTheScriptsFolder()
+{
+    QTemporaryDir dir;
+    QImage logo(40, 40, QImage::Format_RGB32);
+    logo.fill(Qt::white);
+    QPainter(&logo).fillRect(10, 10, 20, 20, Qt::black);
+    const QString picture = dir.filePath(QStringLiteral("logo.png"));
+    QVERIFY(logo.save(picture));
+    test::Fixture f;
+    test::AnsweringDialogs dialogs;
+    dialogs.openPath = picture;
+    ScreenEditor* editor = openEditor(f, &dialogs, dir.path());
+    editor->addObject(Kind::Picture);
+    const editor::Shape& added = *editor->screen().items().back().shape;
+    QCOMPARE(added.kind, Kind::Picture);
+    QCOMPARE(added.pictureOrigin.file, picture);
+
+    // Saved beside it, the script names it from its own folder.
+    f.desktop.savePath = dir.filePath(QStringLiteral("tank.vnx"));
+    trigger(editor, "actSaveAs");
+    QCOMPARE(editor->screen().items().back().shape->pictureOrigin.file, QStringLiteral("logo.png"));
+    // Made smaller by a handle, it is drawn anew from the file.
+    const QByteArray before = editor->screen().items().back().shape->bytes;
+    editor->canvas()->setZoom(4);
+    drag(editor, {127, 63}, {63, 31});
+    const editor::Shape& smaller = *editor->screen().items().back().shape;
+    QCOMPARE(smaller.block().bytes(), 64 * 4);
+    QVERIFY(smaller.bytes != editor::reshapedBytes(before, render::LcdBlock{}, smaller.block()));
+    trigger(editor, "actSave");
+    QVERIFY(editor->openFile(editor->path()));
+    QCOMPARE(editor->screen().items().back().shape->kind, Kind::Picture);
+    QVERIFY(f.desktop.messages.isEmpty());
 }
 
 void ScreenEditorTest::restoresWhatAKilledEditorLeft()

@@ -220,40 +220,40 @@ Edit alignObjects(Screen& screen, const Ids& ids, Align align, bool toDisplay)
     return edit;
 }
 
-Edit toggleHidden(Screen& screen, const Ids& ids)
+namespace {
+
+// All the objects take the state of `flag` the first of them has not.
+Edit toggle(Screen& screen, const Ids& ids, bool Shape::*flag, const QString& on, const QString& off)
 {
-    const QList<int> indices = indicesOf(screen, ids);
-    bool hide = true;
-    for (int index : indices) {
+    bool state = true;
+    for (int index : indicesOf(screen, ids)) {
         if (screen.items()[index].isObject()) {
-            hide = !screen.items()[index].shape->hidden;
+            state = !(*screen.items()[index].shape.*flag);
             break;
         }
     }
-    return changeShapes(screen, ids, hide ? QStringLiteral("Hide") : QStringLiteral("Show"),
-                        [hide](const Shape& shape) {
-                            Shape out = shape;
-                            out.hidden = hide;
-                            return out;
-                        });
+    return changeShapes(screen, ids, state ? on : off, [flag, state](const Shape& shape) {
+        Shape out = shape;
+        out.*flag = state;
+        return out;
+    });
+}
+
+} // namespace
+
+Edit toggleHidden(Screen& screen, const Ids& ids)
+{
+    return toggle(screen, ids, &Shape::hidden, QStringLiteral("Hide"), QStringLiteral("Show"));
 }
 
 Edit toggleLocked(Screen& screen, const Ids& ids)
 {
-    const QList<int> indices = indicesOf(screen, ids);
-    bool lock = true;
-    for (int index : indices) {
-        if (screen.items()[index].isObject()) {
-            lock = !screen.items()[index].shape->locked;
-            break;
-        }
-    }
-    return changeShapes(screen, ids, lock ? QStringLiteral("Lock") : QStringLiteral("Unlock"),
-                        [lock](const Shape& shape) {
-                            Shape out = shape;
-                            out.locked = lock;
-                            return out;
-                        });
+    return toggle(screen, ids, &Shape::locked, QStringLiteral("Lock"), QStringLiteral("Unlock"));
+}
+
+Edit setShape(Screen& screen, quint64 id, const Shape& shape, const QString& verb)
+{
+    return changeShapes(screen, {id}, verb, [&shape](const Shape&) { return shape; });
 }
 
 } // namespace varnix::editor

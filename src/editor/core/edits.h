@@ -26,6 +26,9 @@ QString editName(const QString& verb, const Screen& screen, const Ids& ids);
 Edit changeShapes(Screen& screen, const Ids& ids, const QString& verb,
                   const std::function<Shape(const Shape&)>& change);
 
+// One object's shape replaced by the one given.
+Edit setShape(Screen& screen, quint64 id, const Shape& shape, const QString& verb);
+
 // Moves the objects by (dx, dy) pixels together: as far as the one that
 // can go least far can go, so that they keep their places to each other.
 // Locked objects stay.

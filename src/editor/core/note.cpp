@@ -6,7 +6,6 @@
 #include <QList>
 
 #include <functional>
-#include <initializer_list>
 
 namespace varnix::editor {
 
@@ -35,31 +34,6 @@ QString quotedValue(QStringView text)
     return out;
 }
 
-QString yesNo(bool on)
-{
-    return on ? QStringLiteral("yes") : QStringLiteral("no");
-}
-
-std::optional<bool> readYesNo(QStringView value)
-{
-    if (value == u"yes")
-        return true;
-    if (value == u"no")
-        return false;
-    return std::nullopt;
-}
-
-std::optional<int> readWord(QStringView value, std::initializer_list<const char*> words)
-{
-    int index = 0;
-    for (const char* word : words) {
-        if (value == QLatin1String(word))
-            return index;
-        ++index;
-    }
-    return std::nullopt;
-}
-
 std::optional<int> readInt(QStringView value, int low, int high)
 {
     bool ok = false;
@@ -69,67 +43,86 @@ std::optional<int> readInt(QStringView value, int low, int high)
     return number;
 }
 
-std::optional<int> readRotation(QStringView value)
-{
-    const auto turn = readInt(value, 0, 270);
-    return turn && *turn % 90 == 0 ? turn : std::nullopt;
-}
-
 // One key of a note: how its value is written from the origin and read
 // into it. A new choice of Load Text or Load Picture is one more row.
 template <typename Origin>
 struct Key {
     const char* name;
-    std::function<QString(const Origin&)> write;
+    std::function<QString(Origin)> write;
     std::function<bool(QStringView, Origin&)> read;
 };
 
-template <typename Value, typename Target>
-bool setIf(const std::optional<Value>& value, Target& target)
+// The kinds of value a key takes, each reached in the origin by `field`.
+template <typename Origin>
+Key<Origin> textKey(const char* name, QString& (*field)(Origin&), bool emptyToo)
 {
-    if (!value)
-        return false;
-    target = Target(*value);
-    return true;
+    return {name, [field](Origin o) { return quotedValue(field(o)); },
+            [field, emptyToo](QStringView v, Origin& o) {
+                field(o) = v.toString();
+                return emptyToo || !v.isEmpty();
+            }};
+}
+
+template <typename Origin>
+Key<Origin> flagKey(const char* name, bool& (*field)(Origin&))
+{
+    return {name, [field](Origin o) { return field(o) ? QStringLiteral("yes") : QStringLiteral("no"); },
+            [field](QStringView v, Origin& o) {
+                if (v != u"yes" && v != u"no")
+                    return false;
+                field(o) = v == u"yes";
+                return true;
+            }};
+}
+
+// A whole number from low to high; with `step`, a multiple of it.
+template <typename Origin>
+Key<Origin> numberKey(const char* name, int& (*field)(Origin&), int low, int high, int step = 1)
+{
+    return {name, [field](Origin o) { return QString::number(field(o)); },
+            [field, low, high, step](QStringView v, Origin& o) {
+                const auto number = readInt(v, low, high);
+                if (!number || *number % step != 0)
+                    return false;
+                field(o) = *number;
+                return true;
+            }};
+}
+
+// One of the words, in the order of the enumeration's values.
+template <typename Origin, typename Enum>
+Key<Origin> wordKey(const char* name, Enum& (*field)(Origin&), const QList<const char*>& words)
+{
+    return {name, [field, words](Origin o) { return QString::fromLatin1(words.value(int(field(o)))); },
+            [field, words](QStringView v, Origin& o) {
+                for (qsizetype i = 0; i < words.size(); ++i) {
+                    if (v == QLatin1String(words[i])) {
+                        field(o) = Enum(i);
+                        return true;
+                    }
+                }
+                return false;
+            }};
 }
 
 const QList<Key<TextOrigin>>& textKeys()
 {
     using O = TextOrigin;
     static const QList<Key<O>> keys = {
-        {"font", [](const O& o) { return quotedValue(o.choice.font); },
-         [](QStringView v, O& o) { o.choice.font = v.toString(); return !v.isEmpty(); }},
-        {"size", [](const O& o) { return QString::number(o.choice.pixelSize); },
-         [](QStringView v, O& o) { return setIf(readInt(v, 1, 255), o.choice.pixelSize); }},
-        {"bold", [](const O& o) { return yesNo(o.choice.bold); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.bold); }},
-        {"italic", [](const O& o) { return yesNo(o.choice.italic); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.italic); }},
-        {"across", [](const O& o) { return QString::fromLatin1(std::array{"left", "centre", "right"}[int(o.choice.across)]); },
-         [](QStringView v, O& o) {
-             const auto at = readWord(v, {"left", "centre", "right"});
-             if (at)
-                 o.choice.across = render::Across(*at);
-             return at.has_value();
-         }},
-        {"down", [](const O& o) { return QString::fromLatin1(std::array{"top", "middle", "bottom"}[int(o.choice.down)]); },
-         [](QStringView v, O& o) {
-             const auto at = readWord(v, {"top", "middle", "bottom"});
-             if (at)
-                 o.choice.down = render::Down(*at);
-             return at.has_value();
-         }},
-        {"spacing", [](const O& o) { return QString::number(o.choice.lineSpacing); },
-         [](QStringView v, O& o) { return setIf(readInt(v, -255, 255), o.choice.lineSpacing); }},
-        {"rotation", [](const O& o) { return QString::number(o.choice.rotation); },
-         [](QStringView v, O& o) { return setIf(readRotation(v), o.choice.rotation); }},
-        {"inverted", [](const O& o) { return yesNo(o.choice.inverted); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.inverted); }},
-        {"fit", [](const O& o) { return yesNo(o.fit); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.fit); }},
+        textKey<O>("font", [](O& o) -> QString& { return o.choice.font; }, false),
+        numberKey<O>("size", [](O& o) -> int& { return o.choice.pixelSize; }, 1, 255),
+        flagKey<O>("bold", [](O& o) -> bool& { return o.choice.bold; }),
+        flagKey<O>("italic", [](O& o) -> bool& { return o.choice.italic; }),
+        wordKey<O, render::Across>("across", [](O& o) -> render::Across& { return o.choice.across; },
+                                   {"left", "centre", "right"}),
+        wordKey<O, render::Down>("down", [](O& o) -> render::Down& { return o.choice.down; },
+                                 {"top", "middle", "bottom"}),
+        numberKey<O>("spacing", [](O& o) -> int& { return o.choice.lineSpacing; }, -255, 255),
+        numberKey<O>("rotation", [](O& o) -> int& { return o.choice.rotation; }, 0, 270, 90),
+        flagKey<O>("inverted", [](O& o) -> bool& { return o.choice.inverted; }),
+        flagKey<O>("fit", [](O& o) -> bool& { return o.fit; }),
         // Last, as it may be long.
-        {"text", [](const O& o) { return quotedValue(o.choice.text); },
-         [](QStringView v, O& o) { o.choice.text = v.toString(); return true; }},
+        textKey<O>("text", [](O& o) -> QString& { return o.choice.text; }, true),
     };
     return keys;
 }
@@ -138,35 +131,15 @@ const QList<Key<PictureOrigin>>& pictureKeys()
 {
     using O = PictureOrigin;
     static const QList<Key<O>> keys = {
-        {"file", [](const O& o) { return quotedValue(o.file); },
-         [](QStringView v, O& o) { o.file = v.toString(); return !v.isEmpty(); }},
-        {"dither",
-         [](const O& o) {
-             return QString::fromLatin1(std::array{"threshold", "diffuse", "atkinson", "ordered"}[int(o.choice.mono.dither)]);
-         },
-         [](QStringView v, O& o) {
-             const auto at = readWord(v, {"threshold", "diffuse", "atkinson", "ordered"});
-             if (at)
-                 o.choice.mono.dither = render::Dither(*at);
-             return at.has_value();
-         }},
-        {"level", [](const O& o) { return QString::number(o.choice.mono.level); },
-         [](QStringView v, O& o) { return setIf(readInt(v, 0, 255), o.choice.mono.level); }},
-        {"inverted", [](const O& o) { return yesNo(o.choice.mono.inverted); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.mono.inverted); }},
-        {"rotation", [](const O& o) { return QString::number(o.choice.rotation); },
-         [](QStringView v, O& o) { return setIf(readRotation(v), o.choice.rotation); }},
-        {"flipacross", [](const O& o) { return yesNo(o.choice.flipHorizontal); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.flipHorizontal); }},
-        {"flipdown", [](const O& o) { return yesNo(o.choice.flipVertical); },
-         [](QStringView v, O& o) { return setIf(readYesNo(v), o.choice.flipVertical); }},
-        {"size", [](const O& o) { return QString::fromLatin1(std::array{"fit", "fill", "actual"}[int(o.choice.fit)]); },
-         [](QStringView v, O& o) {
-             const auto at = readWord(v, {"fit", "fill", "actual"});
-             if (at)
-                 o.choice.fit = render::Fit(*at);
-             return at.has_value();
-         }},
+        textKey<O>("file", [](O& o) -> QString& { return o.file; }, false),
+        wordKey<O, render::Dither>("dither", [](O& o) -> render::Dither& { return o.choice.mono.dither; },
+                                   {"threshold", "diffuse", "atkinson", "ordered"}),
+        numberKey<O>("level", [](O& o) -> int& { return o.choice.mono.level; }, 0, 255),
+        flagKey<O>("inverted", [](O& o) -> bool& { return o.choice.mono.inverted; }),
+        numberKey<O>("rotation", [](O& o) -> int& { return o.choice.rotation; }, 0, 270, 90),
+        flagKey<O>("flipacross", [](O& o) -> bool& { return o.choice.flipHorizontal; }),
+        flagKey<O>("flipdown", [](O& o) -> bool& { return o.choice.flipVertical; }),
+        wordKey<O, render::Fit>("size", [](O& o) -> render::Fit& { return o.choice.fit; }, {"fit", "fill", "actual"}),
     };
     return keys;
 }

@@ -616,28 +616,35 @@ QByteArray reshapedBytes(const QByteArray& bytes, const render::LcdBlock& from, 
     return out;
 }
 
-bool blockDot(const Shape& block, int x, int y)
+namespace {
+
+// Where the byte of a block's dot at pixel (x, y) stands in its bytes.
+std::optional<qsizetype> dotByte(const Shape& block, int x, int y)
 {
     const render::LcdBlock place = block.block();
     const int row = y >> 3;
     if (x < place.x1 || x > place.x2 || y < 0 || row < place.y1 || row > place.y2)
-        return false;
+        return std::nullopt;
     const qsizetype at = qsizetype(row - place.y1) * place.columns() + (x - place.x1);
-    return at < block.bytes.size() && (quint8(block.bytes[at]) >> (y & 7)) & 1;
+    return at < block.bytes.size() ? std::optional(at) : std::nullopt;
+}
+
+} // namespace
+
+bool blockDot(const Shape& block, int x, int y)
+{
+    const auto at = dotByte(block, x, y);
+    return at && (quint8(block.bytes[*at]) >> (y & 7)) & 1;
 }
 
 Shape withBlockDot(const Shape& block, int x, int y, bool on)
 {
     Shape out = block;
-    const render::LcdBlock place = block.block();
-    const int row = y >> 3;
-    if (x < place.x1 || x > place.x2 || y < 0 || row < place.y1 || row > place.y2)
-        return out;
-    const qsizetype at = qsizetype(row - place.y1) * place.columns() + (x - place.x1);
-    if (at >= out.bytes.size())
-        return out;
-    const quint8 bit = quint8(1u << (y & 7));
-    out.bytes[at] = char(on ? quint8(out.bytes[at]) | bit : quint8(out.bytes[at]) & ~bit);
+    if (const auto at = dotByte(block, x, y)) {
+        const quint8 bit = quint8(1u << (y & 7));
+        const quint8 byte = quint8(out.bytes[*at]);
+        out.bytes[*at] = char(on ? byte | bit : byte & ~bit);
+    }
     return out;
 }
 
