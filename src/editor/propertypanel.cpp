@@ -386,7 +386,7 @@ void PropertyPanel::commit(LineField* field)
     if (property.role == Role::End)
         shape.bytes = editor::reshapedBytes(m_shape->bytes, m_shape->block(), shape.block());
     m_committing = true;
-    emit changed(shape, changeName(shape, caption));
+    emit changed(m_id, shape, changeName(shape, caption));
     m_committing = false;
 }
 

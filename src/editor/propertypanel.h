@@ -38,9 +38,9 @@ public:
     LineField* field(const QString& name) const;
 
 signals:
-    // A number or text accepted: the object as it now is, and what changed
-    // ("Circle Radius").
-    void changed(const editor::Shape& shape, const QString& what);
+    // A number or text accepted: the object (by its item's id) as it now
+    // is, and what changed ("Circle Radius").
+    void changed(quint64 id, const editor::Shape& shape, const QString& what);
     void editText();
     void editPicture();
     void drawDots();

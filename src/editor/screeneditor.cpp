@@ -422,7 +422,7 @@ void ScreenEditor::setScreen(editor::Screen screen, const QString& path, bool re
 
 bool ScreenEditor::maySwitch()
 {
-    if (!isModified())
+    if (!isModified() || m_mayLose)
         return true;
     const QString name = m_path.isEmpty() ? QStringLiteral("The new screen") : QFileInfo(m_path).fileName();
     return m_host.desktop().question(
@@ -435,6 +435,20 @@ void ScreenEditor::newScreen()
     later([this] {
         if (maySwitch())
             setScreen(editor::Screen::blank(), QString(), false);
+    });
+}
+
+bool ScreenEditor::mayEnd()
+{
+    m_mayLose = maySwitch();
+    return m_mayLose;
+}
+
+void ScreenEditor::openAsking(const QString& path)
+{
+    later([this, path] {
+        if (maySwitch())
+            openFile(path);
     });
 }
 
@@ -541,12 +555,7 @@ void ScreenEditor::fillRecentMenu()
     for (const QString& path : recent) {
         QAction* entry = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(QFileInfo(path).fileName()));
         entry->setToolTip(path);
-        connect(entry, &QAction::triggered, this, [this, path] {
-            later([this, path] {
-                if (maySwitch())
-                    openFile(path);
-            });
-        });
+        connect(entry, &QAction::triggered, this, [this, path] { openAsking(path); });
     }
     if (recent.isEmpty())
         m_recentMenu->addAction(QStringLiteral("(none yet)"))->setEnabled(false);
@@ -606,6 +615,7 @@ void ScreenEditor::closeEvent(QCloseEvent* event)
     m_live->setOn(false);
     m_copyTimer->stop();
     m_recovery->drop();
+    m_mayLose = false;
     event->accept();
 }
 
@@ -968,9 +978,9 @@ void ScreenEditor::moveSelection(int dx, int dy)
     commit(editor::moveObjects(m_screen, m_selection, dx, dy));
 }
 
-void ScreenEditor::propertyChanged(const editor::Shape& shape, const QString& what)
+void ScreenEditor::propertyChanged(quint64 id, const editor::Shape& shape, const QString& what)
 {
-    const editor::Item* item = single();
+    const editor::Item* item = m_screen.find(id);
     if (!item || !item->isObject())
         return;
     editor::Shape changed = shape;

@@ -74,6 +74,8 @@ public:
     // unsaved work is asked about before it is lost.
     void newScreen();
     bool openFile(const QString& path);
+    // Opens the file once unsaved work has been asked about.
+    void openAsking(const QString& path);
     void open();
     bool save();
     bool saveAs();
@@ -82,6 +84,10 @@ public:
     // A copy left by an editor that ended without saving it: asked about,
     // restored or dropped. True when one was restored.
     bool offerRecovery();
+    // Asked before the program ends: true when unsaved work may be lost
+    // (asked about, or none), and the editor then closes without asking
+    // again.
+    bool mayEnd();
 
     // The selection, by the items' ids.
     const editor::Ids& selection() const { return m_selection; }
@@ -169,7 +175,7 @@ private:
     bool key(QKeyEvent* event);
     bool tab(bool forward);
     void listSelectionChanged();
-    void propertyChanged(const editor::Shape& shape, const QString& what);
+    void propertyChanged(quint64 id, const editor::Shape& shape, const QString& what);
     void setDot(QPoint dot, bool on, const editor::Shape& original);
 
     EditorHost& m_host;
@@ -218,6 +224,8 @@ private:
     QList<QList<QByteArray>> m_listLines;
     editor::Ids m_listShown;
     bool m_syncingList = false;
+    // The person agreed to lose what is unsaved.
+    bool m_mayLose = false;
 };
 
 } // namespace varnix

@@ -323,6 +323,11 @@ void ScreenEditorTest::filesKeepEveryLineAndAskBeforeWorkIsLost()
     trigger(editor, "actSaveAs");
     QCOMPARE(f.desktop.texts().size(), 2);
     QVERIFY(editor->isModified());
+    // Exit asks too, and Cancel keeps the program going.
+    f.click(QStringLiteral("cmdExit"));
+    QCOMPARE(f.desktop.questions.size(), 2);
+    QVERIFY(!f.main().closing());
+    QVERIFY(editor->isVisible());
 }
 
 void ScreenEditorTest::picturesAreNamedFromTheScriptsFolder()

@@ -399,6 +399,9 @@ void Main::whenIdle(std::function<void()> action)
 
 void Main::cmdExit_Click()
 {
+    // A screen with unsaved changes is asked about first.
+    if (m_editor && !m_ended && !m_editor->mayEnd())
+        return;
     if (m_platform.port.isOpen()) {
         m_connection->close();
         m_terminal->setPolling(false);
@@ -479,8 +482,8 @@ void Main::cmdScreen_Click()
 void Main::editScreen(const QString& file)
 {
     cmdScreen_Click();
-    if (!file.isEmpty() && m_editor && !m_editor->isModified())
-        m_editor->openFile(file);
+    if (!file.isEmpty() && m_editor)
+        m_editor->openAsking(file);
 }
 
 ScreenEditor* Main::screenEditor() const
@@ -507,6 +510,10 @@ void Main::closeEvent(QCloseEvent* event)
             else
                 close();
         });
+        return;
+    }
+    if (m_editor && !m_ended && !m_editor->mayEnd()) {
+        event->ignore();
         return;
     }
     if (!m_ended)
