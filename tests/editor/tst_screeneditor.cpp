@@ -7,6 +7,7 @@
 #include "editor/live.h"
 #include "editor/propertypanel.h"
 #include "editor/screeneditor.h"
+#include "hostcode/exportdialog.h"
 #include "support/boardfixture.h"
 #include "support/fixture.h"
 #include "support/screens.h"
@@ -226,6 +227,11 @@ void ScreenEditorTest::mouseAndKeysEditTheObjects()
     QTemporaryDir dir;
     test::Fixture f;
     ScreenEditor* editor = openEditor(f, nullptr, dir.path());
+    // Live needs the port open, as every command does.
+    editor->findChild<QCheckBox*>(QStringLiteral("chkLive"))->click();
+    QCOMPARE(f.desktop.texts(), QStringList{"Comm Port Not Open"});
+    QVERIFY(!editor->findChild<QCheckBox*>(QStringLiteral("chkLive"))->isChecked());
+    f.desktop.messages.clear();
     editor->addObject(Kind::Circle);
     editor->addObject(Kind::Dot);
     editor->canvas()->setZoom(4);
@@ -361,6 +367,19 @@ void ScreenEditorTest::picturesAreNamedFromTheScriptsFolder()
     trigger(editor, "actSave");
     QVERIFY(editor->openFile(editor->path()));
     QCOMPARE(editor->screen().items().back().shape->kind, Kind::Picture);
+
+    // Preview draws the screen as --preview does; Export takes it as a
+    // script.
+    dialogs.saveTarget = {dir.filePath(QStringLiteral("tank.png")), false};
+    press(editor, "cmdPreview");
+    const QImage previewed(dir.filePath(QStringLiteral("tank.png")));
+    QCOMPARE(previewed.size(), QSize(128, 64));
+    QCOMPARE(qGray(previewed.pixel(32, 16)), 0);
+    QCOMPARE(qGray(previewed.pixel(100, 50)), 255);
+    press(editor, "cmdExport");
+    auto* exported = editor->findChild<hostcode::ExportDialog*>();
+    QVERIFY(exported);
+    QVERIFY(exported->code().contains(QStringLiteral("varnix_send_tank")));
     QVERIFY(f.desktop.messages.isEmpty());
 }
 
