@@ -120,6 +120,17 @@ QString Item::title() const
     return text;
 }
 
+QString describe(const Item& item)
+{
+    if (item.isObject())
+        return describe(*item.shape);
+    if (item.kept == Kept::Damaged)
+        return QStringLiteral("Refused by a run: %1 (%2)").arg(item.title(), item.reason);
+    if (item.kept == Kept::Blank)
+        return QStringLiteral("Kept: a blank line");
+    return QStringLiteral("Kept: %1").arg(item.title());
+}
+
 Screen::Screen() = default;
 
 Screen Screen::read(QByteArrayView file)

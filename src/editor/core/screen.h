@@ -49,6 +49,11 @@ struct Item {
     QString title() const;
 };
 
+// The item in words, as the list of objects and a screen reader say it: an
+// object with its numbers ("Circle at 64, 32, radius 20"), or a kept line
+// as the file has it, and why a run would refuse it.
+QString describe(const Item& item);
+
 // A change of the screen: an item put in at an index, taken out of it, or
 // replaced there. An edit is a list of them, undone in reverse.
 struct Change {
