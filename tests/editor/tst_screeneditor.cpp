@@ -115,6 +115,8 @@ void ScreenEditorTest::titleValueAndBarFollowedLiveSavedReopenedAndRun()
     test::BoardFixture f;
     f.open();
     QVERIFY(f.settle());
+    // A short pacing: the virtual board keeps up with any.
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("2"));
     test::AnsweringDialogs dialogs;
     ScreenEditor* editor = openEditor(f, &dialogs, dir.path());
     QVERIFY(editor);
