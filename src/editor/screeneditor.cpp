@@ -118,7 +118,7 @@ ScreenEditor::ScreenEditor(const Setup& setup, QWidget* parent)
     m_history.setClean();
     refresh();
     updateTitle();
-    resize(QSize(1100, 640).boundedTo(QSize(1180, 680)));
+    resize(1100, 600);
 }
 
 ScreenEditor::~ScreenEditor() = default;
@@ -127,6 +127,9 @@ void ScreenEditor::buildWindow()
 {
     auto* central = new QWidget(this);
     setCentralWidget(central);
+    // Tab goes through them in the order they join the window: the palette,
+    // the canvas, the board's row, the list, the panel.
+    QWidget* paletteGroup = buildPalette();
 
     m_canvas = new ScreenCanvas;
     m_canvas->setObjectName(QStringLiteral("canvas"));
@@ -234,7 +237,7 @@ void ScreenEditor::buildWindow()
     right->addWidget(m_properties);
 
     auto* columns = new QHBoxLayout(central);
-    columns->addWidget(buildPalette());
+    columns->addWidget(paletteGroup);
     columns->addLayout(middle, 1);
     columns->addLayout(right);
 

@@ -264,6 +264,11 @@ void ScreenEditorTest::mouseAndKeysEditTheObjects()
     QCOMPARE(frames(editor)[1], QStringLiteral("]c]4b2d19"));
     QTest::keyClick(editor->canvas(), Qt::Key_Tab);
     QCOMPARE(editor->selection(), editor::Ids{editor->screen().items()[3].id});
+    // Past the last object, on to the next control.
+    QApplication::setActiveWindow(editor);
+    editor->canvas()->setFocus();
+    QTest::keyClick(editor->canvas(), Qt::Key_Tab);
+    QVERIFY(editor->findChild<QCheckBox*>(QStringLiteral("chkLive"))->hasFocus());
 
     // Copied as script text, pasted a row lower and to the right.
     trigger(editor, "actCopy");
