@@ -27,6 +27,8 @@ packages=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev desktop-file-
           python3-serial gcc-avr avr-libc binutils-avr arduino-core-avr arduino-builder simavr libsimavr-dev socat
           libfreetype-dev libfontconfig-dev xfonts-base xfonts-terminus xfonts-unifont xfonts-utils pcf2bdf
           python3-labgrid)
+# update-mime-database, for the package check of the scripts' MIME type.
+packages+=(shared-mime-info)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -84,7 +86,8 @@ case "${1:-}" in
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
     # and the pictures of the windows, of the Load Text and Load Picture
-    # dialogs, of the export and of the monitor (docs/images).
+    # dialogs, of the export, of the monitor and of the screen editor
+    # (docs/images).
     build build Release -DVARNIX_BENCH=OFF
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures pages build/pictures
     QT_QPA_PLATFORM=offscreen ./build/varnix_pictures readme docs/images

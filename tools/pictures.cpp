@@ -8,9 +8,14 @@
 //                               a screen in each and their blocks chosen, a
 //                               picture written to the board and exported as
 //                               an Arduino sketch, and the monitor with a
-//                               refused frame chosen
+//                               refused frame chosen; the screen editor
+//                               with a screen on it, followed live by the
+//                               board
 #include "app/virtualboard/boardwindow.h"
 #include "display/displayview.h"
+#include "editor/canvas.h"
+#include "editor/live.h"
+#include "editor/screeneditor.h"
 #include "display/icon.h"
 #include "hostcode/exportdialog.h"
 #include "monitor/core/capture.h"
@@ -18,6 +23,7 @@
 #include "render/picture.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
+#include "transfer/picturedriver.h"
 #include "transfer/picturedialogs.h"
 #include "widgets/fields.h"
 
@@ -219,6 +225,51 @@ int monitorWindow(const QString& dir)
     return 0;
 }
 
+// The screen editor with a tank's screen on it, as Live has put it on the
+// virtual board: a title, a reading in large digits, its bar and a frame.
+int screenEditor(const QString& dir)
+{
+    Session session;
+    QTemporaryDir work;
+    test::AnsweringDialogs answers;
+    session.main().setScreenSetup(&answers, work.path());
+    session.main().cmdScreen_Click();
+    ScreenEditor* editor = session.main().screenEditor();
+    editor->resize(1180, 560);
+    editor->live().setOn(true);
+    const QString script = work.filePath(QStringLiteral("tank.vnx"));
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write("# The tank's screen: its name, the level in large digits and as a bar.\n]k\n"
+               "]r]007f003f]1\n]h]0603]T]A]N]K]\\x20]2]@\n]l]007f0b0b\n"
+               "]r]0a3c2a35]1\n]b]0c2d2c33]1\n]x]0a3c38]5\n");
+    file.close();
+    editor->openFile(script);
+    render::TextChoice level;
+    level.text = QStringLiteral("63 %");
+    level.pixelSize = 16;
+    answers.text = level;
+    answers.block = render::BlockChoice{{72, 127, 4, 5}, false, true};
+    editor->addObject(editor::Kind::Text);
+    // The bar chosen, with its handles and its numbers.
+    editor->select({editor->screen().items()[6].id});
+    while (editor->live().sending() || !session.settle())
+        QCoreApplication::processEvents();
+    editor->show();
+    QCoreApplication::processEvents();
+    BoardWindow boardWindow(session.board);
+    boardWindow.resize(boardWindow.sizeHint());
+    boardWindow.show();
+    QCoreApplication::processEvents();
+    const QString editorPath = dir + QStringLiteral("/screen-editor.png");
+    const QString boardPath = dir + QStringLiteral("/screen-editor-board.png");
+    if (!save(editor->grab().toImage(), editorPath) || !save(boardWindow.grab().toImage(), boardPath))
+        return 1;
+    std::printf("%s\n%s\n", qPrintable(editorPath), qPrintable(boardPath));
+    return 0;
+}
+
 int dialogs(const QString& dir)
 {
     // A text in the smallest block it needs, in the middle of the display.
@@ -246,7 +297,9 @@ int dialogs(const QString& dir)
     std::printf("%s\n", qPrintable(paths.join(u'\n')));
     if (const int failed = exportPictures(dir))
         return failed;
-    return monitorWindow(dir);
+    if (const int failed = monitorWindow(dir))
+        return failed;
+    return screenEditor(dir);
 }
 
 } // namespace

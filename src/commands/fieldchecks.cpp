@@ -65,28 +65,34 @@ constexpr LeaveFieldCheck kChecks[] = {
 
 // The value the check tests, or nothing when the text is to be refused
 // without one (a text that is not one number where the whole text counts).
-std::optional<double> valueOf(const LeaveFieldCheck& check, const LineField* field, const LineField* partner)
+std::optional<double> valueOf(const LeaveFieldCheck& check, const QString& text, const QString& partnerText)
 {
-    const QString& text = field->exactText();
-    if (check.reading == Reading::LeadingNumber) {
-        const double partnerValue = partner ? protocol::leadingNumber(partner->exactText()) : 0.0;
-        return protocol::leadingNumber(text) + partnerValue;
-    }
+    if (check.reading == Reading::LeadingNumber)
+        return protocol::leadingNumber(text) + (check.partner ? protocol::leadingNumber(partnerText) : 0.0);
     return protocol::textNumber(text);
 }
 
-bool accepted(const LeaveFieldCheck& check, const LineField* field, const LineField* partner)
+bool accepted(const LeaveFieldCheck& check, const QString& text, const QString& partnerText)
 {
-    if (check.reading == Reading::TextNumberOrEmpty && field->exactText().isEmpty())
+    if (check.reading == Reading::TextNumberOrEmpty && text.isEmpty())
         return true;
-    const std::optional<double> value = valueOf(check, field, partner);
+    const std::optional<double> value = valueOf(check, text, partnerText);
     // Written so that a sum without a value (infinity minus infinity) fails.
     return value && *value >= check.low && *value <= check.high;
 }
 
+const LeaveFieldCheck* checkOf(const QString& field)
+{
+    for (const LeaveFieldCheck& check : kChecks) {
+        if (field == QLatin1String(check.field))
+            return &check;
+    }
+    return nullptr;
+}
+
 void lostFocus(const LeaveFieldCheck& check, PageHost& host, LineField* field, const LineField* partner)
 {
-    if (accepted(check, field, partner))
+    if (accepted(check, field->exactText(), partner ? partner->exactText() : QString()))
         return;
     host.message(QString::fromLatin1(check.message));
     // The refused text is replaced only once the message has been closed.
@@ -96,6 +102,15 @@ void lostFocus(const LeaveFieldCheck& check, PageHost& host, LineField* field, c
 }
 
 } // namespace
+
+std::optional<LeaveFieldRefusal> leaveFieldRefusal(const QString& field, const QString& text,
+                                                   const QString& partnerText)
+{
+    const LeaveFieldCheck* check = checkOf(field);
+    if (!check || accepted(*check, text, partnerText))
+        return std::nullopt;
+    return LeaveFieldRefusal{QString::fromLatin1(check->message), QString::fromLatin1(check->replacement)};
+}
 
 void bindLeaveFieldChecks(PageHost& host, QWidget* page)
 {

@@ -3,6 +3,7 @@
 
 #include "board/display.h"
 
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -15,6 +16,19 @@ namespace varnix {
 // of scale x scale. With a preview, the pixels the preview changes are drawn
 // in a second colour: those it sets in full, those it clears faintly.
 QImage renderDisplay(const board::Display& display, int scale = 1, const board::Display* preview = nullptr);
+
+// The colours a picture of the display is drawn in: the LCD's, or black on
+// white, as the pictures saved from it are.
+struct DisplayColours {
+    QColor background;
+    QColor on;
+    QColor previewOn;
+    QColor previewOff;
+    static DisplayColours lcd();
+    static DisplayColours paper();
+};
+QImage renderDisplay(const board::Display& display, int scale, const board::Display* preview,
+                     const DisplayColours& colours);
 
 // Shows a display scaled by the largest whole factor that fits, so that its
 // pixels stay crisp squares.

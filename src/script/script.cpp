@@ -250,6 +250,16 @@ ReadResult readScript(QByteArrayView utf8)
     return std::move(reader.script);
 }
 
+LineResult readLine(int number, QStringView line)
+{
+    Reader reader;
+    if (auto error = reader.line(number, line))
+        return *error;
+    if (reader.script.steps.isEmpty())
+        return std::optional<Step>();
+    return std::optional<Step>(reader.script.steps.constFirst());
+}
+
 ReadResult readScriptFile(const QString& path)
 {
     QFile file(path);

@@ -72,6 +72,12 @@ using LineReader = std::function<std::optional<ReadError>(int number, const QStr
 std::optional<ReadError> readLines(QByteArrayView utf8, const LineReader& line);
 ReadResult readScriptFile(const QString& path);
 
+// One line as the reader takes it: its step, nothing for a comment or a
+// blank line, or why it is refused. For the screen editor, which keeps every
+// line and the lines it cannot take too.
+using LineResult = std::variant<std::optional<Step>, ReadError>;
+LineResult readLine(int number, QStringView line);
+
 // How long the line is busy with a script: the pacing pauses and the waits,
 // and every character at the given baud rate (10 bits a character). Answers
 // are not counted: they depend on the board.

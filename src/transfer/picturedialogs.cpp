@@ -217,6 +217,25 @@ QString BitmapFontChooser::chosen() const
     return item ? item->data(Qt::UserRole).toString() : QString();
 }
 
+std::optional<TextAnswer> QtPictureDialogs::changeText(QWidget* parent, const TextAnswer& start)
+{
+    TextPreview preview(start.block, parent, this);
+    preview.setChoice(start.text);
+    if (preview.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return preview.answer();
+}
+
+std::optional<PictureAnswer> QtPictureDialogs::changePicture(QWidget* parent, const QList<SourceFrame>& frames,
+                                                             const PictureAnswer& start)
+{
+    PicturePreview preview(frames, start.block, parent);
+    preview.setChoice(start.choice);
+    if (preview.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return preview.answer();
+}
+
 BlockChooser::BlockChooser(const BlockChoice& start, bool forText, QWidget* parent)
     : QWidget(parent), m_x1(spin("blockX1", 0, kLcdColumns - 1, start.place.x1)),
       m_x2(spin("blockX2", 0, kLcdColumns - 1, start.place.x2)), m_y1(spin("blockY1", 0, kLcdRows - 1, start.place.y1)),
@@ -399,6 +418,31 @@ PictureChoice PicturePreview::choice() const
             Fit(m_fit->currentIndex())};
 }
 
+void PicturePreview::setChoice(const PictureChoice& choice)
+{
+    switch (choice.mono.dither) {
+    case Dither::Threshold:
+        m_threshold->setChecked(true);
+        break;
+    case Dither::Diffuse:
+        m_diffuse->setChecked(true);
+        break;
+    case Dither::Atkinson:
+        m_atkinson->setChecked(true);
+        break;
+    case Dither::Ordered:
+        m_ordered->setChecked(true);
+        break;
+    }
+    m_level->setValue(choice.mono.level);
+    m_inverted->setChecked(choice.mono.inverted);
+    m_rotation->setCurrentIndex(choice.rotation / 90);
+    m_flipHorizontal->setChecked(choice.flipHorizontal);
+    m_flipVertical->setChecked(choice.flipVertical);
+    m_fit->setCurrentIndex(int(choice.fit));
+    redraw();
+}
+
 PictureAnswer PicturePreview::answer() const
 {
     return {choice(), m_block->choice(), m_asScript, m_baudRate->currentData().toInt()};
@@ -526,6 +570,22 @@ TextChoice TextPreview::choice() const
             m_rotation->currentIndex() * 90,
             m_inverted->isChecked(),
             bitmap ? m_scale->value() : 1};
+}
+
+void TextPreview::setChoice(const TextChoice& choice)
+{
+    m_text->setPlainText(choice.text);
+    if (const int font = m_font->findText(choice.font); font >= 0)
+        m_font->setCurrentIndex(font);
+    m_size->setValue(choice.pixelSize);
+    m_bold->setChecked(choice.bold);
+    m_italic->setChecked(choice.italic);
+    m_across->setCurrentIndex(int(choice.across));
+    m_down->setCurrentIndex(int(choice.down));
+    m_lineSpacing->setValue(choice.lineSpacing);
+    m_rotation->setCurrentIndex(choice.rotation / 90);
+    m_inverted->setChecked(choice.inverted);
+    redraw();
 }
 
 TextAnswer TextPreview::answer() const

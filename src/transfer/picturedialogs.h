@@ -70,6 +70,18 @@ public:
     // The file of the text dialog's "Bitmap font...": one that fontconfig
     // knows or any BDF or PCF file; empty when the user cancelled.
     virtual QString chooseBitmapFont(QWidget* parent) = 0;
+    // The same dialogs started from the choices a text or picture was made
+    // with, to change them: the screen editor's. Without dialogs of its
+    // own, an implementer starts them afresh.
+    virtual std::optional<TextAnswer> changeText(QWidget* parent, const TextAnswer& start)
+    {
+        return chooseText(parent, start.block);
+    }
+    virtual std::optional<PictureAnswer> changePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
+                                                       const PictureAnswer& start)
+    {
+        return choosePicture(parent, frames, start.block);
+    }
 };
 
 class QtPictureDialogs : public PictureDialogs
@@ -84,6 +96,9 @@ public:
     QString saveScript(QWidget* parent) override;
     std::optional<TextAnswer> chooseText(QWidget* parent, const render::BlockChoice& block) override;
     QString chooseBitmapFont(QWidget* parent) override;
+    std::optional<TextAnswer> changeText(QWidget* parent, const TextAnswer& start) override;
+    std::optional<PictureAnswer> changePicture(QWidget* parent, const QList<render::SourceFrame>& frames,
+                                               const PictureAnswer& start) override;
 };
 
 // The text dialog's "Bitmap font...": the bitmap fonts fontconfig knows, or
@@ -143,6 +158,8 @@ public:
                    QWidget* parent = nullptr);
     render::PictureChoice choice() const;
     PictureAnswer answer() const;
+    // Shows the choices a picture was made with.
+    void setChoice(const render::PictureChoice& choice);
 
 private:
     void redraw();
@@ -179,6 +196,8 @@ public:
                          PictureDialogs* dialogs = nullptr);
     render::TextChoice choice() const;
     TextAnswer answer() const;
+    // Shows the choices a text was made with.
+    void setChoice(const render::TextChoice& choice);
 
 private:
     void redraw();

@@ -13,6 +13,7 @@ id=org.varnix.Varnix
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort)
 for path in bin/varnix bin/varnix-board share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+            share/applications/$id.ScreenEditor.desktop share/mime/packages/$id.xml \
             share/icons/hicolor/32x32/apps/$id.png share/icons/hicolor/256x256/apps/$id.png \
             share/man/man1/varnix.1.gz share/man/man1/varnix-board.1.gz \
             share/doc/varnix/copyright share/doc/varnix/changelog.gz share/doc/varnix/manual.md; do
@@ -32,6 +33,18 @@ trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root/deb"
 usr=$root/deb/usr
 desktop-file-validate "$usr/share/applications/$id.desktop" || fail "the desktop entry does not validate"
+# Scripts (.vnx) are a MIME type of their own, as the desktop's own tool reads
+# it, and the screen editor's entry opens them.
+desktop-file-validate "$usr/share/applications/$id.ScreenEditor.desktop" ||
+  fail "the screen editor's desktop entry does not validate"
+mkdir -p "$root/mime/packages"
+cp "$usr/share/mime/packages/$id.xml" "$root/mime/packages/"
+update-mime-database "$root/mime" || fail "the MIME type of scripts does not read"
+grep -qx 'application/x-varnix-script:\*\.vnx' "$root/mime/globs" || fail "*.vnx is not application/x-varnix-script"
+grep -qx 'MimeType=application/x-varnix-script;' "$usr/share/applications/$id.ScreenEditor.desktop" ||
+  fail "the screen editor's desktop entry does not open scripts"
+grep -qx 'Exec=varnix --edit %f' "$usr/share/applications/$id.ScreenEditor.desktop" ||
+  fail "the screen editor's desktop entry does not start the editor on the file"
 appstreamcli validate --no-net --strict "$usr/share/metainfo/$id.metainfo.xml" || fail "the metainfo does not validate"
 appstreamcli validate-tree --no-net --strict "$root/deb" || fail "the metainfo and desktop entry do not agree"
 

@@ -10,6 +10,7 @@
 #include "link/core/linesettings.h"
 #include "link/core/networkaddress.h"
 #include "script/script.h"
+#include "render/displaypicture.h"
 #include "render/picture.h"
 
 #include "varnixversion.h"
@@ -96,6 +97,16 @@ Command parseCommandLine(const QStringList& arguments)
                 command.kind = Command::Kind::Export;
                 command.script = *value;
             }
+            continue;
+        }
+        // --edit takes the script to open, or nothing for a new screen.
+        if (name == QLatin1String("--edit")) {
+            if (!value && i + 1 < arguments.size() && !arguments[i + 1].startsWith(u'-'))
+                value = arguments[++i];
+            if (command.edit)
+                return refuse(QStringLiteral("give --edit once"));
+            command.edit = true;
+            command.editFile = value.value_or(QString());
             continue;
         }
         if (takesValue && !value) {
@@ -217,6 +228,8 @@ Command parseCommandLine(const QStringList& arguments)
     command.monitor.line = command.line;
     if (sawPort && !command.portsFiles.isEmpty())
         return refuse(QStringLiteral("give the boards as --port or in --ports FILE, not both"));
+    if (command.edit && command.kind != Command::Kind::Window)
+        return refuse(QStringLiteral("--edit goes with the window, not with --run, --preview or the other commands"));
     if ((run || preview || exportScript || decode || monitoring || command.kind == Command::Kind::Make)
         && !command.logFile.isEmpty())
         return refuse(QStringLiteral("--log goes with the window, not with --run or --preview"));
@@ -319,16 +332,10 @@ int previewScriptCommand(const Command& command, QTextStream& out, QTextStream& 
 QString writeDisplayPng(const board::Display& display, const QString& path, int scale)
 {
     // As "Save Picture..." writes a block: black on white, a pixel per dot.
-    QString hex;
-    hex.reserve(board::Display::byteCount * 2);
-    for (int row = 0; row < board::Display::rows; ++row) {
-        for (int column = 0; column < board::Display::width; ++column)
-            hex += QStringLiteral("%1").arg(display.byteAt(column, row), 2, 16, QLatin1Char('0'));
-    }
-    const auto picture = render::blockPicture(hex, render::LcdBlock{});
-    if (!picture)
+    const QImage picture = render::displayPicture(display);
+    if (picture.isNull())
         return QStringLiteral("the display could not be drawn");
-    return render::savePicture(picture->scaled(picture->size() * scale), path, false);
+    return render::savePicture(picture.scaled(picture.size() * scale), path, false);
 }
 
 QStringList arguments(int argc, char* argv[])

@@ -50,6 +50,8 @@ struct Command {
     // --line: the line --export's code sets and --monitor's ports open with.
     QString line = QStringLiteral("19200,n,8,1");
     QString logFile;  // --log: the window starts with the session log running
+    bool edit = false; // --edit: the window starts with the screen editor open
+    QString editFile;  // on this script, or a new screen when empty
     QString refusal;  // one line saying what is wrong
     ContentRequest content; // --text or --picture and their options
     ExportChoice exporting; // --export and its options

@@ -13,6 +13,7 @@ constexpr Option kHelp{"--help", nullptr, "show this help and exit",
 
 constexpr const char* kVarnixSynopses[] = {
     "[--log FILE] [--port PORT]",
+    "--edit [SCRIPT] [--log FILE] [--port PORT]",
     "--run SCRIPT [--port PORT]... [--delay MS] [--verify] [--jobs N]",
     "--run SCRIPT --ports FILE [--junit OUT.xml] [--log-dir DIR]",
     "--preview SCRIPT --png OUT.png [--scale N]",
@@ -28,6 +29,11 @@ constexpr Option kVarnixOptions[] = {
     {"--log", "FILE", "start the window with the session log running, added to the end of FILE",
      "Start the window with the session log running, written to the end of FILE (see FILES). The log can be "
      "stopped and started again with the window's Log button."},
+    {"--edit", "[SCRIPT]", "start the window with the screen editor open, on SCRIPT (.vnx) or a new screen",
+     "Start the window with the screen editor open on SCRIPT, or on a new screen when none is given. The editor "
+     "places the objects of a screen with the mouse on a canvas the board's firmware model draws, and the board "
+     "can follow it live; the screen is a script. The desktop entry for .vnx files starts Varnix so. See "
+     "screen-editor.md in the program's documentation folder."},
     {"--run", "SCRIPT", "send a script (.vnx) to the board and print each frame with its answer",
      "Send the script to the board without a window, and print one line for each frame with the board's "
      "answer. The exit status says how the run ended (see EXIT STATUS). The script's format is described in "

@@ -3,6 +3,7 @@
 #include "display/icon.h"
 #include "app/window/mainwindow.h"
 #include "app/window/realplatform.h"
+#include "editor/core/recovery.h"
 
 #include "varnixversion.h"
 
@@ -37,5 +38,8 @@ int main(int argc, char* argv[])
         window.startLog(command.logFile);
     if (!command.device.isEmpty())
         window.openPort(command.device);
+    // A screen left unsaved when Varnix ended is offered back by the editor.
+    if (command.edit || !varnix::editor::Recovery::left(varnix::editor::Recovery::defaultFolder()).isEmpty())
+        window.editScreen(command.editFile);
     return QApplication::exec();
 }

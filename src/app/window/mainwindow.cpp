@@ -5,6 +5,7 @@
 #include "app/window/helpwindow.h"
 #include "app/window/infopage.h"
 #include "app/window/scriptpanel.h"
+#include "app/window/screenhost.h"
 #include "app/window/logcontrol.h"
 #include "board/boardshadow.h"
 #include "commands/bar.h"
@@ -15,6 +16,7 @@
 #include "commands/putitems.h"
 #include "commands/rectangleline.h"
 #include "commands/strings.h"
+#include "editor/screeneditor.h"
 #include "link/core/connection.h"
 #include "link/core/linesettings.h"
 #include "link/core/serialport.h"
@@ -204,6 +206,11 @@ void Main::buildWindow()
     cmdMonitor->setToolTip(QStringLiteral("Shows, decoded, what another host sends the board"));
     connect(cmdMonitor, &QPushButton::clicked, this, &Main::cmdMonitor_Click);
     bottom->addWidget(cmdMonitor);
+    auto* cmdScreen = new QPushButton(QStringLiteral("Scree&n\u2026"), central);
+    cmdScreen->setObjectName(QStringLiteral("cmdScreen"));
+    cmdScreen->setToolTip(QStringLiteral("Designs a whole screen, which the board can follow as you edit"));
+    connect(cmdScreen, &QPushButton::clicked, this, &Main::cmdScreen_Click);
+    bottom->addWidget(cmdScreen);
     bottom->addStretch(1);
     bottom->addWidget(aboutFrame);
     bottom->addWidget(cmdExit);
@@ -392,6 +399,9 @@ void Main::whenIdle(std::function<void()> action)
 
 void Main::cmdExit_Click()
 {
+    // A screen with unsaved changes is asked about first.
+    if (m_editor && !m_ended && !m_editor->mayEnd())
+        return;
     if (m_platform.port.isOpen()) {
         m_connection->close();
         m_terminal->setPolling(false);
@@ -413,6 +423,8 @@ void Main::endSystem()
         m_about->close();
     if (m_monitor)
         m_monitor->close();
+    if (m_editor)
+        m_editor->close();
     hide();
     QCoreApplication::exit(0);
 }
@@ -449,6 +461,36 @@ void Main::cmdMonitor_Click()
     m_monitor->activateWindow();
 }
 
+void Main::cmdScreen_Click()
+{
+    if (!m_editor) {
+        if (!m_editorHost)
+            m_editorHost = std::make_unique<WindowEditorHost>(WindowEditorHost::Parts{
+                *this, m_platform.desktop, *m_connection, *m_sender, m_platform.pause, *m_shadow, *m_portPanel,
+                *m_scriptPanel});
+        m_editor = new ScreenEditor({*m_editorHost, m_screenDialogs, m_screenRecovery}, this);
+        m_editor->setWindowFlag(Qt::Window);
+        m_editor->setAttribute(Qt::WA_DeleteOnClose);
+        m_editor->show();
+        m_editor->offerRecovery();
+    }
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
+}
+
+void Main::editScreen(const QString& file)
+{
+    cmdScreen_Click();
+    if (!file.isEmpty() && m_editor)
+        m_editor->openAsking(file);
+}
+
+ScreenEditor* Main::screenEditor() const
+{
+    return m_editor;
+}
+
 void Main::SSTab1_DblClick()
 {
     m_centredShapes->cmdCirc_Click();
@@ -468,6 +510,10 @@ void Main::closeEvent(QCloseEvent* event)
             else
                 close();
         });
+        return;
+    }
+    if (m_editor && !m_ended && !m_editor->mayEnd()) {
+        event->ignore();
         return;
     }
     if (!m_ended)

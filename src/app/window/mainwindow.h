@@ -30,6 +30,8 @@ class DisplayView;
 class DrawingPages;
 class ScriptPanel;
 class MonitorWindow;
+class ScreenEditor;
+class EditorHost;
 
 namespace board {
 class BoardShadow;
@@ -37,6 +39,10 @@ class BoardShadow;
 
 namespace script {
 class SessionLog;
+}
+
+namespace transfer {
+class PictureDialogs;
 }
 
 namespace link {
@@ -100,6 +106,18 @@ public:
     MonitorWindow* monitorWindow() const;
     // Opens the line monitor's window, made on first use.
     void cmdMonitor_Click();
+    // Opens the screen editor, made on first use (and offering a copy a
+    // crash left behind); with a file, opens the file in it.
+    void cmdScreen_Click();
+    void editScreen(const QString& file);
+    ScreenEditor* screenEditor() const;
+    // The dialogs of the editor's text and pictures (Qt's when null) and
+    // where it keeps its copy against a crash (its own folder when empty).
+    void setScreenSetup(transfer::PictureDialogs* dialogs, const QString& recoveryFolder)
+    {
+        m_screenDialogs = dialogs;
+        m_screenRecovery = recoveryFolder;
+    }
     AboutWindow* aboutWindow() const { return m_about; }
 
     void cmdExit_Click();
@@ -143,6 +161,10 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<AboutWindow> m_about;
     QPointer<MonitorWindow> m_monitor;
+    std::unique_ptr<EditorHost> m_editorHost;
+    QPointer<ScreenEditor> m_editor;
+    transfer::PictureDialogs* m_screenDialogs = nullptr;
+    QString m_screenRecovery;
     bool m_ended = false;
 };
 

@@ -226,7 +226,13 @@ void ScriptPanel::cmdRunScript_Click()
         m_parts.host.message(QStringLiteral("Cannot run %1: %2").arg(name, error->describe()));
         return;
     }
-    const script::Script& script = std::get<script::Script>(read);
+    runScript(std::get<script::Script>(read), name);
+}
+
+void ScriptPanel::runScript(const script::Script& script, const QString& name)
+{
+    if (running() || !m_parts.host.portGuard())
+        return;
     if (script.frameCount() == 0) {
         m_parts.host.message(QString::fromLatin1(Sender::kNothingToSend));
         return;
@@ -376,6 +382,22 @@ void ScriptPanel::cmdCompare_Click()
                              .arg(difference.describe()));
 }
 
+std::optional<board::Display> ScriptPanel::readBoardDisplay()
+{
+    const auto read = readByHand(true);
+    if (!read)
+        return std::nullopt;
+    if (!read->display && !read->failure.isEmpty())
+        m_parts.host.message(read->failure);
+    return read->display;
+}
+
+void ScriptPanel::followBoardThen(std::function<void(bool read)> done)
+{
+    m_followed.push_back(std::move(done));
+    followBoard(true);
+}
+
 void ScriptPanel::cmdReadBoard_Click()
 {
     const auto read = readByHand(false);
@@ -427,11 +449,13 @@ void ScriptPanel::readAfterChange(bool reconnected)
     }
     if (!m_parts.connection.isOpen() || !m_parts.host.portGuard()) {
         m_following = false;
+        tellFollowed(false);
         return;
     }
     const BoardRead read = readBoard(int(link::pacingDelay(m_parts.portPanel.xmitdelay()->exactText())
                                              .value_or(script::kDefaultDelay)));
     m_following = false;
+    tellFollowed(read.display.has_value());
     const QString why = reconnected ? QString() : QStringLiteral("The board started again. ");
     if (takeIntoView(read)) {
         m_parts.portPanel.tellAboutBoard(why + QStringLiteral("The display view shows what the board shows."),
@@ -441,6 +465,15 @@ void ScriptPanel::readAfterChange(bool reconnected)
                                                               "the view may differ from it."),
                                          reconnected);
     }
+}
+
+void ScriptPanel::tellFollowed(bool read)
+{
+    // Told once the view has taken the read, below.
+    QTimer::singleShot(0, this, [this, read] {
+        for (auto& done : std::exchange(m_followed, {}))
+            done(read);
+    });
 }
 
 void ScriptPanel::watchForStart(const QString& characters)

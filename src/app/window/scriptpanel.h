@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QGroupBox;
 class QPushButton;
@@ -79,6 +80,20 @@ public:
     bool running() const;
     void stop();
 
+    // The pacing delay of the window, or nothing (and told) when the delay
+    // cannot be used.
+    std::optional<int> windowDelay();
+
+    // Runs a script as Run Script... runs a file: what it will draw, the
+    // question, the run, what went wrong; `name` names it.
+    void runScript(const script::Script& script, const QString& name);
+    // The board's display memory read as Compare with Board reads it; a
+    // failure is told.
+    std::optional<board::Display> readBoardDisplay();
+    // Reads the board's display into the view as after a reconnect, then
+    // calls `done` with whether it was read.
+    void followBoardThen(std::function<void(bool read)> done);
+
     void cmdRecord_Click(bool on);
     void cmdSaveScript_Click();
     void cmdExport_Click();
@@ -94,9 +109,6 @@ private:
     // Runs a script as one long send of the window, Stop alone taking clicks.
     script::Runner::Result runInWindow(const script::Script& script, int delay, std::optional<QChar> pacing);
     void showRunning(bool running);
-    // The pacing delay and character of the window, or nothing (and told)
-    // when the delay cannot be used.
-    std::optional<int> windowDelay();
 
     // The board's display memory, read through the window's paced send
     // once the port guard has passed. Without a display, why not: empty
@@ -114,6 +126,7 @@ private:
     // The board may show something else now: read it once the port is idle.
     void followBoard(bool reconnected);
     void readAfterChange(bool reconnected);
+    void tellFollowed(bool read);
     void watchForStart(const QString& characters);
 
     Parts m_parts;
@@ -132,8 +145,10 @@ private:
     std::optional<board::Display> m_target;
     std::optional<board::Display> m_comparison;
     QString m_uncertainty;
-    // A read of the board on its own is waiting or under way.
+    // A read of the board on its own is waiting or under way, and who waits
+    // for it.
     bool m_following = false;
+    std::vector<std::function<void(bool read)>> m_followed;
     // Characters received since the port opened. A start-up line that comes
     // first is what the board said before the port was opened, not news of
     // a restart.

@@ -200,6 +200,11 @@ void ScriptCommandTest::refusesWhatItCannotDo_data()
     QTest::newRow("the window with a log") << QStringList{"--log", "b.log"} << "";
     QTest::newRow("the window on an address") << QStringList{"--port", "rfc2217://[::1]:2000"} << "";
     QTest::newRow("the window on a device") << QStringList{"--port=/dev/ttyUSB0"} << "";
+    QTest::newRow("the editor on a script") << QStringList{"--edit", "tank.vnx", "--log", "b.log"} << "";
+    QTest::newRow("the editor on a new screen") << QStringList{"--edit", "--port", "/dev/ttyS0"} << "";
+    QTest::newRow("the editor with a run") << QStringList{"--run", "a", "--edit"}
+                                           << "--edit goes with the window, not with --run, --preview or the other "
+                                              "commands";
 }
 
 void ScriptCommandTest::refusesWhatItCannotDo()
@@ -214,6 +219,11 @@ void ScriptCommandTest::refusesWhatItCannotDo()
     // The window opens the port it is given.
     if (refusal.isEmpty() && arguments.value(0).startsWith(QLatin1String("--port")))
         QCOMPARE(command.device, arguments.join(u'=').section(u'=', 1));
+    // The editor opens its script, or a new screen.
+    if (refusal.isEmpty())
+        QCOMPARE(command.edit, arguments.contains(QStringLiteral("--edit")));
+    if (command.edit && refusal.isEmpty())
+        QCOMPARE(command.editFile, arguments.value(1).startsWith(u'-') ? QString() : arguments.value(1));
 }
 
 VARNIX_TEST_MAIN(ScriptCommandTest)

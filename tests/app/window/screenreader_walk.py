@@ -3,9 +3,9 @@
 """Reads the window as a screen reader does.
 
 Starts the program with Qt's AT-SPI bridge on a private D-Bus session and a
-virtual X display, walks every focusable control of the window and of its
+virtual X display, walks every focusable control of the window, of its
 Load Text and Load Picture dialogs (and the file dialog and message box on
-the way), and fails on a control without a name, or with the name of another
+the way) and of the screen editor, and fails on a control without a name, or with the name of another
 control beside it (under the same parent), listing them all.
 
     screenreader_walk.py PROGRAM PICTURE
@@ -75,7 +75,8 @@ def inside(program, picture):
     # entries of a file list that come and go left out; settings of its own.
     with tempfile.TemporaryDirectory(prefix="varnix-walk-") as settings:
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   QT_LOGGING_RULES="qt.accessibility.atspi.warning=false", XDG_CONFIG_HOME=settings)
+                   QT_LOGGING_RULES="qt.accessibility.atspi.warning=false", XDG_CONFIG_HOME=settings,
+                   XDG_DATA_HOME=settings)
         window = subprocess.Popen([program], env=env)
         try:
             return Walk(pyatspi, window).run(picture)
@@ -248,6 +249,13 @@ class Walk:
         # With no port open, Run Script… says so in a message box.
         self.press(main, button, "Run Script…")
         self.press(self.read_window(app, "Varnix", "OK", "Run Script message"), button, "OK")
+
+        # The screen editor, from its button, and again with a circle added:
+        # its numbers in the property panel.
+        self.press(main, button, "Screen…")
+        editor = self.read_window(app, "Untitled - Varnix Screen", "Screen canvas", "Screen editor")
+        self.press(editor, button, "Circle")
+        self.read_window(app, "Untitled* - Varnix Screen", "Radius", "Screen editor with a circle")
 
         print(f"walk: {self.controls} focusable controls read")
         if self.controls == 0:
