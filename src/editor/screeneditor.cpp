@@ -385,11 +385,17 @@ void ScreenEditor::setScreen(editor::Screen screen, const QString& path, bool re
     updateTitle();
     if (restored)
         keepCopySoon();
+    QStringList said;
     if (const int damaged = m_screen.damagedCount())
-        tell(damaged == 1 ? QStringLiteral("1 line that a run would refuse is kept as it stands, and marked in the list.")
-                          : QStringLiteral("%1 lines that a run would refuse are kept as they stand, and marked in the "
-                                           "list.")
-                                .arg(damaged));
+        said << (damaged == 1 ? QStringLiteral("1 line that a run would refuse is kept as it stands, and marked in the "
+                                               "list.")
+                              : QStringLiteral("%1 lines that a run would refuse are kept as they stand, and marked in "
+                                               "the list.")
+                                    .arg(damaged));
+    if (const QString fonts = editor::unreadableFonts(m_screen.items()); !fonts.isEmpty())
+        said << fonts;
+    if (!said.isEmpty())
+        tell(said.join(u' '));
     emit screenChanged();
 }
 
@@ -758,7 +764,8 @@ editor::Shape ScreenEditor::withContent(const editor::Shape& shape)
         const editor::Made made = editor::redrawn(shape, folder());
         if (made.shape)
             return *made.shape;
-        tell(made.error);
+        tell(QStringLiteral("The text's font cannot be read, so its dots are cut rather than drawn anew: %1")
+                 .arg(made.error));
     }
     return shape;
 }

@@ -537,18 +537,28 @@ bool TextPreview::bitmapFont() const
     return !m_font->currentData().toString().isEmpty();
 }
 
+bool TextPreview::bitmapFile() const
+{
+    return bitmapFont() && isFontFile(m_font->currentData().toString());
+}
+
+int TextPreview::bitmapEntry(const QString& font)
+{
+    int at = m_font->findData(font);
+    if (at < 0) {
+        at = kChooseBitmapFont + 1;
+        m_font->insertItem(at, QStringLiteral("%1 (bitmap)").arg(isFontFile(font) ? fontFileName(font) : font), font);
+        m_font->setItemData(at, font, Qt::ToolTipRole);
+    }
+    return at;
+}
+
 void TextPreview::fontChosen(int index)
 {
     if (index == kChooseBitmapFont) {
         const QString file = m_dialogs->chooseBitmapFont(this);
         const QSignalBlocker quiet(m_font);
-        int at = file.isEmpty() ? m_lastFont : m_font->findData(file);
-        if (at < 0) {
-            at = kChooseBitmapFont + 1;
-            m_font->insertItem(at, QStringLiteral("%1 (bitmap)").arg(fontFileName(file)), file);
-            m_font->setItemData(at, file, Qt::ToolTipRole);
-        }
-        m_font->setCurrentIndex(at);
+        m_font->setCurrentIndex(file.isEmpty() ? m_lastFont : bitmapEntry(file));
     }
     m_lastFont = m_font->currentIndex();
     redraw();
@@ -557,13 +567,14 @@ void TextPreview::fontChosen(int index)
 TextChoice TextPreview::choice() const
 {
     // A bitmap font's file is the face it has: its size, bold and italic
-    // are its own.
+    // are its own. A name fontconfig knows takes them to find its face.
     const bool bitmap = bitmapFont();
+    const bool file = bitmapFile();
     return {m_text->toPlainText(),
             bitmap ? m_font->currentData().toString() : m_font->currentText(),
             m_size->value(),
-            !bitmap && m_bold->isChecked(),
-            !bitmap && m_italic->isChecked(),
+            !file && m_bold->isChecked(),
+            !file && m_italic->isChecked(),
             Across(m_across->currentIndex()),
             Down(m_down->currentIndex()),
             m_lineSpacing->value(),
@@ -575,8 +586,19 @@ TextChoice TextPreview::choice() const
 void TextPreview::setChoice(const TextChoice& choice)
 {
     m_text->setPlainText(choice.text);
-    if (const int font = m_font->findText(choice.font); font >= 0)
-        m_font->setCurrentIndex(font);
+    // A bitmap font, a file or a name that fontconfig knows as one and Qt
+    // does not list, stands among the fonts as "Bitmap font..." puts it. A
+    // family no longer installed is shown too, and said to be missing,
+    // rather than put back silently by another.
+    int font = isFontFile(choice.font) ? -1 : m_font->findText(choice.font);
+    if (font < 0 && (isFontFile(choice.font)
+                     || findBitmapFace(choice.font, choice.pixelSize, choice.bold, choice.italic))) {
+        font = bitmapEntry(choice.font);
+    } else if (font < 0) {
+        m_font->addItem(choice.font);
+        font = m_font->count() - 1;
+    }
+    m_font->setCurrentIndex(font);
     m_size->setValue(choice.pixelSize);
     m_bold->setChecked(choice.bold);
     m_italic->setChecked(choice.italic);
@@ -585,6 +607,7 @@ void TextPreview::setChoice(const TextChoice& choice)
     m_lineSpacing->setValue(choice.lineSpacing);
     m_rotation->setCurrentIndex(choice.rotation / 90);
     m_inverted->setChecked(choice.inverted);
+    m_scale->setValue(choice.scale);
     redraw();
 }
 
@@ -598,7 +621,7 @@ void TextPreview::redraw()
     const bool bitmap = bitmapFont();
     for (QWidget* faceChoice : {static_cast<QWidget*>(m_size), static_cast<QWidget*>(m_bold),
                                 static_cast<QWidget*>(m_italic)})
-        faceChoice->setEnabled(!bitmap);
+        faceChoice->setEnabled(!bitmapFile());
     m_scale->setEnabled(bitmap);
     const TextChoice text = choice();
     const LcdBlock block = chosenBlock(m_block->choice(), text);

@@ -203,6 +203,9 @@ private:
     void redraw();
     void fontChosen(int index);
     bool bitmapFont() const;
+    bool bitmapFile() const;
+    // The index of a bitmap font among the fonts, put there if it is not.
+    int bitmapEntry(const QString& font);
 
     PictureDialogs* m_dialogs;
     BlockChooser* m_block;

@@ -4,6 +4,7 @@
 // undone and redone to the same text and display, what Live sends, and the
 // copy kept for a crash.
 #include "board/displaycheck.h"
+#include "editor/core/content.h"
 #include "editor/core/edits.h"
 #include "editor/core/liveplan.h"
 #include "editor/core/note.h"
@@ -11,9 +12,12 @@
 #include "editor/core/screen.h"
 #include "support/screens.h"
 #include "support/testmain.h"
+#include "transfer/picturedriver.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
 
 using namespace varnix;
 using editor::Kind;
@@ -73,6 +77,8 @@ private slots:
     void framesReadIntoObjectsAndBack_data();
     void framesReadIntoObjectsAndBack();
     void anEditRewritesOnlyItsOwnLines();
+    void textNotesKeepEveryChoice();
+    void bitmapTextReopensAsMadeAndWithoutItsFont();
     void editsAreNamedAndLeaveLockedObjects();
     void randomEditsUndoAndRedoExactly_data();
     void randomEditsUndoAndRedoExactly();
@@ -161,6 +167,77 @@ void ScreenTest::anEditRewritesOnlyItsOwnLines()
     QCOMPARE(screen.text(), "# mine\r\n]c]4b2014\r\n#: circle locked\r\n]c]101005\r\n]d]0101");
     editor::toggleHidden(screen, {second});
     QCOMPARE(screen.text(), "# mine\r\n]c]4b2014\r\n#: circle locked\r\n#- ]c]101005\r\n]d]0101");
+}
+
+void ScreenTest::textNotesKeepEveryChoice()
+{
+    // One row a field of what made a text, each away from where a new text
+    // starts; test::textFields() names every field of the choice.
+    const std::pair<const char*, std::function<void(editor::TextOrigin&)>> rows[] = {
+        {"text", [](auto& o) { o.choice.text = QStringLiteral("a \"b\"\\ \u00e9\n\tc"); }},
+        {"font file", [](auto& o) { o.choice.font = QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"); }},
+        {"font name", [](auto& o) { o.choice.font = QStringLiteral("Terminus:pixelsize=16:bold"); }},
+        {"size", [](auto& o) { o.choice.pixelSize = 255; }},
+        {"bold", [](auto& o) { o.choice.bold = true; }},
+        {"italic", [](auto& o) { o.choice.italic = true; }},
+        {"across", [](auto& o) { o.choice.across = render::Across::Right; }},
+        {"down", [](auto& o) { o.choice.down = render::Down::Bottom; }},
+        {"spacing", [](auto& o) { o.choice.lineSpacing = -3; }},
+        {"rotation", [](auto& o) { o.choice.rotation = 270; }},
+        {"inverted", [](auto& o) { o.choice.inverted = true; }},
+        {"scale", [](auto& o) { o.choice.scale = render::kLargestFontScale; }},
+        {"fit", [](auto& o) { o.fit = false; }},
+    };
+    const editor::Shape framed = *editor::shapeOfFrame(QStringLiteral("]m]00000000]00"));
+    for (const auto& [name, change] : rows) {
+        editor::Shape made = framed;
+        made.kind = Kind::Text;
+        change(made.textOrigin);
+        const QString note = editor::noteLine(made);
+        const auto read = editor::withNote(framed, note);
+        QVERIFY2(read && test::textFields(read->textOrigin.choice) == test::textFields(made.textOrigin.choice)
+                     && read->textOrigin.fit == made.textOrigin.fit,
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name), note)));
+    }
+    // Written before bitmap fonts, a note has no scale: 1. One the fonts
+    // are not drawn at leaves the note a comment of its own.
+    QCOMPARE(editor::withNote(framed, u"#: text size=8")->textOrigin.choice.scale, 1);
+    QVERIFY(!editor::withNote(framed, u"#: text scale=0"));
+    QVERIFY(!editor::withNote(framed, u"#: text scale=9"));
+}
+
+void ScreenTest::bitmapTextReopensAsMadeAndWithoutItsFont()
+{
+    QTemporaryDir dir;
+    const QString font = dir.filePath(QStringLiteral("6x13.pcf.gz"));
+    QVERIFY(QFile::copy(QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"), font));
+    editor::TextOrigin origin;
+    origin.choice.text = QStringLiteral("Hi, 6x13");
+    origin.choice.font = font;
+    origin.choice.scale = 2;
+    const editor::Made made = editor::madeText(origin, render::LcdBlock{20, 127, 3, 3});
+    QVERIFY2(made.shape, qPrintable(made.error));
+    QCOMPARE(made.shape->block().pixelSize(), QSize(96, 32));
+    Screen screen = Screen::blank();
+    editor::insertItems(screen, {screen.objectItem(*made.shape)}, int(screen.items().size()), QStringLiteral("Add"));
+
+    // Opened again: the same text object, drawn anew to the same dots.
+    const Screen reopened = Screen::read(screen.text());
+    const editor::Shape& back = *reopened.items().back().shape;
+    QCOMPARE(back, *made.shape);
+    QVERIFY(test::textFields(back.textOrigin.choice) == test::textFields(origin.choice));
+    QCOMPARE(editor::redrawn(back, {}).shape->bytes, made.shape->bytes);
+    QVERIFY(editor::unreadableFonts(reopened.items()).isEmpty());
+
+    // Its font gone, it opens as the same text with its dots, and says so.
+    QVERIFY(QFile::remove(font));
+    const Screen fontless = Screen::read(screen.text());
+    QCOMPARE(fontless.text(), screen.text());
+    QCOMPARE(*fontless.items().back().shape, *made.shape);
+    QCOMPARE(editor::unreadableFonts(fontless.items()),
+             QStringLiteral("%1 cannot be read: No such file or directory. The text keeps the dots it was saved with.")
+                 .arg(font));
+    QVERIFY(!editor::redrawn(back, {}).shape);
 }
 
 void ScreenTest::editsAreNamedAndLeaveLockedObjects()

@@ -40,6 +40,21 @@ ScreenEditor* openEditor(test::WindowFixture& f, test::AnsweringDialogs* dialogs
     return f.main().screenEditor();
 }
 
+// The editor on a virtual board through its pty, Live on; null when the
+// board does not answer or Live does not start.
+ScreenEditor* liveEditor(test::BoardFixture& f, test::AnsweringDialogs* dialogs, const QString& folder)
+{
+    f.open();
+    if (!f.settle())
+        return nullptr;
+    // A short pacing: the virtual board keeps up with any.
+    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("2"));
+    ScreenEditor* editor = openEditor(f, dialogs, folder);
+    if (editor)
+        editor->findChild<QCheckBox*>(QStringLiteral("chkLive"))->click();
+    return editor && editor->live().isOn() ? editor : nullptr;
+}
+
 void press(ScreenEditor* editor, const char* button)
 {
     auto* found = editor->findChild<QPushButton*>(QLatin1String(button));
@@ -99,6 +114,7 @@ class ScreenEditorTest : public QObject
     Q_OBJECT
 private slots:
     void titleValueAndBarFollowedLiveSavedReopenedAndRun();
+    void bitmapTextFollowedLiveAndReopenedWithoutItsFont();
     void panelRefusesWhatThePagesRefuse_data();
     void panelRefusesWhatThePagesRefuse();
     void mouseAndKeysEditTheObjects();
@@ -113,15 +129,9 @@ void ScreenEditorTest::titleValueAndBarFollowedLiveSavedReopenedAndRun()
 {
     QTemporaryDir dir;
     test::BoardFixture f;
-    f.open();
-    QVERIFY(f.settle());
-    // A short pacing: the virtual board keeps up with any.
-    f.setField(QStringLiteral("xmitdelay"), QStringLiteral("2"));
     test::AnsweringDialogs dialogs;
-    ScreenEditor* editor = openEditor(f, &dialogs, dir.path());
+    ScreenEditor* editor = liveEditor(f, &dialogs, dir.path());
     QVERIFY(editor);
-    editor->findChild<QCheckBox*>(QStringLiteral("chkLive"))->click();
-    QVERIFY(editor->live().isOn());
 
     // A title, a value in large digits and a bar, each seen on the board as
     // it is made.
@@ -169,6 +179,55 @@ void ScreenEditorTest::titleValueAndBarFollowedLiveSavedReopenedAndRun()
     QVERIFY(f.settle());
     QCOMPARE(f.desktop.questions.size(), 1);
     QCOMPARE(f.board.firmware().display(), editor->canvas()->display());
+}
+
+void ScreenEditorTest::bitmapTextFollowedLiveAndReopenedWithoutItsFont()
+{
+    QTemporaryDir dir;
+    const QString font = dir.filePath(QStringLiteral("6x13.pcf.gz"));
+    QVERIFY(QFile::copy(QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"), font));
+    test::BoardFixture f;
+    test::AnsweringDialogs dialogs;
+    ScreenEditor* editor = liveEditor(f, &dialogs, dir.path());
+    QVERIFY(editor);
+    render::TextChoice text;
+    text.text = QStringLiteral("Hello");
+    text.font = font;
+    text.scale = 2;
+    dialogs.text = text;
+    dialogs.block = render::BlockChoice{{0, 127, 1, 1}, false, true};
+    press(editor, "cmdAddText");
+    // Made narrower, it is drawn anew in its font, and the board follows.
+    QCOMPARE(render::blockPlace(editor->screen().items().back().shape->block()),
+             QStringLiteral("columns 0 to 59, rows 1 to 4"));
+    enter(editor, QStringLiteral("txtlcdx2"), QStringLiteral("40"));
+    const editor::Shape drawn = *editor->screen().items().back().shape;
+    QCOMPARE(render::blockPlace(drawn.block()), QStringLiteral("columns 0 to 40, rows 1 to 4"));
+    QVERIFY(drawn.bytes.count('\0') < drawn.bytes.size());
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->live().sending() && f.settle()
+                                 && f.board.firmware().display() == editor->canvas()->display(),
+                             20000);
+
+    // Saved, and opened again without its font: the same text object, its
+    // dots and its file kept, and the person told.
+    f.desktop.savePath = dir.filePath(QStringLiteral("hello.vnx"));
+    trigger(editor, "actSave");
+    const QByteArray saved = editor->screen().text();
+    QVERIFY(QFile::remove(font));
+    QVERIFY(editor->openFile(editor->path()));
+    QCOMPARE(*editor->screen().items().back().shape, drawn);
+    editor->select({editor->screen().items().back().id});
+    auto* said = editor->findChild<QLabel*>(QStringLiteral("lblLive"));
+    QVERIFY2(said->text().endsWith(QStringLiteral("The text keeps the dots it was saved with.")),
+             qPrintable(said->text()));
+    // What needs the font says why it cannot be drawn anew; the object
+    // stays a text with its choices.
+    enter(editor, QStringLiteral("txtlcdx2"), QStringLiteral("30"));
+    QVERIFY2(said->text().startsWith(QStringLiteral("The text's font cannot be read")), qPrintable(said->text()));
+    QCOMPARE(editor->screen().items().back().shape->textOrigin.choice.font, font);
+    trigger(editor, "actUndo");
+    QCOMPARE(editor->screen().text(), saved);
+    QVERIFY(f.desktop.messages.isEmpty());
 }
 
 void ScreenEditorTest::panelRefusesWhatThePagesRefuse_data()

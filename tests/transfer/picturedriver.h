@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <tuple>
+
 Q_DECLARE_METATYPE(varnix::render::LcdBlock)
 
 namespace varnix::test {
@@ -79,6 +81,15 @@ public:
     QString bitmapFont; // the file "Bitmap font..." answers
     int fontChoices = 0;
 };
+
+// Every field of a text choice, to compare two whole. A field added to
+// TextChoice stops this compiling until it is named here: a reminder that
+// the screen's note and the text dialog's setChoice() must keep it too.
+inline auto textFields(const render::TextChoice& c)
+{
+    const auto& [text, font, pixelSize, bold, italic, across, down, lineSpacing, rotation, inverted, scale] = c;
+    return std::tuple(text, font, pixelSize, bold, italic, across, down, lineSpacing, rotation, inverted, scale);
+}
 
 inline bool dark(const QImage& picture, int x, int y)
 {

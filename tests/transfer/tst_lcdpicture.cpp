@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDataStream>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -110,6 +111,7 @@ private slots:
     void loadedBlockBecomesThePagesCorners();
     void textPreviewFollowsTheChoices();
     void bitmapFontAmongTheFonts();
+    void textPreviewStartsFromATextsChoices();
     void qtDialogsShowAndReturnTheChoice();
 };
 
@@ -499,6 +501,65 @@ void LcdPictureTest::bitmapFontAmongTheFonts()
     QVERIFY(chooser.chosen().isEmpty());
     faces->setCurrentItem(fixed[0]);
     QCOMPARE(chooser.chosen(), QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"));
+}
+
+void LcdPictureTest::textPreviewStartsFromATextsChoices()
+{
+    // The screen editor's "Text...": the dialog starts from the text's own
+    // choices, a bitmap font among the fonts as "Bitmap font..." puts it, a
+    // font that is missing shown and said to be, and OK gives back all.
+    const auto made = [](const QString& font, auto change) {
+        TextChoice choice;
+        choice.text = QStringLiteral("Hi\n2");
+        choice.font = font;
+        change(choice);
+        return choice;
+    };
+    struct Row {
+        const char* name;
+        TextChoice choice;
+        QString shown;
+        bool ownFaces; // size, bold and italic chosen, rather than the file's
+        bool readable;
+    };
+    const Row rows[] = {
+        {"the board's font, every choice", made(boardFontName(), [](TextChoice& c) {
+             c.pixelSize = 16;
+             c.bold = c.italic = c.inverted = true;
+             c.across = Across::Centre;
+             c.down = Down::Bottom;
+             c.lineSpacing = 2;
+             c.rotation = 90;
+         }), boardFontName(), true, true},
+        {"a bitmap font's file", made(QStringLiteral("/usr/share/fonts/X11/misc/6x13.pcf.gz"),
+                                      [](TextChoice& c) { c.scale = 3; }), "6x13 (bitmap)", false, true},
+        {"a name fontconfig knows", made(QStringLiteral("6x13"), [](TextChoice& c) {
+             c.pixelSize = 13;
+             c.scale = 2;
+         }), "6x13 (bitmap)", true, true},
+        {"a file gone", made(QStringLiteral("/no/such/6x13.bdf"), [](TextChoice& c) { c.scale = 2; }),
+         "6x13 (bitmap)", false, false},
+        {"a family not installed", made(QStringLiteral("No Such Family"), [](TextChoice&) {}), "No Such Family", true,
+         false},
+    };
+    for (const Row& row : rows) {
+        AnsweringDialogs dialogs;
+        TextPreview preview(BlockChoice{kWholeDisplay}, nullptr, &dialogs);
+        preview.setChoice(row.choice);
+        const auto find = [&preview](const char* name) { return preview.findChild<QWidget*>(QString::fromLatin1(name)); };
+        QVERIFY2(test::textFields(preview.choice()) == test::textFields(row.choice), row.name);
+        QCOMPARE(qobject_cast<QComboBox*>(find("font"))->currentText(), row.shown);
+        QVERIFY2(find("size")->isEnabled() == row.ownFaces && find("bold")->isEnabled() == row.ownFaces
+                     && find("scale")->isEnabled() == row.shown.endsWith(QStringLiteral("(bitmap)")),
+                 row.name);
+        QCOMPARE(preview.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled(), row.readable);
+        const RenderedText rendered = renderText(row.choice, kWholeDisplay);
+        if (row.readable)
+            QCOMPARE(test::differingPixels(qobject_cast<QLabel*>(find("realSize"))->pixmap().toImage(), rendered.mono), 0);
+        else
+            QCOMPARE(qobject_cast<QLabel*>(find("note"))->text(), rendered.error);
+        QCOMPARE(dialogs.fontChoices, 0);
+    }
 }
 
 void LcdPictureTest::qtDialogsShowAndReturnTheChoice()

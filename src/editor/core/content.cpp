@@ -61,6 +61,29 @@ Made redrawn(const Shape& shape, const QString& folder)
     return made;
 }
 
+QString unreadableFonts(const QList<Item>& items)
+{
+    QString first;
+    int texts = 0;
+    for (const Item& item : items) {
+        if (!item.isObject() || item.shape->kind != Kind::Text)
+            continue;
+        // The font alone: an empty text is read no further than its font.
+        render::TextChoice font = item.shape->textOrigin.choice;
+        font.text.clear();
+        const QString error = render::renderText(font, render::LcdBlock{0, 0, 0, 0}).error;
+        if (error.isEmpty())
+            continue;
+        if (first.isEmpty())
+            first = error;
+        ++texts;
+    }
+    if (texts == 0)
+        return {};
+    return texts == 1 ? QStringLiteral("%1 The text keeps the dots it was saved with.").arg(first)
+                      : QStringLiteral("%1 %2 texts keep the dots they were saved with.").arg(first).arg(texts);
+}
+
 QString fileAsNamed(const QString& path, const QString& folder)
 {
     if (folder.isEmpty())

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "editor/core/shape.h"
+#include "editor/core/screen.h"
 
 #include <QImage>
 #include <QString>
@@ -31,6 +31,11 @@ Shape pictureShape(const QImage& picture, const PictureOrigin& origin, const ren
 // The object drawn anew in its (new) place where it was made from a text
 // or a picture; any other as it is.
 Made redrawn(const Shape& shape, const QString& folder);
+
+// What a person is told of the screen's texts whose font cannot be read (a
+// bitmap font's file moved away, a family no longer installed): they keep
+// the dots they were saved with. Empty when every text's font reads.
+QString unreadableFonts(const QList<Item>& items);
 
 // How the script names a picture's file: relative to the script's folder
 // when it lies there or below, whole otherwise.

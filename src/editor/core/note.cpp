@@ -121,6 +121,9 @@ const QList<Key<TextOrigin>>& textKeys()
         numberKey<O>("rotation", [](O& o) -> int& { return o.choice.rotation; }, 0, 270, 90),
         flagKey<O>("inverted", [](O& o) -> bool& { return o.choice.inverted; }),
         flagKey<O>("fit", [](O& o) -> bool& { return o.fit; }),
+        // A bitmap font's whole-number scale; a note written before there
+        // was one reads as 1, as its text was drawn.
+        numberKey<O>("scale", [](O& o) -> int& { return o.choice.scale; }, 1, render::kLargestFontScale),
         // Last, as it may be long.
         textKey<O>("text", [](O& o) -> QString& { return o.choice.text; }, true),
     };
