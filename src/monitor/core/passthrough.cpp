@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <utility>
 
 #include <cerrno>
 #include <cstring>
@@ -100,6 +101,9 @@ bool PassThrough::start()
         s.lent = line.has_value();
         if (!s.lent) {
             m_why = QStringLiteral("Cannot pass bytes through %1 (the %2's side).").arg(s.choice.name, sideName(direction));
+            if (lines[0])
+                side(Direction::Host).port->giveBack(*std::exchange(lines[0], std::nullopt));
+            side(Direction::Host).lent = false;
             fail();
             return false;
         }
