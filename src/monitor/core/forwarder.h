@@ -42,9 +42,13 @@ public:
         QString reason;
     };
 
-    // While this much waits to be written to a line, the other line is not
-    // read: the sender waits, as it would for a slow device.
-    static constexpr qsizetype kMostPending = 64 * 1024;
+    // While this much waits to be written to a line (a board's line slower
+    // than the host's, a server that takes no more for now), the other line
+    // is not read: a sender through a pseudo-terminal or TCP then waits, and
+    // a serial line without flow control loses what its device cannot hold,
+    // as it would sending to the slow line itself. A minute and more of a
+    // fast line fits below it.
+    static constexpr qsizetype kMostPending = 1024 * 1024;
     // The queue is told of at most this often, so that a byte at a time does
     // not wake the decoder's thread for each byte; a line quiet for longer is
     // told at once.
