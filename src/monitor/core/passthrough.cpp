@@ -116,8 +116,8 @@ bool PassThrough::start()
     }
     // What arrived is told from the event loop, once the caller has heard
     // that the ports are open.
-    m_tell = std::make_unique<QSocketNotifier>(m_forwarder->tellDescriptor(), QSocketNotifier::Read);
-    connect(m_tell.get(), &QSocketNotifier::activated, this, &PassThrough::tellArrivals);
+    m_tell = new QSocketNotifier(m_forwarder->tellDescriptor(), QSocketNotifier::Read, this);
+    connect(m_tell, &QSocketNotifier::activated, this, &PassThrough::tellArrivals);
     return true;
 }
 
@@ -131,7 +131,12 @@ void PassThrough::shut()
 {
     // Taken first: a listener told of a loss may call stop() again.
     if (const std::unique_ptr<Forwarder> forwarder = std::move(m_forwarder)) {
-        m_tell.reset();
+        // Its signal may be what is telling just now.
+        if (m_tell) {
+            m_tell->setEnabled(false);
+            m_tell->deleteLater();
+            m_tell = nullptr;
+        }
         forwarder->stop();
         forwarder->take(m_arrivals);
         for (const Direction direction : {Direction::Host, Direction::Board}) {
@@ -199,7 +204,7 @@ qint64 PassThrough::tellArrivals()
             s.port->close();
         emit lost(arrival.from, arrival.reason, arrival.at);
     }
-    return heard;
+    return m_heard;
 }
 
 void PassThrough::giveBack(Direction direction)

@@ -92,7 +92,8 @@ private:
     // to be told, in order.
     std::deque<Forwarder::Arrival> m_arrivals;
     std::unique_ptr<Forwarder> m_forwarder;
-    std::unique_ptr<QSocketNotifier> m_tell;
+    // Wakes this thread when arrivals wait; the forwarder's while it runs.
+    QSocketNotifier* m_tell = nullptr;
     qint64 m_heard = 0;
     QString m_why;
 };
