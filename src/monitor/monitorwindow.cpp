@@ -464,16 +464,17 @@ bool MonitorWindow::startLive()
                     m_writer->add(from, bytes, at);
                 m_decoder->take(from, bytes, at);
             });
-    connect(pass.get(), &monitor::PassThrough::lost, this, [this](monitor::Direction side, const QString& reason) {
-        const QString text = monitor::lostText(side, reason);
-        const qint64 at = QDateTime::currentMSecsSinceEpoch();
-        m_decoder->lost(side, text, at);
-        if (m_writer)
-            m_writer->note(text, at);
-        m_note->setText(text);
-        if (!m_pass->running())
-            stop();
-    });
+    connect(pass.get(), &monitor::PassThrough::lost, this,
+            [this](monitor::Direction side, const QString& reason, qint64 at) {
+                const QString text = monitor::lostText(side, reason);
+                m_decoder->lost(side, text, at);
+                if (m_writer)
+                    m_writer->note(text, at);
+                m_note->setText(text);
+                // Told while stopping, it finds the monitor stopped.
+                if (m_pass && !m_pass->running())
+                    stop();
+            });
     if (!pass->start()) {
         message(pass->why());
         return false;
@@ -542,7 +543,11 @@ void MonitorWindow::stop()
     m_reading->stop();
     m_tick->stop();
     if (m_pass) {
+        // What arrived before is told now; a port lost among it stops the
+        // monitor from inside, and then there is nothing left to do here.
         m_pass->stop();
+    }
+    if (m_pass) {
         // It may be telling of a lost port just now.
         m_pass.release()->deleteLater();
         m_decoder->finish(QDateTime::currentMSecsSinceEpoch());
@@ -566,7 +571,7 @@ void MonitorWindow::showRunning()
 void MonitorWindow::tick()
 {
     if (m_pass) {
-        m_decoder->quiet(QDateTime::currentMSecsSinceEpoch());
+        m_decoder->quiet(m_pass->tellArrivals());
         if (m_writer && !m_writer->flush())
             m_note->setText(QStringLiteral("The capture's file could not be written: it cannot be saved whole."));
     }

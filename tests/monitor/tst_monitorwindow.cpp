@@ -70,6 +70,7 @@ private slots:
     void theDisplayGoesWithTheChosenRow();
     void followsUnlessScrolledAway();
     void neverTheMainWindowsDevice();
+    void bothPortsLostEndTheMonitor();
 };
 
 // A capture of a host and a board: a refused frame, and one the board
@@ -300,6 +301,44 @@ void MonitorWindowTest::neverTheMainWindowsDevice()
     QVERIFY2(main.desktop.messages.last().text.endsWith(
                  QStringLiteral("%1 is open in the monitor.").arg(main.board.devicePath())),
              qPrintable(main.desktop.messages.last().text));
+}
+
+// A pass-through whose ports both go: each loss is said once, among the
+// events and under "Start", and the monitor ends by itself, keeping what
+// passed before.
+void MonitorWindowTest::bothPortsLostEndTheMonitor()
+{
+    test::RecordingDesktop desktop;
+    link::PortMap ports;
+    MonitorWindow window(desktop, ports);
+    window.show();
+    test::Pty host, board;
+    board.startReading();
+    window.findChild<QRadioButton*>(QStringLiteral("optPassThrough"))->setChecked(true);
+    window.findChild<QComboBox*>(QStringLiteral("cboHostPort"))->setEditText(host.slavePath());
+    window.findChild<QComboBox*>(QStringLiteral("cboBoardPort"))->setEditText(board.slavePath());
+    window.findChild<QPushButton*>(QStringLiteral("cmdStart"))->click();
+    QVERIFY(window.running());
+    QVERIFY(host.send(dotFrames(0, 3)));
+    QTRY_COMPARE(board.received(), dotFrames(0, 3));
+    host.closeMaster();
+    board.closeMaster();
+    QTRY_VERIFY(!window.running());
+    QCOMPARE(window.findChild<QPushButton*>(QStringLiteral("cmdStart"))->text(), QStringLiteral("&Start"));
+    QStringList notes;
+    QByteArray frames;
+    for (qsizetype i = 0; i < window.table().size(); ++i) {
+        const monitor::Event& event = window.table().at(i);
+        if (event.kind == monitor::Event::Kind::Note)
+            notes << event.meaning.section(u':', 0, 0);
+        else if (event.isFrame())
+            frames += event.bytes;
+    }
+    notes.sort();
+    QCOMPARE(notes, QStringList({"The board's port was lost", "The host's port was lost"}));
+    QCOMPARE(frames, dotFrames(0, 3));
+    QVERIFY(window.findChild<QLabel*>(QStringLiteral("lblNote"))->text().contains(QStringLiteral("port was lost")));
+    QVERIFY(desktop.messages.isEmpty());
 }
 
 VARNIX_TEST_MAIN(MonitorWindowTest)

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pass-through and the tap on real pseudo-terminals: hosts (varnix
 // --run and a pyserial program) send through it to a virtual board, and the
-// decoded events are what they sent and what the board made of it.
+// decoded events are what they sent and what the board made of it; a flood
+// both ways at once, and every byte value through ser2net.
 #include "board/virtualboard.h"
+#include "monitor/core/capture.h"
 #include "monitor/core/passthrough.h"
 #include "script/script.h"
 #include "support/nullmodem.h"
 #include "support/pty.h"
 #include "support/scriptstandins.h"
+#include "support/ser2net.h"
 #include "support/testmain.h"
 
 #include <QDateTime>
@@ -17,6 +20,8 @@
 
 #include <memory>
 #include <optional>
+#include <random>
+#include <thread>
 
 #include <csignal>
 
@@ -81,6 +86,9 @@ private slots:
     void tapOfTwoPorts();
     void monitorCommandTellsTheBoardsAnswers();
     void aPortThatCannotOpen();
+    void floodBothWaysAtOnce();
+    void everyByteThroughSer2net_data();
+    void everyByteThroughSer2net();
 };
 
 void PassThroughTest::scriptRunThroughIt()
@@ -232,6 +240,136 @@ void PassThroughTest::aPortThatCannotOpen()
         QCOMPARE(program.exitCode(), 2);
         QCOMPARE(program.readAllStandardError(), line);
     }
+}
+
+namespace {
+
+QByteArray randomBytes(qsizetype size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(random());
+    return bytes;
+}
+
+// What was told of, by direction, and whether a time ever went back.
+struct Told {
+    explicit Told(monitor::PassThrough& pass)
+    {
+        QObject::connect(&pass, &monitor::PassThrough::arrived,
+                         [this](monitor::Direction from, const QByteArray& bytes, qint64 at) {
+                             (from == monitor::Direction::Host ? host : board) += bytes;
+                             wentBack = wentBack || at < last;
+                             last = at;
+                         });
+    }
+    QByteArray host, board;
+    qint64 last = 0;
+    bool wentBack = false;
+};
+
+} // namespace
+
+// A megabyte from each end at once, as fast as the lines take it, arrives
+// whole and in order at the other end; the capture holds every byte, and
+// its times never go back.
+void PassThroughTest::floodBothWaysAtOnce()
+{
+    constexpr qsizetype kSize = 1000 * 1000;
+    test::Pty host, board;
+    host.startReading();
+    board.startReading();
+    monitor::PassThrough pass({host.slavePath(), QStringLiteral("115200,n,8,1")},
+                              {board.slavePath(), QStringLiteral("115200,n,8,1")}, monitor::PassThrough::Mode::Pass);
+    const Told told(pass);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("flood.log")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    monitor::CaptureWriter capture(file, pass.description(), QDateTime::currentMSecsSinceEpoch());
+    connect(&pass, &monitor::PassThrough::arrived, [&](monitor::Direction from, const QByteArray& bytes, qint64 at) {
+        capture.add(from, bytes, at);
+    });
+    QVERIFY(pass.start());
+
+    const QByteArray toBoard = randomBytes(kSize, 1), toHost = randomBytes(kSize, 2);
+    // Told of while they pass.
+    std::thread fromHost([&] { host.send(toBoard); });
+    std::thread fromBoard([&] { board.send(toHost); });
+    QTRY_VERIFY_WITH_TIMEOUT(board.received().size() >= kSize && host.received().size() >= kSize, 30000);
+    fromHost.join();
+    fromBoard.join();
+    QCOMPARE(board.received(), toBoard);
+    QCOMPARE(host.received(), toHost);
+    pass.stop();
+    QCOMPARE(told.host, toBoard);
+    QCOMPARE(told.board, toHost);
+    QVERIFY(!told.wentBack);
+
+    QVERIFY(capture.flush());
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    monitor::CaptureReader reader(file, file.fileName());
+    QByteArray captured[2];
+    for (auto item = reader.next(); item.kind != monitor::CaptureReader::Item::Kind::End; item = reader.next()) {
+        QCOMPARE(item.kind, monitor::CaptureReader::Item::Kind::Bytes);
+        captured[item.direction == monitor::Direction::Host ? 0 : 1] += item.bytes;
+    }
+    QCOMPARE(captured[0], toBoard);
+    QCOMPARE(captured[1], toHost);
+    // As written: a time of day, back only where a new day begins.
+    file.seek(0);
+    QByteArray last;
+    for (QByteArray line = file.readLine(); !line.isEmpty(); line = file.readLine()) {
+        if (line.startsWith("Varnix"))
+            continue;
+        if (line.contains(" * date "))
+            last.clear();
+        QVERIFY2(line.left(12) >= last, line.left(12) + " after " + last);
+        last = line.left(12);
+    }
+}
+
+void PassThroughTest::everyByteThroughSer2net_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("rfc2217://") << true;
+    QTest::newRow("tcp://") << false;
+}
+
+// Every byte value both ways, at once, between a host's line and a board
+// behind ser2net. As RFC 2217 the byte 255 is Telnet's escape, and the
+// forwarding escapes and unescapes it on the way; raw, nothing is.
+void PassThroughTest::everyByteThroughSer2net()
+{
+    if (!test::Ser2net::installed())
+        QSKIP("ser2net is not installed");
+    QFETCH(bool, rfc2217);
+    test::Pty host, board;
+    host.startReading();
+    board.startReading();
+    test::Ser2net server(board.slavePath());
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    monitor::PassThrough pass({host.slavePath()}, {rfc2217 ? server.rfc2217Address() : server.rawAddress()},
+                              monitor::PassThrough::Mode::Pass);
+    const Told told(pass);
+    QVERIFY2(pass.start(), qPrintable(pass.why()));
+
+    // Telnet's commands, a subnegotiation, a carriage return before NUL and
+    // before a line feed, and every value in turn: all of it data.
+    QByteArray bytes = QByteArray("\xff\xfa,\x01\xff\xf0\r\0\r\n\xff\xff\xff", 14);
+    for (int i = 0; i < 4 * 256; ++i)
+        bytes += char(i * 7 % 256);
+    const QByteArray toHost = bytes + randomBytes(4096, 3);
+    const QByteArray toBoard = randomBytes(4096, 4) + bytes;
+    std::thread fromBoard([&] { board.send(toHost); });
+    QVERIFY(host.send(toBoard));
+    fromBoard.join();
+    QTRY_COMPARE_WITH_TIMEOUT(board.received(), toBoard, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(host.received(), toHost, 10000);
+    pass.stop();
+    QCOMPARE(told.host, toBoard);
+    QCOMPARE(told.board, toHost);
 }
 
 VARNIX_TEST_MAIN(PassThroughTest)

@@ -195,9 +195,8 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
         }
         decoder.take(from, bytes, at);
     });
-    QObject::connect(&pass, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString& reason) {
+    QObject::connect(&pass, &monitor::PassThrough::lost, [&](monitor::Direction side, const QString& reason, qint64 at) {
         const QString text = monitor::lostText(side, reason);
-        const qint64 at = QDateTime::currentMSecsSinceEpoch();
         decoder.lost(side, text, at);
         if (capture) {
             capture->note(text, at);
@@ -208,10 +207,12 @@ int passThrough(const MonitorRequest& request, const QString& boardPort, QTextSt
         if (++lostSides == 2)
             end(0);
     });
-    // The line's quiet, for frames that end when it goes quiet.
+    // The line's quiet, for frames that end when it goes quiet. Every
+    // arrival is told first and judged by its own time, so the pace only
+    // sets how soon a line is printed; a slower one wakes the program less.
     QTimer quiet;
-    quiet.setInterval(10);
-    QObject::connect(&quiet, &QTimer::timeout, [&] { decoder.quiet(QDateTime::currentMSecsSinceEpoch()); });
+    quiet.setInterval(50);
+    QObject::connect(&quiet, &QTimer::timeout, [&] { decoder.quiet(pass.tellArrivals()); });
     quiet.start();
 
     const qint64 started = QDateTime::currentMSecsSinceEpoch();

@@ -536,6 +536,33 @@ void NetworkPort::onSocketGone()
     emit lost(reason);
 }
 
+std::optional<LentLine> NetworkPort::lend()
+{
+    if (!isOpen() || m_loop || m_quiet.silent())
+        return std::nullopt;
+    // Nothing the borrower writes may overtake what the socket still holds.
+    m_socket.flush();
+    if (m_socket.bytesToWrite() > 0)
+        return std::nullopt;
+    // Before the notifiers go quiet: reading the socket turns them on.
+    readWaiting();
+    LentLine line;
+    line.descriptor = int(m_socket.socketDescriptor());
+    line.socket = true;
+    line.telnet = m_telnet;
+    if (!m_quiet.silence(m_socket))
+        return std::nullopt;
+    line.waiting = std::exchange(m_input, {});
+    return line;
+}
+
+void NetworkPort::giveBack(LentLine line)
+{
+    if (m_telnet)
+        m_telnet = std::move(line.telnet);
+    m_quiet.restore();
+}
+
 void NetworkPort::letGo()
 {
     if (!std::exchange(m_lost, false))

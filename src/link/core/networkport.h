@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/lentline.h"
 #include "link/core/serialport.h"
 #include "link/core/telnet.h"
 
@@ -71,6 +72,13 @@ public:
     // once told that nothing more comes.
     static constexpr int kLingerMs = 500;
 
+    // Lends the open connection's descriptor, with what was read already and
+    // the Telnet of an rfc2217:// one; nothing while it is closed, lent,
+    // writing, or holds bytes it could not send. Until giveBack() the port
+    // is not to be read or written.
+    std::optional<LentLine> lend();
+    void giveBack(LentLine line);
+
 private:
     // Connecting, then, over RFC 2217, waiting for the server to agree to
     // COM Port Control and then for its answers to the settings asked for.
@@ -123,6 +131,8 @@ private:
     bool m_lost = false;
     // Lost: what m_input holds is the connection's last words, to be read.
     bool m_lastWords = false;
+    // Off while the descriptor is lent.
+    QuietNotifiers m_quiet;
 };
 
 } // namespace varnix::link

@@ -168,6 +168,19 @@ bool PortSwitch::close()
     return ok;
 }
 
+std::optional<LentLine> PortSwitch::lend()
+{
+    return m_active == &m_network ? m_network.lend() : m_serial.lend();
+}
+
+void PortSwitch::giveBack(LentLine line)
+{
+    if (m_active == &m_network)
+        m_network.giveBack(std::move(line));
+    else
+        m_serial.giveBack(std::move(line));
+}
+
 void PortSwitch::probe()
 {
     chosen().probe();

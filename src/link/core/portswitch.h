@@ -48,6 +48,10 @@ public:
     QString device() const override { return m_active->device(); }
     void probe() override;
 
+    // The open port's descriptor lent, and given back (see LentLine).
+    std::optional<LentLine> lend();
+    void giveBack(LentLine line);
+
     QtSerialPort& serial() { return m_serial; }
     NetworkPort& network() { return m_network; }
 

@@ -201,9 +201,33 @@ QString QtSerialPort::readAll()
     return QString::fromLatin1(m_port.readAll());
 }
 
+std::optional<LentLine> QtSerialPort::lend()
+{
+    if (!isOpen() || m_roomLoop || m_quiet.silent() || m_port.bytesToWrite() > 0)
+        return std::nullopt;
+    LentLine line;
+    line.descriptor = int(m_port.handle());
+    // Before the notifiers go quiet: reading Qt's buffer turns them on.
+    line.waiting = m_port.readAll();
+    // Without a notifier to turn off, Qt is not reading the device as it
+    // does: nothing is lent (and the caller closes the port).
+    if (!m_quiet.silence(m_port))
+        return std::nullopt;
+    return line;
+}
+
+void QtSerialPort::giveBack(LentLine /*line*/)
+{
+    m_quiet.restore();
+}
+
 std::optional<QString> QtSerialPort::deviceFailure() const
 {
-    const int fd = int(m_port.handle());
+    return link::deviceFailure(int(m_port.handle()));
+}
+
+std::optional<QString> deviceFailure(int fd)
+{
     // Hang-up and error are reported whatever is asked for. A serial port
     // opened with CLOCAL hangs up only when its device goes away.
     pollfd p{fd, 0, 0};

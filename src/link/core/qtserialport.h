@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/lentline.h"
 #include "link/core/serialport.h"
 
 #include <QSerialPort>
@@ -39,11 +40,15 @@ public:
     // The line settings in force on the open device.
     const QSerialPort& qtPort() const { return m_port; }
 
+    // Lends the open device's descriptor, with what was read already;
+    // nothing while it is closed, lent or writing. Until giveBack() the port
+    // is not to be read or written.
+    std::optional<LentLine> lend();
+    void giveBack(LentLine line);
+
 private:
     bool hasRoom() const;
     bool waitForRoom();
-    // Why the open device no longer works (empty when that is not known), or
-    // nothing when it still does.
     std::optional<QString> deviceFailure() const;
     void onError(QSerialPort::SerialPortError error);
     void deviceFailed(const QString& reason);
@@ -63,7 +68,13 @@ private:
     QByteArray m_lastWords;
     QEventLoop* m_roomLoop = nullptr;
     bool m_writeCancelled = false;
+    // Off while the descriptor is lent.
+    QuietNotifiers m_quiet;
 };
+
+// Why the open device no longer works (empty when that is not known), or
+// nothing when it still does. Safe on any thread: it only asks the device.
+std::optional<QString> deviceFailure(int descriptor);
 
 // A sentence telling the user that the account may not use the device, or
 // empty when that is not why it failed to open.

@@ -6,6 +6,9 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
+#include <utility>
+
 #include <cerrno>
 #include <cstring>
 
@@ -48,15 +51,15 @@ PassThrough::PassThrough(const PortChoice& host, const PortChoice& board, Mode m
         s.port->setHolder(QStringLiteral("the monitor"));
         s.port->setPortNumber(1);
         s.port->setSettings(s.choice.settings);
-        connect(s.port.get(), &link::SerialPort::readyRead, this, [this, direction] { read(direction); });
         connect(s.port.get(), &link::SerialPort::lost, this,
-                [this, direction](const QString& reason) { tellLost(direction, reason); });
+                [this, direction](const QString& reason) { portLost(direction, reason); });
     }
 }
 
 PassThrough::~PassThrough()
 {
-    stop();
+    // Its listeners may be gone already.
+    shut();
 }
 
 bool PassThrough::start()
@@ -70,6 +73,9 @@ bool PassThrough::start()
         m_why = QStringLiteral("Passing bytes through needs the host's port and the board's.");
         return false;
     }
+    const auto sideName = [](Direction direction) {
+        return direction == Direction::Host ? QStringLiteral("host") : QStringLiteral("board");
+    };
     for (const Direction direction : {Direction::Host, Direction::Board}) {
         Side& s = side(direction);
         s.told = false;
@@ -79,30 +85,78 @@ bool PassThrough::start()
         if (hint.isEmpty())
             hint = deviceTrouble(s.choice.name);
         m_why = QStringLiteral("Cannot open %1 (the %2's side)%3")
-                    .arg(s.choice.name, direction == Direction::Host ? QStringLiteral("host") : QStringLiteral("board"),
+                    .arg(s.choice.name, sideName(direction),
                          hint.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + hint);
-        stop();
+        fail();
         return false;
     }
-    // What waited on the lines before they were opened is passed on as
-    // well, once the caller has heard that the ports are open.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            for (const Direction direction : {Direction::Host, Direction::Board})
-                read(direction);
-        },
-        Qt::QueuedConnection);
+    std::array<std::optional<link::LentLine>, 2> lines;
+    for (const Direction direction : {Direction::Host, Direction::Board}) {
+        Side& s = side(direction);
+        // One lost while the other opened has been told of already.
+        if (!s.port || !s.port->isOpen())
+            continue;
+        auto& line = lines[direction == Direction::Host ? 0 : 1];
+        line = s.port->lend();
+        s.lent = line.has_value();
+        if (!s.lent) {
+            m_why = QStringLiteral("Cannot pass bytes through %1 (the %2's side).").arg(s.choice.name, sideName(direction));
+            if (lines[0])
+                side(Direction::Host).port->giveBack(*std::exchange(lines[0], std::nullopt));
+            side(Direction::Host).lent = false;
+            fail();
+            return false;
+        }
+    }
+    m_forwarder = std::make_unique<Forwarder>(std::move(lines), m_mode == Mode::Pass);
+    if (!m_forwarder->start()) {
+        m_why = QStringLiteral("Cannot start passing bytes through: the system has no thread or descriptor left.");
+        fail();
+        return false;
+    }
+    // What arrived is told from the event loop, once the caller has heard
+    // that the ports are open.
+    m_tell = new QSocketNotifier(m_forwarder->tellDescriptor(), QSocketNotifier::Read, this);
+    connect(m_tell, &QSocketNotifier::activated, this, &PassThrough::tellArrivals);
     return true;
 }
 
 void PassThrough::stop()
 {
+    shut();
+    tellArrivals();
+}
+
+void PassThrough::shut()
+{
+    // Taken first: a listener told of a loss may call stop() again.
+    if (const std::unique_ptr<Forwarder> forwarder = std::move(m_forwarder)) {
+        // Its signal may be what is telling just now.
+        if (m_tell) {
+            m_tell->setEnabled(false);
+            m_tell->deleteLater();
+            m_tell = nullptr;
+        }
+        forwarder->stop();
+        forwarder->take(m_arrivals);
+        for (const Direction direction : {Direction::Host, Direction::Board}) {
+            Side& s = side(direction);
+            if (s.lent)
+                s.port->giveBack(forwarder->takeLine(direction));
+            s.lent = false;
+        }
+    }
     for (Side& s : m_sides) {
         if (s.port && s.port->isOpen())
             s.port->close();
-        s.waiting.clear();
     }
+}
+
+void PassThrough::fail()
+{
+    // Nothing is told of a start that failed.
+    shut();
+    m_arrivals.clear();
 }
 
 bool PassThrough::running() const
@@ -127,65 +181,48 @@ QString PassThrough::description() const
         + QStringLiteral(", ") + settings;
 }
 
-void PassThrough::read(Direction from)
+qint64 PassThrough::tellArrivals()
 {
-    Side& s = side(from);
-    // A port lost a moment ago still gives what came before the loss.
-    if (!s.port)
-        return;
-    const QByteArray bytes = s.port->readAll().toLatin1();
-    if (bytes.isEmpty())
-        return;
-    const qint64 at = QDateTime::currentMSecsSinceEpoch();
-    m_arrivals.append(Arrival{from, bytes, at});
-    if (m_mode == Mode::Pass)
-        write(from == Direction::Host ? Direction::Board : Direction::Host, bytes);
-    // A write that waits for room lets more arrive meanwhile: they are told
-    // in the order they came, once, by the outermost read.
-    if (m_telling)
-        return;
-    m_telling = true;
-    while (!m_arrivals.isEmpty()) {
-        const Arrival arrival = m_arrivals.takeFirst();
-        emit arrived(arrival.from, arrival.bytes, arrival.at);
-    }
-    m_telling = false;
-}
-
-void PassThrough::write(Direction to, const QByteArray& bytes)
-{
-    Side& s = side(to);
-    s.waiting += bytes;
-    if (s.writing)
-        return;
-    s.writing = true;
-    while (!s.waiting.isEmpty() && s.port && s.port->isOpen()) {
-        const QByteArray now = std::exchange(s.waiting, {});
-        for (qsizetype i = 0; i < now.size(); ++i) {
-            if (s.port->write(QChar(uchar(now[i]))))
-                continue;
-            if (s.port->isOpen())
-                tellLost(to, QStringLiteral("the port refused a byte"));
-            s.waiting.clear();
-            break;
+    const qint64 heard =
+        m_forwarder ? m_forwarder->take(m_arrivals) : std::max(m_heard, QDateTime::currentMSecsSinceEpoch());
+    m_heard = std::max(m_heard, heard);
+    // A listener may come back here, or stop: each arrival is taken before
+    // it is told, so that every one is told once and in order.
+    while (!m_arrivals.empty()) {
+        Forwarder::Arrival arrival = std::move(m_arrivals.front());
+        m_arrivals.pop_front();
+        if (!arrival.lost) {
+            emit arrived(arrival.from, arrival.bytes, arrival.at);
+            continue;
         }
+        Side& s = side(arrival.from);
+        if (s.told)
+            continue;
+        s.told = true;
+        giveBack(arrival.from);
+        if (s.port && s.port->isOpen())
+            s.port->close();
+        emit lost(arrival.from, arrival.reason, arrival.at);
     }
-    s.writing = false;
+    return m_heard;
 }
 
-void PassThrough::tellLost(Direction direction, const QString& reason)
+void PassThrough::giveBack(Direction direction)
 {
     Side& s = side(direction);
-    if (s.told)
+    if (s.lent && m_forwarder)
+        s.port->giveBack(m_forwarder->takeLine(direction));
+    s.lent = false;
+}
+
+void PassThrough::portLost(Direction direction, const QString& reason)
+{
+    // A lent port tells nothing: the forwarder finds its loss.
+    if (side(direction).lent)
         return;
-    s.told = true;
-    // Nothing that arrived is lost from the capture, nor kept from the
-    // other side.
-    read(direction);
-    if (s.port && s.port->isOpen())
-        s.port->close();
-    s.waiting.clear();
-    emit lost(direction, reason);
+    m_heard = std::max(m_heard, QDateTime::currentMSecsSinceEpoch());
+    m_arrivals.push_back(Forwarder::Arrival{direction, {}, m_heard, true, reason});
+    QMetaObject::invokeMethod(this, &PassThrough::tellArrivals, Qt::QueuedConnection);
 }
 
 } // namespace varnix::monitor
