@@ -67,8 +67,8 @@ case "${1:-}" in
     build build Release -DVARNIX_WERROR=ON
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j2
     # Unoptimised: the sanitizers' checks cost less to compile that way, and
-    # they find the same faults.
-    build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF
+    # they find the same faults; their reports need only the line numbers.
+    build build-sanitize Debug -DVARNIX_WERROR=ON -DVARNIX_SANITIZE=ON -DVARNIX_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG=-g1
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-sanitize --output-on-failure -j2
     # The tests that start threads (a fleet's boards, the pseudo-terminals'
     # readers) under ThreadSanitizer, any report failing them: only those
@@ -78,10 +78,11 @@ case "${1:-}" in
     build build-tsan Debug -DVARNIX_WERROR=ON -DVARNIX_TSAN=ON -DVARNIX_BENCH=OFF \
       -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" --target varnix_tests varnix
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-tsan --output-on-failure -j2
-    # About 20 seconds a parser, on copies of their corpora (fuzz/corpus).
+    # About 12 seconds a parser, two at a time, on copies of their corpora
+    # (fuzz/corpus), which CTest replays in every build above.
     # With warnings as errors, as the gcc builds: clang warns of what gcc lets pass.
     build build-fuzz RelWithDebInfo -DVARNIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DVARNIX_WERROR=ON
-    tools/fuzz.sh build-fuzz 20
+    tools/fuzz.sh build-fuzz 12
     ;;
   pictures)
     # The virtual board's display after each drawing page (build/pictures),
