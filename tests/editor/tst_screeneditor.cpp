@@ -310,7 +310,7 @@ void ScreenEditorTest::filesKeepEveryLineAndAskBeforeWorkIsLost()
 
     QVERIFY(editor->openFile(path));
     QCOMPARE(editor->windowTitle(), QStringLiteral("every.vnx[*] - Varnix Screen"));
-    QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblLive"))->text().startsWith(QStringLiteral("4 lines")));
+    QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblLive"))->text().startsWith(QStringLiteral("3 lines")));
     editor->addObject(Kind::Dot);
     editor->undo();
     trigger(editor, "actSave");
