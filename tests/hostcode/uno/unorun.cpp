@@ -148,21 +148,13 @@ int main(int argc, char* argv[])
                  double(avr->cycle) / kFrequency, std::chrono::duration<double>(Clock::now() - began).count(),
                  sent.bytes, double(sent.last - sent.first) / kFrequency);
     // Where a send that failed ended, as the sketch keeps it for its own
-    // code: the script's line and the board's error line; and for a screen
-    // line's picture, the dots that differ and the first.
+    // code: the script's line and the board's error line.
     if (code == 1) {
         const unsigned char* line = symbolData(firmware, avr, "varnix_line");
         const unsigned char* answer = symbolData(firmware, avr, "varnix_answer");
         if (line && answer)
             std::fprintf(stderr, "unorun: line %d: \"%.48s\"\n", line[0] | line[1] << 8,
                          reinterpret_cast<const char*>(answer));
-        const auto number = [&](const char* name) {
-            const unsigned char* at = symbolData(firmware, avr, name);
-            return at ? int(int16_t(at[0] | at[1] << 8)) : 0;
-        };
-        if (const int pixels = number("varnix_pixels"); pixels != 0)
-            std::fprintf(stderr, "unorun: %d dots differ, the first at %d, %d\n", pixels, number("varnix_first_x"),
-                         number("varnix_first_y"));
     }
     return code;
 }
