@@ -241,9 +241,6 @@ void ExportRunTest::aFailureEndsTheSendAndSaysWhere_data()
     QTest::newRow("Arduino in simavr, a frame refused")
         << "arduino" << refused << QByteArray() << QByteArray("]k]m]80810000]ff")
         << "unorun: line 2: \"Error: block outside the display memory\"\n";
-    QTest::newRow("Arduino in simavr, a dot the picture does not have")
-        << "arduino" << circle << QByteArray("]d]0506") << read
-        << "unorun: line 2: \"\"\nunorun: 1 dots differ, the first at 5, 6\n";
 }
 
 // Each export returns its error (the program exits 1, the sketch lights its
