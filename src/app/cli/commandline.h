@@ -92,7 +92,8 @@ std::optional<ScreenJudges> readScreens(const Command& command, const script::Sc
 // display equals the model's; every screen line's picture is what the board
 // shows), 1 at the first "Error:", an expect that timed out or a difference,
 // 2 when the script or a screen line's picture cannot be read or the port
-// not opened. A failed screen line's pictures go into the current folder. A fleet's run goes on to runFleetCommand. Needs a running
+// not opened. A failed screen line's pictures go into the current folder.
+// A fleet's run goes on to runFleetCommand. Needs a running
 // Q(Core)Application.
 int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 // Writes what a script draws as a PNG, black on white; 0, or 2 when the

@@ -42,9 +42,10 @@ class SessionLog;
 // script, with the board's display checked against a picture where asked;
 // run a script after showing what it will draw, stop a run, and compare the
 // board's display memory with what it should be showing (or a screen line's
-// picture), keep it as a picture, or take it as what the board shows. The board's display memory is read on its own
-// after a reconnect and when the board says it has started again, since
-// nothing the window drew before need be on it then.
+// picture), keep it as a picture, or take it as what the board shows. The
+// board's display memory is read on its own after a reconnect and when the
+// board says it has started again, since nothing the window drew before need
+// be on it then.
 class ScriptPanel : public QObject
 {
     Q_OBJECT
