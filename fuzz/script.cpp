@@ -56,6 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case script::Step::Kind::Ready:
             break;
+        case script::Step::Kind::Screen: {
+            // The picture's name as written, which a screen line gives back.
+            FUZZ_REQUIRE(!step.text.isEmpty());
+            const auto again = script::readScript(script::screenLine(step.text).toUtf8());
+            const auto* back = std::get_if<script::Script>(&again);
+            FUZZ_REQUIRE(back && back->steps.size() == 1 && back->steps.front().text == step.text);
+            break;
+        }
         }
     }
     FUZZ_REQUIRE(script::lineMilliseconds(read, QChar(u']'), script::kLongestDelayMs, 9600) >= 0);

@@ -97,6 +97,17 @@ QString Difference::describe() const
         .arg(y);
 }
 
+QString Difference::brief() const
+{
+    if (count == 0)
+        return QStringLiteral("no pixel differs");
+    return QStringLiteral("%1 %2 (first at %3, %4)")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("pixel differs") : QStringLiteral("pixels differ"))
+        .arg(x)
+        .arg(y);
+}
+
 Difference compare(const Display& expected, const Display& actual)
 {
     Difference difference;

@@ -3,6 +3,7 @@
 
 #include "board/display.h"
 #include "board/firmware.h"
+#include "protocol/frames.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,8 +13,7 @@
 
 namespace varnix::board {
 
-// The read of the whole display memory: columns 0 to 127, rows 0 to 7.
-constexpr char kWholeDisplayRead[] = "]n]007f0007";
+using protocol::kWholeDisplayRead;
 
 // The board after these frames as well, the line going quiet after each as
 // it does between a script's frames.
@@ -47,7 +47,28 @@ struct Difference {
     int y = -1;
     // "12 pixels differ; the first at column 3, row 40", or "no pixel differs".
     QString describe() const;
+    // "12 pixels differ (first at 3, 40)", or "no pixel differs": a screen
+    // line's verdict.
+    QString brief() const;
 };
 Difference compare(const Display& expected, const Display& actual);
+
+// What a script's screen line found on a board.
+struct ScreenVerdict {
+    enum class Kind {
+        Same,      // the board shows the picture
+        Written,   // the picture was made from what the board shows
+        Differs,   // the board shows something else
+        Missing,   // there is no picture to compare with
+        NoDisplay, // the board did not send its display memory
+    };
+    Kind kind = Kind::Same;
+    // As a person reads it: "1 pixel differs (first at 40, 12)".
+    QString said;
+    // The pictures written for a failure: the board's display, then the
+    // difference.
+    QStringList pictures;
+    bool passed() const { return kind == Kind::Same || kind == Kind::Written; }
+};
 
 } // namespace varnix::board

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "board/display.h"
+#include "render/displaypicture.h"
 
-#include <QColor>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -12,23 +12,8 @@
 
 namespace varnix {
 
-// A picture of the board's display in the LCD's colours, each pixel a square
-// of scale x scale. With a preview, the pixels the preview changes are drawn
-// in a second colour: those it sets in full, those it clears faintly.
-QImage renderDisplay(const board::Display& display, int scale = 1, const board::Display* preview = nullptr);
-
-// The colours a picture of the display is drawn in: the LCD's, or black on
-// white, as the pictures saved from it are.
-struct DisplayColours {
-    QColor background;
-    QColor on;
-    QColor previewOn;
-    QColor previewOff;
-    static DisplayColours lcd();
-    static DisplayColours paper();
-};
-QImage renderDisplay(const board::Display& display, int scale, const board::Display* preview,
-                     const DisplayColours& colours);
+using render::DisplayColours;
+using render::renderDisplay;
 
 // Shows a display scaled by the largest whole factor that fits, so that its
 // pixels stay crisp squares.

@@ -12,6 +12,7 @@
 #include "hostcode/exportdialog.h"
 #include "render/animation.h"
 #include "render/displaypicture.h"
+#include "screens/screens.h"
 #include "script/escapes.h"
 #include "transfer/picturedialogs.h"
 #include "widgets/desktop.h"
@@ -23,6 +24,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -289,6 +291,7 @@ void ScreenEditor::buildMenus()
             &QAction::triggered, this, [this] { later([this] { saveAs(); }); });
     file->addSeparator();
     action(file, "actPreview", QStringLiteral("Previe&w\u2026"), {}, &ScreenEditor::preview);
+    action(file, "actSaveReference", QStringLiteral("Save as Re&ference\u2026"), {}, &ScreenEditor::saveReference);
     action(file, "actExport", QStringLiteral("E&xport\u2026"), {}, &ScreenEditor::exportCode);
     file->addSeparator();
     connect(action(file, "actClose", QStringLiteral("&Close"), QKeySequence::Close, nullptr), &QAction::triggered,
@@ -1029,11 +1032,20 @@ void ScreenEditor::setDot(QPoint dot, bool on, const editor::Shape& original)
 
 // The screen as a script
 
+script::ReadResult ScreenEditor::asScript() const
+{
+    auto read = script::readScript(m_screen.text());
+    // A screen line's picture is named from the script's folder.
+    if (auto* made = std::get_if<script::Script>(&read))
+        made->folder = folder();
+    return read;
+}
+
 void ScreenEditor::run()
 {
     later([this] {
         const QString name = m_path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_path).fileName();
-        const auto read = script::readScript(m_screen.text());
+        const auto read = asScript();
         if (const auto* error = std::get_if<script::ReadError>(&read)) {
             m_host.pageHost().message(QStringLiteral("Cannot run %1: %2").arg(name, error->describe()));
             return;
@@ -1062,6 +1074,26 @@ void ScreenEditor::compareWithBoard()
     });
 }
 
+void ScreenEditor::saveReference()
+{
+    later([this] {
+        const QString proposed = m_path.isEmpty() ? QStringLiteral("screen.png")
+                                                  : QFileInfo(m_path).absoluteDir().filePath(
+                                                        QFileInfo(m_path).completeBaseName() + QStringLiteral(".png"));
+        QString path = m_host.desktop().saveFileName(this, QStringLiteral("Save as Reference"), proposed,
+                                                     QStringLiteral("PNG pictures (*.png);;All files (*)"));
+        if (path.isEmpty())
+            return;
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".png");
+        // The canvas as a screen line compares the board's display with it.
+        if (const QString failure = screens::writePicture(m_screen.drawn().display(), path); !failure.isEmpty())
+            m_host.pageHost().message(failure);
+        else
+            tell(QStringLiteral("Saved the screen as the reference %1.").arg(QFileInfo(path).fileName()));
+    });
+}
+
 void ScreenEditor::preview()
 {
     later([this] {
@@ -1080,7 +1112,7 @@ void ScreenEditor::preview()
 void ScreenEditor::exportCode()
 {
     later([this] {
-        const auto read = script::readScript(m_screen.text());
+        const auto read = asScript();
         const QString name = m_path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_path).fileName();
         if (const auto* error = std::get_if<script::ReadError>(&read)) {
             m_host.pageHost().message(QStringLiteral("Cannot export %1: %2").arg(name, error->describe()));
@@ -1090,7 +1122,8 @@ void ScreenEditor::exportCode()
         if (!delay)
             return;
         auto* dialog = new hostcode::ExportDialog(
-            {m_host.desktop(), m_host.lineSettings(), *delay, m_host.pacingCharacter()}, this);
+            {m_host.desktop(), m_host.lineSettings(), *delay, m_host.pacingCharacter(), screens::exportedPictures},
+            this);
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setSource(std::get<script::Script>(read), QStringLiteral("the screen %1").arg(name),
                           m_path.isEmpty() ? QStringLiteral("screen") : QFileInfo(m_path).completeBaseName());

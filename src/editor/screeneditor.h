@@ -118,6 +118,8 @@ public:
     void run();
     void compareWithBoard();
     void preview();
+    // Saves the canvas as the picture a screen line compares the board with.
+    void saveReference();
     void exportCode();
 
 signals:
@@ -167,6 +169,8 @@ private:
     std::optional<editor::Shape> askPicture(const editor::Shape* from);
     void changeContent(editor::Kind kind);
     QString folder() const;
+    // The screen as a script run from its folder.
+    script::ReadResult asScript() const;
 
     void pressed(QPoint dot, Qt::KeyboardModifiers modifiers, int handle);
     void dragged(QPoint dot);

@@ -71,6 +71,10 @@ Ending endingOf(const script::Runner::Result& result, const script::Script& scri
         ending.kind = Kind::Refused;
         ending.reason = QStringLiteral("the port refused the frame");
         break;
+    case Outcome::ScreenFailed:
+        ending.kind = Kind::ScreenDiffers;
+        ending.reason = result.answer;
+        break;
     }
     return ending;
 }
@@ -191,7 +195,28 @@ Ending BoardRun::run()
 
 Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow& model, const QString& lostReason)
 {
+    // Each screen line is told as a line of its own, and the failing one's
+    // verdict kept.
+    std::optional<board::ScreenVerdict> failed;
+    const ScreenJudge judge = m_plan.screens ? m_plan.screens(m_fileName) : ScreenJudge();
+    if (judge) {
+        runner.setScreenCheck({board::displayAnswerFinished, [&](const script::Step& step, const QString& answer) {
+            board::ScreenVerdict verdict = judge(step, answer);
+            emit answered(step.line, script::screenLine(step.text), verdict.said);
+            if (verdict.passed())
+                return QString();
+            failed = verdict;
+            return verdict.said;
+        }});
+    }
     Ending ending = endingOf(runner.run(m_plan.script, m_plan.delay), m_plan.script, lostReason);
+    if (ending.kind == Ending::Kind::ScreenDiffers && failed) {
+        using Verdict = board::ScreenVerdict::Kind;
+        ending.kind = failed->kind == Verdict::Missing ? Ending::Kind::ScreenMissing
+            : failed->kind == Verdict::NoDisplay       ? Ending::Kind::NoDisplay
+                                                       : Ending::Kind::ScreenDiffers;
+        ending.pictures = failed->pictures;
+    }
     if (!ending.passed() || !m_plan.verify)
         return ending;
     const int framesAnswered = ending.framesAnswered;

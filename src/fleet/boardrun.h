@@ -8,7 +8,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace varnix::board {
@@ -33,12 +35,18 @@ QString shown(const QString& text);
 QString answerLine(int line, const QString& frame, const QString& answer);
 QString saidLine(const QString& text);
 
+// What a script's screen line found, given what came since its read began.
+using ScreenJudge = std::function<board::ScreenVerdict(const script::Step& step, const QString& answer)>;
+
 // What every board of a run is sent, and how.
 struct Plan {
     script::Script script;
     int delay = script::kDefaultDelay;
     // Then read the board's display memory and compare it with the drawing.
     bool verify = false;
+    // The judge of the script's screen lines on a board, made in the board's
+    // run from the name its files take (BoardRun::setFileName()).
+    std::function<ScreenJudge(const QString& fileName)> screens = {};
 };
 
 // How a board's run ended: the one way both a single run and a fleet say
@@ -55,6 +63,8 @@ struct Ending {
         NoDisplay,    // the board did not send its display memory to verify
         Differs,      // its display differs from the drawing
         CutShort,     // stopped from outside, while connecting or at a frame's end
+        ScreenDiffers, // a screen line's picture differs from the board's display
+        ScreenMissing, // a screen line's picture is not there
     };
     Kind kind = Kind::Passed;
     // Ended in the read of the display memory that verifies.
@@ -69,6 +79,9 @@ struct Ending {
     QString reason;
     // The comparison, when the display was read.
     std::optional<board::Difference> difference;
+    // The pictures a failed screen line wrote: the board's display, the
+    // difference.
+    QStringList pictures;
 
     bool passed() const { return kind == Kind::Passed; }
     // "line 7: the board answered: Error: …", "verify: 3 pixels differ; …",
@@ -88,6 +101,9 @@ public:
     void setFinish(link::EventLoopPause::Finish finish) { m_finish = finish; }
     // Keeps the session log in this file; none when empty.
     void setLogFile(const QString& path) { m_logFile = path; }
+    // The board's name in the files it shares a folder with others' in
+    // ("rack3-01"); empty for a board run on its own.
+    void setFileName(const QString& name) { m_fileName = name; }
 
     // Returns when the board's run has ended.
     Ending run();
@@ -120,6 +136,7 @@ private:
     Plan m_plan;
     link::EventLoopPause::Finish m_finish = link::EventLoopPause::Finish::Spin;
     QString m_logFile;
+    QString m_fileName;
     script::Runner* m_runner = nullptr;
     // The port, while the run has one.
     link::SerialPort* m_port = nullptr;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 
@@ -59,12 +60,10 @@ QStringList Fleet::logFileNames(const QList<Board>& boards)
 void Fleet::start()
 {
     m_elapsed.start();
-    if (!m_logFolder.isEmpty()) {
-        QList<Board> boards;
-        for (const BoardReport& report : std::as_const(m_reports))
-            boards << report.board;
-        m_logNames = logFileNames(boards);
-    }
+    QList<Board> boards;
+    for (const BoardReport& report : std::as_const(m_reports))
+        boards << report.board;
+    m_logNames = logFileNames(boards);
     launchMore();
     if (done())
         emit finished();
@@ -108,6 +107,7 @@ void Fleet::launch(int index)
     run->setFinish(link::EventLoopPause::Finish::Sleep);
     if (!m_logFolder.isEmpty())
         run->setLogFile(QDir(m_logFolder).filePath(m_logNames.value(index)));
+    run->setFileName(QFileInfo(m_logNames.value(index)).completeBaseName());
 
     // The run's signals come from its own thread: each is handed to this
     // one as a change of the board's report.

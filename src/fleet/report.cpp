@@ -4,6 +4,7 @@
 #include "script/escapes.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSysInfo>
@@ -94,8 +95,20 @@ QString failureType(Ending::Kind kind)
         return QStringLiteral("display differs");
     case Ending::Kind::CutShort:
         return QStringLiteral("cut short");
+    case Ending::Kind::ScreenDiffers:
+        return QStringLiteral("screen differs");
+    case Ending::Kind::ScreenMissing:
+        return QStringLiteral("screen missing");
     }
     return {};
+}
+
+// A picture as CI servers find an attachment: from the folder the run was
+// started in (their workspace) when it lies within it.
+QString attachmentPath(const QString& path)
+{
+    const QString relative = QDir::current().relativeFilePath(QFileInfo(path).absoluteFilePath());
+    return relative.startsWith(QLatin1String("../")) ? QFileInfo(path).absoluteFilePath() : relative;
 }
 
 } // namespace
@@ -281,11 +294,15 @@ bool writeJUnit(const QString& path, const QString& suite, const QList<BoardRepo
                                                  QString::number(frames), message)));
             xml.writeEndElement();
         }
-        if (!report.answers.isEmpty()) {
+        if (!report.answers.isEmpty() || !report.ending.pictures.isEmpty()) {
             QString out;
             if (report.answersLeftOut > 0)
                 out = QStringLiteral("(%1 earlier answers left out)\n").arg(report.answersLeftOut);
-            out += report.answers.join(u'\n') + u'\n';
+            for (const QString& answer : report.answers)
+                out += answer + u'\n';
+            // The form Jenkins' JUnit attachments and GitLab read.
+            for (const QString& picture : report.ending.pictures)
+                out += QStringLiteral("[[ATTACHMENT|%1]]\n").arg(attachmentPath(picture));
             xml.writeTextElement(QStringLiteral("system-out"), xmlText(out));
         }
         if (!report.notes.isEmpty())

@@ -37,7 +37,7 @@ QString frames(qsizetype count)
 } // namespace
 
 ExportDialog::ExportDialog(const Setup& setup, QWidget* parent)
-    : QDialog(parent), m_desktop(setup.desktop),
+    : QDialog(parent), m_desktop(setup.desktop), m_screens(setup.screens),
       m_lblSource(named(new QLabel, "lblSource")),
       m_cmdOpenScript(named(new QPushButton(QStringLiteral("&Open Script\u2026")), "cmdOpenScript")),
       m_cboLanguage(named(new QComboBox, "cboLanguage")),
@@ -103,6 +103,15 @@ void ExportDialog::setSource(const script::Script& script, const QString& madeFr
 {
     m_source.script = script;
     m_source.madeFrom = madeFrom;
+    m_source.screens.clear();
+    m_screensRefusal.clear();
+    if (m_screens) {
+        auto pictures = m_screens(script);
+        if (auto* read = std::get_if<QHash<int, QByteArray>>(&pictures))
+            m_source.screens = std::move(*read);
+        else
+            m_screensRefusal = std::get<script::ReadError>(pictures).describe();
+    }
     m_lblSource->setText(QStringLiteral("%1 (%2)").arg(madeFrom, frames(script.frameCount())));
     m_lblSource->setAccessibleName(QStringLiteral("From ") + m_lblSource->text());
     const QSignalBlocker quiet(m_txtName);
@@ -143,7 +152,9 @@ void ExportDialog::redraw()
     else if (name != typed)
         notes << QStringLiteral("\"%1\" is no name a language takes: the function is %2.")
                      .arg(script::escaped(typed), functionName(name));
-    const Code code = name.isEmpty() ? Code{} : generate(m_source, language(), name);
+    const Code code = name.isEmpty()           ? Code{}
+        : !m_screensRefusal.isEmpty()          ? Code{{}, m_screensRefusal}
+                                               : generate(m_source, language(), name);
     if (!code.ok())
         notes << code.refusal;
     m_code = code.text;

@@ -32,6 +32,8 @@ public:
         QString lineSettings;
         int startDelay = script::kDefaultDelay;
         std::optional<QChar> pacing;
+        // Reads the pictures of a script's screen lines.
+        ScreenPictures screens = {};
     };
 
     ExportDialog(const Setup& setup, QWidget* parent = nullptr);
@@ -54,7 +56,10 @@ private:
     void tell(const QString& text);
 
     Desktop& m_desktop;
+    ScreenPictures m_screens;
     Source m_source;
+    // Why the screen lines' pictures could not be had.
+    QString m_screensRefusal;
     QString m_code;
     QLabel* m_lblSource;
     QPushButton* m_cmdOpenScript;

@@ -110,5 +110,7 @@ FrameResult lcdWriteFrame(const FieldText& x1, const FieldText& x2, const FieldT
                           const FieldText& y2, const FieldText& data);
 FrameResult lcdReadFrame(const FieldText& x1, const FieldText& x2, const FieldText& y1,
                          const FieldText& y2);
+// The read of the whole display memory: columns 0 to 127, rows 0 to 7.
+constexpr char kWholeDisplayRead[] = "]n]007f0007";
 
 } // namespace varnix::protocol

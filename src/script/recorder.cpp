@@ -6,6 +6,9 @@
 
 #include "varnixversion.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace varnix::script {
 
 Recorder::Recorder(link::Connection& connection, std::function<int()> delay, QObject* parent)
@@ -36,11 +39,26 @@ void Recorder::take(const QString& characters, bool transmission)
     }
 }
 
-QString Recorder::scriptText() const
+void Recorder::addScreen(const QString& picture)
+{
+    Item item;
+    item.text = picture;
+    item.screen = true;
+    m_items.append(item);
+}
+
+QString Recorder::scriptText(const QString& folder) const
 {
     QString out = QStringLiteral("# Recorded by Varnix %1\n").arg(QLatin1String(kVersion));
     int delay = -1;
     for (const Item& item : m_items) {
+        if (item.screen) {
+            const QString relative = folder.isEmpty() ? QString() : QDir(folder).relativeFilePath(item.text);
+            const bool within = !relative.isEmpty() && !relative.startsWith(QLatin1String("../"))
+                && QFileInfo(relative).isRelative();
+            out += screenLine(within ? relative : item.text) + u'\n';
+            continue;
+        }
         if (item.delay != delay) {
             delay = item.delay;
             out += QStringLiteral("delay %1\n").arg(delay);

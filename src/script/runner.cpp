@@ -2,6 +2,7 @@
 #include "script/runner.h"
 
 #include "link/core/connection.h"
+#include "protocol/frames.h"
 #include "script/clock.h"
 
 #include <algorithm>
@@ -16,6 +17,19 @@ namespace {
 constexpr int kOwedSettleMs = 250;
 // How often a wait looks at the port when nothing tells it that data came.
 constexpr int kLookEveryMs = 20;
+
+// A screen line's read of the display goes out as a frame of its own line,
+// just before the line judges what came.
+QList<Step> withScreenReads(const QList<Step>& steps)
+{
+    QList<Step> out;
+    for (const Step& step : steps) {
+        if (step.kind == Step::Kind::Screen)
+            out.append(Step{Step::Kind::Send, step.line, step.frame()});
+        out.append(step);
+    }
+    return out;
+}
 } // namespace
 
 Runner::Runner(link::Connection& connection, Clock& clock, QObject* parent)
@@ -62,7 +76,10 @@ void Runner::onReceived(const QString& characters)
     m_sinceFrame += characters;
     m_receivedCount += characters.size();
     for (const AnswerMatcher::Answer& answer : m_matcher.take(characters)) {
-        if (answer.kind == AnswerMatcher::Answer::Kind::Frame && m_answered && !m_answered(answer.text)) {
+        const Answered& whole = m_screenCheck.finished && answer.frame == QLatin1String(protocol::kWholeDisplayRead)
+            ? m_screenCheck.finished
+            : m_answered;
+        if (answer.kind == AnswerMatcher::Answer::Kind::Frame && whole && !whole(answer.text)) {
             m_matcher.putBack(answer);
             emit boardSaid(answer.text);
             continue;
@@ -191,7 +208,7 @@ Runner::Result Runner::run(const Script& script, int startDelay)
     m_lastAnswer.clear();
 
     // What the progress shows: characters, and the time still to go.
-    const auto& steps = script.steps;
+    const QList<Step> steps = withScreenReads(script.steps);
     m_charactersBefore.assign(steps.size() + 1, 0);
     m_timeFrom.assign(steps.size() + 1, 0);
     std::vector<std::int64_t> stepTime(steps.size(), 0);
@@ -230,7 +247,9 @@ Runner::Result Runner::run(const Script& script, int startDelay)
         }
         result.outcome = outcome;
         result.line = line;
-        result.answer = outcome == Outcome::BoardError ? m_refusal->text : m_sinceFrame;
+        result.answer = outcome == Outcome::BoardError ? m_refusal->text
+            : outcome == Outcome::ScreenFailed         ? m_screenFailure
+                                                       : m_sinceFrame;
         result.framesAnswered = m_refusal ? std::min(m_taken, m_refusal->ordinal - 1) : m_taken;
         result.lastAnswer = m_lastAnswer;
         m_running = false;
@@ -286,6 +305,18 @@ Runner::Result Runner::run(const Script& script, int startDelay)
                 return finish(Outcome::ExpectTimedOut, step.line);
             break;
         }
+        case Step::Kind::Screen:
+            // Its read went out as the frame before; an answer still owed
+            // (the prompt off) is awaited first.
+            if (awaitOwed() == Wait::Ended && !m_refusal)
+                return endedAt(step.line);
+            if (m_refusal)
+                break;
+            m_screenFailure = m_screenCheck.judge ? m_screenCheck.judge(step, m_sinceFrame)
+                                                  : QStringLiteral("screen lines are not checked in this run");
+            if (!m_screenFailure.isEmpty())
+                return finish(Outcome::ScreenFailed, step.line);
+            break;
         case Step::Kind::Send: {
             pull();
             // Frames sent with the prompt off are given their answers, or

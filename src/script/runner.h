@@ -46,6 +46,7 @@ public:
         ExpectTimedOut,  // an expect's text did not come in time
         Lost,            // the port closed or went away
         Failed,          // the port refused a frame
+        ScreenFailed,    // a screen line's check failed; Result::answer says why
     };
 
     struct Result {
@@ -99,6 +100,17 @@ public:
     using Answered = std::function<bool(const QString& answer)>;
     void setAnswered(Answered answered) { m_answered = std::move(answered); }
 
+    // How a script's screen lines are checked. A screen line's read of the
+    // display goes out as a frame of its line, `finished` telling its whole
+    // answer as setAnswered() does; then `judge` is given what came since
+    // the read began and says why the line fails, or nothing when it passes.
+    // Without a judge, a screen line fails.
+    struct ScreenCheck {
+        Answered finished;
+        std::function<QString(const Step& step, const QString& answer)> judge;
+    };
+    void setScreenCheck(ScreenCheck check) { m_screenCheck = std::move(check); }
+
 signals:
     // A frame's answer came, or the time for it is up (answer empty); with
     // the prompt off, when its answer comes or the run ends without it.
@@ -137,6 +149,8 @@ private:
     int m_readyTimeoutMs = kReadyTimeoutMs;
     AnswerMatcher m_matcher;
     Answered m_answered;
+    ScreenCheck m_screenCheck;
+    QString m_screenFailure;
     bool m_running = false;
     bool m_stopped = false;
     bool m_stopAtFrameEnd = false;

@@ -6,7 +6,9 @@
 #include "link/core/transmitter.h"
 #include "protocol/frames.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -126,6 +128,17 @@ std::optional<ReadError> Reader::line(int number, QStringView raw)
     }
     if (word == u"expect")
         return expectLine(number, rest);
+    if (word == u"screen") {
+        if (rest.isEmpty())
+            return error(number, QStringLiteral("screen needs the picture to compare the display with (screen "
+                                                "FILE.png)"));
+        Step step;
+        step.kind = Step::Kind::Screen;
+        step.line = number;
+        step.text = rest.toString();
+        script.steps.append(step);
+        return std::nullopt;
+    }
     if (word == u"ready") {
         if (rest != u"on" && rest != u"off")
             return error(number, QStringLiteral("ready takes on or off, not %1").arg(quoted(rest)));
@@ -192,12 +205,26 @@ std::optional<ReadError> Reader::expectLine(int number, QStringView rest)
 
 } // namespace
 
+QString Step::frame() const
+{
+    if (kind == Kind::Screen)
+        return QString::fromLatin1(protocol::kWholeDisplayRead);
+    return kind == Kind::Send ? text : QString();
+}
+
+QString Script::screenPath(const Step& step) const
+{
+    if (folder.isEmpty() || QFileInfo(step.text).isAbsolute())
+        return step.text;
+    return QDir(folder).filePath(step.text);
+}
+
 QStringList Script::frames() const
 {
     QStringList out;
     for (const Step& step : steps) {
-        if (step.kind == Step::Kind::Send)
-            out << step.text;
+        if (step.kind == Step::Kind::Send || step.kind == Step::Kind::Screen)
+            out << step.frame();
     }
     return out;
 }
@@ -206,7 +233,7 @@ qsizetype Script::frameCount() const
 {
     qsizetype n = 0;
     for (const Step& step : steps)
-        n += step.kind == Step::Kind::Send;
+        n += step.kind == Step::Kind::Send || step.kind == Step::Kind::Screen;
     return n;
 }
 
@@ -265,7 +292,10 @@ ReadResult readScriptFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return ReadError{0, QStringLiteral("cannot open %1: %2").arg(path, file.errorString())};
-    return readScript(file.readAll());
+    ReadResult read = readScript(file.readAll());
+    if (auto* script = std::get_if<Script>(&read))
+        script->folder = QFileInfo(path).absolutePath();
+    return read;
 }
 
 std::int64_t lineMilliseconds(const Script& script, std::optional<QChar> pacing, int startDelay, int baudRate)
@@ -276,10 +306,13 @@ std::int64_t lineMilliseconds(const Script& script, std::optional<QChar> pacing,
     for (const Step& step : script.steps) {
         switch (step.kind) {
         case Step::Kind::Send:
-            characters += step.text.size();
+        case Step::Kind::Screen: {
+            const QString frame = step.frame();
+            characters += frame.size();
             if (pacing)
-                ms += step.text.count(*pacing) * delay;
+                ms += frame.count(*pacing) * delay;
             break;
+        }
         case Step::Kind::Delay:
             delay = step.milliseconds;
             break;
@@ -325,6 +358,11 @@ QString sendLine(const QString& text)
         line += QStringLiteral("\\x20");
     }
     return line;
+}
+
+QString screenLine(const QString& picture)
+{
+    return QStringLiteral("screen ") + picture;
 }
 
 } // namespace varnix::script

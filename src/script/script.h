@@ -23,6 +23,9 @@ namespace varnix::script {
 //   expect TEXT [S]    waits until the answers since the last frame contain
 //                      TEXT, at most S seconds (5 when left out)
 //   ready off|on       whether each frame waits for the board's "Ready:"
+//   screen FILE.png    reads the board's display and compares it with the
+//                      picture (a relative name is taken from the script's
+//                      folder)
 // A line to send begins with "]" or with an escape, so that text typed in
 // the terminal ("A", " x") is written "\x41", "\x20x" and no word is
 // mistaken for it.
@@ -36,18 +39,29 @@ constexpr int kLongestWaitMs = 3'600'000;
 constexpr char kExtension[] = "vnx";
 
 struct Step {
-    enum class Kind { Send, Delay, Wait, Expect, Ready };
+    enum class Kind { Send, Delay, Wait, Expect, Ready, Screen };
     Kind kind = Kind::Send;
     int line = 0;          // in the file, from 1
-    QString text;          // what Send sends, what Expect waits for
+    QString text;          // what Send sends, what Expect waits for, Screen's picture as written
     int milliseconds = 0;  // Delay, Wait, and Expect's longest wait
     bool on = true;        // Ready
+
+    // What the step puts on the line: Send's text, or Screen's read of the
+    // whole display; empty for the others.
+    QString frame() const;
 };
 
 struct Script {
     QList<Step> steps;
+    // Where a screen line's picture named without its folder is: the
+    // script file's folder; empty for a script not read from a file (the
+    // current folder).
+    QString folder;
 
-    // The texts that go to the board, in order.
+    // The picture of a screen line, its folder added where it has none.
+    QString screenPath(const Step& step) const;
+
+    // The texts that go to the board, in order (Step::frame()).
     QStringList frames() const;
     qsizetype frameCount() const;
 };
@@ -91,5 +105,8 @@ QString durationText(std::int64_t milliseconds);
 // escaped too unless it is "]", so that the reader takes it for text, and a
 // blank at its end escaped, so that the reader does not trim it.
 QString sendLine(const QString& text);
+
+// The screen line that compares the board's display with the picture.
+QString screenLine(const QString& picture);
 
 } // namespace varnix::script

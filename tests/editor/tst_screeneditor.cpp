@@ -8,6 +8,7 @@
 #include "editor/propertypanel.h"
 #include "editor/screeneditor.h"
 #include "hostcode/exportdialog.h"
+#include "screens/screens.h"
 #include "support/boardfixture.h"
 #include "support/fixture.h"
 #include "support/screens.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QProcess>
@@ -179,6 +181,13 @@ void ScreenEditorTest::titleValueAndBarFollowedLiveSavedReopenedAndRun()
     QVERIFY(f.settle());
     QCOMPARE(f.desktop.questions.size(), 1);
     QCOMPARE(f.board.firmware().display(), editor->canvas()->display());
+
+    // Kept as the picture a screen line compares the board with.
+    f.desktop.savePath = dir.filePath(QStringLiteral("tank"));
+    trigger(editor, "actSaveReference");
+    QTRY_VERIFY(QFile::exists(dir.filePath(QStringLiteral("tank.png"))));
+    QCOMPARE(std::get<screens::Picture>(screens::readPicture(dir.filePath(QStringLiteral("tank.png")))).display,
+             std::optional(f.board.firmware().display()));
 }
 
 void ScreenEditorTest::bitmapTextFollowedLiveAndReopenedWithoutItsFont()
@@ -369,7 +378,7 @@ void ScreenEditorTest::filesKeepEveryLineAndAskBeforeWorkIsLost()
 
     QVERIFY(editor->openFile(path));
     QCOMPARE(editor->windowTitle(), QStringLiteral("every.vnx[*] - Varnix Screen"));
-    QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblLive"))->text().startsWith(QStringLiteral("4 lines")));
+    QVERIFY(editor->findChild<QLabel*>(QStringLiteral("lblLive"))->text().startsWith(QStringLiteral("3 lines")));
     editor->addObject(Kind::Dot);
     editor->undo();
     trigger(editor, "actSave");

@@ -8,6 +8,8 @@
 #include "fleet/portsfile.h"
 #include "fleet/report.h"
 #include "script/script.h"
+#include "screens/screens.h"
+#include "support/behind.h"
 #include "support/fleetprogram.h"
 #include "support/scriptstandins.h"
 #include "support/ser2net.h"
@@ -20,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <csignal>
 #include <fcntl.h>
@@ -44,6 +47,7 @@ private slots:
     void portsFileRefusedWithItsLine();
     void badLineSendsNothing();
     void reportHoldsAnyAnswerAsWellFormedXml();
+    void aScreenThatDiffersIsAttachedToItsFailure();
     void viewIsErasedWhateverTheWidthNow_data();
     void viewIsErasedWhateverTheWidthNow();
 };
@@ -295,6 +299,47 @@ void FleetTest::reportHoldsAnyAnswerAsWellFormedXml()
     QVERIFY2(fleet::writeJUnit(path, QStringLiteral("a&b.vnx"), {odd, waiting}, 3, 1500, &why), qPrintable(why));
     QCOMPARE(junitCases(path), (QStringList{"odd: line 2: the board answered: <Error> & \\x02 \\ufffe\\ud800",
                                             "later: skipped"}));
+}
+
+// Four boards, one showing a dot the script did not draw: that board alone
+// fails its screen line, and its pictures, kept under its name, are the
+// attachments of its test case, named from the folder the run began in.
+void FleetTest::aScreenThatDiffersIsAttachedToItsFailure()
+{
+    REQUIRE_TOOLS();
+    BoardList boards = startBoards(4);
+    QCOMPARE(int(boards.size()), 4);
+    QVERIFY(writeBehind(*boards[2], "]d]0506"));
+    QTemporaryDir dir;
+    QVERIFY(screens::writePicture(board::drawn({"]c]402014"}).display(), dir.filePath("circle.png")).isEmpty());
+    QStringList lines;
+    for (int i = 0; i < 4; ++i)
+        lines << QStringLiteral("b%1 %2").arg(i + 1).arg(boards[i]->devicePath());
+    const QString ports = writePortsFile(dir, lines);
+    const QString script = writeScriptFile(dir, "]c]402014\nscreen circle.png\n");
+
+    const QString was = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const Finished run = runProgram({"--run", script, "--ports", ports, "--junit", "report.xml", "--log-dir", "logs"});
+    QDir::setCurrent(was);
+    QCOMPARE(run.code, 1);
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    QCOMPARE(junitCases(junit, true), (QStringList{"b1: passed", "b2: passed",
+                                                   "b3: line 2: 1 pixel differs (first at 5, 6) [screen differs]",
+                                                   "b4: passed"}));
+    QStringList attached;
+    QFile report(junit);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&report);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"system-out")
+            continue;
+        for (const QString& line : xml.readElementText().split(u'\n'))
+            if (line.startsWith(QLatin1String("[[ATTACHMENT|")))
+                attached << line;
+    }
+    QCOMPARE(attached, (QStringList{"[[ATTACHMENT|logs/b3-circle-board.png]]", "[[ATTACHMENT|logs/b3-circle-diff.png]]"}));
+    QCOMPARE(QDir(dir.filePath("logs")).entryList({"*.png"}), (QStringList{"b3-circle-board.png", "b3-circle-diff.png"}));
 }
 
 void FleetTest::viewIsErasedWhateverTheWidthNow_data()

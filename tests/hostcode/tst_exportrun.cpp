@@ -6,6 +6,8 @@
 #include "board/displaycheck.h"
 #include "board/virtualboard.h"
 #include "hostcode/core/hostcode.h"
+#include "screens/screens.h"
+#include "support/behind.h"
 #include "support/hostrun.h"
 #include "support/pty.h"
 #include "support/scriptstandins.h"
@@ -29,7 +31,8 @@ constexpr int kExportDelay = 80;
 
 // Every kind of line: frames paced and not, a block, a text that needs
 // escaping in every language (quotes, a backslash, "??=", a NUL, 0xff),
-// sent with the prompt off, a wait and an expect met.
+// sent with the prompt off, a wait and an expect met, and a screen line
+// whose picture (every.png) the board shows.
 const QByteArray kEveryKind = "# every kind of line\n"
                            "]k\n"
                            "delay 80\n"
@@ -41,7 +44,8 @@ const QByteArray kEveryKind = "# every kind of line\n"
                            "wait 100\n"
                            "expect Ready: 1\n"
                            "delay 0\n"
-                           "]r]007f003f]1\n";
+                           "]r]007f003f]1\n"
+                           "screen every.png\n";
 
 script::Script readText(const QByteArray& text)
 {
@@ -62,9 +66,9 @@ QList<FrameAt> frameStarts(const script::Script& script)
     for (const script::Step& step : script.steps) {
         if (step.kind == script::Step::Kind::Delay)
             delay = step.milliseconds;
-        if (step.kind == script::Step::Kind::Send) {
+        if (!step.frame().isEmpty()) {
             out.append({at, delay});
-            at += step.text.size();
+            at += step.frame().size();
         }
     }
     return out;
@@ -93,11 +97,14 @@ QString pacingFault(const std::vector<test::Pty::Arrival>& arrivals, const QList
     return misjudged.size() > 2 ? misjudged.join(QStringLiteral("; ")) : QString();
 }
 
-hostcode::Source sourceOfText(const QByteArray& text)
+// The script's screen lines take their pictures from the folder.
+hostcode::Source sourceOfText(const QByteArray& text, const QString& folder)
 {
     hostcode::Source source;
     source.script = readText(text);
+    source.script.folder = folder;
     source.madeFrom = QStringLiteral("the script test.vnx");
+    source.screens = std::get<QHash<int, QByteArray>>(screens::exportedPictures(source.script));
     return source;
 }
 
@@ -120,6 +127,9 @@ private slots:
 
 private:
     QByteArray m_runBytes;
+    // The screen lines' pictures: every.png, what kEveryKind draws, and
+    // circle.png.
+    QTemporaryDir m_pictures;
 };
 
 // What `varnix --run` puts on the line, the reference for every export.
@@ -130,10 +140,14 @@ void ExportRunTest::initTestCase()
     test::Pty line;
     QVERIFY(line.forwardTo(board.devicePath()));
     line.startReading();
-    QTemporaryDir dir;
+    QVERIFY(screens::writePicture(board::drawn(readText(kEveryKind).frames()).display(),
+                                  m_pictures.filePath(QStringLiteral("every.png")))
+                .isEmpty());
+    QVERIFY(screens::writePicture(board::drawn({"]c]402014"}).display(), m_pictures.filePath(QStringLiteral("circle.png")))
+                .isEmpty());
     Command command;
     command.kind = Command::Kind::Run;
-    command.script = test::writeScriptFile(dir, kEveryKind);
+    command.script = test::writeScriptFile(m_pictures, kEveryKind);
     command.device = line.slavePath();
     QString out, err;
     QTextStream outStream(&out), errStream(&err);
@@ -163,14 +177,17 @@ void ExportRunTest::sendsWhatARunSends()
         QSKIP("ser2net is not installed");
     QTemporaryDir dir;
     test::HostRun host;
-    const hostcode::Code code = hostcode::generate(sourceOfText(kEveryKind), language, QStringLiteral("every_kind"));
+    const hostcode::Code code =
+        hostcode::generate(sourceOfText(kEveryKind, m_pictures.path()), language, QStringLiteral("every_kind"));
     QVERIFY2(host.build(code.text, language, dir.path()), qPrintable(host.error()));
 
     // A line before the board that times each byte as it passes.
     board::VirtualBoard board;
     QVERIFY2(board.start(), qPrintable(board.errorString()));
     test::Pty line;
-    QVERIFY(line.forwardTo(board.devicePath()));
+    // At the line's own pace for the simulated Uno: simavr's bridge to its
+    // serial port stalls on a long answer that comes all at once.
+    QVERIFY(line.forwardTo(board.devicePath(), language == Language::Arduino ? 19200 / 10 : 0));
     line.startReading();
     test::Ser2net server(line.slavePath());
     if (network)
@@ -196,22 +213,33 @@ void ExportRunTest::aFailureEndsTheSendAndSaysWhere_data()
 {
     QTest::addColumn<QString>("lang");
     QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QByteArray>("sneaked");  // written straight to the board first
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QString>("said");
     const QByteArray expecting = "]k\nexpect Done: 0.3\n]d]0101\n";
     const QByteArray refused = "]k\n]m]80810000]ff\n]d]0101\n";
+    // The board takes the typed "A" for nothing and gives it no prompt.
+    const QByteArray unanswered = "]k\n\\x41\n]d]0101\n";
+    const QByteArray circle = "]c]402014\nscreen circle.png\n]d]0101\n";
+    const QByteArray read = "]c]402014]n]007f0007";
     const QString error = QStringLiteral("the board answered \"Error: block outside the display memory\"");
     for (const char* lang : {"c", "python"}) {
-        QTest::addRow("%s, an expect unanswered", lang)
-            << lang << expecting << QByteArray("]k") << "%1: line 2: an answer expected did not come in time\n";
+        QTest::addRow("%s, an expect unanswered", lang) << lang << expecting << QByteArray() << QByteArray("]k")
+                                                        << "%1: line 2: an answer expected did not come in time\n";
         QTest::addRow("%s, a frame refused", lang)
-            << lang << refused << QByteArray("]k]m]80810000]ff") << "%1: line 2: " + error + u'\n';
+            << lang << refused << QByteArray() << QByteArray("]k]m]80810000]ff") << "%1: line 2: " + error + u'\n';
+        QTest::addRow("%s, a frame without its prompt", lang)
+            << lang << unanswered << QByteArray() << QByteArray("]kA")
+            << "%1: line 2: a frame's \"Ready:\" did not come\n";
+        QTest::addRow("%s, a dot the picture does not have", lang)
+            << lang << circle << QByteArray("]d]0506") << read
+            << "%1: line 2: the board's display differs from the picture: 1 pixel differs (first at 5, 6)\n";
     }
     // The sketch keeps them for its own code, where simavr reads them.
     QTest::newRow("Arduino in simavr, an expect unanswered")
-        << "arduino" << expecting << QByteArray("]k") << "unorun: line 2: \"\"\n";
+        << "arduino" << expecting << QByteArray() << QByteArray("]k") << "unorun: line 2: \"\"\n";
     QTest::newRow("Arduino in simavr, a frame refused")
-        << "arduino" << refused << QByteArray("]k]m]80810000]ff")
+        << "arduino" << refused << QByteArray() << QByteArray("]k]m]80810000]ff")
         << "unorun: line 2: \"Error: block outside the display memory\"\n";
 }
 
@@ -223,23 +251,28 @@ void ExportRunTest::aFailureEndsTheSendAndSaysWhere()
 {
     QFETCH(QString, lang);
     QFETCH(QByteArray, script);
+    QFETCH(QByteArray, sneaked);
     QFETCH(QByteArray, sent);
     QFETCH(QString, said);
     const Language language = *hostcode::languageNamed(lang);
     REQUIRE_TOOLCHAIN(language);
     QTemporaryDir dir;
     test::HostRun host;
-    QVERIFY2(host.build(hostcode::generate(sourceOfText(script), language, QStringLiteral("failing")).text, language,
-                        dir.path()),
-             qPrintable(host.error()));
+    QString code = hostcode::generate(sourceOfText(script, m_pictures.path()), language, QStringLiteral("failing")).text;
+    // A prompt given up after a fifth of the time: the same code, sooner.
+    code.replace(QStringLiteral("#define VX_READY_MS 2000"), QStringLiteral("#define VX_READY_MS 400"))
+        .replace(QStringLiteral("_READY_SECONDS = 2\n"), QStringLiteral("_READY_SECONDS = 0.4\n"));
+    QVERIFY2(host.build(code, language, dir.path()), qPrintable(host.error()));
     board::VirtualBoard board;
     QVERIFY2(board.start(), qPrintable(board.errorString()));
+    if (!sneaked.isEmpty())
+        QVERIFY(test::writeBehind(board, sneaked));
     const test::Ended ended = host.run(board.devicePath(), 15000);
     QCOMPARE(ended.code, 1);
     const QString told = said.contains(u"%1") ? said.arg(board.devicePath()) : said;
     QVERIFY2(ended.err.endsWith(told.toUtf8()), ended.err);
     QTest::qWait(100);
-    QCOMPARE(board.received(), sent);
+    QCOMPARE(board.received(), sneaked + sent);
 }
 
 // varnix --picture --export: the program that it writes draws the picture.

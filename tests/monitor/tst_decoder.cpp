@@ -166,9 +166,11 @@ void DecoderTest::files_data()
         << QByteArray("2025-01-31 10:00:00.000100: /dev/ttyUSB0\n5D 6B 5D 63 5D 34 30 32 30 31 34\t]k]c]402014\n"
                       "2025-01-31 10:00:00.050000: /dev/ttyUSB1\n52 65 61 64 79 3A 0D 0A\tReady:..\n")
         << QStringList{"]k | taken", "]c]402014 | taken", "< Ready:\\x0d\\x0a"};
-    QTest::newRow("a script") << "screen.vnx" << QByteArray("]k\ndelay 50\n]f]4\n\\x41\nfill\n")
+    // A screen line is its read of the whole display.
+    QTest::newRow("a script") << "screen.vnx" << QByteArray("]k\ndelay 50\n]f]4\n\\x41\nfill\nscreen shot.png\n")
                               << QStringList{"]k | taken", "]f]4 | taken", "A | ignored",
-                                             "* line 5: unknown word \"fill\" (a frame begins with \"]\"); left out"};
+                                             "* line 5: unknown word \"fill\" (a frame begins with \"]\"); left out",
+                                             "]n]007f0007 | taken"};
     QTest::newRow("not a capture at all")
         << "picture.png" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
         << QStringList{"* This is no capture: 5 of its first 16 bytes are no text. It is read as raw bytes the host "

@@ -42,8 +42,9 @@ void Pty::startReading()
     startSlowReading(0);
 }
 
-bool Pty::forwardTo(const QString& device)
+bool Pty::forwardTo(const QString& device, int answersPerSecond)
 {
+    m_answersPerSecond = answersPerSecond;
     m_forward = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     return m_forward >= 0;
 }
@@ -51,13 +52,18 @@ bool Pty::forwardTo(const QString& device)
 void Pty::answerLoop()
 {
     char buffer[4096];
+    // A few bytes at a time, at the line's pace when it has one.
+    const ssize_t most = m_answersPerSecond > 0 ? 16 : ssize_t(sizeof buffer);
     while (m_reading.load()) {
         pollfd p{m_forward, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0)
             continue;
-        const ssize_t n = ::read(m_forward, buffer, sizeof buffer);
-        if (n > 0)
-            send(QByteArray(buffer, n));
+        const ssize_t n = ::read(m_forward, buffer, size_t(most));
+        if (n <= 0)
+            continue;
+        send(QByteArray(buffer, n));
+        if (m_answersPerSecond > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(n * 1'000'000 / m_answersPerSecond));
     }
 }
 

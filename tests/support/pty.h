@@ -45,8 +45,10 @@ public:
     void stopReading();
     // Makes the pseudo-terminal a line to a device (a board's): what the
     // reader takes (at its rate, when slow) goes on to the device, and the
-    // device's answers come back to the program at once. Before reading.
-    bool forwardTo(const QString& device);
+    // device's answers come back to the program at once, or no faster than
+    // answersPerSecond bytes as a serial line at that rate brings them.
+    // Before reading.
+    bool forwardTo(const QString& device, int answersPerSecond = 0);
     std::vector<Arrival> arrivals() const;
     QByteArray received() const;
     // Waits until at least count bytes have arrived or the time is up.
@@ -72,6 +74,7 @@ private:
     int m_master = -1;
     int m_slave = -1;
     int m_forward = -1;
+    int m_answersPerSecond = 0;
     std::thread m_answerer;
     QString m_slavePath;
     std::thread m_reader;

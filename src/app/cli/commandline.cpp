@@ -12,6 +12,7 @@
 #include "script/script.h"
 #include "render/displaypicture.h"
 #include "render/picture.h"
+#include "screens/screens.h"
 
 #include "varnixversion.h"
 
@@ -52,7 +53,29 @@ std::optional<script::Script> readScript(const Command& command, QTextStream& er
     return std::get<script::Script>(std::move(read));
 }
 
+// How to make a screen line's picture that is not there, from the command line.
+constexpr char kHowToMake[] = "run again with --update-screens to make it from what the board shows";
+
 } // namespace
+
+std::optional<ScreenJudges> readScreens(const Command& command, const script::Script& script, QTextStream& out,
+                                        QTextStream& err)
+{
+    auto read = screens::References::read(script, command.updateScreens);
+    if (const auto* error = std::get_if<script::ReadError>(&read)) {
+        err << "varnix: " << scriptRefusal(command.script, *error) << Qt::endl;
+        return std::nullopt;
+    }
+    auto references = std::make_shared<const screens::References>(std::get<screens::References>(std::move(read)));
+    if (references->isEmpty())
+        return ScreenJudges{};
+    for (const QString& note : references->notes())
+        out << note << Qt::endl;
+    return ScreenJudges([references](const QString& folder, const QString& fileName) {
+        const QString prefix = fileName.isEmpty() ? QString() : fileName + u'-';
+        return fleet::ScreenJudge(screens::Judge(references, folder, prefix, QString::fromLatin1(kHowToMake)));
+    });
+}
 
 QString scriptRefusal(const QString& path, const script::ReadError& error)
 {
@@ -193,6 +216,8 @@ Command parseCommandLine(const QStringList& arguments)
             }
         } else if (name == QLatin1String("--verify")) {
             command.verify = true;
+        } else if (name == QLatin1String("--update-screens")) {
+            command.updateScreens = true;
         } else if (name == QLatin1String("--png")) {
             command.png = *value;
             sawPng = true;
@@ -220,6 +245,8 @@ Command parseCommandLine(const QStringList& arguments)
         return refuse(QStringLiteral("--port and --verify go with --run SCRIPT"));
     if (!run && !exportScript && (sawDelay || command.verify || ((preview || decode) && sawPort)))
         return refuse(QStringLiteral("--port, --delay and --verify go with --run SCRIPT"));
+    if (!run && command.updateScreens)
+        return refuse(QStringLiteral("--update-screens goes with --run SCRIPT"));
     if (!run && (command.fleet() || command.ports.size() > 1))
         return refuse(QStringLiteral("--ports, --jobs, --junit, --log-dir and a second --port go with --run SCRIPT"));
     if (sawLine && !exportScript && !command.exporting.asked && !monitoring)
@@ -264,8 +291,11 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
     const auto loaded = readScript(command, err);
     if (!loaded)
         return 2;
+    const auto judges = readScreens(command, *loaded, out, err);
+    if (!judges)
+        return 2;
     if (command.fleet())
-        return runFleetCommand(command, *loaded, out, err);
+        return runFleetCommand(command, *loaded, *judges, out, err);
 
     QString device = command.device;
     if (device.isEmpty()) {
@@ -276,7 +306,16 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
             return 2;
         }
     }
-    fleet::BoardRun run(fleet::Board{device, device}, fleet::Plan{*loaded, command.delay, command.verify});
+    fleet::Plan plan{*loaded, command.delay, command.verify};
+    if (*judges) {
+        // A failed screen line's pictures go into the current folder.
+        if (const QString why = screens::folderRefusal({}); !why.isEmpty()) {
+            err << "varnix: a failed screen line's pictures could not be kept: " << why << Qt::endl;
+            return 2;
+        }
+        plan.screens = [judges = *judges](const QString& fileName) { return judges({}, fileName); };
+    }
+    fleet::BoardRun run(fleet::Board{device, device}, plan);
     QObject::connect(&run, &fleet::BoardRun::answered, [&](int line, const QString& frame, const QString& answer) {
         out << fleet::answerLine(line, frame, answer) << Qt::endl;
     });
@@ -298,7 +337,18 @@ int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err)
         return 2;
 
     case Kind::NoDisplay:
+        if (!ending.verifying)
+            break;
         err << "varnix: verify: " << ending.reason << Qt::endl;
+        return 1;
+    case Kind::ScreenDiffers:
+    case Kind::ScreenMissing:
+        err << "varnix: " << name << " line " << ending.line << ": " << ending.reason << Qt::endl;
+        if (!ending.pictures.isEmpty())
+            err << "varnix: the board's display is in " << ending.pictures.value(0)
+                << (ending.pictures.size() > 1 ? QStringLiteral(", the difference in ") + ending.pictures.value(1)
+                                               : QString())
+                << Qt::endl;
         return 1;
     case Kind::BoardError:
     case Kind::NoAnswer:

@@ -4,12 +4,15 @@
 #include "app/cli/contentcommand.h"
 #include "app/cli/exportcommand.h"
 #include "app/cli/monitorcommand.h"
+#include "fleet/boardrun.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 
 class QTextStream;
 
@@ -45,6 +48,7 @@ struct Command {
     QString logDir;    // --log-dir: each board's session log in this folder
     int delay = 20;   // --delay, as a run from the command line starts
     bool verify = false;
+    bool updateScreens = false; // --update-screens
     QString png;      // --preview's, --text's or --picture's --png
     int scale = 1;
     // --line: the line --export's code sets and --monitor's ports open with.
@@ -73,11 +77,23 @@ Command parseCommandLine(const QStringList& arguments);
 // 3: …", or the reason alone where it names the file it could not open.
 QString scriptRefusal(const QString& path, const script::ReadError& error);
 
+// Makes the judge of a run's screen lines on a board, whose failures' pictures
+// go into the folder, named after the board's file name (none for a board
+// run on its own). Empty when the script has no screen line.
+using ScreenJudges = std::function<fleet::ScreenJudge(const QString& folder, const QString& fileName)>;
+// Reads the pictures of the script's screen lines before anything is sent,
+// printing what a person should know of them; nothing, said in one line,
+// when one cannot be used.
+std::optional<ScreenJudges> readScreens(const Command& command, const script::Script& script, QTextStream& out,
+                                        QTextStream& err);
+
 // Sends a script to the board and prints one line per frame with its
 // answer: 0 when every frame was answered (and, with --verify, the board's
-// display equals the model's), 1 at the first "Error:", an expect that timed
-// out or a difference, 2 when the script cannot be read or the port not
-// opened. A fleet's run goes on to runFleetCommand. Needs a running
+// display equals the model's; every screen line's picture is what the board
+// shows), 1 at the first "Error:", an expect that timed out or a difference,
+// 2 when the script or a screen line's picture cannot be read or the port
+// not opened. A failed screen line's pictures go into the current folder.
+// A fleet's run goes on to runFleetCommand. Needs a running
 // Q(Core)Application.
 int runScriptCommand(const Command& command, QTextStream& out, QTextStream& err);
 // Writes what a script draws as a PNG, black on white; 0, or 2 when the

@@ -5,6 +5,7 @@
 
 #include "link/core/linesettings.h"
 #include "render/animation.h"
+#include "screens/screens.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -96,6 +97,13 @@ int exportScript(const QString& path, const ExportChoice& choice, int delay, QTe
     }
     hostcode::Source source;
     source.script = std::get<script::Script>(std::move(read));
+    // The screen lines' pictures are built into the code.
+    auto pictures = screens::exportedPictures(source.script);
+    if (const auto* error = std::get_if<script::ReadError>(&pictures)) {
+        err << "varnix: " << scriptRefusal(path, *error) << Qt::endl;
+        return 2;
+    }
+    source.screens = std::get<QHash<int, QByteArray>>(std::move(pictures));
     source.madeFrom = QStringLiteral("the script %1").arg(QFileInfo(path).fileName());
     source.startDelay = delay;
     return write(std::move(source), choice, QFileInfo(path).completeBaseName(), out, err);

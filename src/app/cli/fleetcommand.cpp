@@ -7,6 +7,7 @@
 #include "fleet/portsfile.h"
 #include "fleet/report.h"
 #include "link/core/portmap.h"
+#include "screens/screens.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -162,7 +163,8 @@ void allowEveryFile()
 
 } // namespace
 
-int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err)
+int runFleetCommand(const Command& command, const script::Script& script, const ScreenJudges& judges,
+                    QTextStream& out, QTextStream& err)
 {
     QStringList ports = command.ports;
     if (command.portsFiles.isEmpty() && ports.isEmpty()) {
@@ -183,6 +185,19 @@ int runFleetCommand(const Command& command, const script::Script& script, QTextS
         err << "varnix: cannot make the folder " << command.logDir << " for the session logs" << Qt::endl;
         return 2;
     }
+    fleet::Plan plan{script, command.delay, command.verify};
+    if (judges) {
+        // A picture is made from one board's display.
+        if (command.updateScreens && std::get<QList<fleet::Board>>(read).size() > 1) {
+            err << "varnix: --update-screens makes the pictures from one board's display: give one board" << Qt::endl;
+            return 2;
+        }
+        if (const QString why = screens::folderRefusal(command.logDir); !why.isEmpty()) {
+            err << "varnix: a failed screen line's pictures could not be kept: " << why << Qt::endl;
+            return 2;
+        }
+        plan.screens = [judges, folder = command.logDir](const QString& fileName) { return judges(folder, fileName); };
+    }
     if (!command.junit.isEmpty()) {
         // Found out now, not after the boards have run.
         QSaveFile trial(command.junit);
@@ -194,7 +209,7 @@ int runFleetCommand(const Command& command, const script::Script& script, QTextS
     }
     allowEveryFile();
 
-    fleet::Fleet rack(std::get<QList<fleet::Board>>(read), fleet::Plan{script, command.delay, command.verify});
+    fleet::Fleet rack(std::get<QList<fleet::Board>>(read), plan);
     rack.setJobs(command.jobs);
     rack.setLogFolder(command.logDir);
     Progress progress(rack, out);

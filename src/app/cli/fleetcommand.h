@@ -15,7 +15,9 @@ namespace varnix {
 // passed, 1 when any did not (or the report could not be written), 2 when
 // nothing could start. Ctrl+C (or a request to terminate) ends every run
 // at its next frame boundary, a second one at once; the report is written
-// all the same.
-int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err);
+// all the same. `judges` judges the script's screen lines, their pictures
+// kept in --log-dir (else the current folder) under each board's name.
+int runFleetCommand(const Command& command, const script::Script& script, const ScreenJudges& judges,
+                    QTextStream& out, QTextStream& err);
 
 } // namespace varnix

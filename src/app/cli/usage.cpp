@@ -15,6 +15,7 @@ constexpr const char* kVarnixSynopses[] = {
     "[--log FILE] [--port PORT]",
     "--edit [SCRIPT] [--log FILE] [--port PORT]",
     "--run SCRIPT [--port PORT]... [--delay MS] [--verify] [--jobs N]",
+    "--run SCRIPT [--port PORT] --update-screens",
     "--run SCRIPT --ports FILE [--junit OUT.xml] [--log-dir DIR]",
     "--preview SCRIPT --png OUT.png [--scale N]",
     "--text TEXT [options] [--png OUT.png] [--script OUT.vnx]",
@@ -76,6 +77,11 @@ constexpr Option kVarnixOptions[] = {
      "After a run that went well, read the board's whole display memory and compare it with what the script "
      "draws on the firmware model: print the number of differing pixels and the first of them, and exit with 1 "
      "when any pixel differs. The model starts from a clear display, so a script to verify begins with ]k."},
+    {"--update-screens", nullptr, "with --run: make the pictures of the script's screen lines from the board",
+     "Write the picture of each screen line that is not there or differs from what the board shows, from the "
+     "board's display, and say which were written; the run passes those lines. Without it no picture is ever "
+     "changed. A picture's folder that cannot be written is refused before anything is sent. With one board "
+     "only."},
     {"--preview", "SCRIPT", "draw what the script would draw, with the board's firmware model; no port",
      "Draw what the script would draw with the board's own firmware model, opening no port, and write it as "
      "the PNG that --png names."},

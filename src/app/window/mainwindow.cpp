@@ -192,7 +192,7 @@ void Main::buildWindow()
     auto* displayRow = new QHBoxLayout;
     displayRow->addWidget(buildDisplayPanel(), 1);
     m_scriptPanel = new ScriptPanel({*this, m_platform.desktop, *m_sender, *m_connection, m_platform.pause, *m_terminal, *m_portPanel,
-                                     *m_shadow, this},
+                                     *m_shadow, this, *m_log},
                                     this);
     connect(m_scriptPanel, &ScriptPanel::overDisplayChanged, m_previewTimer, qOverload<>(&QTimer::start));
     displayRow->addWidget(m_scriptPanel->group());
@@ -281,7 +281,8 @@ QWidget* Main::buildDisplayPanel()
 
 void Main::showPreview()
 {
-    m_displayView->setDisplay(m_shadow->firmware().display());
+    m_displayView->setDisplay(
+        m_scriptPanel && m_scriptPanel->underDisplay() ? *m_scriptPanel->underDisplay() : m_shadow->firmware().display());
     m_displayView->setUncertain(m_scriptPanel ? m_scriptPanel->uncertainty() : QString());
     if (const auto over = m_scriptPanel ? m_scriptPanel->overDisplay() : std::nullopt) {
         m_displayView->setPreview(over);

@@ -18,11 +18,14 @@
 #include "script/escapes.h"
 #include "script/recorder.h"
 #include "script/script.h"
+#include "script/sessionlog.h"
+#include "screens/screens.h"
 #include "widgets/desktop.h"
 #include "widgets/fields.h"
 #include "widgets/inputhold.h"
 #include "widgets/pagehost.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,6 +41,17 @@ namespace {
 QString fileFilter()
 {
     return QStringLiteral("Varnix scripts (*.%1);;All files (*)").arg(QLatin1String(script::kExtension));
+}
+
+const char kPictureFilter[] = "PNG pictures (*.png);;All files (*)";
+
+// How the window makes a screen line's picture that is not there.
+const char kHowToMake[] = "Save as Reference\u2026 makes it from what the board shows";
+
+// A file name the dialog was given, ".png" added when it has no suffix.
+QString withPngSuffix(const QString& path)
+{
+    return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".png") : path;
 }
 
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
@@ -85,15 +99,34 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     m_cmdReadBoard = button(QStringLiteral("cmdReadBoard"), QStringLiteral("Read Board into View"), m_group);
     m_cmdReadBoard->setToolTip(QStringLiteral("Reads the board's display memory and shows it as what the board "
                                               "is showing"));
+    m_cmdCheckScreen = button(QStringLiteral("cmdCheckScreen"), QStringLiteral("Check screen here"), m_group);
+    m_cmdCheckScreen->setToolTip(QStringLiteral("Records a screen line: the board's display now, kept as a picture "
+                                                "that a run compares the board with"));
+    m_cmdCheckScreen->setEnabled(false);
+    m_cmdSaveReference =
+        button(QStringLiteral("cmdSaveReference"), QStringLiteral("Save as Reference\u2026"), m_group);
+    m_cmdSaveReference->setToolTip(QStringLiteral("Saves the board's display as compared last as the picture of a "
+                                                  "screen line"));
+    m_cmdSaveReference->setEnabled(false);
     auto* layout = new QVBoxLayout(m_group);
-    layout->addWidget(m_cmdRecord);
+    // Check screen here beside Record, whose recording it adds to.
+    auto* recording = new QHBoxLayout;
+    recording->addWidget(m_cmdRecord);
+    recording->addWidget(m_cmdCheckScreen);
+    layout->addLayout(recording);
     // Export beside Save Script: both take what was recorded.
     auto* saving = new QHBoxLayout;
     saving->addWidget(m_cmdSaveScript);
     saving->addWidget(m_cmdExport);
     layout->addLayout(saving);
-    for (QPushButton* b : {m_cmdRunScript, m_cmdStop, m_cmdCompare, m_cmdReadBoard})
+    for (QPushButton* b : {m_cmdRunScript, m_cmdStop})
         layout->addWidget(b);
+    // Save as Reference beside Compare, whose board's display it keeps.
+    auto* comparing = new QHBoxLayout;
+    comparing->addWidget(m_cmdCompare);
+    comparing->addWidget(m_cmdSaveReference);
+    layout->addLayout(comparing);
+    layout->addWidget(m_cmdReadBoard);
     layout->addStretch(1);
 
     m_runner = new script::Runner(parts.connection, *m_clock, this);
@@ -118,6 +151,8 @@ ScriptPanel::ScriptPanel(const Parts& parts, QObject* parent)
     connect(m_cmdStop, &QPushButton::clicked, this, &ScriptPanel::cmdStop_Click);
     connect(m_cmdCompare, &QPushButton::clicked, this, &ScriptPanel::cmdCompare_Click);
     connect(m_cmdReadBoard, &QPushButton::clicked, this, &ScriptPanel::cmdReadBoard_Click);
+    connect(m_cmdCheckScreen, &QPushButton::clicked, this, &ScriptPanel::cmdCheckScreen_Click);
+    connect(m_cmdSaveReference, &QPushButton::clicked, this, &ScriptPanel::cmdSaveReference_Click);
 
     connect(&parts.portPanel.reconnector(), &link::Reconnector::reconnected, this, [this] { followBoard(true); });
     connect(&parts.connection, &link::Connection::opened, this, [this] {
@@ -139,9 +174,32 @@ std::optional<board::Display> ScriptPanel::overDisplay() const
     return m_target ? m_target : m_comparison;
 }
 
+std::optional<board::Display> ScriptPanel::underDisplay() const
+{
+    return m_target ? std::nullopt : m_under;
+}
+
 void ScriptPanel::dropComparison()
 {
     m_comparison.reset();
+    m_under.reset();
+    m_failedPicture.clear();
+    m_cmdSaveReference->setEnabled(false);
+}
+
+void ScriptPanel::showComparison(const board::Display& shown, const std::optional<board::Display>& under,
+                                 const QString& picture)
+{
+    m_comparison = shown;
+    m_under = under;
+    m_failedPicture = picture;
+    m_cmdSaveReference->setEnabled(!running());
+    emit overDisplayChanged();
+}
+
+QString ScriptPanel::pictureFolder() const
+{
+    return m_lastPictureFolder.isEmpty() ? QDir::homePath() : m_lastPictureFolder;
 }
 
 bool ScriptPanel::running() const
@@ -156,10 +214,13 @@ void ScriptPanel::stop()
 
 void ScriptPanel::cmdRecord_Click(bool on)
 {
-    if (on)
+    if (on) {
         m_recorder->start();
-    else
+        m_screensRecorded = 0;
+    } else {
         m_recorder->stop();
+    }
+    m_cmdCheckScreen->setEnabled(on && !running());
 }
 
 void ScriptPanel::cmdSaveScript_Click()
@@ -176,7 +237,8 @@ void ScriptPanel::cmdSaveScript_Click()
     if (QFileInfo(path).suffix().isEmpty())
         path += u'.' + QLatin1String(script::kExtension);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_recorder->scriptText().toUtf8()) < 0 || !file.commit())
+    const QByteArray text = m_recorder->scriptText(QFileInfo(path).absolutePath()).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit())
         m_parts.host.message(QStringLiteral("Could not save %1: %2").arg(path, file.errorString()));
 }
 
@@ -190,9 +252,10 @@ void ScriptPanel::cmdExport_Click()
     QString line = m_parts.portPanel.List1()->selectedText();
     if (line.isEmpty())
         line = m_parts.connection.port().settings();
-    auto* dialog = new hostcode::ExportDialog(
-        {m_parts.desktop, line, *delay, link::pacingCharacter(m_parts.portPanel.waitchr()->exactText())},
-        m_parts.window);
+    auto* dialog = new hostcode::ExportDialog({m_parts.desktop, line, *delay,
+                                               link::pacingCharacter(m_parts.portPanel.waitchr()->exactText()),
+                                               screens::exportedPictures},
+                                              m_parts.window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (!m_recorder->isEmpty()) {
         const auto read = script::readScript(m_recorder->scriptText().toUtf8());
@@ -241,6 +304,36 @@ void ScriptPanel::runScript(const script::Script& script, const QString& name)
     if (!delay)
         return;
     const auto pacing = link::pacingCharacter(m_parts.portPanel.waitchr()->exactText());
+    // The screen lines' pictures, before anything is sent.
+    auto readPictures = screens::References::read(script, false);
+    if (const auto* error = std::get_if<script::ReadError>(&readPictures)) {
+        m_parts.host.message(QStringLiteral("Cannot run %1: %2").arg(name, error->describe()));
+        return;
+    }
+    const auto references =
+        std::make_shared<const screens::References>(std::get<screens::References>(std::move(readPictures)));
+    // A failed line's verdict and the board's display it judged.
+    std::optional<board::ScreenVerdict> failed;
+    std::optional<board::Display> failedShown;
+    if (!references->isEmpty()) {
+        // Its pictures beside the session log, named after it.
+        std::optional<QString> folder;
+        QString prefix;
+        if (m_parts.log.running()) {
+            folder = QFileInfo(m_parts.log.path()).absolutePath();
+            prefix = QFileInfo(m_parts.log.path()).completeBaseName() + u'-';
+        }
+        auto judge = std::make_shared<screens::Judge>(references, folder, prefix, QString::fromUtf8(kHowToMake));
+        m_runner->setScreenCheck({board::displayAnswerFinished, [&, judge](const script::Step& step,
+                                                                            const QString& answer) {
+            const board::ScreenVerdict verdict = (*judge)(step, answer);
+            if (verdict.passed())
+                return QString();
+            failed = verdict;
+            failedShown = board::readDisplayAnswer(answer).display;
+            return verdict.said;
+        }});
+    }
 
     // What it will draw, before anything is sent.
     m_comparison.reset();
@@ -257,6 +350,7 @@ void ScriptPanel::runScript(const script::Script& script, const QString& name)
     script::Runner::Result result;
     if (go)
         result = runInWindow(script, *delay, pacing);
+    m_runner->setScreenCheck({});
     m_target.reset();
     emit overDisplayChanged();
     if (!go || m_parts.sender.closing())
@@ -288,6 +382,27 @@ void ScriptPanel::runScript(const script::Script& script, const QString& name)
     case Outcome::Failed:
         message = QString::fromLatin1(Sender::kNothingToSend);
         break;
+    case Outcome::ScreenFailed: {
+        message = QStringLiteral("%1 line %2: %3; the script stopped there.")
+                      .arg(name, QString::number(result.line), result.answer);
+        const screens::Picture* picture = references->at(result.line);
+        if (!failedShown || !picture)
+            break;
+        showComparison(*failedShown, picture->display, picture->path);
+        if (picture->display)
+            message += QStringLiteral("\n\nThe display view shows the board's display over the picture: in red "
+                                      "where the board has a dot set, faintly where it has one clear. Save as "
+                                      "Reference\u2026 keeps what the board shows as the picture.");
+        QStringList kept;
+        for (const QString& path : failed->pictures)
+            kept << QFileInfo(path).fileName();
+        if (!kept.isEmpty())
+            message += QStringLiteral("\n\nBeside the session log: %1.").arg(kept.join(QStringLiteral(", ")));
+        else if (!m_parts.log.running())
+            message += QStringLiteral("\n\nWhile the session log runs (Log\u2026), the board's display and the "
+                                      "difference are kept beside it as pictures.");
+        break;
+    }
     case Outcome::Stopped:
     case Outcome::Lost:
         // Stopped on purpose; a lost device has been told already.
@@ -319,6 +434,8 @@ void ScriptPanel::showRunning(bool running)
     m_cmdRunScript->setEnabled(!running);
     m_cmdCompare->setEnabled(!running);
     m_cmdReadBoard->setEnabled(!running);
+    m_cmdCheckScreen->setEnabled(!running && m_recorder->recording());
+    m_cmdSaveReference->setEnabled(!running && m_comparison);
 }
 
 void ScriptPanel::cmdStop_Click()
@@ -370,8 +487,7 @@ void ScriptPanel::cmdCompare_Click()
         return;
     }
     const board::Difference difference = board::compare(m_parts.shadow.firmware().display(), *read.display);
-    m_comparison = *read.display;
-    emit overDisplayChanged();
+    showComparison(*read.display, std::nullopt, {});
     if (difference.count == 0) {
         m_parts.host.message(QStringLiteral("The board shows what was sent: no pixel differs."));
         return;
@@ -396,6 +512,56 @@ void ScriptPanel::followBoardThen(std::function<void(bool read)> done)
 {
     m_followed.push_back(std::move(done));
     followBoard(true);
+}
+
+void ScriptPanel::cmdCheckScreen_Click()
+{
+    if (!m_recorder->recording())
+        return;
+    // The screen line reads the display itself when it runs: this read is
+    // not part of the recording.
+    m_recorder->stop();
+    const auto read = readByHand(true);
+    m_recorder->resume();
+    if (!read)
+        return;
+    if (!read->display) {
+        if (!read->failure.isEmpty())
+            m_parts.host.message(read->failure);
+        return;
+    }
+    const QString proposed =
+        QDir(pictureFolder()).filePath(QStringLiteral("screen-%1.png").arg(m_screensRecorded + 1));
+    const QString chosen = m_parts.desktop.saveFileName(m_parts.window, QStringLiteral("Check Screen Here"), proposed,
+                                                        QLatin1String(kPictureFilter));
+    if (chosen.isEmpty())
+        return;
+    const QString path = QFileInfo(withPngSuffix(chosen)).absoluteFilePath();
+    if (const QString failure = screens::writePicture(*read->display, path); !failure.isEmpty()) {
+        m_parts.host.message(failure);
+        return;
+    }
+    m_lastPictureFolder = QFileInfo(path).absolutePath();
+    m_recorder->addScreen(path);
+    ++m_screensRecorded;
+}
+
+void ScriptPanel::cmdSaveReference_Click()
+{
+    if (!m_comparison)
+        return;
+    const QString proposed =
+        m_failedPicture.isEmpty() ? QDir(pictureFolder()).filePath(QStringLiteral("screen.png")) : m_failedPicture;
+    const QString chosen = m_parts.desktop.saveFileName(m_parts.window, QStringLiteral("Save as Reference"), proposed,
+                                                        QLatin1String(kPictureFilter));
+    if (chosen.isEmpty())
+        return;
+    const QString path = withPngSuffix(chosen);
+    if (const QString failure = screens::writePicture(*m_comparison, path); !failure.isEmpty()) {
+        m_parts.host.message(failure);
+        return;
+    }
+    m_lastPictureFolder = QFileInfo(path).absolutePath();
 }
 
 void ScriptPanel::cmdReadBoard_Click()

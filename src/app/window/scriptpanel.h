@@ -35,14 +35,17 @@ class Pause;
 namespace script {
 class EventLoopClock;
 class Recorder;
+class SessionLog;
 }
 
 // The window's script controls: record what is sent and save it as a
-// script, run a script after showing what it will draw, stop a run, and
-// compare the board's display memory with what it should be showing or take
-// it as what the board shows. The board's display memory is read on its own
-// after a reconnect and when the board says it has started again, since
-// nothing the window drew before need be on it then.
+// script, with the board's display checked against a picture where asked;
+// run a script after showing what it will draw, stop a run, and compare the
+// board's display memory with what it should be showing (or a screen line's
+// picture), keep it as a picture, or take it as what the board shows. The
+// board's display memory is read on its own after a reconnect and when the
+// board says it has started again, since nothing the window drew before need
+// be on it then.
 class ScriptPanel : public QObject
 {
     Q_OBJECT
@@ -58,6 +61,8 @@ public:
         PortPanel& portPanel;
         board::BoardShadow& shadow;
         QWidget* window;
+        // A failed screen line's pictures go beside it while it runs.
+        const script::SessionLog& log;
     };
 
     explicit ScriptPanel(const Parts& parts, QObject* parent = nullptr);
@@ -69,6 +74,10 @@ public:
     // while a run is asked about and goes on, what the script will draw; after
     // a comparison, what the board showed. Nothing otherwise.
     std::optional<board::Display> overDisplay() const;
+    // What the display view shows in place of what the board should be
+    // showing: the picture a failed screen line compared the board with.
+    // Nothing otherwise.
+    std::optional<board::Display> underDisplay() const;
     // The window's view has changed (a frame sent, a page or field changed):
     // a comparison shown is out of date.
     void dropComparison();
@@ -101,6 +110,8 @@ public:
     void cmdStop_Click();
     void cmdCompare_Click();
     void cmdReadBoard_Click();
+    void cmdCheckScreen_Click();
+    void cmdSaveReference_Click();
 
 signals:
     void overDisplayChanged();
@@ -109,6 +120,12 @@ private:
     // Runs a script as one long send of the window, Stop alone taking clicks.
     script::Runner::Result runInWindow(const script::Script& script, int delay, std::optional<QChar> pacing);
     void showRunning(bool running);
+    // The comparison shown: the board's display, over `under` or else over
+    // what the board should be showing; a failed screen line's picture.
+    void showComparison(const board::Display& shown, const std::optional<board::Display>& under,
+                        const QString& picture);
+    // A folder to propose a picture in: the last one used, else the home folder.
+    QString pictureFolder() const;
 
     // The board's display memory, read through the window's paced send
     // once the port guard has passed. Without a display, why not: empty
@@ -138,12 +155,20 @@ private:
     QPushButton* m_cmdStop;
     QPushButton* m_cmdCompare;
     QPushButton* m_cmdReadBoard;
+    QPushButton* m_cmdCheckScreen;
+    QPushButton* m_cmdSaveReference;
     std::unique_ptr<script::EventLoopClock> m_clock;
     script::Runner* m_runner;
     script::Recorder* m_recorder;
     InputHold* m_hold;
     std::optional<board::Display> m_target;
     std::optional<board::Display> m_comparison;
+    std::optional<board::Display> m_under;
+    // The picture of the screen line that failed, for Save as Reference.
+    QString m_failedPicture;
+    QString m_lastPictureFolder;
+    // Screen lines recorded into the recording.
+    int m_screensRecorded = 0;
     QString m_uncertainty;
     // A read of the board on its own is waiting or under way, and who waits
     // for it.

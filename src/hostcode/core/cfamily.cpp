@@ -136,6 +136,19 @@ QString body(const Unit& unit, bool arduino)
             }
             out += QStringLiteral("    vx_answered(%1);\n").arg(r);
             break;
+        case Action::Kind::Screen: {
+            // The read of the display, then the picture its answer is
+            // compared with.
+            const QByteArray read = action.pieces.front().text;
+            const QString lit = literal(read, {});
+            out += QStringLiteral("    vx_screen(%1, %2, %3, %4, %5);\n")
+                       .arg(r)
+                       .arg(action.line)
+                       .arg(arduino ? QStringLiteral("F(%1)").arg(lit) : lit)
+                       .arg(read.size())
+                       .arg(blockName(unit, action.block));
+            break;
+        }
         }
     }
     return out;
@@ -218,7 +231,8 @@ QString cCode(const Unit& unit)
                         "call %2(fd) with a descriptor you have opened and set up.")
              .arg(unit.name, unit.function),
          QStringLiteral("It returns VARNIX_DONE, or why the send ended; varnix_line then holds the script's line "
-                        "where it ended, and varnix_answer the board's error line.")});
+                        "where it ended, varnix_answer the board's error line, and varnix_pixels, varnix_first_x and "
+                        "varnix_first_y how many dots of a screen line's picture differ and the first.")});
     QString out = commentLines(about) + u'\n' + cRuntime(false);
     out += function(unit, false);
 
@@ -263,7 +277,8 @@ QString arduinoCode(const Unit& unit)
                         "with any Stream: Serial1, a SoftwareSerial, ...")
              .arg(unit.function),
          QStringLiteral("It returns VARNIX_DONE, or why the send ended; varnix_line then holds the script's line "
-                        "where it ended, and varnix_answer the board's error line.")});
+                        "where it ended, varnix_answer the board's error line, and varnix_pixels, varnix_first_x and "
+                        "varnix_first_y how many dots of a screen line's picture differ and the first.")});
     QString out = commentLines(about) + u'\n' + cRuntime(true);
     out += function(unit, true);
     const Line& line = unit.line;

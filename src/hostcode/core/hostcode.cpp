@@ -122,7 +122,11 @@ Code generate(const Source& source, Language language, const QString& name)
         return {{}, QStringLiteral("\"%1\" is no line setting such as 19200,n,8,1.").arg(source.lineSettings)};
     if (const QString refusal = lineRefusal(*line, language); !refusal.isEmpty())
         return {{}, refusal};
-    const Plan plan = planOf(source.script);
+    for (const script::Step& step : source.script.steps) {
+        if (step.kind == script::Step::Kind::Screen && source.screens.value(step.line).size() != kScreenBytes)
+            return {{}, QStringLiteral("Line %1: the picture of \"%2\" was not read.").arg(step.line).arg(step.text)};
+    }
+    const Plan plan = planOf(source.script, source.screens);
     const Unit unit{plan, source, *line, name, functionName(name)};
     switch (language) {
     case Language::C:

@@ -3,9 +3,13 @@
 
 #include "script/script.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <variant>
 
 namespace varnix::hostcode {
 
@@ -43,7 +47,16 @@ struct Source {
     // The pacing delay the script starts with, and the character paced.
     int startDelay = script::kDefaultDelay;
     std::optional<QChar> pacing = QChar(u']');
+    // The pictures of the script's screen lines, by line: the display's
+    // bytes as its read sends them, row by row (kScreenBytes).
+    QHash<int, QByteArray> screens;
 };
+
+// A screen line's picture: the whole display memory.
+constexpr int kScreenBytes = 1024;
+// The pictures of a script's screen lines (Source::screens), or why one
+// cannot be had.
+using ScreenPictures = std::function<std::variant<QHash<int, QByteArray>, script::ReadError>(const script::Script&)>;
 
 // The code, or why the language cannot have it (its line settings): one
 // sentence.

@@ -132,7 +132,7 @@ qsizetype Plan::longestNeedle() const
     return longest;
 }
 
-Plan planOf(const script::Script& script)
+Plan planOf(const script::Script& script, const QHash<int, QByteArray>& screens)
 {
     Plan plan;
     plan.needles = {QByteArray(script::Runner::kPrompt), QByteArray(script::Runner::kError)};
@@ -165,6 +165,13 @@ Plan planOf(const script::Script& script)
             action.kind = Action::Kind::Send;
             action.pieces = piecesOf(step.text.toLatin1(), plan);
             action.said = lineInComment(script::sendLine(step.text), step.text.size());
+            break;
+        case script::Step::Kind::Screen:
+            action.kind = Action::Kind::Screen;
+            action.pieces = piecesOf(step.frame().toLatin1(), plan);
+            if (screens.contains(step.line))
+                action.block = blockIndex(plan, Block{screens.value(step.line), false});
+            action.said = lineInComment(script::screenLine(step.text), script::screenLine(step.text).size());
             break;
         }
         plan.actions.append(action);

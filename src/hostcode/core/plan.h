@@ -25,12 +25,13 @@ struct Block {
 
 // One line of the script as the code carries it out.
 struct Action {
-    enum class Kind { Delay, Ready, Wait, Expect, Send };
+    enum class Kind { Delay, Ready, Wait, Expect, Send, Screen };
     Kind kind = Kind::Send;
     int line = 0;
     int value = 0;          // Delay, Wait, Expect: milliseconds; Ready: on
     int needle = -1;        // Expect: index into Plan::needles, -1 when no answer can hold it
-    QList<Piece> pieces;    // Send
+    QList<Piece> pieces;    // Send; Screen: the read of the display
+    int block = -1;         // Screen: the picture, an index into Plan::blocks
     QString said;           // the line as a comment shows it
 };
 
@@ -46,7 +47,9 @@ struct Plan {
     qsizetype longestNeedle() const;
 };
 
-Plan planOf(const script::Script& script);
+// The screen lines' pictures are Source::screens; a line without one has
+// none (-1).
+Plan planOf(const script::Script& script, const QHash<int, QByteArray>& screens = {});
 
 // A byte-list run shorter than this stays text: a loop would not pay.
 constexpr int kShortestBlock = 8;

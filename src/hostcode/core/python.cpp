@@ -58,7 +58,8 @@ QString pythonCode(const Unit& unit)
                         "line's settings; or import it and call %2(port) with a serial.Serial of your own.")
              .arg(unit.name, unit.function),
          QStringLiteral("It returns DONE, or why the send ended; ended_line then holds the script's line where it "
-                        "ended, and ended_answer the board's error line.")});
+                        "ended, ended_answer the board's error line, and ended_pixels and ended_first how many dots "
+                        "of a screen line's picture differ and the first.")});
     for (const QString& line : about)
         out += line.isEmpty() ? QStringLiteral("#\n") : QStringLiteral("# %1\n").arg(line);
     out += u'\n'
@@ -80,7 +81,7 @@ QString pythonCode(const Unit& unit)
         pacing = bytesLiteral(QByteArray(1, char(unit.source.pacing->unicode())));
     out += QStringLiteral("\n\ndef %1(port):\n"
                           "    \"\"\"Sends it all on the port: DONE, or why the send ended (BOARD_ERROR,\n"
-                          "    EXPECT_MISSED, NO_PROMPT, PORT_FAILED).\"\"\"\n"
+                          "    EXPECT_MISSED, NO_PROMPT, PORT_FAILED, SCREEN_DIFFERS).\"\"\"\n"
                           "    r = _Run(port, %2, %3)\n")
                .arg(unit.function, pacing)
                .arg(unit.source.startDelay);
@@ -116,6 +117,11 @@ QString pythonCode(const Unit& unit)
             out += QStringLiteral("    r.send(%1, %2)\n").arg(action.line).arg(parts.join(QStringLiteral(", ")));
             break;
         }
+        case Action::Kind::Screen:
+            out += QStringLiteral("    r.screen(%1, %2, %3)\n")
+                       .arg(action.line)
+                       .arg(bytesLiteral(action.pieces.front().text), blockName(action.block));
+            break;
         }
     }
     out += QStringLiteral("    return r.finish()\n");

@@ -22,8 +22,9 @@
 #define VARNIX_DONE 0          /* all of it sent, every frame answered */
 #define VARNIX_BOARD_ERROR 1   /* the board answered "Error:": the send ended there */
 #define VARNIX_EXPECT_MISSED 2 /* an answer expected did not come in time: ended there */
-#define VARNIX_NO_PROMPT 3     /* all of it sent, but a frame's "Ready:" did not come */
+#define VARNIX_NO_PROMPT 3     /* a frame's "Ready:" did not come: ended there */
 #define VARNIX_PORT_FAILED 4   /* the device refused a write or went away */
+#define VARNIX_SCREEN_DIFFERS 5 /* the board's display is not a screen line's picture: ended there */
 
 /* How long a frame waits for "Ready:" while nothing arrives; how long the
    line must be quiet before the first frame, and the longest such wait. */
@@ -35,6 +36,10 @@
 #define VX_NEVER ((size_t)-1)
 /* The board's error line is kept up to this many characters, less one. */
 #define VARNIX_ANSWER_SIZE 48
+/* A screen line's picture: the whole display memory, 128 columns of 8 rows
+   of bytes, a byte 8 dots down. */
+#define VX_DISPLAY_BYTES 1024
+#define VX_DISPLAY_COLUMNS 128
 
 /* An export uses the steps its script needs, and no compiler should warn
    of the others. */
@@ -49,6 +54,12 @@
    ("Error: block outside the display memory"). */
 static VX_MAYBE_UNUSED int varnix_line;
 static VX_MAYBE_UNUSED char varnix_answer[VARNIX_ANSWER_SIZE];
+/* For VARNIX_SCREEN_DIFFERS: how many dots differ (-1 when the board did
+   not send its display memory), and the first, counted from the top left,
+   row by row. */
+static VX_MAYBE_UNUSED int varnix_pixels;
+static VX_MAYBE_UNUSED int varnix_first_x;
+static VX_MAYBE_UNUSED int varnix_first_y;
 
 struct vx_needle {
     const char *text;
@@ -64,7 +75,6 @@ struct vx_run {
     int fd;
     int result;
     int line;
-    int unanswered;  /* the line of the first frame without its "Ready:" */
     int pacing;
     long delay;
     int ready;
@@ -76,6 +86,11 @@ struct vx_run {
     size_t tail_length;
     size_t answer_length;
     int answering;   /* the error line is still coming */
+    /* A screen line's picture while its read is answered, and how far the
+       answer has come: its hex digits, the high one of a pair. */
+    const unsigned char *picture;
+    int digits;
+    int high;
 };
 
 static inline VX_MAYBE_UNUSED long long vx_now(void)
@@ -117,11 +132,62 @@ static inline VX_MAYBE_UNUSED void vx_keep(struct vx_run *r, char c)
         varnix_answer[r->answer_length++] = c;
 }
 
+static inline VX_MAYBE_UNUSED int vx_hex(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+/* A character of the answer to a screen line's read: its hex pairs are the
+   display's bytes, compared with the picture's as they come. A character
+   that is neither a digit nor a blank (a late "Ready:" ahead of the bytes)
+   starts them again. */
+static inline VX_MAYBE_UNUSED void vx_compare(struct vx_run *r, char c)
+{
+    int value = vx_hex(c), index, column, row, bit;
+    unsigned char differ;
+    if (r->digits >= 2 * VX_DISPLAY_BYTES)
+        return;
+    if (value < 0) {
+        if (c != ' ' && c != '\r' && c != '\n' && c != '\t' && c != ']') {
+            r->digits = 0;
+            varnix_pixels = 0;
+        }
+        return;
+    }
+    if (r->digits++ % 2 == 0) {
+        r->high = value;
+        return;
+    }
+    index = r->digits / 2 - 1;
+    differ = (unsigned char)((r->high << 4 | value) ^ r->picture[index]);
+    if (differ == 0)
+        return;
+    column = index % VX_DISPLAY_COLUMNS;
+    row = index / VX_DISPLAY_COLUMNS;
+    for (bit = 0; bit < 8; ++bit) {
+        if (!(differ >> bit & 1))
+            continue;
+        if (varnix_pixels++ == 0 || row * 8 + bit < varnix_first_y
+            || (row * 8 + bit == varnix_first_y && column < varnix_first_x)) {
+            varnix_first_x = column;
+            varnix_first_y = row * 8 + bit;
+        }
+    }
+}
+
 static inline VX_MAYBE_UNUSED void vx_take(struct vx_run *r, char c)
 {
     size_t i;
     if (r->answering)
         vx_keep(r, c);
+    if (r->picture)
+        vx_compare(r, c);
     if (r->tail_length == r->tail_size) {
         memmove(r->tail, r->tail + 1, r->tail_size - 1);
         --r->tail_length;
@@ -207,7 +273,6 @@ static inline VX_MAYBE_UNUSED void vx_start(struct vx_run *r, int fd, const stru
     r->fd = fd;
     r->result = VARNIX_DONE;
     r->line = 0;
-    r->unanswered = 0;
     r->pacing = pacing;
     r->delay = delay;
     r->ready = 1;
@@ -216,6 +281,7 @@ static inline VX_MAYBE_UNUSED void vx_start(struct vx_run *r, int fd, const stru
     r->needle_count = needle_count;
     r->tail = tail;
     r->tail_size = tail_size;
+    r->picture = NULL;
     vx_clear(r);
     /* What is still on its way (a board's banner) answers no frame. */
     while (r->result == VARNIX_DONE && vx_now() < until) {
@@ -296,16 +362,18 @@ static inline VX_MAYBE_UNUSED void vx_frame(struct vx_run *r, int line)
     vx_clear(r);
 }
 
-/* After a frame: its "Ready:", unless the prompt is off; "Error:" ends the
-   send. A prompt that does not come is told at the end. */
+/* After a frame: its "Ready:", unless the prompt is off; "Error:", or no
+   prompt within VX_READY_MS of quiet, ends the send there. */
 static inline VX_MAYBE_UNUSED void vx_answered(struct vx_run *r)
 {
+    int prompted;
     if (r->result != VARNIX_DONE || !r->ready)
         return;
-    if (!vx_wait_for(r, VX_PROMPT, VX_READY_MS, 1) && r->result == VARNIX_DONE && !r->unanswered)
-        r->unanswered = r->line;
+    prompted = vx_wait_for(r, VX_PROMPT, VX_READY_MS, 1);
     if (r->found[VX_ERROR])
         vx_fail(r, VARNIX_BOARD_ERROR);
+    else if (!prompted)
+        vx_fail(r, VARNIX_NO_PROMPT);
 }
 
 static inline VX_MAYBE_UNUSED void vx_send(struct vx_run *r, int line, const char *text, size_t length)
@@ -340,16 +408,38 @@ static inline VX_MAYBE_UNUSED void vx_expect(struct vx_run *r, int line, size_t 
         vx_fail(r, r->found[VX_ERROR] ? VARNIX_BOARD_ERROR : VARNIX_EXPECT_MISSED);
 }
 
+/* A screen line: the read of the whole display, its answer awaited (the
+   prompt on or off) and compared with the picture as it comes; a dot that
+   differs ends the send there. */
+static inline VX_MAYBE_UNUSED void vx_screen(struct vx_run *r, int line, const char *read, size_t length,
+                                             const unsigned char *picture)
+{
+    int ready = r->ready;
+    vx_frame(r, line);
+    if (r->result != VARNIX_DONE)
+        return;
+    varnix_pixels = 0;
+    r->digits = 0;
+    r->picture = picture;
+    vx_text(r, read, length);
+    r->ready = 1;
+    vx_answered(r);
+    r->ready = ready;
+    r->picture = NULL;
+    if (r->result != VARNIX_DONE)
+        return;
+    if (r->digits < 2 * VX_DISPLAY_BYTES)
+        varnix_pixels = -1;
+    if (varnix_pixels != 0)
+        vx_fail(r, VARNIX_SCREEN_DIFFERS);
+}
+
 static inline VX_MAYBE_UNUSED int vx_finish(struct vx_run *r)
 {
     if (r->result == VARNIX_DONE)
         vx_pull(r);
     if (r->found[VX_ERROR])
         vx_fail(r, VARNIX_BOARD_ERROR);
-    if (r->unanswered) {
-        r->line = r->unanswered;
-        vx_fail(r, VARNIX_NO_PROMPT);
-    }
     return r->result;
 }
 
@@ -390,12 +480,17 @@ static VX_MAYBE_UNUSED int vx_told(const char *device, int result)
 {
     static const char *const why[] = {
         "sent", "the board answered", "an answer expected did not come in time",
-        "a frame's \"Ready:\" did not come", "the device failed",
+        "a frame's \"Ready:\" did not come", "the device failed", "the board's display differs from the picture",
     };
     const char *c;
     if (result == VARNIX_DONE)
         return 0;
     fprintf(stderr, "%s: line %d: %s", device, varnix_line, why[result]);
+    if (result == VARNIX_SCREEN_DIFFERS && varnix_pixels < 0)
+        fputs(": the board did not send its display memory", stderr);
+    else if (result == VARNIX_SCREEN_DIFFERS)
+        fprintf(stderr, ": %d %s (first at %d, %d)", varnix_pixels,
+                varnix_pixels == 1 ? "pixel differs" : "pixels differ", varnix_first_x, varnix_first_y);
     if (result == VARNIX_BOARD_ERROR) {
         fputs(" \"", stderr);
         for (c = varnix_answer; *c; ++c) {

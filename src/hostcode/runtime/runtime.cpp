@@ -13,8 +13,9 @@
 #define VARNIX_DONE 0          /* all of it sent, every frame answered */
 #define VARNIX_BOARD_ERROR 1   /* the board answered "Error:": the send ended there */
 #define VARNIX_EXPECT_MISSED 2 /* an answer expected did not come in time: ended there */
-#define VARNIX_NO_PROMPT 3     /* all of it sent, but a frame's "Ready:" did not come */
+#define VARNIX_NO_PROMPT 3     /* a frame's "Ready:" did not come: ended there */
 #define VARNIX_PORT_FAILED 4   /* the device refused a write or went away */
+#define VARNIX_SCREEN_DIFFERS 5 /* the board's display is not a screen line's picture: ended there */
 
 // How long a frame waits for "Ready:" while nothing arrives; how long the
 // line must be quiet before the first frame, and the longest such wait.
@@ -26,6 +27,10 @@
 #define VX_NEVER ((size_t)-1)
 // The board's error line is kept up to this many characters, less one.
 #define VARNIX_ANSWER_SIZE 48
+// A screen line's picture: the whole display memory, 128 columns of 8 rows
+// of bytes, a byte 8 dots down.
+#define VX_DISPLAY_BYTES 1024
+#define VX_DISPLAY_COLUMNS 128
 
 // An export uses the steps its script needs, and no compiler should warn
 // of the others.
@@ -37,6 +42,12 @@
 // by the linker even where the sketch does not read them, for a debugger.
 int varnix_line __attribute__((used));
 char varnix_answer[VARNIX_ANSWER_SIZE] __attribute__((used));
+// For VARNIX_SCREEN_DIFFERS: how many dots differ (-1 when the board did not
+// send its display memory), and the first, counted from the top left, row
+// by row.
+int varnix_pixels __attribute__((used));
+int varnix_first_x __attribute__((used));
+int varnix_first_y __attribute__((used));
 
 static const char vx_prompt_text[] PROGMEM = "Ready:";
 static const char vx_error_text[] PROGMEM = "Error:";
@@ -55,7 +66,6 @@ struct vx_run {
     Stream *port;
     int result;
     int line;
-    int unanswered;  // the line of the first frame without its "Ready:"
     int pacing;
     unsigned long delay;
     bool ready;
@@ -67,6 +77,11 @@ struct vx_run {
     size_t tail_size;
     size_t tail_length;
     size_t answer_length;
+    // A screen line's picture (in flash) while its read is answered, and
+    // how far the answer has come: its hex digits, the high one of a pair.
+    const uint8_t *picture;
+    int digits;
+    uint8_t high;
 };
 
 static inline VX_MAYBE_UNUSED void vx_fail(vx_run &r, int result)
@@ -92,10 +107,60 @@ static inline VX_MAYBE_UNUSED void vx_keep(vx_run &r, char c)
         varnix_answer[r.answer_length++] = c;
 }
 
+static inline VX_MAYBE_UNUSED int vx_hex(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// A character of the answer to a screen line's read: its hex pairs are the
+// display's bytes, compared with the picture's as they come. A character
+// that is neither a digit nor a blank (a late "Ready:" ahead of the bytes)
+// starts them again.
+static inline VX_MAYBE_UNUSED void vx_compare(vx_run &r, char c)
+{
+    if (r.digits >= 2 * VX_DISPLAY_BYTES)
+        return;
+    int value = vx_hex(c);
+    if (value < 0) {
+        if (c != ' ' && c != '\r' && c != '\n' && c != '\t' && c != ']') {
+            r.digits = 0;
+            varnix_pixels = 0;
+        }
+        return;
+    }
+    if (r.digits++ % 2 == 0) {
+        r.high = (uint8_t)value;
+        return;
+    }
+    int index = r.digits / 2 - 1;
+    uint8_t differ = (uint8_t)((r.high << 4 | value) ^ pgm_read_byte(r.picture + index));
+    if (differ == 0)
+        return;
+    int column = index % VX_DISPLAY_COLUMNS;
+    int row = index / VX_DISPLAY_COLUMNS;
+    for (int bit = 0; bit < 8; ++bit) {
+        if (!(differ >> bit & 1))
+            continue;
+        int y = row * 8 + bit;
+        if (varnix_pixels++ == 0 || y < varnix_first_y || (y == varnix_first_y && column < varnix_first_x)) {
+            varnix_first_x = column;
+            varnix_first_y = y;
+        }
+    }
+}
+
 static inline VX_MAYBE_UNUSED void vx_take(vx_run &r, char c)
 {
     if (r.answering)
         vx_keep(r, c);
+    if (r.picture)
+        vx_compare(r, c);
     if (r.tail_length == r.tail_size) {
         memmove(r.tail, r.tail + 1, r.tail_size - 1);
         --r.tail_length;
@@ -163,7 +228,6 @@ static inline VX_MAYBE_UNUSED void vx_start(vx_run &r, Stream &port, const vx_ne
     r.port = &port;
     r.result = VARNIX_DONE;
     r.line = 0;
-    r.unanswered = 0;
     r.pacing = pacing;
     r.delay = delay;
     r.ready = true;
@@ -172,6 +236,7 @@ static inline VX_MAYBE_UNUSED void vx_start(vx_run &r, Stream &port, const vx_ne
     r.needle_count = needle_count;
     r.tail = tail;
     r.tail_size = tail_size;
+    r.picture = nullptr;
     vx_clear(r);
     // What is still on its way (a board's banner) answers no frame.
     unsigned long start = millis();
@@ -232,16 +297,17 @@ static inline VX_MAYBE_UNUSED void vx_frame(vx_run &r, int line)
     vx_clear(r);
 }
 
-// After a frame: its "Ready:", unless the prompt is off; "Error:" ends the
-// send. A prompt that does not come is told at the end.
+// After a frame: its "Ready:", unless the prompt is off; "Error:", or no
+// prompt within VX_READY_MS of quiet, ends the send there.
 static inline VX_MAYBE_UNUSED void vx_answered(vx_run &r)
 {
     if (r.result != VARNIX_DONE || !r.ready)
         return;
-    if (!vx_wait_for(r, VX_PROMPT, VX_READY_MS, true) && !r.unanswered)
-        r.unanswered = r.line;
+    bool prompted = vx_wait_for(r, VX_PROMPT, VX_READY_MS, true);
     if (r.found[VX_ERROR])
         vx_fail(r, VARNIX_BOARD_ERROR);
+    else if (!prompted)
+        vx_fail(r, VARNIX_NO_PROMPT);
 }
 
 static inline VX_MAYBE_UNUSED void vx_send(vx_run &r, int line, const __FlashStringHelper *text, size_t length)
@@ -272,16 +338,38 @@ static inline VX_MAYBE_UNUSED void vx_expect(vx_run &r, int line, size_t needle,
         vx_fail(r, r.found[VX_ERROR] ? VARNIX_BOARD_ERROR : VARNIX_EXPECT_MISSED);
 }
 
+// A screen line: the read of the whole display, its answer awaited (the
+// prompt on or off) and compared with the picture in flash as it comes; a
+// dot that differs ends the send there.
+static inline VX_MAYBE_UNUSED void vx_screen(vx_run &r, int line, const __FlashStringHelper *read, size_t length,
+                                             const uint8_t *picture)
+{
+    bool ready = r.ready;
+    vx_frame(r, line);
+    if (r.result != VARNIX_DONE)
+        return;
+    varnix_pixels = 0;
+    r.digits = 0;
+    r.picture = picture;
+    vx_text(r, read, length);
+    r.ready = true;
+    vx_answered(r);
+    r.ready = ready;
+    r.picture = nullptr;
+    if (r.result != VARNIX_DONE)
+        return;
+    if (r.digits < 2 * VX_DISPLAY_BYTES)
+        varnix_pixels = -1;
+    if (varnix_pixels != 0)
+        vx_fail(r, VARNIX_SCREEN_DIFFERS);
+}
+
 static inline VX_MAYBE_UNUSED int vx_finish(vx_run &r)
 {
     if (r.result == VARNIX_DONE)
         vx_read(r, 0);
     if (r.found[VX_ERROR])
         vx_fail(r, VARNIX_BOARD_ERROR);
-    if (r.unanswered) {
-        r.line = r.unanswered;
-        vx_fail(r, VARNIX_NO_PROMPT);
-    }
     return r.result;
 }
 

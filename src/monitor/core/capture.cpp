@@ -415,8 +415,10 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
             m_scriptMs += step.milliseconds;
             break;
         case script::Step::Kind::Send:
-            // The characters in runs of one millisecond each.
-            for (const QChar c : step.text) {
+        case script::Step::Kind::Screen:
+            // The characters in runs of one millisecond each; a screen
+            // line's are its read of the display.
+            for (const QChar c : step.frame()) {
                 if (c == u']')
                     m_scriptMs += m_delay;
                 const qint64 at = qint64(std::floor(m_scriptMs));
@@ -438,7 +440,7 @@ CaptureReader::Item CaptureReader::readScriptLine(QByteArrayView line)
         }
         // The run waits for the board's prompt, which a frame ending in a
         // number or in "]" only gets once the line has been quiet.
-        if (step.kind == script::Step::Kind::Send && m_ready)
+        if ((step.kind == script::Step::Kind::Send || step.kind == script::Step::Kind::Screen) && m_ready)
             m_scriptMs += board::Firmware::kSilenceMs;
     }
     m_lastAt = qint64(std::floor(m_scriptMs));

@@ -5,7 +5,9 @@
 // it into the view when the board says it started again.
 #include "display/displayview.h"
 #include "board/displaycheck.h"
+#include "screens/screens.h"
 #include "script/runner.h"
+#include "support/behind.h"
 #include "support/boardfixture.h"
 #include "support/pagedriver.h"
 #include "support/scriptstandins.h"
@@ -13,6 +15,7 @@
 #include "widgets/fields.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -41,6 +44,8 @@ private slots:
     void compareFindsPixelsChangedBehindTheProgramsBack();
     void compareRightAfterAFrameTakesTheWholeDump();
     void startLineReadsTheBoardIntoTheView();
+    void aScreenThatDiffersStopsTheRunAndIsKeptAsTheReference();
+    void checkScreenHereRecordsAScreenLine();
 };
 
 void ScriptWindowTest::runShowsWhatItWillDrawThenDrawsIt()
@@ -235,6 +240,67 @@ void ScriptWindowTest::startLineReadsTheBoardIntoTheView()
     // Drawn on from there.
     f.click(QStringLiteral("cmdCirc"));
     QTRY_COMPARE(view->display(), board::drawn({QStringLiteral("]c]402014")}, started).display());
+    QCOMPARE(f.desktop.texts(), QStringList());
+}
+
+// A dot the picture does not have stops the run at its screen line, the
+// board's display shown over the picture; kept as the reference, the next
+// run passes.
+void ScriptWindowTest::aScreenThatDiffersStopsTheRunAndIsKeptAsTheReference()
+{
+    test::BoardFixture f;
+    QVERIFY(test::writeBehind(f.board, "]d]0506"));
+    f.open();
+    QVERIFY(f.settle());
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("circle.png"));
+    const board::Display circle = board::drawn({"]c]402014"}).display();
+    QVERIFY(screens::writePicture(circle, picture).isEmpty());
+    f.desktop.openPath = test::writeScriptFile(dir, "delay 0\n]c]402014\nscreen circle.png\n]d]0101\n");
+
+    f.click(QStringLiteral("cmdRunScript"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts().size(), 1);
+    QVERIFY2(f.desktop.texts()[0].startsWith(
+                 QStringLiteral("test.vnx line 3: 1 pixel differs (first at 5, 6); the script stopped there.")),
+             qPrintable(f.desktop.texts()[0]));
+    QVERIFY(!f.board.received().contains("]d]0101"));
+    QTRY_COMPARE(scriptView(f)->display(), circle);
+    QCOMPARE(scriptView(f)->preview(), std::optional(f.board.firmware().display()));
+
+    f.desktop.savePath = picture;
+    f.click(QStringLiteral("cmdSaveReference"));
+    QCOMPARE(std::get<screens::Picture>(screens::readPicture(picture)).display, std::optional(f.board.firmware().display()));
+    f.desktop.messages.clear();
+    f.click(QStringLiteral("cmdRunScript"));
+    QVERIFY(f.settle());
+    QCOMPARE(f.desktop.texts(), QStringList());
+    QVERIFY(f.board.received().endsWith("]d]0101"));
+}
+
+// Check screen here keeps the board's display as a picture and records the
+// screen line that compares with it, named from the script's folder.
+void ScriptWindowTest::checkScreenHereRecordsAScreenLine()
+{
+    test::BoardFixture f;
+    f.open();
+    QVERIFY(f.settle());
+    QTemporaryDir dir;
+    f.click(QStringLiteral("cmdRecord"));
+    f.click(QStringLiteral("cmdCirc"));
+    QVERIFY(f.settle());
+    f.desktop.savePath = dir.filePath(QStringLiteral("shots/circle"));
+    f.click(QStringLiteral("cmdCheckScreen"));
+    QVERIFY(f.settle());
+    f.click(QStringLiteral("cmdRecord"));
+    QCOMPARE(std::get<screens::Picture>(screens::readPicture(dir.filePath(QStringLiteral("shots/circle.png")))).display,
+             std::optional(f.board.firmware().display()));
+    f.desktop.savePath = dir.filePath(QStringLiteral("check.vnx"));
+    f.click(QStringLiteral("cmdSaveScript"));
+    QFile saved(f.desktop.savePath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QByteArray text = saved.readAll();
+    QVERIFY2(text.endsWith("]c]402014\nscreen shots/circle.png\n"), text.constData());
     QCOMPARE(f.desktop.texts(), QStringList());
 }
 
