@@ -54,7 +54,7 @@ std::optional<script::Script> readScript(const Command& command, QTextStream& er
 }
 
 // How to make a screen line's picture that is not there, from the command line.
-constexpr char kHowToMake[] = "run again with --update-screens to make it from what the board shows";
+constexpr char kHowToUpdateScreens[] = "run again with --update-screens to make it from what the board shows";
 
 } // namespace
 
@@ -73,7 +73,7 @@ std::optional<ScreenJudges> readScreens(const Command& command, const script::Sc
         out << note << Qt::endl;
     return ScreenJudges([references](const QString& folder, const QString& fileName) {
         const QString prefix = fileName.isEmpty() ? QString() : fileName + u'-';
-        return fleet::ScreenJudge(screens::Judge(references, folder, prefix, QString::fromLatin1(kHowToMake)));
+        return fleet::ScreenJudge(screens::Judge(references, folder, prefix, QString::fromLatin1(kHowToUpdateScreens)));
     });
 }
 

@@ -46,7 +46,7 @@ QString fileFilter()
 const char kPictureFilter[] = "PNG pictures (*.png);;All files (*)";
 
 // How the window makes a screen line's picture that is not there.
-const char kHowToMake[] = "Save as Reference\u2026 makes it from what the board shows";
+const char kHowToMakeReference[] = "Save as Reference\u2026 makes it from what the board shows";
 
 // A file name the dialog was given, ".png" added when it has no suffix.
 QString withPngSuffix(const QString& path)
@@ -323,7 +323,7 @@ void ScriptPanel::runScript(const script::Script& script, const QString& name)
             folder = QFileInfo(m_parts.log.path()).absolutePath();
             prefix = QFileInfo(m_parts.log.path()).completeBaseName() + u'-';
         }
-        auto judge = std::make_shared<screens::Judge>(references, folder, prefix, QString::fromUtf8(kHowToMake));
+        auto judge = std::make_shared<screens::Judge>(references, folder, prefix, QString::fromUtf8(kHowToMakeReference));
         m_runner->setScreenCheck({board::displayAnswerFinished, [&, judge](const script::Step& step,
                                                                             const QString& answer) {
             const board::ScreenVerdict verdict = (*judge)(step, answer);
