@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hostcode/core/plan.h"
 
+#include "protocol/encodings.h"
+
 #include "script/escapes.h"
 #include "script/runner.h"
 
@@ -13,17 +15,6 @@
 namespace varnix::hostcode {
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Which letter case a hex digit has: 0 for a number, 1 lower, 2 upper.
 int caseOf(char c)
@@ -52,8 +43,8 @@ QList<Piece> piecesOf(const QByteArray& frame, Plan& plan)
         int runCase = 0;
         QByteArray bytes;
         while (end + 3 <= frame.size() && frame[end] == ']') {
-            const int high = hexValue(frame[end + 1]);
-            const int low = hexValue(frame[end + 2]);
+            const int high = protocol::hexDigitValue(char16_t(frame[end + 1]));
+            const int low = protocol::hexDigitValue(char16_t(frame[end + 2]));
             if (high < 0 || low < 0)
                 break;
             const int itemCase = caseOf(frame[end + 1]) | caseOf(frame[end + 2]);
