@@ -128,10 +128,16 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
                                           std::int32_t delay,
                                           const std::function<void(const Progress&)>& progress)
 {
+    return runNow(transmitting(frame, pacing, delay, progress));
+}
+
+Task<Transmitter::Outcome> Connection::transmitting(QString frame, std::optional<QChar> pacing, std::int32_t delay,
+                                                    std::function<void(const Progress&)> progress)
+{
     if (m_state != State::Open)
-        return Transmitter::Outcome::Failed;
+        co_return Transmitter::Outcome::Failed;
     m_state = State::Sending;
-    const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
+    const auto outcome = co_await m_transmitter.transmitting(frame, pacing, delay, std::move(progress));
     m_state = m_port.isOpen() ? State::Open : State::Closed;
     if (m_transmitter.written() > 0) {
         m_answerOwed = true;
@@ -145,7 +151,7 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
         m_lostDuringSend = false;
         tellLost(m_lostReason);
     }
-    return outcome;
+    co_return outcome;
 }
 
 void Connection::cancel()

@@ -47,6 +47,9 @@ public:
     Transmitter::Outcome transmit(const QString& frame, std::optional<QChar> pacing,
                                   std::int32_t delay,
                                   const std::function<void(const Progress&)>& progress = {});
+    // The same as a step of a coroutine, its pauses awaited.
+    Task<Transmitter::Outcome> transmitting(QString frame, std::optional<QChar> pacing, std::int32_t delay,
+                                            std::function<void(const Progress&)> progress = {});
     void cancel();
 
 signals:

@@ -432,7 +432,7 @@ void NetworkPort::linger()
     }
 }
 
-bool NetworkPort::write(QChar character)
+bool NetworkPort::put(QChar character)
 {
     if (!isOpen() || character.unicode() > 0xff || m_loop)
         return false;
@@ -441,6 +441,13 @@ bool NetworkPort::write(QChar character)
     if (m_socket.write(bytes) != bytes.size())
         return false;
     m_socket.flush();
+    return true;
+}
+
+bool NetworkPort::write(QChar character)
+{
+    if (!put(character))
+        return false;
     if (m_socket.bytesToWrite() == 0)
         return isOpen();
     // The server takes no more for now: wait until the system has room, as
@@ -456,6 +463,14 @@ bool NetworkPort::write(QChar character)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_loop = nullptr;
     return !m_writeCancelled && isOpen();
+}
+
+NetworkPort::WriteNow NetworkPort::writeNow(QChar character)
+{
+    // What the system has not taken yet goes first.
+    if (isOpen() && m_socket.bytesToWrite() > 0)
+        return WriteNow::Full;
+    return put(character) && isOpen() ? WriteNow::Written : WriteNow::Failed;
 }
 
 void NetworkPort::cancelWrite()

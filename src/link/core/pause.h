@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <coroutine>
+
 class QEventLoop;
 
 namespace varnix::link {
@@ -21,6 +23,41 @@ public:
     // Whether the user's clicks and keys are handled while waiting: off by
     // default; a script's run turns it on and holds back all but Stop itself.
     virtual void setTakesInput(bool) {}
+
+    // The wait and the yield as steps of a coroutine (link::Task): co_await
+    // pause.waiting(ms). A pause that holds its thread waits in place; one
+    // that shares its thread with other runs takes the coroutine and
+    // resumes it when the time is up (or at cancel()).
+    struct [[nodiscard]] Awaiter {
+        Pause& pause;
+        int milliseconds;
+        bool yield;
+        bool await_ready() const noexcept { return false; }
+        bool await_suspend(std::coroutine_handle<> resume)
+        {
+            return yield ? pause.takeYield(resume) : pause.takeWait(milliseconds, resume);
+        }
+        void await_resume() const noexcept {}
+    };
+    Awaiter waiting(int milliseconds) { return {*this, milliseconds, false}; }
+    Awaiter yielding() { return {*this, 0, true}; }
+    // Whether other runs share this pause's thread: then nothing may hold
+    // the thread, not even a write waiting for room in its device.
+    virtual bool sharesThread() const { return false; }
+
+protected:
+    // Waits in place and returns false, or takes `resume` to call later and
+    // returns true.
+    virtual bool takeWait(int milliseconds, std::coroutine_handle<>)
+    {
+        wait(milliseconds);
+        return false;
+    }
+    virtual bool takeYield(std::coroutine_handle<>)
+    {
+        yield();
+        return false;
+    }
 };
 
 // Waits precisely while the event loop keeps running everything but the

@@ -41,6 +41,11 @@ public:
     // Ends a write() that waits for room. Its character may still go out
     // later, behind what the device already holds.
     virtual void cancelWrite() {}
+    // Hands one character to the device if it has room for it now, never
+    // waiting: for a thread that serves many ports, where a wait for one
+    // would hold up the others. Full: nothing was written; try again later.
+    enum class WriteNow { Written, Full, Failed };
+    virtual WriteNow writeNow(QChar character) { return write(character) ? WriteNow::Written : WriteNow::Failed; }
     // Everything waiting, taken out of the input buffer; empty when nothing is.
     // What arrived before the device was lost can still be read once it is
     // closed, until the port is opened or closed again.
