@@ -3,7 +3,7 @@
 
 #include "board/displaycheck.h"
 #include "fleet/portsfile.h"
-#include "link/core/pause.h"
+#include "link/core/task.h"
 #include "script/script.h"
 
 #include <QObject>
@@ -15,9 +15,11 @@ namespace varnix::board {
 class BoardShadow;
 }
 namespace varnix::link {
+class Pause;
 class SerialPort;
 }
 namespace varnix::script {
+class Clock;
 class Runner;
 }
 
@@ -76,21 +78,24 @@ struct Ending {
     QString describe() const;
 };
 
-// One board's run: opens its port, sends the script, verifies, and closes,
-// all in the calling thread, whose event loop keeps running meanwhile.
+// One board's run: opens its port, sends the script, verifies, and closes.
+// A single run does it all in the calling thread, whose event loop keeps
+// running meanwhile (run()); a fleet drives the same coroutine (running())
+// with its thread's pacer, beside many others.
 class BoardRun : public QObject
 {
     Q_OBJECT
 public:
     BoardRun(Board board, Plan plan, QObject* parent = nullptr);
 
-    // A thread among many sleeps out its pauses instead of spinning.
-    void setFinish(link::EventLoopPause::Finish finish) { m_finish = finish; }
     // Keeps the session log in this file; none when empty.
     void setLogFile(const QString& path) { m_logFile = path; }
 
     // Returns when the board's run has ended.
     Ending run();
+    // The run as a coroutine, waiting on the given pause (the frames'
+    // pacing) and clock (everything else).
+    link::Task<Ending> running(link::Pause& pause, script::Clock& clock);
     // Ends the run at the next frame boundary, once the board has answered
     // the frame, or at once; a connection still being made is given up at
     // once either way. Called from the run's own thread (its events).
@@ -114,11 +119,11 @@ signals:
     void logFailed(const QString& message);
 
 private:
-    Ending sendAndVerify(script::Runner& runner, const board::BoardShadow& model, const QString& lostReason);
+    link::Task<Ending> sendAndVerify(script::Runner& runner, const board::BoardShadow& model,
+                                     const QString& lostReason);
 
     Board m_board;
     Plan m_plan;
-    link::EventLoopPause::Finish m_finish = link::EventLoopPause::Finish::Spin;
     QString m_logFile;
     script::Runner* m_runner = nullptr;
     // The port, while the run has one.
