@@ -4,6 +4,8 @@
 #include "app/cli/commandline.h"
 #include "script/script.h"
 
+#include <cstdint>
+
 class QTextStream;
 
 namespace varnix {
@@ -17,5 +19,10 @@ namespace varnix {
 // at its next frame boundary, a second one at once; the report is written
 // all the same.
 int runFleetCommand(const Command& command, const script::Script& script, QTextStream& out, QTextStream& err);
+
+// Raises the limit of open files to the most the system allows this
+// process, for a port (or a board's two ends) apiece; returns the limit
+// now (0 when it cannot be read).
+std::uint64_t allowEveryFile();
 
 } // namespace varnix
