@@ -432,12 +432,14 @@ void NetworkPort::linger()
     }
 }
 
-bool NetworkPort::put(QChar character)
+bool NetworkPort::put(QStringView characters)
 {
-    if (!isOpen() || character.unicode() > 0xff || m_loop)
+    if (!isOpen() || m_loop)
         return false;
-    const char byte = char(character.unicode());
-    const QByteArray bytes = m_telnet ? m_telnet->encode(QByteArrayView(&byte, 1)) : QByteArray(1, byte);
+    const std::optional<QByteArray> raw = latin1Bytes(characters);
+    if (!raw)
+        return false;
+    const QByteArray bytes = m_telnet ? m_telnet->encode(*raw) : *raw;
     if (m_socket.write(bytes) != bytes.size())
         return false;
     m_socket.flush();
@@ -446,7 +448,7 @@ bool NetworkPort::put(QChar character)
 
 bool NetworkPort::write(QChar character)
 {
-    if (!put(character))
+    if (!put(QStringView(&character, 1)))
         return false;
     if (m_socket.bytesToWrite() == 0)
         return isOpen();
@@ -465,12 +467,12 @@ bool NetworkPort::write(QChar character)
     return !m_writeCancelled && isOpen();
 }
 
-NetworkPort::WriteNow NetworkPort::writeNow(QChar character)
+NetworkPort::WriteNow NetworkPort::writeNow(QStringView characters)
 {
     // What the system has not taken yet goes first.
     if (isOpen() && m_socket.bytesToWrite() > 0)
         return WriteNow::Full;
-    return put(character) && isOpen() ? WriteNow::Written : WriteNow::Failed;
+    return put(characters) && isOpen() ? WriteNow::Written : WriteNow::Failed;
 }
 
 void NetworkPort::cancelWrite()

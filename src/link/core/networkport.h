@@ -50,7 +50,7 @@ public:
     QString settings() const override { return m_settings; }
     bool write(QChar character) override;
     void cancelWrite() override;
-    WriteNow writeNow(QChar character) override;
+    WriteNow writeNow(QStringView characters) override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
     // The address, while open.
@@ -85,8 +85,8 @@ private:
     void openFailed(const QString& reason);
     void openDone();
     bool fail(const QString& reason);
-    // Hands the character to the socket, not waiting for the server.
-    bool put(QChar character);
+    // Hands the characters to the socket, not waiting for the server.
+    bool put(QStringView characters);
     // Tells the server nothing more comes and waits, at most kLingerMs, for
     // it to close its side, so that the connection ends without a reset.
     void linger();

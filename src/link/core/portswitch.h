@@ -42,7 +42,7 @@ public:
     QString settings() const override { return m_serial.settings(); }
     bool write(QChar character) override { return m_active->write(character); }
     void cancelWrite() override { m_active->cancelWrite(); }
-    WriteNow writeNow(QChar character) override { return m_active->writeNow(character); }
+    WriteNow writeNow(QStringView characters) override { return m_active->writeNow(characters); }
     QString readAll() override { return m_active->readAll(); }
     QString failureHint() const override { return m_refusal.isEmpty() ? m_active->failureHint() : m_refusal; }
     QString failureReason() const override { return m_refusal.isEmpty() ? m_active->failureReason() : m_refusal; }

@@ -30,7 +30,7 @@ public:
     void setSettings(const QString& settings) override { m_settings = settings; }
     bool write(QChar character) override;
     void cancelWrite() override;
-    WriteNow writeNow(QChar character) override;
+    WriteNow writeNow(QStringView characters) override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
     QString failureReason() const override { return m_reason; }
@@ -41,8 +41,8 @@ public:
     const QSerialPort& qtPort() const { return m_port; }
 
 private:
-    // Hands the character to Qt, which holds it for the device.
-    bool put(QChar character);
+    // Hands the characters to Qt, which holds them for the device.
+    bool put(QStringView characters);
     bool hasRoom() const;
     bool waitForRoom();
     // Why the open device no longer works (empty when that is not known), or

@@ -92,14 +92,23 @@ Task<Transmitter::Outcome> Transmitter::transmitting(QString frame, std::optiona
         bool written = false;
         if (m_pause.sharesThread()) {
             // Waiting in write() for room would hold up every other run of
-            // the thread: the character waits its turn here instead.
+            // the thread: the characters wait their turn here instead. The
+            // run up to the next pause goes in one write, as it would go out
+            // back to back anyway: a thread serving many ports spends its
+            // time in the system's writes.
+            int end = i + 1;
+            while (end < total && !(pacing && frame[end] == *pacing))
+                ++end;
+            const QStringView run = QStringView(frame).mid(i, end - i);
             SerialPort::WriteNow now;
-            while ((now = m_port.writeNow(c)) == SerialPort::WriteNow::Full) {
+            while ((now = m_port.writeNow(run)) == SerialPort::WriteNow::Full) {
                 co_await m_pause.waiting(kLookForRoomMs);
                 if (m_cancelled)
                     co_return Outcome::Cancelled;
             }
             written = now == SerialPort::WriteNow::Written;
+            if (written)
+                i = end - 1;
         } else {
             written = m_port.write(c);
         }
