@@ -65,12 +65,9 @@ protected:
 class EventLoopPause : public Pause
 {
 public:
-    // How the last microseconds pass: spun, for the pause to end on time
-    // within a few microseconds, or slept, for a thread that shares the
-    // cores with many others and may end some tens of microseconds late.
-    enum class Finish { Spin, Sleep };
-
-    explicit EventLoopPause(Finish finish = Finish::Spin);
+    // The last microseconds are spun, for the pause to end on time within a
+    // few microseconds: a single run has its thread to itself.
+    EventLoopPause();
     void wait(int milliseconds) override;
     void yield() override;
     void cancel() override;
@@ -78,7 +75,6 @@ public:
     void setTakesInput(bool on) override { m_takesInput = on; }
 
 private:
-    Finish m_finish;
     bool m_cancelled = false;
     bool m_takesInput = false;
     QEventLoop* m_loop = nullptr;
