@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// <cstddef> first: moc misreads <coroutine> when nothing before it has
+// brought in the standard library's configuration.
+#include <cstddef>
 #include <coroutine>
 
 class QEventLoop;
