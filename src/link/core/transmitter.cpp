@@ -119,7 +119,9 @@ Task<Transmitter::Outcome> Transmitter::transmitting(QString frame, std::optiona
             report(m_written);
             sinceReport.restart();
         }
-        if (sinceEvents.elapsed() >= kReportEveryMs) {
+        // Never after the last character: the board may answer at once,
+        // and what comes while a frame is going out is not its answer.
+        if (m_written < total && sinceEvents.elapsed() >= kReportEveryMs) {
             co_await m_pause.yielding();
             sinceEvents.restart();
             if (m_cancelled)
