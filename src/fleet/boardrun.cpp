@@ -202,7 +202,7 @@ link::Task<Ending> BoardRun::running(link::Pause& pause, script::Clock& clock)
         m_runner = nullptr;
     }
     note(ending.passed() ? QStringLiteral("passed") : QStringLiteral("failed: ") + ending.describe());
-    connection.close();
+    co_await connection.closing();
     co_return ending;
 }
 

@@ -2,9 +2,11 @@
 #include "link/core/connection.h"
 
 #include "link/core/networkaddress.h"
+#include "link/core/pause.h"
 #include "link/core/serialport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,7 +15,7 @@
 namespace varnix::link {
 
 Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
-    : QObject(parent), m_port(port), m_transmitter(port, pause)
+    : QObject(parent), m_port(port), m_pause(pause), m_transmitter(port, pause)
 {
     connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
     connect(&m_port, &SerialPort::readyRead, this, &Connection::readyRead);
@@ -74,6 +76,32 @@ bool Connection::close()
     if (wasOpen && m_state == State::Closed)
         emit closed();
     return ok;
+}
+
+Task<bool> Connection::closing()
+{
+    // How often a close looks for what it waits for; and how long it waits
+    // for a server to close its side, as a network port's own close does.
+    constexpr int kLookMs = 5;
+    constexpr int kFarEndMs = 500;
+    m_pause.reset();
+    if (m_state == State::Open && std::exchange(m_answerOwed, false) && isNetworkAddress(m_port.device())) {
+        bool heard = false;
+        QObject listening;
+        connect(&m_port, &SerialPort::readyRead, &listening, [&heard] { heard = true; });
+        connect(&m_port, &SerialPort::lost, &listening, [&heard] { heard = true; });
+        QElapsedTimer waited;
+        waited.start();
+        while (!heard && waited.elapsed() < kAnswerBeforeCloseMs)
+            co_await m_pause.waiting(kLookMs);
+    }
+    if (m_state == State::Open && m_port.beginClose()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_port.farEndClosed() && waited.elapsed() < kFarEndMs)
+            co_await m_pause.waiting(kLookMs);
+    }
+    co_return close();
 }
 
 bool Connection::writeCharacter(QChar character)

@@ -402,10 +402,31 @@ bool NetworkPort::close()
     m_probeTimer->stop();
     if (m_loop)
         m_loop->quit();
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    if (m_socket.state() == QAbstractSocket::ConnectedState && !m_halfClosed)
         linger();
+    m_halfClosed = false;
+    m_farEndClosed = false;
     m_socket.abort();
     return true;
+}
+
+bool NetworkPort::beginClose()
+{
+    if (m_stage != Stage::Open || m_halfClosed || m_socket.state() != QAbstractSocket::ConnectedState)
+        return false;
+    m_socket.flush();
+    const int fd = int(m_socket.socketDescriptor());
+    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+        return false;
+    m_halfClosed = true;
+    m_farEndClosed = false;
+    m_socket.readAll();
+    return true;
+}
+
+bool NetworkPort::farEndClosed()
+{
+    return !m_halfClosed || m_farEndClosed || m_socket.state() != QAbstractSocket::ConnectedState;
 }
 
 void NetworkPort::linger()
@@ -494,6 +515,10 @@ QString NetworkPort::readAll()
 
 void NetworkPort::onReadyRead()
 {
+    if (m_halfClosed) {
+        m_socket.readAll();
+        return;
+    }
     // Left waiting for open() to read it in order.
     if (m_stage == Stage::Probing || m_stage == Stage::Probed)
         return;
@@ -525,6 +550,10 @@ void NetworkPort::onReadyRead()
 
 void NetworkPort::onSocketGone()
 {
+    if (m_halfClosed) {
+        m_farEndClosed = true;
+        return;
+    }
     if (opening()) {
         QMetaObject::invokeMethod(this, &NetworkPort::checkSocket, Qt::QueuedConnection);
         return;

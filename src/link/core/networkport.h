@@ -43,6 +43,8 @@ public:
     void beginOpen() override;
     bool opening() const override;
     void cancelOpen() override;
+    bool beginClose() override;
+    bool farEndClosed() override;
     bool close() override;
     void setPortNumber(int number) override { m_number = number; }
     int portNumber() const override { return m_number; }
@@ -90,6 +92,7 @@ private:
     // Tells the server nothing more comes and waits, at most kLingerMs, for
     // it to close its side, so that the connection ends without a reset.
     void linger();
+
     QString noAnswer() const;
     void onReadyRead();
     void onSocketGone();
@@ -126,6 +129,10 @@ private:
     bool m_lost = false;
     // Lost: what m_input holds is the connection's last words, to be read.
     bool m_lastWords = false;
+    // Told that nothing more comes (beginClose()): what the server still
+    // sends is dropped, and its close is awaited, not a loss.
+    bool m_halfClosed = false;
+    bool m_farEndClosed = false;
 };
 
 } // namespace varnix::link

@@ -35,6 +35,8 @@ public:
     void beginOpen() override;
     bool opening() const override { return m_active->opening(); }
     void cancelOpen() override { m_active->cancelOpen(); }
+    bool beginClose() override { return m_active->beginClose(); }
+    bool farEndClosed() override { return m_active->farEndClosed(); }
     bool close() override;
     void setPortNumber(int number) override;
     int portNumber() const override { return m_serial.portNumber(); }

@@ -46,6 +46,13 @@ public:
     virtual void cancelOpen() {}
     // False when closing fails; the port counts as closed afterwards.
     virtual bool close() = 0;
+    // For a thread that serves many ports, where close() may not wait for
+    // the far end: tells it that nothing more comes, and whether there is
+    // an end to wait for (a network server, to close its side). Then
+    // farEndClosed() says, never waiting, whether it has, and close() no
+    // longer waits for it.
+    virtual bool beginClose() { return false; }
+    virtual bool farEndClosed() { return true; }
     virtual void setPortNumber(int number) = 0;
     virtual int portNumber() const = 0;
     // A line settings text such as "19200,n,8,1", applied at the next open.
