@@ -27,6 +27,11 @@ void CallQueue::runWaiting()
         call();
 }
 
+void CallQueue::handOver()
+{
+    const std::lock_guard locked(m_lock);
+}
+
 void CallQueue::drop()
 {
     std::vector<std::function<void()>> calls;

@@ -26,7 +26,9 @@ public:
     using Tell = std::function<void(std::function<void(BoardReport&)>)>;
     using Ended = std::function<void(const Ending& ending, qint64 milliseconds)>;
 
-    Crew() : m_inbox(new CallQueue(this)) {}
+    // `fleetCalls`: the fleet's own queue, which it empties before it
+    // deletes the crew.
+    explicit Crew(CallQueue* fleetCalls) : m_inbox(new CallQueue(this)), m_fleetCalls(fleetCalls) {}
 
     // From any thread.
     CallQueue* inbox() const { return m_inbox; }
@@ -92,6 +94,7 @@ public:
         m_finishing = true;
         if (m_seats.empty()) {
             m_pacer.reset();
+            m_fleetCalls->handOver();
             QThread::currentThread()->quit();
         }
     }
@@ -114,6 +117,7 @@ private:
     }
 
     CallQueue* m_inbox;
+    CallQueue* m_fleetCalls;
     std::unique_ptr<Pacer> m_pacer;
     std::unordered_map<Seat*, std::unique_ptr<Seat>> m_seats;
     bool m_finishing = false;
@@ -197,7 +201,7 @@ void Fleet::startCrews()
     pthread_sigmask(SIG_BLOCK, &blocked, &before);
     for (int i = 0; i < count; ++i) {
         auto* thread = new QThread;
-        auto* crew = new Crew;
+        auto* crew = new Crew(m_calls);
         crew->moveToThread(thread);
         thread->start();
         if (!thread->isRunning() && !thread->isFinished()) {
