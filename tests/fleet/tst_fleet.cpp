@@ -96,7 +96,7 @@ void FleetTest::rackOfTwoHundredFailsOnlyAtTheBoardThatRefused()
         while (rack.canReadLine())
             devices << QString::fromLocal8Bit(rack.readLine()).trimmed();
     }
-    QCOMPARE(devices.size(), 200);
+    QVERIFY2(devices.size() == 200, rack.readAllStandardError().constData());
     QCOMPARE(QSet<QString>(devices.begin(), devices.end()).size(), 200);
     const auto read = fleet::readPortsFile(ports);
     QVERIFY(std::holds_alternative<QList<fleet::Board>>(read));

@@ -194,13 +194,12 @@ constexpr Option kBoardOptions[] = {
      "boards can run beside the one that holds the link."},
     {"--boards", "N", "run N boards, each on a pseudo-terminal of its own",
      "Run N boards (1 to 4096) in this one process, without windows and without the link, and print their "
-     "devices, one a line. Each board is a board of its own; together they stand in for a rack, for varnix --run "
-     "--ports. Each needs two open files: the limit is raised as far as the system allows, and a number beyond "
-     "it is refused."},
+     "devices, one a line. Each board is a board of its own; together they stand in for a rack that Varnix runs "
+     "a script on. Each needs two open files: the limit is raised as far as the system allows, and a number "
+     "beyond it is refused."},
     {"--ports-file", "FILE", "write a ports file naming the boards",
      "Write FILE, once every board has started, with a line a board: its name (board-1 to board-N, the numbers "
-     "written to one width) and its device, as "
-     "varnix --ports reads it."},
+     "written to one width) and its device, the ports file Varnix reads to run a script on many boards."},
     kHelp,
     {"--version", nullptr, "show the version and exit", "Print the board's name and version, and exit."},
 };
