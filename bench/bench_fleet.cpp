@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Many boards at once: `varnix --run --ports` on 1, 4, 16 and 64 virtual
-// boards on pseudo-terminals (served from this process), and on 16 behind
-// one ser2net, raw and RFC 2217 in turn: wall time against one board's, the
-// CPU, peak resident memory, threads and file descriptors of the Varnix
-// process. Then how late its pauses end on the boards' lines at 1 and 64
-// boards, and what a pause costs in CPU at 64 threads when it spins its last
-// microseconds against when it sleeps them.
-// Usage: bench_fleet [passes, default 3] [more boards to try as well, such as 256]
+// Many boards at once: `varnix --run --ports --verify` on racks of 1 to 1,000
+// virtual boards, each rack one `varnix-board --boards N` process, and on 64
+// of them behind one real ser2net, raw and RFC 2217 in turn: wall time
+// against one board's, Varnix's CPU a board and a frame, its peak resident
+// memory a board beyond one, its threads and open files, and the board
+// program's CPU beside. Then how late Varnix's pauses end on the boards'
+// lines at 1 and 64 boards.
+// Usage: bench_fleet [passes, default 3] [largest rack, default 1000]
 #include "benchutil.h"
 #include "board/virtualboard.h"
-#include "link/core/pause.h"
 #include "support/pty.h"
 #include "support/ser2net.h"
 
@@ -17,8 +16,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -38,7 +37,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The example screen of the scripts page: 12 frames, 59 pauses of 20 ms.
+// The example screen of the scripts page: 12 frames, 59 pauses of 20 ms;
+// and --verify's read of the display, a 13th.
+constexpr int kFrames = 13;
 const char kScreen[] = "delay 20\n]k\n]r]007f003f]1\n]h]1803]T]E]S]S]E]L];]S]C]R]E]E]N]@\n]l]007f0c0c\n"
                        "]y]103810]4\n]x]104838]4\n]b]181f2837]1\n]b]242b1c37]2\n]b]30371437]1\n]c]5e2a0e\n"
                        "]l]5e662a22\n]p]5e32]0\n";
@@ -123,26 +124,71 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return file.fileName();
 }
 
-// The median pass of the script on the boards of the ports text.
-Measured fleetRun(const QByteArray& ports, int passes)
+// A rack of boards in a process of their own, and the ports file naming
+// them; no boards when it did not start.
+struct Rack {
+    explicit Rack(int count)
+    {
+        ports = dir.filePath(QStringLiteral("rack.ports"));
+        program.start(QStringLiteral(VARNIX_BOARD_PROGRAM),
+                      {QStringLiteral("--boards"), QString::number(count), QStringLiteral("--ports-file"), ports});
+        while (devices.size() < count && program.waitForReadyRead(30000)) {
+            while (program.canReadLine())
+                devices << QString::fromLocal8Bit(program.readLine()).trimmed();
+        }
+        if (devices.size() < count) {
+            std::printf("varnix-board --boards %d did not start: %s\n", count,
+                        program.readAllStandardError().trimmed().constData());
+            devices.clear();
+        }
+    }
+    ~Rack()
+    {
+        program.terminate();
+        program.waitForFinished(10000);
+    }
+    double cpuSeconds() const { return processCpuSeconds(program.processId()); }
+
+    QTemporaryDir dir;
+    QProcess program;
+    QString ports;
+    QStringList devices;
+};
+
+// The median pass of the script on the boards of the ports file, and the
+// CPU the board program took in that pass.
+Measured fleetRun(const QString& portsFile, int passes, const Rack& rack, double* rackCpuMs)
 {
     QTemporaryDir dir;
     const QString script = writeFile(dir, QStringLiteral("screen.vnx"), kScreen);
-    const QString portsFile = writeFile(dir, QStringLiteral("boards.ports"), ports);
-    std::vector<Measured> all;
-    for (int i = 0; i < passes; ++i)
-        all.push_back(runVarnix({QStringLiteral("--run"), script, QStringLiteral("--ports"), portsFile,
-                                 QStringLiteral("--verify")}));
-    std::sort(all.begin(), all.end(), [](const Measured& a, const Measured& b) { return a.wallMs < b.wallMs; });
-    return all[all.size() / 2];
+    std::vector<std::pair<Measured, double>> all;
+    for (int i = 0; i < passes; ++i) {
+        const double before = rack.cpuSeconds();
+        const Measured m = runVarnix({QStringLiteral("--run"), script, QStringLiteral("--ports"), portsFile,
+                                      QStringLiteral("--verify")});
+        all.emplace_back(m, (rack.cpuSeconds() - before) * 1e3);
+    }
+    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.first.wallMs < b.first.wallMs; });
+    *rackCpuMs = all[all.size() / 2].second;
+    return all[all.size() / 2].first;
 }
 
-void printRow(const char* what, int boards, const Measured& m, const Measured& one)
+// A row: the aims, where there are some, beside the figures.
+void printRow(const char* what, int boards, const Measured& m, const Measured& one, double rackCpuMs,
+              double timeAim)
 {
-    std::printf("  %-22s %3d  %7.0f ms  x%.2f  cpu %6.0f ms (%5.1f ms a board)  peak %6.1f MB (%5.2f MB a board "
-                "beyond one)  threads %3d  files %4d%s\n",
-                what, boards, m.wallMs, m.wallMs / one.wallMs, m.cpuMs, m.cpuMs / boards, m.peakMb,
-                boards > 1 ? (m.peakMb - one.peakMb) / (boards - 1) : 0.0, m.threads, m.files,
+    const double times = m.wallMs / one.wallMs;
+    const double mbEach = boards > 1 ? (m.peakMb - one.peakMb) / (boards - 1) : 0.0;
+    std::printf("  %-20s %4d  %6.0f ms  x%.2f", what, boards, m.wallMs, times);
+    if (timeAim > 0)
+        std::printf(" (aim x%.2f: %s)", timeAim, times <= timeAim ? "met" : "NOT MET");
+    else
+        std::printf("%18s", "");
+    std::printf("  cpu %5.0f ms: %5.2f ms a board, %5.0f us a frame  peak %6.1f MB", m.cpuMs, m.cpuMs / boards,
+                m.cpuMs * 1e3 / (boards * kFrames), m.peakMb);
+    if (boards > 1)
+        std::printf(", %.3f MB a board beyond one (aim < 0.5: %s)", mbEach, mbEach < 0.5 ? "met" : "NOT MET");
+    std::printf("  threads %2d  files %4d  board program cpu %5.0f ms%s\n", m.threads, m.files, rackCpuMs,
                 m.code == 0 ? "" : "  NOT ALL PASSED");
 }
 
@@ -151,7 +197,8 @@ void printRow(const char* what, int boards, const Measured& m, const Measured& o
 // to the last, less the pauses' own, over their number; a board's mean, so
 // that a reader thread woken late for one character does not count. The
 // boards do not answer, so the script does not wait for them. One board
-// alone is a single run, whose pauses spin their end, unless `asFleet`.
+// alone is a single run, whose pauses spin their end, unless `asFleet`;
+// a fleet's are ended by its threads' timers.
 std::vector<double> pauseLateness(int boards, int delayMs, bool asFleet)
 {
     std::vector<std::unique_ptr<test::Pty>> ptys;
@@ -195,71 +242,58 @@ std::vector<double> pauseLateness(int boards, int delayMs, bool asFleet)
     return late;
 }
 
-// CPU of `threads` threads each pausing `pauses` times for `delayMs`, the
-// last microseconds spun or slept.
-double pauseCpuMs(int threads, int pauses, int delayMs, link::EventLoopPause::Finish finish)
-{
-    const CpuUsage before = CpuUsage::now(RUSAGE_SELF);
-    std::vector<std::unique_ptr<QThread>> running;
-    for (int t = 0; t < threads; ++t) {
-        running.emplace_back(QThread::create([=] {
-            link::EventLoopPause pause(finish);
-            for (int i = 0; i < pauses; ++i)
-                pause.wait(delayMs);
-        }));
-        running.back()->start();
-    }
-    for (auto& thread : running)
-        thread->wait();
-    return (CpuUsage::now(RUSAGE_SELF) - before).totalMs();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    std::vector<int> counts{1, 4, 16, 64};
-    if (argc > 2 && std::atoi(argv[2]) > 64)
-        counts.push_back(std::atoi(argv[2]));
+    const int largest = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1000;
+    std::vector<int> counts;
+    for (const int count : {1, 4, 16, 64, 256, 1000}) {
+        if (count <= largest)
+            counts.push_back(count);
+    }
+    if (counts.back() != largest)
+        counts.push_back(largest);
+    const std::pair<int, double> aims[] = {{256, 1.2}, {1000, 1.5}};
 
-    std::printf("the example screen with --verify (12 frames, 59 pauses of 20 ms), median of %d passes:\n", passes);
+    std::printf("the example screen with --verify (%d frames a board, 59 pauses of 20 ms), median of %d passes:\n",
+                kFrames, passes);
     Measured one;
     for (const int count : counts) {
-        std::vector<std::unique_ptr<board::VirtualBoard>> boards;
-        QByteArray ports;
-        for (int i = 0; i < count; ++i) {
-            boards.push_back(std::make_unique<board::VirtualBoard>());
-            if (!boards.back()->start()) {
-                std::printf("a virtual board did not start: %s\n", qPrintable(boards.back()->errorString()));
-                return 1;
-            }
-            ports += QStringLiteral("board%1 %2\n").arg(i).arg(boards.back()->devicePath()).toLatin1();
-        }
-        const Measured m = fleetRun(ports, passes);
+        const Rack rack(count);
+        if (rack.devices.isEmpty())
+            return 1;
+        double rackCpuMs = 0;
+        const Measured m = fleetRun(rack.ports, passes, rack, &rackCpuMs);
         if (count == 1)
             one = m;
-        printRow("pseudo-terminals", count, m, one);
+        double aim = 0;
+        for (const auto& [boards, times] : aims) {
+            if (boards == count)
+                aim = times;
+        }
+        printRow("pseudo-terminals", count, m, one, rackCpuMs, aim);
     }
     if (test::Ser2net::installed()) {
-        std::vector<std::unique_ptr<board::VirtualBoard>> boards;
-        QStringList devices;
-        for (int i = 0; i < 16; ++i) {
-            boards.push_back(std::make_unique<board::VirtualBoard>());
-            boards.back()->start();
-            devices << boards.back()->devicePath();
-        }
-        test::Ser2net server(devices);
+        const int count = 64;
+        const Rack rack(count);
+        if (rack.devices.isEmpty())
+            return 1;
+        test::Ser2net server(rack.devices);
         if (!server.start()) {
             std::printf("ser2net: %s\n", qPrintable(server.error()));
             return 1;
         }
+        QTemporaryDir dir;
         QByteArray ports;
-        for (int i = 0; i < 16; ++i)
+        for (int i = 0; i < count; ++i)
             ports += "board" + QByteArray::number(i) + ' '
                 + (i % 2 ? server.rfc2217Address(i) : server.rawAddress(i)).toLatin1() + '\n';
-        printRow("ser2net raw and 2217", 16, fleetRun(ports, passes), one);
+        double rackCpuMs = 0;
+        const Measured m = fleetRun(writeFile(dir, QStringLiteral("ser2net.ports"), ports), passes, rack, &rackCpuMs);
+        printRow("ser2net raw and 2217", count, m, one, rackCpuMs, 0);
     } else {
         std::printf("  ser2net is not installed\n");
     }
@@ -275,17 +309,10 @@ int main(int argc, char** argv)
             }
             std::printf("  delay %2d ms, %-26s %7.1f us  latest %7.1f us\n", delay,
                         count == 0   ? "1 board alone (spun)"
-                            : count == 1 ? "1 board as a fleet (slept)"
-                                         : "64 boards (slept)",
+                            : count == 1 ? "1 board as a fleet (timer)"
+                                         : "64 boards (timer)",
                         percentile(late, 0.5), percentile(late, 1.0));
         }
-    }
-
-    std::printf("CPU a pause of 5 ms, 64 threads pausing 200 times each:\n");
-    for (const auto finish : {link::EventLoopPause::Finish::Spin, link::EventLoopPause::Finish::Sleep}) {
-        std::printf("  last microseconds %s: %5.1f us\n",
-                    finish == link::EventLoopPause::Finish::Spin ? "spun " : "slept",
-                    pauseCpuMs(64, 200, 5, finish) * 1000.0 / (64 * 200));
     }
     return 0;
 }

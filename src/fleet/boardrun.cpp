@@ -5,6 +5,7 @@
 #include "board/firmware.h"
 #include "link/core/connection.h"
 #include "link/core/networkaddress.h"
+#include "link/core/pause.h"
 #include "link/core/portmap.h"
 #include "link/core/portswitch.h"
 #include "script/clock.h"
@@ -20,6 +21,8 @@ namespace {
 
 // How much of a long frame or answer a line shows.
 constexpr qsizetype kShownCharacters = 72;
+// How often a run looks whether its port has connected, when nothing tells it.
+constexpr int kLookWhileOpeningMs = 100;
 
 const script::Step* stepAt(const script::Script& script, int line)
 {
@@ -141,12 +144,18 @@ void BoardRun::stop(bool now)
 
 Ending BoardRun::run()
 {
+    link::EventLoopPause pause;
+    script::EventLoopClock clock;
+    return link::runNow(running(pause, clock));
+}
+
+link::Task<Ending> BoardRun::running(link::Pause& pause, script::Clock& clock)
+{
     link::PortMap ports;
     ports.setDevices({m_board.address});
     link::PortSwitch port(ports);
     port.setPortNumber(1);
     port.setSettings(m_board.settings);
-    link::EventLoopPause pause(m_finish);
     link::Connection connection(port, pause);
     // What the board should show: every character that went out.
     board::BoardShadow model(connection);
@@ -162,9 +171,21 @@ Ending BoardRun::run()
     };
 
     Ending ending;
-    m_port = &port;
-    const bool isOpen = !m_stopAsked && connection.open();
-    m_port = nullptr;
+    QString lostReason;
+    connect(&connection, &link::Connection::lost, this, [&lostReason](const QString& reason) { lostReason = reason; });
+    bool isOpen = false;
+    if (!m_stopAsked) {
+        // A network port connects while the clock waits; a stop gives it up.
+        const auto wake = [&clock] { clock.wake(); };
+        connect(&connection, &link::Connection::opened, this, wake);
+        connect(&connection, &link::Connection::openFailed, this, wake);
+        m_port = &port;
+        connection.beginOpen();
+        while (connection.state() == link::Connection::State::Opening)
+            co_await clock.sleeping(kLookWhileOpeningMs);
+        m_port = nullptr;
+        isOpen = connection.isOpen();
+    }
     if (m_stopAsked) {
         ending.kind = Ending::Kind::CutShort;
         ending.reason = isOpen ? QStringLiteral("cut short") : QStringLiteral("cut short while connecting");
@@ -175,25 +196,22 @@ Ending BoardRun::run()
                                                        : port.failureReason();
     } else {
         emit opened();
-        QString lostReason;
-        connect(&connection, &link::Connection::lost, this,
-                [&lostReason](const QString& reason) { lostReason = reason; });
-        script::EventLoopClock clock;
         script::Runner runner(connection, clock);
         runner.setStartLine(QString::fromLatin1(board::Firmware::kStartLine));
         connect(&runner, &script::Runner::answered, this, &BoardRun::answered);
         connect(&runner, &script::Runner::boardSaid, this, &BoardRun::said);
         connect(&runner, &script::Runner::framesAnsweredChanged, this, &BoardRun::framesAnswered);
         m_runner = &runner;
-        ending = sendAndVerify(runner, model, lostReason);
+        ending = co_await sendAndVerify(runner, model, lostReason);
         m_runner = nullptr;
     }
     note(ending.passed() ? QStringLiteral("passed") : QStringLiteral("failed: ") + ending.describe());
-    connection.close();
-    return ending;
+    co_await connection.closing();
+    co_return ending;
 }
 
-Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow& model, const QString& lostReason)
+link::Task<Ending> BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow& model,
+                                           const QString& lostReason)
 {
     // Each screen line is told as a line of its own, and the failing one's
     // verdict kept.
@@ -209,7 +227,7 @@ Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow&
             return verdict.said;
         }});
     }
-    Ending ending = endingOf(runner.run(m_plan.script, m_plan.delay), m_plan.script, lostReason);
+    Ending ending = endingOf(co_await runner.running(m_plan.script, m_plan.delay), m_plan.script, lostReason);
     if (ending.kind == Ending::Kind::ScreenDiffers && failed) {
         using Verdict = board::ScreenVerdict::Kind;
         ending.kind = failed->kind == Verdict::Missing ? Ending::Kind::ScreenMissing
@@ -218,38 +236,38 @@ Ending BoardRun::sendAndVerify(script::Runner& runner, const board::BoardShadow&
         ending.pictures = failed->pictures;
     }
     if (!ending.passed() || !m_plan.verify)
-        return ending;
+        co_return ending;
     const int framesAnswered = ending.framesAnswered;
     if (m_stopAsked) {
         // The runner was between runs and took no notice.
         ending.kind = Ending::Kind::CutShort;
         ending.reason = QStringLiteral("cut short");
         ending.verifying = true;
-        return ending;
+        co_return ending;
     }
     emit verifying();
     const board::Display expected = model.firmware().display();
     script::Script read;
     read.steps.append(script::Step{script::Step::Kind::Send, 0, QString::fromLatin1(board::kWholeDisplayRead)});
     runner.setAnswered(board::displayAnswerFinished);
-    const auto result = runner.run(read, runner.delay());
+    const auto result = co_await runner.running(read, runner.delay());
     ending = endingOf(result, read, lostReason);
     ending.framesAnswered = framesAnswered;
     ending.verifying = true;
     if (!ending.passed())
-        return ending;
+        co_return ending;
     const auto shownByBoard = board::displayFromAnswer(result.lastAnswer);
     if (!shownByBoard) {
         ending.kind = Ending::Kind::NoDisplay;
         ending.reason = QStringLiteral("the board did not send its display memory: ") + shown(result.lastAnswer);
-        return ending;
+        co_return ending;
     }
     ending.difference = board::compare(expected, *shownByBoard);
     if (ending.difference->count > 0) {
         ending.kind = Ending::Kind::Differs;
         ending.reason = ending.difference->describe();
     }
-    return ending;
+    co_return ending;
 }
 
 } // namespace varnix::fleet

@@ -3,7 +3,7 @@
 
 #include "board/displaycheck.h"
 #include "fleet/portsfile.h"
-#include "link/core/pause.h"
+#include "link/core/task.h"
 #include "script/script.h"
 
 #include <QObject>
@@ -17,9 +17,11 @@ namespace varnix::board {
 class BoardShadow;
 }
 namespace varnix::link {
+class Pause;
 class SerialPort;
 }
 namespace varnix::script {
+class Clock;
 class Runner;
 }
 
@@ -89,16 +91,16 @@ struct Ending {
     QString describe() const;
 };
 
-// One board's run: opens its port, sends the script, verifies, and closes,
-// all in the calling thread, whose event loop keeps running meanwhile.
+// One board's run: opens its port, sends the script, verifies, and closes.
+// A single run does it all in the calling thread, whose event loop keeps
+// running meanwhile (run()); a fleet drives the same coroutine (running())
+// with its thread's pacer, beside many others.
 class BoardRun : public QObject
 {
     Q_OBJECT
 public:
     BoardRun(Board board, Plan plan, QObject* parent = nullptr);
 
-    // A thread among many sleeps out its pauses instead of spinning.
-    void setFinish(link::EventLoopPause::Finish finish) { m_finish = finish; }
     // Keeps the session log in this file; none when empty.
     void setLogFile(const QString& path) { m_logFile = path; }
     // The board's name in the files it shares a folder with others' in
@@ -107,6 +109,9 @@ public:
 
     // Returns when the board's run has ended.
     Ending run();
+    // The run as a coroutine, waiting on the given pause (the frames'
+    // pacing) and clock (everything else).
+    link::Task<Ending> running(link::Pause& pause, script::Clock& clock);
     // Ends the run at the next frame boundary, once the board has answered
     // the frame, or at once; a connection still being made is given up at
     // once either way. Called from the run's own thread (its events).
@@ -130,11 +135,11 @@ signals:
     void logFailed(const QString& message);
 
 private:
-    Ending sendAndVerify(script::Runner& runner, const board::BoardShadow& model, const QString& lostReason);
+    link::Task<Ending> sendAndVerify(script::Runner& runner, const board::BoardShadow& model,
+                                     const QString& lostReason);
 
     Board m_board;
     Plan m_plan;
-    link::EventLoopPause::Finish m_finish = link::EventLoopPause::Finish::Spin;
     QString m_logFile;
     QString m_fileName;
     script::Runner* m_runner = nullptr;

@@ -9,9 +9,11 @@ void CallQueue::post(std::function<void()> call)
     // taken the lock, knows it is done with this object (and may delete
     // it). Through the meta-object system, not a functor of this thread's
     // making: the wake-up carries nothing the other thread reads.
+    // One wake-up serves every call handed over before it is taken.
     const std::lock_guard locked(m_lock);
     m_calls.push_back(std::move(call));
-    QMetaObject::invokeMethod(this, "runWaiting", Qt::QueuedConnection);
+    if (m_calls.size() == 1)
+        QMetaObject::invokeMethod(this, "runWaiting", Qt::QueuedConnection);
 }
 
 void CallQueue::runWaiting()
@@ -23,6 +25,11 @@ void CallQueue::runWaiting()
     }
     for (const auto& call : calls)
         call();
+}
+
+void CallQueue::handOver()
+{
+    const std::lock_guard locked(m_lock);
 }
 
 void CallQueue::drop()

@@ -28,6 +28,12 @@ public:
     // From this object's thread: forgets what has been handed over, unrun
     // (the other thread has ended, and what it said is no longer wanted).
     void drop();
+    // From another thread, the last it does before it ends: all it did
+    // before happens before this object's next runWaiting() or drop(), so
+    // that the owner may then delete what that thread touched. (Waiting for
+    // the thread orders it too, but through a lock ThreadSanitizer cannot
+    // see into.)
+    void handOver();
 
 private:
     // Guards m_calls, which every thread may add to.

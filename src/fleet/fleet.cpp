@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/fleet.h"
 
+#include "fleet/pacer.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -8,9 +10,121 @@
 #include <QThread>
 
 #include <csignal>
+#include <memory>
+#include <optional>
 #include <pthread.h>
+#include <unordered_map>
 
 namespace varnix::fleet {
+
+// One thread's share of the fleet: the runs of the boards it is handed,
+// driven by its pacer. It lives in its thread, and everything in it is
+// touched from there alone, through its inbox.
+class Fleet::Crew : public QObject
+{
+public:
+    // A change to a board's report, run in the fleet's thread.
+    using Tell = std::function<void(std::function<void(BoardReport&)>)>;
+    using Ended = std::function<void(const Ending& ending, qint64 milliseconds)>;
+
+    // `fleetCalls`: the fleet's own queue, which it empties before it
+    // deletes the crew.
+    explicit Crew(CallQueue* fleetCalls) : m_inbox(new CallQueue(this)), m_fleetCalls(fleetCalls) {}
+
+    // From any thread.
+    CallQueue* inbox() const { return m_inbox; }
+
+    void launch(const Board& board, const Plan& plan, const QString& logFile, const QString& fileName, const Tell& tell,
+                const Ended& ended)
+    {
+        if (!m_pacer)
+            m_pacer = std::make_unique<Pacer>();
+        if (!m_pacer->failure().isEmpty()) {
+            Ending ending;
+            ending.kind = Ending::Kind::Unreachable;
+            ending.reason = QStringLiteral("no timer could be made for its pacing: ") + m_pacer->failure();
+            ended(ending, 0);
+            return;
+        }
+        auto* seat = new Seat{std::make_unique<BoardRun>(board, plan), std::make_unique<Pacer::Waits>(*m_pacer), {},
+                              {}};
+        BoardRun* run = seat->run.get();
+        if (!logFile.isEmpty())
+            run->setLogFile(logFile);
+        run->setFileName(fileName);
+        // Its signals come in this thread: each is handed to the fleet's
+        // as a change of the board's report.
+        connect(run, &BoardRun::opened, run, [tell] {
+            tell([](BoardReport& report) { report.stage = BoardReport::Stage::Sending; });
+        });
+        connect(run, &BoardRun::verifying, run, [tell] {
+            tell([](BoardReport& report) { report.stage = BoardReport::Stage::Verifying; });
+        });
+        connect(run, &BoardRun::answered, run, [tell](int line, const QString& frame, const QString& answer) {
+            tell([text = answerLine(line, frame, answer)](BoardReport& report) { keepAnswer(report, text); });
+        });
+        connect(run, &BoardRun::said, run, [tell](const QString& said) {
+            tell([text = saidLine(said)](BoardReport& report) { keepAnswer(report, text); });
+        });
+        connect(run, &BoardRun::framesAnswered, run, [tell](int count) {
+            tell([count](BoardReport& report) {
+                if (report.stage != BoardReport::Stage::Done)
+                    report.framesAnswered = count;
+            });
+        });
+        connect(run, &BoardRun::logFailed, run, [tell](const QString& message) {
+            tell([message](BoardReport& report) { report.notes << message; });
+        });
+        m_seats.emplace(seat, std::unique_ptr<Seat>(seat));
+        seat->took.start();
+        seat->task.emplace(run->running(*seat->waits, *seat->waits));
+        seat->task->start([this, seat, ended] {
+            ended(seat->task->result(), seat->took.elapsed());
+            // Not from inside its own coroutine: from the loop, next.
+            m_inbox->post([this, seat] { forget(seat); });
+        });
+    }
+
+    void stop(bool now)
+    {
+        for (const auto& [seat, owned] : m_seats)
+            seat->run->stop(now);
+    }
+
+    // Ends the thread once no run is left, at once when none is.
+    void finish()
+    {
+        m_finishing = true;
+        if (m_seats.empty()) {
+            m_pacer.reset();
+            m_fleetCalls->handOver();
+            QThread::currentThread()->quit();
+        }
+    }
+
+private:
+    struct Seat {
+        std::unique_ptr<BoardRun> run;
+        std::unique_ptr<Pacer::Waits> waits;
+        std::optional<link::Task<Ending>> task;
+        QElapsedTimer took;
+    };
+
+    void forget(Seat* seat)
+    {
+        // The task first: its frame holds the run's port and connection.
+        seat->task.reset();
+        m_seats.erase(seat);
+        if (m_finishing)
+            finish();
+    }
+
+    CallQueue* m_inbox;
+    CallQueue* m_fleetCalls;
+    std::unique_ptr<Pacer> m_pacer;
+    std::unordered_map<Seat*, std::unique_ptr<Seat>> m_seats;
+    bool m_finishing = false;
+};
 
 Fleet::Fleet(const QList<Board>& boards, Plan plan, QObject* parent)
     : QObject(parent), m_plan(std::move(plan)), m_calls(new CallQueue(this))
@@ -24,21 +138,23 @@ Fleet::Fleet(const QList<Board>& boards, Plan plan, QObject* parent)
 
 Fleet::~Fleet()
 {
-    // Ends the runs still going at once: their threads use this object's plan.
-    for (const Running& running : std::as_const(m_running)) {
-        BoardRun* run = running.run;
-        running.inbox->post([run] { run->stop(true); });
+    // Ends the runs still going at once, then the crews' threads.
+    for (const CrewSlot& slot : m_crews) {
+        Crew* crew = slot.crew;
+        crew->inbox()->post([crew] {
+            crew->stop(true);
+            crew->finish();
+        });
     }
-    for (const Running& running : std::as_const(m_running))
-        running.thread->wait();
+    for (const CrewSlot& slot : m_crews)
+        slot.thread->wait();
     // Taken under the queue's lock: all the threads did happened before.
     m_calls->drop();
-    for (const Running& running : std::as_const(m_running)) {
-        delete running.run;
-        delete running.thread;
+    for (const CrewSlot& slot : m_crews) {
+        delete slot.crew;
+        delete slot.thread;
     }
 }
-
 QStringList Fleet::logFileNames(const QList<Board>& boards)
 {
     QStringList names;
@@ -64,18 +180,48 @@ void Fleet::start()
     for (const BoardReport& report : std::as_const(m_reports))
         boards << report.board;
     m_logNames = logFileNames(boards);
+    startCrews();
     launchMore();
     if (done())
         emit finished();
+}
+
+void Fleet::startCrews()
+{
+    int count = m_threads > 0 ? m_threads : QThread::idealThreadCount();
+    count = std::max(1, std::min<int>(count, int(m_reports.size())));
+    if (m_jobs > 0)
+        count = std::min(count, m_jobs);
+    // Ctrl+C is this thread's to take: the crews' threads are begun with it
+    // (and its kin) blocked, so that no pause or read of theirs is cut by it.
+    sigset_t blocked;
+    sigset_t before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    for (int i = 0; i < count; ++i) {
+        auto* thread = new QThread;
+        auto* crew = new Crew(m_calls);
+        crew->moveToThread(thread);
+        thread->start();
+        if (!thread->isRunning() && !thread->isFinished()) {
+            delete crew;
+            delete thread;
+            continue;
+        }
+        m_crews.push_back(CrewSlot{thread, crew, 0});
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 void Fleet::stop()
 {
     ++m_stops;
     const bool now = m_stops > 1;
-    for (const Running& running : std::as_const(m_running)) {
-        BoardRun* run = running.run;
-        running.inbox->post([run, now] { run->stop(now); });
+    for (const CrewSlot& slot : m_crews) {
+        Crew* crew = slot.crew;
+        crew->inbox()->post([crew, now] { crew->stop(now); });
     }
     // Those not yet begun never will; their logs say so.
     for (; m_next < m_reports.size(); ++m_next) {
@@ -103,74 +249,42 @@ void Fleet::launch(int index)
     BoardReport& report = m_reports[index];
     report.started = true;
     report.stage = BoardReport::Stage::Connecting;
-    auto* run = new BoardRun(report.board, m_plan);
-    run->setFinish(link::EventLoopPause::Finish::Sleep);
-    if (!m_logFolder.isEmpty())
-        run->setLogFile(QDir(m_logFolder).filePath(m_logNames.value(index)));
-    run->setFileName(QFileInfo(m_logNames.value(index)).completeBaseName());
-
-    // The run's signals come from its own thread: each is handed to this
-    // one as a change of the board's report.
-    const auto tell = [this, index](std::function<void(BoardReport&)> change) {
-        m_calls->post([this, index, change] {
-            change(m_reports[index]);
-            emit changed(index);
-        });
-    };
-    const auto inRun = Qt::DirectConnection;
-    connect(run, &BoardRun::opened, run, [tell] {
-        tell([](BoardReport& report) { report.stage = BoardReport::Stage::Sending; });
-    }, inRun);
-    connect(run, &BoardRun::verifying, run, [tell] {
-        tell([](BoardReport& report) { report.stage = BoardReport::Stage::Verifying; });
-    }, inRun);
-    connect(run, &BoardRun::answered, run, [tell](int line, const QString& frame, const QString& answer) {
-        tell([text = answerLine(line, frame, answer)](BoardReport& report) { keepAnswer(report, text); });
-    }, inRun);
-    connect(run, &BoardRun::said, run, [tell](const QString& said) {
-        tell([text = saidLine(said)](BoardReport& report) { keepAnswer(report, text); });
-    }, inRun);
-    connect(run, &BoardRun::framesAnswered, run, [tell](int count) {
-        tell([count](BoardReport& report) {
-            if (report.stage != BoardReport::Stage::Done)
-                report.framesAnswered = count;
-        });
-    }, inRun);
-    connect(run, &BoardRun::logFailed, run, [tell](const QString& message) {
-        tell([message](BoardReport& report) { report.notes << message; });
-    }, inRun);
-
-    QThread* thread = QThread::create([this, run, index] {
-        QElapsedTimer took;
-        took.start();
-        const Ending ending = run->run();
-        const qint64 ms = took.elapsed();
-        m_calls->post([this, index, ending, ms] { ended(index, ending, ms); });
-    });
-    // The run, its inbox among its children, lives in its thread.
-    auto* inbox = new CallQueue(run);
-    run->moveToThread(thread);
-    connect(thread, &QThread::finished, this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
-    m_running.insert(index, Running{thread, run, inbox});
-
-    // Ctrl+C is this thread's to take: the runs' threads are begun with it
-    // (and its kin) blocked, so that no pause or read of theirs is cut by it.
-    sigset_t blocked;
-    sigset_t before;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGINT);
-    sigaddset(&blocked, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &blocked, &before);
-    thread->start();
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    if (!thread->isRunning() && !thread->isFinished()) {
+    if (m_crews.empty()) {
         // The system gave no thread: the board fails, and the fleet goes on.
         Ending ending;
         ending.kind = Ending::Kind::Unreachable;
         ending.reason = QStringLiteral("no thread could be started for it");
-        ended(index, ending, 0);
-        QMetaObject::invokeMethod(this, [this, index] { threadFinished(index); }, Qt::QueuedConnection);
+        m_running.insert(index, -1);
+        QMetaObject::invokeMethod(this, [this, index, ending] { ended(index, ending, 0); }, Qt::QueuedConnection);
+        return;
     }
+    // The crew with the fewest boards.
+    int chosen = 0;
+    for (int i = 1; i < int(m_crews.size()); ++i) {
+        if (m_crews[i].running < m_crews[chosen].running)
+            chosen = i;
+    }
+    ++m_crews[chosen].running;
+    m_running.insert(index, chosen);
+    Crew* crew = m_crews[chosen].crew;
+    const QString logFile = m_logFolder.isEmpty() ? QString() : QDir(m_logFolder).filePath(m_logNames.value(index));
+    const QString fileName = QFileInfo(m_logNames.value(index)).completeBaseName();
+
+    // What the crew's thread reports comes to this one's, as a change of the
+    // board's report or its end.
+    CallQueue* calls = m_calls;
+    const Crew::Tell tell = [this, calls, index](std::function<void(BoardReport&)> change) {
+        calls->post([this, index, change] {
+            change(m_reports[index]);
+            emit changed(index);
+        });
+    };
+    const Crew::Ended hasEnded = [this, calls, index](const Ending& ending, qint64 milliseconds) {
+        calls->post([this, index, ending, milliseconds] { ended(index, ending, milliseconds); });
+    };
+    crew->inbox()->post([crew, board = report.board, plan = m_plan, logFile, fileName, tell, hasEnded] {
+        crew->launch(board, plan, logFile, fileName, tell, hasEnded);
+    });
 }
 
 void Fleet::keepAnswer(BoardReport& report, const QString& line)
@@ -190,17 +304,9 @@ void Fleet::ended(int index, const Ending& ending, qint64 milliseconds)
     report.ending = ending;
     report.framesAnswered = ending.framesAnswered;
     report.milliseconds = milliseconds;
+    if (const int crew = m_running.take(index); crew >= 0)
+        --m_crews[std::size_t(crew)].running;
     emit changed(index);
-}
-
-void Fleet::threadFinished(int index)
-{
-    // Its last report (ended()) is taken first, under the queue's lock.
-    m_calls->runWaiting();
-    const Running running = m_running.take(index);
-    running.thread->wait();
-    delete running.run;
-    running.thread->deleteLater();
     launchMore();
     if (done())
         emit finished();

@@ -9,6 +9,8 @@
 #include <QList>
 #include <QObject>
 
+#include <vector>
+
 class QThread;
 
 namespace varnix::fleet {
@@ -34,16 +36,18 @@ struct BoardReport {
     QStringList notes;
 };
 
-// Runs a script on many boards at once, each on its own connection in a
-// thread of its own, whose event loop its port, pauses and waits use as a
-// single run's do; this object, in the calling thread, gathers what they
-// report. No board's fault or pace holds up another.
+// Runs a script on many boards at once. The boards' runs share a few
+// threads (about one a core), each with a Pacer that drives every run of
+// its thread: a run is the coroutine a single run drives too, so each
+// board keeps its own pacing, waits and verdicts exactly as alone, and no
+// board's fault or pace holds up another. This object, in the calling
+// thread, hands the boards out and gathers what they report.
 //
 // Threads: this object and its reports belong to the calling thread. A
-// board's BoardRun, its port and its session log belong to the board's
-// thread from its start until it has finished. They talk only through
-// CallQueues: a board's thread hands what it reports to this object's
-// queue, and a stop goes to the board's own queue.
+// crew (fleet.cpp), its pacer and every BoardRun it starts, with their
+// ports and session logs, belong to the crew's thread. They talk only
+// through CallQueues: a crew hands what its boards report to this object's
+// queue, and launches and stops come through the crew's own.
 class Fleet : public QObject
 {
     Q_OBJECT
@@ -56,6 +60,8 @@ public:
 
     // At most this many boards run at once; 0: all of them.
     void setJobs(int jobs) { m_jobs = jobs; }
+    // The threads the boards share; 0: one a core.
+    void setThreads(int threads) { m_threads = threads; }
     // Keeps each board's session log in this folder, under its name.
     void setLogFolder(const QString& folder) { m_logFolder = folder; }
 
@@ -81,16 +87,18 @@ signals:
     void finished();
 
 private:
-    struct Running {
+    class Crew;
+    // A thread and the crew that lives in it; `running` counts the boards
+    // it has been handed that have not ended yet.
+    struct CrewSlot {
         QThread* thread = nullptr;
-        BoardRun* run = nullptr;
-        // Calls for the board's thread (a child of the run).
-        CallQueue* inbox = nullptr;
+        Crew* crew = nullptr;
+        int running = 0;
     };
+    void startCrews();
     void launchMore();
     void launch(int index);
     void ended(int index, const Ending& ending, qint64 milliseconds);
-    void threadFinished(int index);
     static void keepAnswer(BoardReport& report, const QString& line);
 
     QList<BoardReport> m_reports;
@@ -100,7 +108,10 @@ private:
     QStringList m_logNames;
     int m_next = 0;
     int m_stops = 0;
-    QHash<int, Running> m_running;
+    int m_threads = 0;
+    std::vector<CrewSlot> m_crews;
+    // The boards running, by their crew.
+    QHash<int, int> m_running;
     // What the boards' threads report, run in this object's thread.
     CallQueue* m_calls;
     QElapsedTimer m_elapsed;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
+#include <coroutine>
 #include <cstdint>
 
 namespace varnix::script {
@@ -21,6 +22,28 @@ public:
     virtual void sleep(int milliseconds) = 0;
     // Ends the sleep in progress, or the next one if none is.
     virtual void wake() {}
+
+    // The sleep as a step of a coroutine (link::Task): co_await
+    // clock.sleeping(ms). A clock that holds its thread sleeps in place;
+    // one that shares its thread with other runs takes the coroutine and
+    // resumes it when the time is up or at wake().
+    struct [[nodiscard]] Awaiter {
+        Clock& clock;
+        int milliseconds;
+        bool await_ready() const noexcept { return false; }
+        bool await_suspend(std::coroutine_handle<> resume) { return clock.takeSleep(milliseconds, resume); }
+        void await_resume() const noexcept {}
+    };
+    Awaiter sleeping(int milliseconds) { return {*this, milliseconds}; }
+
+protected:
+    // Sleeps in place and returns false, or takes `resume` to call later
+    // and returns true.
+    virtual bool takeSleep(int milliseconds, std::coroutine_handle<>)
+    {
+        sleep(milliseconds);
+        return false;
+    }
 };
 
 class EventLoopClock : public Clock

@@ -35,10 +35,6 @@ QList<Step> withScreenReads(const QList<Step>& steps)
 Runner::Runner(link::Connection& connection, Clock& clock, QObject* parent)
     : QObject(parent), m_connection(connection), m_clock(clock)
 {
-    m_transmit = [this](const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
-                        const std::function<void(const link::Progress&)>& progress) {
-        return m_connection.transmit(frame, pacing, delay, progress);
-    };
     m_reader = [this] { m_connection.readAll(); };
     connect(&m_connection, &link::Connection::sent, this, [this] {
         m_promptOwed = true;
@@ -132,17 +128,17 @@ void Runner::stopAtFrameEnd()
     m_clock.wake();
 }
 
-Runner::Wait Runner::waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer,
-                             bool stoppable)
+link::Task<Runner::Wait> Runner::waitFor(std::function<bool()> met, int milliseconds, bool restartOnAnswer,
+                                         bool stoppable)
 {
     std::int64_t deadline = m_clock.now() + milliseconds;
     qint64 seen = m_receivedCount;
     pull();
     while (true) {
         if (met())
-            return Wait::Met;
+            co_return Wait::Met;
         if (ended() || (stoppable && m_stopAtFrameEnd))
-            return Wait::Ended;
+            co_return Wait::Ended;
         const std::int64_t now = m_clock.now();
         if (restartOnAnswer && m_receivedCount != seen) {
             // A long answer (a block of display memory on a slow line) is
@@ -151,20 +147,20 @@ Runner::Wait Runner::waitFor(const std::function<bool()>& met, int milliseconds,
             deadline = now + milliseconds;
         }
         if (now >= deadline)
-            return Wait::TimedOut;
-        m_clock.sleep(int(std::min<std::int64_t>(deadline - now, kLookEveryMs)));
+            co_return Wait::TimedOut;
+        co_await m_clock.sleeping(int(std::min<std::int64_t>(deadline - now, kLookEveryMs)));
         pull();
     }
 }
 
-void Runner::settle()
+link::Task<void> Runner::settle()
 {
     const std::int64_t until = m_clock.now() + kLongestSettleMs;
     pull();
     while (!ended() && m_clock.now() < until) {
         const qint64 before = m_receivedCount;
         // A wake ends the sleep early when something comes.
-        m_clock.sleep(m_promptOwed ? kOwedSettleMs : kSettleMs);
+        co_await m_clock.sleeping(m_promptOwed ? kOwedSettleMs : kSettleMs);
         pull();
         if (m_receivedCount == before && !m_matcher.greetingComing())
             break;
@@ -172,14 +168,14 @@ void Runner::settle()
     m_sinceFrame.clear();
 }
 
-Runner::Wait Runner::awaitOwed()
+link::Task<Runner::Wait> Runner::awaitOwed()
 {
     if (m_matcher.owed() == 0)
-        return Wait::Met;
+        co_return Wait::Met;
     const bool awaited = std::any_of(m_frames.begin() + (m_matcher.oldestOwed() - 1), m_frames.end(),
                                      [](const Sent& sent) { return sent.whole && !sent.answered && sent.awaited; });
-    return waitFor([this] { return m_matcher.owed() == 0 || m_refusal; },
-                   awaited ? m_readyTimeoutMs : kOwedSettleMs, true, false);
+    co_return co_await waitFor([this] { return m_matcher.owed() == 0 || m_refusal; },
+                               awaited ? m_readyTimeoutMs : kOwedSettleMs, true, false);
 }
 
 void Runner::tell(std::size_t step, int sentInStep, std::int64_t leftInStep)
@@ -190,10 +186,52 @@ void Runner::tell(std::size_t step, int sentInStep, std::int64_t leftInStep)
 
 Runner::Result Runner::run(const Script& script, int startDelay)
 {
+    return link::runNow(running(script, startDelay));
+}
+
+Runner::Result Runner::finish(Outcome outcome, int line)
+{
+    // A refusal is what the board said of the run, however it ended.
+    if (m_refusal) {
+        outcome = Outcome::BoardError;
+        line = m_refusal->line;
+    }
+    // Frames sent with the prompt off whose answer never came are told as
+    // unanswered, in their turn.
+    for (const Sent& sent : m_frames) {
+        if (sent.whole && !sent.awaited && !sent.answered)
+            emit answered(sent.line, sent.frame, QString());
+    }
     Result result;
+    result.outcome = outcome;
+    result.line = line;
+    result.answer = outcome == Outcome::BoardError ? m_refusal->text
+        : outcome == Outcome::ScreenFailed         ? m_screenFailure
+                                                   : m_sinceFrame;
+    result.framesAnswered = m_refusal ? std::min(m_taken, m_refusal->ordinal - 1) : m_taken;
+    result.lastAnswer = m_lastAnswer;
+    m_running = false;
+    return result;
+}
+
+link::Task<Runner::Result> Runner::endedAt(int line)
+{
+    if (m_stopped || m_stopAtFrameEnd) {
+        // Stopped at a frame's end: what the board still owes is awaited
+        // first, so that it has taken each frame whole.
+        if (!m_stopped)
+            co_await awaitOwed();
+        co_return finish(Outcome::Stopped, line);
+    }
+    co_return finish(Outcome::Lost, line);
+}
+
+link::Task<Runner::Result> Runner::running(const Script& script, int startDelay)
+{
     if (m_running) {
+        Result result;
         result.outcome = Outcome::Failed;
-        return result;
+        co_return result;
     }
     m_running = true;
     m_stopped = false;
@@ -233,47 +271,14 @@ Runner::Result Runner::run(const Script& script, int startDelay)
             m_timeFrom[i] = m_timeFrom[i + 1] + stepTime[i];
     }
 
-    auto finish = [&](Outcome outcome, int line) {
-        // A refusal is what the board said of the run, however it ended.
-        if (m_refusal) {
-            outcome = Outcome::BoardError;
-            line = m_refusal->line;
-        }
-        // Frames sent with the prompt off whose answer never came are told
-        // as unanswered, in their turn.
-        for (const Sent& sent : m_frames) {
-            if (sent.whole && !sent.awaited && !sent.answered)
-                emit answered(sent.line, sent.frame, QString());
-        }
-        result.outcome = outcome;
-        result.line = line;
-        result.answer = outcome == Outcome::BoardError ? m_refusal->text
-            : outcome == Outcome::ScreenFailed         ? m_screenFailure
-                                                       : m_sinceFrame;
-        result.framesAnswered = m_refusal ? std::min(m_taken, m_refusal->ordinal - 1) : m_taken;
-        result.lastAnswer = m_lastAnswer;
-        m_running = false;
-        return result;
-    };
-    // Stopped at a frame's end: what the board still owes is awaited first,
-    // so that it has taken each frame whole.
-    auto stopHere = [&](int line) {
-        if (!m_stopped)
-            awaitOwed();
-        return finish(Outcome::Stopped, line);
-    };
-    const auto endedAt = [&](int line) {
-        return m_stopped || m_stopAtFrameEnd ? stopHere(line) : finish(Outcome::Lost, line);
-    };
-
-    settle();
+    co_await settle();
     bool readyOn = true;
     for (std::size_t i = 0; i < std::size_t(steps.size()); ++i) {
         const Step& step = steps[qsizetype(i)];
         if (m_refusal)
-            return finish(Outcome::BoardError, m_refusal->line);
+            co_return finish(Outcome::BoardError, m_refusal->line);
         if (m_stopped || m_stopAtFrameEnd || ended())
-            return endedAt(step.line);
+            co_return co_await endedAt(step.line);
         tell(i, 0, stepTime[i]);
         switch (step.kind) {
         case Step::Kind::Delay:
@@ -288,34 +293,34 @@ Runner::Result Runner::run(const Script& script, int startDelay)
                 const std::int64_t left = until - m_clock.now();
                 if (left <= 0)
                     break;
-                m_clock.sleep(int(std::min<std::int64_t>(left, 100)));
+                co_await m_clock.sleeping(int(std::min<std::int64_t>(left, 100)));
                 pull();
                 tell(i, 0, std::max<std::int64_t>(until - m_clock.now(), 0));
             }
             if (!m_refusal && (ended() || m_stopAtFrameEnd))
-                return endedAt(step.line);
+                co_return co_await endedAt(step.line);
             break;
         }
         case Step::Kind::Expect: {
-            const Wait wait = waitFor([&] { return m_refusal || m_sinceFrame.contains(step.text); },
-                                      step.milliseconds, false, true);
+            const Wait wait = co_await waitFor([&] { return m_refusal || m_sinceFrame.contains(step.text); },
+                                               step.milliseconds, false, true);
             if (!m_refusal && wait == Wait::Ended)
-                return endedAt(step.line);
+                co_return co_await endedAt(step.line);
             if (!m_refusal && wait == Wait::TimedOut)
-                return finish(Outcome::ExpectTimedOut, step.line);
+                co_return finish(Outcome::ExpectTimedOut, step.line);
             break;
         }
         case Step::Kind::Screen:
             // Its read went out as the frame before; an answer still owed
             // (the prompt off) is awaited first.
-            if (awaitOwed() == Wait::Ended && !m_refusal)
-                return endedAt(step.line);
+            if (co_await awaitOwed() == Wait::Ended && !m_refusal)
+                co_return co_await endedAt(step.line);
             if (m_refusal)
                 break;
             m_screenFailure = m_screenCheck.judge ? m_screenCheck.judge(step, m_sinceFrame)
                                                   : QStringLiteral("screen lines are not checked in this run");
             if (!m_screenFailure.isEmpty())
-                return finish(Outcome::ScreenFailed, step.line);
+                co_return finish(Outcome::ScreenFailed, step.line);
             break;
         case Step::Kind::Send: {
             pull();
@@ -324,8 +329,8 @@ Runner::Result Runner::run(const Script& script, int startDelay)
             // board that gave them none would leave each later prompt a
             // frame behind.
             if (readyOn && m_matcher.owed() > 0 && !m_refusal) {
-                if (awaitOwed() == Wait::Ended && !m_refusal)
-                    return endedAt(step.line);
+                if (co_await awaitOwed() == Wait::Ended && !m_refusal)
+                    co_return co_await endedAt(step.line);
                 m_matcher.writeOff();
             }
             if (m_refusal)
@@ -334,46 +339,49 @@ Runner::Result Runner::run(const Script& script, int startDelay)
             m_matcher.beginFrame(step.line, step.text);
             m_frames.push_back(Sent{step.line, step.text, readyOn});
             m_sending = true;
-            const auto outcome = m_transmit(step.text, m_pacing, m_delay, [&](const link::Progress& p) {
-                tell(i, p.sent, p.millisecondsLeft);
-            });
+            const auto progress = [this, i](const link::Progress& p) { tell(i, p.sent, p.millisecondsLeft); };
+            auto outcome = link::Transmitter::Outcome::Failed;
+            if (m_transmit)
+                outcome = m_transmit(step.text, m_pacing, m_delay, progress);
+            else
+                outcome = co_await m_connection.transmitting(step.text, m_pacing, m_delay, progress);
             m_sending = false;
             const bool whole = outcome == link::Transmitter::Outcome::Sent;
             m_matcher.endFrame(whole);
             m_frames.back().whole = whole;
             if (outcome == link::Transmitter::Outcome::Cancelled || m_stopped)
-                return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
+                co_return finish(m_stopped ? Outcome::Stopped : Outcome::Lost, step.line);
             if (outcome == link::Transmitter::Outcome::Failed)
-                return finish(m_connection.isOpen() ? Outcome::Failed : Outcome::Lost, step.line);
+                co_return finish(m_connection.isOpen() ? Outcome::Failed : Outcome::Lost, step.line);
             if (!readyOn) {
                 emit framesAnsweredChanged(++m_taken);
                 break;
             }
             const std::size_t turn = m_frames.size() - 1;
-            const Wait wait = waitFor([&] { return m_refusal || m_frames[turn].answered; }, m_readyTimeoutMs, true,
-                                      false);
+            const Wait wait = co_await waitFor([&] { return m_refusal || m_frames[turn].answered; },
+                                               m_readyTimeoutMs, true, false);
             if (m_refusal)
                 break;
             if (wait == Wait::Ended)
-                return endedAt(step.line);
+                co_return co_await endedAt(step.line);
             if (wait == Wait::TimedOut) {
                 emit answered(step.line, step.text, QString());
-                return finish(Outcome::NoAnswer, step.line);
+                co_return finish(Outcome::NoAnswer, step.line);
             }
             break;
         }
         }
     }
     if (m_refusal)
-        return finish(Outcome::BoardError, m_refusal->line);
+        co_return finish(Outcome::BoardError, m_refusal->line);
     // The run ends once the last frames' answers are in, or their wait is up.
     const int owedLine = m_matcher.owed() > 0 ? m_frames[std::size_t(m_matcher.oldestOwed() - 1)].line : 0;
-    if (awaitOwed() == Wait::Ended && !m_refusal)
-        return endedAt(owedLine);
+    if (co_await awaitOwed() == Wait::Ended && !m_refusal)
+        co_return co_await endedAt(owedLine);
     if (m_refusal)
-        return finish(Outcome::BoardError, m_refusal->line);
+        co_return finish(Outcome::BoardError, m_refusal->line);
     tell(steps.size(), 0, 0);
-    return finish(Outcome::Done, 0);
+    co_return finish(Outcome::Done, 0);
 }
 
 } // namespace varnix::script

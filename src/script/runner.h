@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/task.h"
 #include "link/core/transmitter.h"
 #include "script/answers.h"
 #include "script/script.h"
@@ -23,8 +24,12 @@ class Clock;
 
 // Sends a script over the connection: each frame paced, then (unless
 // "ready off") waits for the board's answer to it before the next, each
-// answer matched to its frame by an AnswerMatcher. The window and the
-// command line share it; the window sends through its own paced send.
+// answer matched to its frame by an AnswerMatcher. The window, the command
+// line and every board of a fleet share it: the run is one coroutine
+// (running()), which waits only on its clock and the connection's pause.
+// A single run's clock holds its thread (run()); a fleet's hands the run to
+// the thread's pacer, which drives many. The window sends through its own
+// paced send.
 class Runner : public QObject
 {
     Q_OBJECT
@@ -60,7 +65,8 @@ public:
         bool ok() const { return outcome == Outcome::Done; }
     };
 
-    // Sends one frame paced; the connection's own transmission by default.
+    // Sends one frame paced, holding the thread; by default the run awaits
+    // the connection's own transmission instead.
     using Transmit = std::function<link::Transmitter::Outcome(
         const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
         const std::function<void(const link::Progress&)>& progress)>;
@@ -80,6 +86,9 @@ public:
     // Runs the script from its first line with the given pacing delay;
     // returns when it has ended.
     Result run(const Script& script, int startDelay);
+    // The same run as a coroutine, for a driver of many; the script must
+    // outlive it.
+    link::Task<Result> running(const Script& script, int startDelay);
     // Ends a run between two characters, or its wait.
     void stop();
     // Ends a run as stop() does, but lets a frame that is going out go out
@@ -129,15 +138,19 @@ private:
     // Waits until met() or the time is up; with restartOnAnswer, the time
     // starts again whenever characters come.
     // A stop at the frame's end ends the wait too when stoppable.
-    Wait waitFor(const std::function<bool()>& met, int milliseconds, bool restartOnAnswer, bool stoppable);
+    link::Task<Wait> waitFor(std::function<bool()> met, int milliseconds, bool restartOnAnswer, bool stoppable);
     // The run is to end now: stopped at once, the port lost or closed; or,
     // once the frame going out has been answered, stopped at its end.
     bool ended() const;
     void pull();
-    void settle();
+    link::Task<void> settle();
     // Waits for the answers still owed: a frame awaited for the ready
     // timeout, one sent with the prompt off until the line is quiet.
-    Wait awaitOwed();
+    link::Task<Wait> awaitOwed();
+    // The run's result, ending it.
+    Result finish(Outcome outcome, int line);
+    // Stopped (once what the board owes has come, unless at once) or lost.
+    link::Task<Result> endedAt(int line);
     void onReceived(const QString& characters);
     void tell(std::size_t step, int sentInStep, std::int64_t leftInStep);
 

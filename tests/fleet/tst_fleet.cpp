@@ -16,8 +16,10 @@
 #include "support/testmain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -41,6 +43,7 @@ class FleetTest : public QObject
     Q_OBJECT
 private slots:
     void sixteenBoardsThroughOneSer2net();
+    void rackOfTwoHundredFailsOnlyAtTheBoardThatRefused();
     void onlyTheFaultyBoardsFailEachWithItsReason();
     void ctrlCEndsEveryBoardAtAFrameBoundary();
     void portsFileRefusedWithItsLine_data();
@@ -83,6 +86,67 @@ void FleetTest::sixteenBoardsThroughOneSer2net()
     }
     QCOMPARE(junitCases(junit), expected);
     QVERIFY2(run.out.contains(QStringLiteral("16 boards: 16 passed")), qPrintable(run.out));
+}
+
+void FleetTest::rackOfTwoHundredFailsOnlyAtTheBoardThatRefused()
+{
+    REQUIRE_TOOLS();
+    QTemporaryDir dir;
+    const QString ports = dir.filePath(QStringLiteral("rack.ports"));
+    QProcess rack;
+    rack.start(QStringLiteral(VARNIX_BOARD_PROGRAM), {"--boards", "200", "--ports-file", ports});
+    QStringList devices;
+    while (devices.size() < 200 && rack.waitForReadyRead(10000)) {
+        while (rack.canReadLine())
+            devices << QString::fromLocal8Bit(rack.readLine()).trimmed();
+    }
+    QVERIFY2(devices.size() == 200, rack.readAllStandardError().constData());
+    QCOMPARE(QSet<QString>(devices.begin(), devices.end()).size(), 200);
+    const auto read = fleet::readPortsFile(ports);
+    QVERIFY(std::holds_alternative<QList<fleet::Board>>(read));
+    const QList<fleet::Board> boards = std::get<QList<fleet::Board>>(read);
+    QStringList addresses;
+    for (const fleet::Board& board : boards)
+        addresses << board.address;
+    QCOMPARE(addresses, devices);
+
+    // Board 137 is left inside a frame behind the program's back, so that it
+    // refuses the script's first frame: an unknown command first, whose
+    // answer shows the board has read it all.
+    const int refusing = 136;
+    QCOMPARE(boards[refusing].name, QStringLiteral("board-137"));
+    const int fd = ::open(QFile::encodeName(boards[refusing].address).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, "]z]d", 4), ssize_t(4));
+    QByteArray answer;
+    QElapsedTimer waited;
+    waited.start();
+    while (!answer.contains("unknown command\r\nReady:") && waited.elapsed() < 10000) {
+        char buffer[256];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got > 0)
+            answer.append(buffer, got);
+        else
+            QTest::qWait(5);
+    }
+    ::close(fd);
+    QVERIFY2(answer.contains("unknown command\r\nReady:"), answer.constData());
+
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const Finished run = runProgram({"--run", writeScriptFile(dir, "delay 1\n]k\n]d]0506\n]c]402014\n"), "--ports",
+                                     ports, "--verify", "--junit", junit});
+    QCOMPARE(run.code, 1);
+    QStringList expected;
+    for (const fleet::Board& board : boards) {
+        expected << board.name
+                + (board.name == u"board-137" ? QStringLiteral(": line 2: the board answered: Error: frame cut short | Ready:")
+                                              : QStringLiteral(": passed"));
+    }
+    QStringList cases = junitCases(junit);
+    QCOMPARE(cases, expected);
+    QVERIFY2(run.out.contains(QStringLiteral("200 boards: 199 passed, 1 failed")), qPrintable(run.out));
+    rack.terminate();
+    QVERIFY(rack.waitForFinished(10000));
 }
 
 void FleetTest::onlyTheFaultyBoardsFailEachWithItsReason()

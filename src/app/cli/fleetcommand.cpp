@@ -151,17 +151,21 @@ private:
     QTimer m_redraw;
 };
 
-// Opens as many files as there are boards' ports and their threads' own.
-void allowEveryFile()
+} // namespace
+
+std::uint64_t allowEveryFile()
 {
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
     }
+    return limit.rlim_cur == RLIM_INFINITY ? UINT64_MAX : std::uint64_t(limit.rlim_cur);
 }
-
-} // namespace
 
 int runFleetCommand(const Command& command, const script::Script& script, const ScreenJudges& judges,
                     QTextStream& out, QTextStream& err)

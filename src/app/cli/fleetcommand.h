@@ -4,6 +4,8 @@
 #include "app/cli/commandline.h"
 #include "script/script.h"
 
+#include <cstdint>
+
 class QTextStream;
 
 namespace varnix {
@@ -19,5 +21,10 @@ namespace varnix {
 // kept in --log-dir (else the current folder) under each board's name.
 int runFleetCommand(const Command& command, const script::Script& script, const ScreenJudges& judges,
                     QTextStream& out, QTextStream& err);
+
+// Raises the limit of open files to the most the system allows this
+// process, for a port (or a board's two ends) apiece; returns the limit
+// now (0 when it cannot be read).
+std::uint64_t allowEveryFile();
 
 } // namespace varnix

@@ -188,7 +188,8 @@ constexpr Option kVarnixOptions[] = {
     {"--version", nullptr, "show the version and exit", "Print the program's name and version, and exit."},
 };
 
-constexpr const char* kBoardSynopses[] = {"[--headless] [--no-link]", "--help | --version"};
+constexpr const char* kBoardSynopses[] = {"[--headless] [--no-link]", "--boards N [--ports-file FILE]",
+                                          "--help | --version"};
 constexpr Option kBoardOptions[] = {
     {"--headless", nullptr, "run without the window that shows the display",
      "Run without a window. The board reads and answers just the same; only its display is not shown. With no "
@@ -197,6 +198,14 @@ constexpr Option kBoardOptions[] = {
      "Leave the symbolic link to the device (see FILES) alone, so that Varnix does not count this board among "
      "its ports. The device it prints can still be opened by other serial programs, and any number of such "
      "boards can run beside the one that holds the link."},
+    {"--boards", "N", "run N boards, each on a pseudo-terminal of its own",
+     "Run N boards (1 to 4096) in this one process, without windows and without the link, and print their "
+     "devices, one a line. Each board is a board of its own; together they stand in for a rack that Varnix runs "
+     "a script on. Each needs two open files: the limit is raised as far as the system allows, and a number "
+     "beyond it is refused."},
+    {"--ports-file", "FILE", "write a ports file naming the boards",
+     "Write FILE, once every board has started, with a line a board: its name (board-1 to board-N, the numbers "
+     "written to one width) and its device, the ports file Varnix reads to run a script on many boards."},
     kHelp,
     {"--version", nullptr, "show the version and exit", "Print the board's name and version, and exit."},
 };

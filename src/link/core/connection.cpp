@@ -2,9 +2,11 @@
 #include "link/core/connection.h"
 
 #include "link/core/networkaddress.h"
+#include "link/core/pause.h"
 #include "link/core/serialport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,7 +15,7 @@
 namespace varnix::link {
 
 Connection::Connection(SerialPort& port, Pause& pause, QObject* parent)
-    : QObject(parent), m_port(port), m_transmitter(port, pause)
+    : QObject(parent), m_port(port), m_pause(pause), m_transmitter(port, pause)
 {
     connect(&m_port, &SerialPort::lost, this, &Connection::onPortLost);
     connect(&m_port, &SerialPort::readyRead, this, &Connection::readyRead);
@@ -76,6 +78,32 @@ bool Connection::close()
     return ok;
 }
 
+Task<bool> Connection::closing()
+{
+    // How often a close looks for what it waits for; and how long it waits
+    // for a server to close its side, as a network port's own close does.
+    constexpr int kLookMs = 5;
+    constexpr int kFarEndMs = 500;
+    m_pause.reset();
+    if (m_state == State::Open && std::exchange(m_answerOwed, false) && isNetworkAddress(m_port.device())) {
+        bool heard = false;
+        QObject listening;
+        connect(&m_port, &SerialPort::readyRead, &listening, [&heard] { heard = true; });
+        connect(&m_port, &SerialPort::lost, &listening, [&heard] { heard = true; });
+        QElapsedTimer waited;
+        waited.start();
+        while (!heard && waited.elapsed() < kAnswerBeforeCloseMs)
+            co_await m_pause.waiting(kLookMs);
+    }
+    if (m_state == State::Open && m_port.beginClose()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_port.farEndClosed() && waited.elapsed() < kFarEndMs)
+            co_await m_pause.waiting(kLookMs);
+    }
+    co_return close();
+}
+
 bool Connection::writeCharacter(QChar character)
 {
     if (m_state != State::Open || !m_port.isOpen() || !m_port.write(character))
@@ -128,10 +156,16 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
                                           std::int32_t delay,
                                           const std::function<void(const Progress&)>& progress)
 {
+    return runNow(transmitting(frame, pacing, delay, progress));
+}
+
+Task<Transmitter::Outcome> Connection::transmitting(QString frame, std::optional<QChar> pacing, std::int32_t delay,
+                                                    std::function<void(const Progress&)> progress)
+{
     if (m_state != State::Open)
-        return Transmitter::Outcome::Failed;
+        co_return Transmitter::Outcome::Failed;
     m_state = State::Sending;
-    const auto outcome = m_transmitter.transmit(frame, pacing, delay, progress);
+    const auto outcome = co_await m_transmitter.transmitting(frame, pacing, delay, std::move(progress));
     m_state = m_port.isOpen() ? State::Open : State::Closed;
     if (m_transmitter.written() > 0) {
         m_answerOwed = true;
@@ -145,7 +179,7 @@ Transmitter::Outcome Connection::transmit(const QString& frame, std::optional<QC
         m_lostDuringSend = false;
         tellLost(m_lostReason);
     }
-    return outcome;
+    co_return outcome;
 }
 
 void Connection::cancel()

@@ -38,6 +38,9 @@ public:
     // would be left in the middle of a frame.
     bool close();
     static constexpr int kAnswerBeforeCloseMs = 1000;
+    // The same as a step of a coroutine, its waits (for the answer, for a
+    // server to close its side) awaited on the pause.
+    Task<bool> closing();
     // Writes a typed character at once, unpaced; false when closed or refused.
     bool writeCharacter(QChar character);
     QString readAll();
@@ -47,6 +50,9 @@ public:
     Transmitter::Outcome transmit(const QString& frame, std::optional<QChar> pacing,
                                   std::int32_t delay,
                                   const std::function<void(const Progress&)>& progress = {});
+    // The same as a step of a coroutine, its pauses awaited.
+    Task<Transmitter::Outcome> transmitting(QString frame, std::optional<QChar> pacing, std::int32_t delay,
+                                            std::function<void(const Progress&)> progress = {});
     void cancel();
 
 signals:
@@ -78,6 +84,7 @@ private:
     void tellLost(const QString& reason);
 
     SerialPort& m_port;
+    Pause& m_pause;
     Transmitter m_transmitter;
     State m_state = State::Closed;
     bool m_lostDuringSend = false;

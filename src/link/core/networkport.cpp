@@ -402,10 +402,31 @@ bool NetworkPort::close()
     m_probeTimer->stop();
     if (m_loop)
         m_loop->quit();
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    if (m_socket.state() == QAbstractSocket::ConnectedState && !m_halfClosed)
         linger();
+    m_halfClosed = false;
+    m_farEndClosed = false;
     m_socket.abort();
     return true;
+}
+
+bool NetworkPort::beginClose()
+{
+    if (m_stage != Stage::Open || m_halfClosed || m_socket.state() != QAbstractSocket::ConnectedState)
+        return false;
+    m_socket.flush();
+    const int fd = int(m_socket.socketDescriptor());
+    if (fd < 0 || ::shutdown(fd, SHUT_WR) != 0)
+        return false;
+    m_halfClosed = true;
+    m_farEndClosed = false;
+    m_socket.readAll();
+    return true;
+}
+
+bool NetworkPort::farEndClosed()
+{
+    return !m_halfClosed || m_farEndClosed || m_socket.state() != QAbstractSocket::ConnectedState;
 }
 
 void NetworkPort::linger()
@@ -432,15 +453,24 @@ void NetworkPort::linger()
     }
 }
 
-bool NetworkPort::write(QChar character)
+bool NetworkPort::put(QStringView characters)
 {
-    if (!isOpen() || character.unicode() > 0xff || m_loop)
+    if (!isOpen() || m_loop)
         return false;
-    const char byte = char(character.unicode());
-    const QByteArray bytes = m_telnet ? m_telnet->encode(QByteArrayView(&byte, 1)) : QByteArray(1, byte);
+    const std::optional<QByteArray> raw = latin1Bytes(characters);
+    if (!raw)
+        return false;
+    const QByteArray bytes = m_telnet ? m_telnet->encode(*raw) : *raw;
     if (m_socket.write(bytes) != bytes.size())
         return false;
     m_socket.flush();
+    return true;
+}
+
+bool NetworkPort::write(QChar character)
+{
+    if (!put(QStringView(&character, 1)))
+        return false;
     if (m_socket.bytesToWrite() == 0)
         return isOpen();
     // The server takes no more for now: wait until the system has room, as
@@ -456,6 +486,14 @@ bool NetworkPort::write(QChar character)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_loop = nullptr;
     return !m_writeCancelled && isOpen();
+}
+
+NetworkPort::WriteNow NetworkPort::writeNow(QStringView characters)
+{
+    // What the system has not taken yet goes first.
+    if (isOpen() && m_socket.bytesToWrite() > 0)
+        return WriteNow::Full;
+    return put(characters) && isOpen() ? WriteNow::Written : WriteNow::Failed;
 }
 
 void NetworkPort::cancelWrite()
@@ -477,6 +515,10 @@ QString NetworkPort::readAll()
 
 void NetworkPort::onReadyRead()
 {
+    if (m_halfClosed) {
+        m_socket.readAll();
+        return;
+    }
     // Left waiting for open() to read it in order.
     if (m_stage == Stage::Probing || m_stage == Stage::Probed)
         return;
@@ -508,6 +550,10 @@ void NetworkPort::onReadyRead()
 
 void NetworkPort::onSocketGone()
 {
+    if (m_halfClosed) {
+        m_farEndClosed = true;
+        return;
+    }
     if (opening()) {
         QMetaObject::invokeMethod(this, &NetworkPort::checkSocket, Qt::QueuedConnection);
         return;

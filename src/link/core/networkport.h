@@ -44,6 +44,8 @@ public:
     void beginOpen() override;
     bool opening() const override;
     void cancelOpen() override;
+    bool beginClose() override;
+    bool farEndClosed() override;
     bool close() override;
     void setPortNumber(int number) override { m_number = number; }
     int portNumber() const override { return m_number; }
@@ -51,6 +53,7 @@ public:
     QString settings() const override { return m_settings; }
     bool write(QChar character) override;
     void cancelWrite() override;
+    WriteNow writeNow(QStringView characters) override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
     // The address, while open.
@@ -92,9 +95,12 @@ private:
     void openFailed(const QString& reason);
     void openDone();
     bool fail(const QString& reason);
+    // Hands the characters to the socket, not waiting for the server.
+    bool put(QStringView characters);
     // Tells the server nothing more comes and waits, at most kLingerMs, for
     // it to close its side, so that the connection ends without a reset.
     void linger();
+
     QString noAnswer() const;
     void onReadyRead();
     void onSocketGone();
@@ -133,6 +139,10 @@ private:
     bool m_lastWords = false;
     // Off while the descriptor is lent.
     QuietNotifiers m_quiet;
+    // Told that nothing more comes (beginClose()): what the server still
+    // sends is dropped, and its close is awaited, not a loss.
+    bool m_halfClosed = false;
+    bool m_farEndClosed = false;
 };
 
 } // namespace varnix::link

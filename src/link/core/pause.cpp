@@ -32,7 +32,7 @@ void sleepUntil(Clock::time_point until)
 }
 } // namespace
 
-EventLoopPause::EventLoopPause(Finish finish) : m_finish(finish)
+EventLoopPause::EventLoopPause()
 {
     // The default 50 us timer slack would dominate the pacing error. It is
     // the calling thread's own.
@@ -58,10 +58,6 @@ void EventLoopPause::wait(int milliseconds)
         m_loop = nullptr;
         if (m_cancelled)
             return;
-    }
-    if (m_finish == Finish::Sleep) {
-        sleepUntil(deadline);
-        return;
     }
     if (deadline - Clock::now() > kSpin)
         sleepUntil(deadline - kSpin);

@@ -35,6 +35,8 @@ public:
     void beginOpen() override;
     bool opening() const override { return m_active->opening(); }
     void cancelOpen() override { m_active->cancelOpen(); }
+    bool beginClose() override { return m_active->beginClose(); }
+    bool farEndClosed() override { return m_active->farEndClosed(); }
     bool close() override;
     void setPortNumber(int number) override;
     int portNumber() const override { return m_serial.portNumber(); }
@@ -42,6 +44,7 @@ public:
     QString settings() const override { return m_serial.settings(); }
     bool write(QChar character) override { return m_active->write(character); }
     void cancelWrite() override { m_active->cancelWrite(); }
+    WriteNow writeNow(QStringView characters) override { return m_active->writeNow(characters); }
     QString readAll() override { return m_active->readAll(); }
     QString failureHint() const override { return m_refusal.isEmpty() ? m_active->failureHint() : m_refusal; }
     QString failureReason() const override { return m_refusal.isEmpty() ? m_active->failureReason() : m_refusal; }

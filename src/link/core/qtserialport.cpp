@@ -146,13 +146,18 @@ bool QtSerialPort::close()
     return ok;
 }
 
-bool QtSerialPort::write(QChar character)
+bool QtSerialPort::put(QStringView characters)
 {
     // One write at a time: a second one from inside the wait would overtake.
-    if (!isOpen() || character.unicode() > 0xff || m_roomLoop)
+    if (!isOpen() || m_roomLoop)
         return false;
-    const char byte = char(character.unicode());
-    if (m_port.write(&byte, 1) != 1)
+    const std::optional<QByteArray> bytes = latin1Bytes(characters);
+    return bytes && m_port.write(*bytes) == bytes->size();
+}
+
+bool QtSerialPort::write(QChar character)
+{
+    if (!put(QStringView(&character, 1)))
         return false;
     // Qt only queues the byte; push it to the device now so that a pause
     // that follows is a pause on the line.
@@ -162,6 +167,18 @@ bool QtSerialPort::write(QChar character)
             return false;
     }
     return true;
+}
+
+QtSerialPort::WriteNow QtSerialPort::writeNow(QStringView characters)
+{
+    // A byte Qt still holds goes first.
+    if (isOpen() && (m_port.bytesToWrite() > 0 || !hasRoom()))
+        return WriteNow::Full;
+    if (!put(characters))
+        return WriteNow::Failed;
+    // What the device did not take after all, Qt's write notifier sends.
+    m_port.flush();
+    return isOpen() ? WriteNow::Written : WriteNow::Failed;
 }
 
 void QtSerialPort::cancelWrite()

@@ -31,6 +31,7 @@ public:
     void setSettings(const QString& settings) override { m_settings = settings; }
     bool write(QChar character) override;
     void cancelWrite() override;
+    WriteNow writeNow(QStringView characters) override;
     QString readAll() override;
     QString failureHint() const override { return m_hint; }
     QString failureReason() const override { return m_reason; }
@@ -47,6 +48,8 @@ public:
     void giveBack(LentLine line);
 
 private:
+    // Hands the characters to Qt, which holds them for the device.
+    bool put(QStringView characters);
     bool hasRoom() const;
     bool waitForRoom();
     std::optional<QString> deviceFailure() const;

@@ -1,10 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace varnix::link {
+
+// The characters as the bytes that carry them, one each; none when one is
+// beyond a byte.
+inline std::optional<QByteArray> latin1Bytes(QStringView characters)
+{
+    QByteArray bytes(characters.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        if (characters[i].unicode() > 0xff)
+            return std::nullopt;
+        bytes[i] = char(characters[i].unicode());
+    }
+    return bytes;
+}
 
 // The serial port as the program uses it: these operations and no others.
 // Characters are single bytes (Latin-1): a byte's value is its character code.
@@ -30,6 +46,13 @@ public:
     virtual void cancelOpen() {}
     // False when closing fails; the port counts as closed afterwards.
     virtual bool close() = 0;
+    // For a thread that serves many ports, where close() may not wait for
+    // the far end: tells it that nothing more comes, and whether there is
+    // an end to wait for (a network server, to close its side). Then
+    // farEndClosed() says, never waiting, whether it has, and close() no
+    // longer waits for it.
+    virtual bool beginClose() { return false; }
+    virtual bool farEndClosed() { return true; }
     virtual void setPortNumber(int number) = 0;
     virtual int portNumber() const = 0;
     // A line settings text such as "19200,n,8,1", applied at the next open.
@@ -41,6 +64,20 @@ public:
     // Ends a write() that waits for room. Its character may still go out
     // later, behind what the device already holds.
     virtual void cancelWrite() {}
+    // Hands characters (the run between two pauses) to the device if it has
+    // room now, never waiting: for a thread that serves many ports, where a
+    // wait for one would hold up the others. Written: all of them, in one
+    // write, though some may still go out later, behind one another. Full:
+    // none; try again later.
+    enum class WriteNow { Written, Full, Failed };
+    virtual WriteNow writeNow(QStringView characters)
+    {
+        for (const QChar c : characters) {
+            if (!write(c))
+                return WriteNow::Failed;
+        }
+        return WriteNow::Written;
+    }
     // Everything waiting, taken out of the input buffer; empty when nothing is.
     // What arrived before the device was lost can still be read once it is
     // closed, until the port is opened or closed again.

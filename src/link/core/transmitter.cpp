@@ -15,6 +15,9 @@ namespace {
 // painting on a frame whose pauses are too short or too few to paint in.
 constexpr qint64 kReportEveryMs = 30;
 constexpr int kPauseRunsEventsMs = 5;
+// How often a character that found its device full looks again, on a
+// thread that serves many runs.
+constexpr int kLookForRoomMs = 2;
 } // namespace
 
 std::optional<QChar> pacingCharacter(const QString& waitchrText)
@@ -50,11 +53,18 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
                                            std::int32_t delay,
                                            const std::function<void(const Progress&)>& progress)
 {
+    return runNow(transmitting(frame, pacing, delay, progress));
+}
+
+Task<Transmitter::Outcome> Transmitter::transmitting(QString frame, std::optional<QChar> pacing,
+                                                     std::int32_t delay,
+                                                     std::function<void(const Progress&)> progress)
+{
     m_cancelled = false;
     m_written = 0;
     m_pause.reset();
     if (frame.size() > kMaxFrameLength)
-        return Outcome::Failed;
+        co_return Outcome::Failed;
     const int total = int(frame.size());
 
     qsizetype pausesLeft = pacing ? frame.count(*pacing) : 0;
@@ -71,30 +81,55 @@ Transmitter::Outcome Transmitter::transmit(const QString& frame, std::optional<Q
     for (int i = 0; i < total; ++i) {
         const QChar c = frame[i];
         if (pacing && c == *pacing) {
-            m_pause.wait(delay);
+            co_await m_pause.waiting(delay);
             --pausesLeft;
             // A pause this long lets the window paint while it waits.
             if (delay >= kPauseRunsEventsMs)
                 sinceEvents.restart();
         }
         if (m_cancelled)
-            return Outcome::Cancelled;
-        if (!m_port.write(c))
-            return m_cancelled ? Outcome::Cancelled : Outcome::Failed;
+            co_return Outcome::Cancelled;
+        bool written = false;
+        if (m_pause.sharesThread()) {
+            // Waiting in write() for room would hold up every other run of
+            // the thread: the characters wait their turn here instead. The
+            // run up to the next pause goes in one write, as it would go out
+            // back to back anyway: a thread serving many ports spends its
+            // time in the system's writes.
+            int end = i + 1;
+            while (end < total && !(pacing && frame[end] == *pacing))
+                ++end;
+            const QStringView run = QStringView(frame).mid(i, end - i);
+            SerialPort::WriteNow now;
+            while ((now = m_port.writeNow(run)) == SerialPort::WriteNow::Full) {
+                co_await m_pause.waiting(kLookForRoomMs);
+                if (m_cancelled)
+                    co_return Outcome::Cancelled;
+            }
+            written = now == SerialPort::WriteNow::Written;
+            if (written)
+                i = end - 1;
+        } else {
+            written = m_port.write(c);
+        }
+        if (!written)
+            co_return m_cancelled ? Outcome::Cancelled : Outcome::Failed;
         m_written = i + 1;
         if (sinceReport.elapsed() >= kReportEveryMs) {
             report(m_written);
             sinceReport.restart();
         }
-        if (sinceEvents.elapsed() >= kReportEveryMs) {
-            m_pause.yield();
+        // Never after the last character: the board may answer at once,
+        // and what comes while a frame is going out is not its answer.
+        if (m_written < total && sinceEvents.elapsed() >= kReportEveryMs) {
+            co_await m_pause.yielding();
             sinceEvents.restart();
             if (m_cancelled)
-                return Outcome::Cancelled;
+                co_return Outcome::Cancelled;
         }
     }
     report(total);
-    return Outcome::Sent;
+    co_return Outcome::Sent;
 }
 
 void Transmitter::cancel()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/core/task.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -47,6 +49,9 @@ public:
     // Frames longer than kMaxFrameLength fail before anything is written.
     Outcome transmit(const QString& frame, std::optional<QChar> pacing, std::int32_t delay,
                      const std::function<void(const Progress&)>& progress = {});
+    // The same as a step of a coroutine, its pauses awaited (Pause::waiting).
+    Task<Outcome> transmitting(QString frame, std::optional<QChar> pacing, std::int32_t delay,
+                               std::function<void(const Progress&)> progress = {});
     // Stops a transmission in progress after the character being written,
     // also while that character waits for room in the device.
     void cancel();
