@@ -58,11 +58,11 @@ void Pacer::arm(Time at)
     if (m_timer < 0)
         return;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
-    itimerspec spec{};
+    itimerspec due{};
     // Zero would disarm it: a time already past goes off at once.
-    spec.it_value.tv_sec = time_t(ns / 1000000000);
-    spec.it_value.tv_nsec = std::max(long(ns % 1000000000), spec.it_value.tv_sec == 0 ? 1L : 0L);
-    ::timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    due.it_value.tv_sec = time_t(ns / 1000000000);
+    due.it_value.tv_nsec = std::max(long(ns % 1000000000), due.it_value.tv_sec == 0 ? 1L : 0L);
+    ::timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &due, nullptr);
     m_armed = at;
 }
 
