@@ -165,15 +165,19 @@ void Forwarder::run()
     }
     constexpr auto kTell = std::chrono::milliseconds(kTellMs);
     auto lastTold = Clock::now() - kTell;
-    std::optional<Clock::time_point> tellAt;
+    // When the queue is to be told of next; never while nothing waits. (Not
+    // an optional: at -O1 gcc warns, wrongly, that its time may be read
+    // unset.)
+    constexpr auto kNever = Clock::time_point::max();
+    auto tellAt = kNever;
     for (;;) {
         for (int side : {0, 1}) {
             if (m_lines[side].open)
                 watch(side);
         }
         int timeout = -1;
-        if (tellAt) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*tellAt - Clock::now()).count();
+        if (tellAt != kNever) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(tellAt - Clock::now()).count();
             timeout = int(std::max<decltype(left)>(left, 0));
         }
         std::array<epoll_event, 3> ready{};
@@ -194,14 +198,14 @@ void Forwarder::run()
                 readFrom(side, (events & (EPOLLHUP | EPOLLERR)) != 0);
         }
         const auto now = Clock::now();
-        if (m_queued && !tellAt)
+        if (m_queued && tellAt == kNever)
             tellAt = std::max(now, lastTold + kTell);
-        if (tellAt && now >= *tellAt) {
+        if (tellAt != kNever && now >= tellAt) {
             // The taker may have come for them meanwhile on its own.
             if (waiting())
                 signal(m_tellFd);
             lastTold = now;
-            tellAt.reset();
+            tellAt = kNever;
             m_queued = false;
         }
     }
