@@ -108,6 +108,13 @@ void VirtualBoard::unpublish()
     m_link.clear();
 }
 
+int VirtualBoard::lineToWatch()
+{
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(false);
+    return m_master;
+}
+
 void VirtualBoard::readLine()
 {
     char chunk[4096];

@@ -46,12 +46,18 @@ public:
     // this the oldest are lost, as on a line nobody listens to.
     static constexpr qsizetype kMostPending = 1024 * 1024;
 
+    // For a rack that waits on all its boards' lines at once: the board no
+    // longer watches its own line for bytes (its descriptor is returned), and
+    // readLine() is called when they come. Answers are written as before.
+    int lineToWatch();
+    // Feeds the firmware what the line holds and answers.
+    void readLine();
+
 signals:
     // Bytes arrived and the firmware has taken them.
     void fed();
 
 private:
-    void readLine();
     void writeLine();
     void remember(QByteArrayView bytes);
     void answer(const QByteArray& bytes);

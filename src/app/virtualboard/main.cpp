@@ -15,12 +15,14 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/epoll.h>
 #include <unistd.h>
 #include <vector>
 
@@ -94,6 +96,32 @@ int runRack(QCoreApplication& app, int count, const QString& portsFile)
             std::fprintf(stderr, "varnix-board: %s: %s\n", qPrintable(portsFile), qPrintable(file.errorString()));
             return 1;
         }
+    }
+    // One epoll over every board's line, watched by one notifier: each time
+    // the event loop wakes it then polls one descriptor rather than a
+    // thousand terminals, which for a large rack is most of its time.
+    const int lines = ::epoll_create1(EPOLL_CLOEXEC);
+    if (lines >= 0) {
+        for (std::size_t i = 0; i < boards.size(); ++i) {
+            epoll_event watched{};
+            watched.events = EPOLLIN;
+            watched.data.u64 = i;
+            if (::epoll_ctl(lines, EPOLL_CTL_ADD, boards[i]->lineToWatch(), &watched) != 0) {
+                std::fprintf(stderr, "varnix-board: cannot watch the boards' lines: %s\n", std::strerror(errno));
+                return 1;
+            }
+        }
+        auto* notifier = new QSocketNotifier(lines, QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&boards, lines] {
+            std::array<epoll_event, 64> ready{};
+            int count = 0;
+            while ((count = ::epoll_wait(lines, ready.data(), int(ready.size()), 0)) > 0) {
+                for (int k = 0; k < count; ++k)
+                    boards[std::size_t(ready[std::size_t(k)].data.u64)]->readLine();
+                if (count < int(ready.size()))
+                    break;
+            }
+        });
     }
     for (const auto& board : boards)
         std::printf("%s\n", qPrintable(board->devicePath()));
